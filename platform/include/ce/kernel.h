@@ -1,0 +1,70 @@
+// Kernel objects of the device platform: handles, events, threads, waits,
+// critical sections, time ticks and the per-thread last error.
+#pragma once
+
+#include "ce/types.h"
+
+struct SECURITY_ATTRIBUTES;
+using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
+using LPTHREAD_START_ROUTINE = DWORD (*)(LPVOID parameter);
+
+// Thread priorities on the platform's 0 (highest) to 7 (idle) scale.
+inline constexpr int THREAD_PRIORITY_TIME_CRITICAL = 0;
+inline constexpr int THREAD_PRIORITY_HIGHEST = 1;
+inline constexpr int THREAD_PRIORITY_ABOVE_NORMAL = 2;
+inline constexpr int THREAD_PRIORITY_NORMAL = 3;
+inline constexpr int THREAD_PRIORITY_BELOW_NORMAL = 4;
+inline constexpr int THREAD_PRIORITY_LOWEST = 5;
+inline constexpr int THREAD_PRIORITY_ABOVE_IDLE = 6;
+inline constexpr int THREAD_PRIORITY_IDLE = 7;
+inline constexpr int THREAD_PRIORITY_ERROR_RETURN = 0x7FFFFFFF;
+
+inline constexpr DWORD STILL_ACTIVE = 259;
+
+PNDSIM_API BOOL CloseHandle(HANDLE handle);
+
+PNDSIM_API HANDLE CreateEventW(LPSECURITY_ATTRIBUTES attributes, BOOL manualReset, BOOL initialState,
+                               LPCWSTR name);
+PNDSIM_API BOOL SetEvent(HANDLE event);
+PNDSIM_API BOOL ResetEvent(HANDLE event);
+
+PNDSIM_API HANDLE CreateThread(LPSECURITY_ATTRIBUTES attributes, SIZE_T stackSize,
+                               LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD creationFlags,
+                               DWORD* threadId);
+PNDSIM_API HANDLE GetCurrentThread();
+PNDSIM_API DWORD GetCurrentThreadId();
+PNDSIM_API BOOL SetThreadPriority(HANDLE thread, int priority);
+PNDSIM_API int GetThreadPriority(HANDLE thread);
+[[noreturn]] PNDSIM_API void ExitThread(DWORD exitCode);
+PNDSIM_API BOOL TerminateThread(HANDLE thread, DWORD exitCode);
+PNDSIM_API BOOL GetExitCodeThread(HANDLE thread, DWORD* exitCode);
+
+PNDSIM_API DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
+PNDSIM_API DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll,
+                                        DWORD milliseconds);
+
+PNDSIM_API void Sleep(DWORD milliseconds);
+PNDSIM_API DWORD GetTickCount();
+
+PNDSIM_API DWORD GetLastError();
+PNDSIM_API void SetLastError(DWORD error);
+
+// A recursive lock owned by one thread at a time. The record only points at
+// the emulation's lock, so it can be copied around like the original's.
+struct CRITICAL_SECTION {
+  void* lock;
+};
+using LPCRITICAL_SECTION = CRITICAL_SECTION*;
+
+PNDSIM_API void InitializeCriticalSection(LPCRITICAL_SECTION section);
+PNDSIM_API void DeleteCriticalSection(LPCRITICAL_SECTION section);
+PNDSIM_API void EnterCriticalSection(LPCRITICAL_SECTION section);
+PNDSIM_API BOOL TryEnterCriticalSection(LPCRITICAL_SECTION section);
+PNDSIM_API void LeaveCriticalSection(LPCRITICAL_SECTION section);
+
+inline LONG InterlockedIncrement(LONG volatile* value) {
+  return __atomic_add_fetch(value, 1, __ATOMIC_SEQ_CST);
+}
+inline LONG InterlockedDecrement(LONG volatile* value) {
+  return __atomic_sub_fetch(value, 1, __ATOMIC_SEQ_CST);
+}

@@ -1,0 +1,67 @@
+// Simulator-wide controls: reset, time scale, fault injection and the trace of
+// platform effects.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#if defined(PNDSIM_BUILDING)
+#define PNDSIM_CONTROL_API __attribute__((visibility("default")))
+#else
+#define PNDSIM_CONTROL_API
+#endif
+
+namespace pndsim {
+
+/// Emulated platform calls that can be made to fail on demand.
+enum class Call {
+  CreateThread,
+  CreateEvent,
+  CreateWindow,
+  RegisterClass,
+  RegisterHotKey,
+  SetTimeZoneInformation,
+  SetSystemTime,
+  SetLocalTime,
+  RegOpenKey,
+  RegQueryValue,
+  RegEnumKey,
+  CreateMsgQueue,
+  KernelIoControl,
+  WaveOutSetVolume,
+  WaveOutGetVolume,
+  LoadLibrary,
+  CreateProcess,
+};
+
+/// Restores the default device: time scale 1, no pending faults, an empty
+/// trace, and every device model back to the built-in profile. Kernel objects
+/// owned by running code are left alone.
+PNDSIM_CONTROL_API void Reset();
+
+/// Shortens every Sleep and wait time-out by `factor` (>= 1 speeds time up)
+/// and makes the tick count advance `factor` times faster. A factor that is
+/// not a positive finite number is ignored.
+PNDSIM_CONTROL_API void SetTimeScale(double factor);
+/// The current time scale.
+PNDSIM_CONTROL_API double TimeScale();
+
+/// Makes the next `count` calls of `call` fail the way the platform would
+/// (null handle or FALSE and a last error). A count of 0 cancels.
+PNDSIM_CONTROL_API void FailNext(Call call, int count = 1);
+/// Cancels every pending failure.
+PNDSIM_CONTROL_API void ClearFailures();
+
+/// One platform effect the HAL caused, in the order they happened.
+struct TraceEvent {
+  std::string kind;    ///< "hotkey.register", "messagebox", "ioctl", ...
+  std::string detail;  ///< human-readable parameters
+};
+
+/// A copy of the trace recorded since the last reset or ClearTrace().
+PNDSIM_CONTROL_API std::vector<TraceEvent> Trace();
+/// Forgets the recorded trace.
+PNDSIM_CONTROL_API void ClearTrace();
+
+}  // namespace pndsim

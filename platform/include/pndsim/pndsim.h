@@ -1,0 +1,6 @@
+// The simulator's control API: everything a test, the tool or an application
+// developer uses to drive the simulated device and observe what the HAL did.
+#pragma once
+
+#include "pndsim/control.h"
+#include "pndsim/kernel.h"

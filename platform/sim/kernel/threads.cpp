@@ -1,0 +1,201 @@
+// Emulated threads on POSIX threads: creation, identity, priority, exit,
+// termination and the thread-local last error.
+//
+// Termination cannot stop a POSIX thread at an arbitrary instruction without
+// corrupting the process, so it takes effect at the target's next kernel call
+// (a wait, Sleep, a critical section): the thread then unwinds through
+// pthread_exit, running the destructors on its stack, and any critical
+// sections it still holds are released.
+#include <pthread.h>
+
+#include <algorithm>
+#include <atomic>
+#include <climits>
+
+#include "critical_section_lock.h"
+#include "kernel.h"
+#include "pndsim/kernel.h"
+
+namespace sim {
+namespace {
+
+std::atomic<DWORD> g_nextThreadId{0x100};
+std::atomic<int> g_liveThreads{0};
+thread_local std::shared_ptr<ThreadObject> t_self;
+thread_local DWORD t_lastError = ERROR_SUCCESS;
+
+HANDLE const kCurrentThreadPseudoHandle = reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-2));
+
+// Marks the thread ended, releases the locks it still holds and wakes those
+// waiting for it. Runs on the ending thread, also while it unwinds.
+void FinishThread(ThreadObject& self, DWORD exitCode) {
+  KernelLock lock(KernelMutex());
+  for (CriticalSectionLock* held : self.heldLocks) held->Abandon();
+  self.heldLocks.clear();
+  if (self.exitCode == STILL_ACTIVE) self.exitCode = exitCode;
+  self.finished_ = true;
+  self.WakeWaiters();
+  if (self.emulated()) g_liveThreads.fetch_sub(1);
+}
+
+[[noreturn]] void EndCurrentThread(KernelLock& lock, ThreadObject& self, DWORD exitCode) {
+  if (self.exitCode == STILL_ACTIVE) self.exitCode = exitCode;
+  if (lock.owns_lock()) lock.unlock();
+  pthread_exit(nullptr);
+}
+
+struct FinishOnExit {
+  ThreadObject* self;
+  ~FinishOnExit() { FinishThread(*self, 0); }
+};
+
+void* ThreadEntry(void* raw) {
+  std::unique_ptr<std::shared_ptr<ThreadObject>> start(static_cast<std::shared_ptr<ThreadObject>*>(raw));
+  t_self = *start;
+  start.reset();
+  ThreadObject& self = *t_self;
+  FinishOnExit finish{&self};
+  const DWORD code = self.start(self.parameter);
+  KernelLock lock(KernelMutex());
+  if (self.exitCode == STILL_ACTIVE) self.exitCode = code;
+  return nullptr;
+}
+
+std::shared_ptr<ThreadObject> ThreadFromHandle(HANDLE handle) {
+  if (handle == kCurrentThreadPseudoHandle) return t_self;
+  return LookupAs<ThreadObject>(handle);
+}
+
+}  // namespace
+
+ThreadObject& CurrentThread() {
+  if (!t_self) t_self = std::make_shared<ThreadObject>(g_nextThreadId.fetch_add(1), false);
+  return *t_self;
+}
+
+void TerminationPoint(KernelLock& lock, ThreadObject& self) {
+  if (self.terminateRequested && self.emulated()) EndCurrentThread(lock, self, self.exitCode);
+}
+
+}  // namespace sim
+
+using namespace sim;
+
+HANDLE CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T stackSize, LPTHREAD_START_ROUTINE start,
+                    LPVOID parameter, DWORD creationFlags, DWORD* threadId) {
+  if (start == nullptr || creationFlags != 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  if (ShouldFail(pndsim::Call::CreateThread)) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  auto thread = std::make_shared<ThreadObject>(g_nextThreadId.fetch_add(1), true);
+  thread->start = start;
+  thread->parameter = parameter;
+
+  pthread_attr_t attributes;
+  pthread_attr_init(&attributes);
+  pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+  if (stackSize != 0) pthread_attr_setstacksize(&attributes, std::max<SIZE_T>(stackSize, PTHREAD_STACK_MIN));
+
+  HANDLE handle;
+  {
+    KernelLock lock(KernelMutex());
+    handle = InsertHandle(thread);
+  }
+  g_liveThreads.fetch_add(1);
+  pthread_t native;
+  auto* startArgument = new std::shared_ptr<ThreadObject>(thread);
+  const int error = pthread_create(&native, &attributes, ThreadEntry, startArgument);
+  pthread_attr_destroy(&attributes);
+  if (error != 0) {
+    delete startArgument;
+    g_liveThreads.fetch_sub(1);
+    {
+      KernelLock lock(KernelMutex());
+      RemoveHandle(handle);
+    }
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  if (threadId != nullptr) *threadId = thread->id();
+  return handle;
+}
+
+HANDLE GetCurrentThread() { return kCurrentThreadPseudoHandle; }
+
+DWORD GetCurrentThreadId() { return CurrentThread().id(); }
+
+BOOL SetThreadPriority(HANDLE handle, int priority) {
+  CurrentThread();
+  KernelLock lock(KernelMutex());
+  auto thread = ThreadFromHandle(handle);
+  if (!thread || priority < THREAD_PRIORITY_TIME_CRITICAL || priority > THREAD_PRIORITY_IDLE) {
+    lock.unlock();
+    SetLastError(thread ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  thread->priority = priority;
+  return TRUE;
+}
+
+int GetThreadPriority(HANDLE handle) {
+  CurrentThread();
+  KernelLock lock(KernelMutex());
+  auto thread = ThreadFromHandle(handle);
+  if (!thread) {
+    lock.unlock();
+    SetLastError(ERROR_INVALID_HANDLE);
+    return THREAD_PRIORITY_ERROR_RETURN;
+  }
+  return thread->priority;
+}
+
+void ExitThread(DWORD exitCode) {
+  ThreadObject& self = CurrentThread();
+  KernelLock lock(KernelMutex());
+  EndCurrentThread(lock, self, exitCode);
+}
+
+BOOL TerminateThread(HANDLE handle, DWORD exitCode) {
+  ThreadObject& self = CurrentThread();
+  KernelLock lock(KernelMutex());
+  auto thread = ThreadFromHandle(handle);
+  if (!thread || !thread->emulated()) {
+    // Only threads this platform started can be ended from outside.
+    lock.unlock();
+    SetLastError(thread ? ERROR_ACCESS_DENIED : ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  if (thread->finished_) return TRUE;
+  if (thread->exitCode == STILL_ACTIVE) thread->exitCode = exitCode;
+  thread->terminateRequested = true;
+  if (thread.get() == &self) EndCurrentThread(lock, self, exitCode);
+  thread->waiter.cv.notify_one();
+  // Return only once the thread has unwound, so nothing it runs afterwards
+  // can touch what the caller frees next.
+  Waitable* target = thread.get();
+  WaitAny(lock, self, std::span<Waitable* const>(&target, 1), INFINITE);
+  return TRUE;
+}
+
+BOOL GetExitCodeThread(HANDLE handle, DWORD* exitCode) {
+  CurrentThread();
+  KernelLock lock(KernelMutex());
+  auto thread = ThreadFromHandle(handle);
+  if (!thread || exitCode == nullptr) {
+    lock.unlock();
+    SetLastError(thread ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  *exitCode = thread->finished_ ? thread->exitCode : STILL_ACTIVE;
+  return TRUE;
+}
+
+DWORD GetLastError() { return t_lastError; }
+
+void SetLastError(DWORD error) { t_lastError = error; }
+
+int pndsim::LiveThreadCount() { return g_liveThreads.load(); }

@@ -1,0 +1,116 @@
+// The worker-thread base: start handshake, stop, wait and termination.
+#include "runtime/hal_thread.h"
+
+CHALThread::CHALThread(unsigned long stackSize) : m_uiStackSize(stackSize) {}
+
+CHALThread::~CHALThread() {
+  Shutdown();
+  CloseOwnedHandle();
+}
+
+void CHALThread::Shutdown() {
+  if (m_hThread.load() == nullptr) return;
+  m_stopEvent.Set();
+  if (!Wait(kDestroyTimeoutMs)) Terminate();
+  m_hThread.store(nullptr);
+}
+
+void CHALThread::CloseOwnedHandle() {
+  if (m_hOwnedThread != nullptr) CloseHandle(m_hOwnedThread);
+  m_hOwnedThread = nullptr;
+}
+
+DWORD CHALThread::ThreadEntry(LPVOID self) {
+  if (self == nullptr) return 0;
+  return static_cast<DWORD>(static_cast<CHALThread*>(self)->ThreadMain());
+}
+
+bool CHALThread::Start(void* param, const PrioritySource* priorities) {
+  if (m_hThread.load() != nullptr) return false;
+  CCriticalSectionLock guard(m_lock);
+  if (priorities != nullptr) {
+    int priority = 0;
+    if (priorities->ReadValue(L"ThreadPriorities", m_name.c_str(), priority)) m_iPriority = priority;
+  }
+  m_startedEvent.Reset();
+  m_finishedEvent.Reset();
+  m_pParam.store(param);
+  m_stopEvent.Reset();
+  CloseOwnedHandle();
+
+  DWORD id = 0;
+  HANDLE thread = CreateThread(nullptr, m_uiStackSize, &CHALThread::ThreadEntry, this, 0, &id);
+  if (thread == nullptr) {
+    m_pParam.store(nullptr);
+    return false;
+  }
+  // The new thread cannot end before these stores: Exit() takes m_lock.
+  m_hOwnedThread = thread;
+  m_dwThreadId.store(id);
+  m_hThread.store(thread);
+  SetThreadPriority(thread, m_iPriority);
+  m_startedEvent.Wait(INFINITE);
+  return true;
+}
+
+unsigned long CHALThread::ThreadMain() {
+  // Running is set before the handshake so that an owner stopping the thread
+  // right after Start() returns always finds it running.
+  m_bRunning.store(true);
+  m_startedEvent.Set();
+  const unsigned long code = Run(m_pParam.load());
+  m_bRunning.store(false);
+  Exit(code);
+  return code;  // not reached: Exit() ends the thread
+}
+
+void CHALThread::Exit(unsigned long code) {
+  {
+    CCriticalSectionLock guard(m_lock);
+    m_hThread.store(nullptr);
+    m_dwThreadId.store(0);
+    m_pParam.store(nullptr);
+  }
+  // Nothing of this object is touched after the finished event: its owner may
+  // destroy it as soon as it sees the event.
+  HANDLE finished = m_finishedEvent.GetHandle();
+  SetEvent(finished);
+  ExitThread(static_cast<DWORD>(code));
+}
+
+void CHALThread::Lock() { m_lock.Enter(); }
+
+void CHALThread::Unlock() { m_lock.Leave(); }
+
+bool CHALThread::Wait(unsigned long milliseconds) {
+  HANDLE thread = m_hThread.load();
+  if (thread == nullptr) return true;
+  const DWORD timeout = milliseconds >= INFINITE ? INFINITE : static_cast<DWORD>(milliseconds);
+  if (WaitForSingleObject(thread, timeout) != WAIT_OBJECT_0) return false;
+  m_hThread.compare_exchange_strong(thread, nullptr);
+  return true;
+}
+
+bool CHALThread::Terminate() {
+  if (m_hThread.load() == nullptr) return false;
+  CCriticalSectionLock guard(m_lock);
+  bool terminated = false;
+  if (m_hOwnedThread != nullptr) {
+    terminated = TerminateThread(m_hOwnedThread, kTerminatedExitCode) != FALSE;
+    if (terminated) CloseOwnedHandle();
+  }
+  m_bRunning.store(false);
+  m_hThread.store(nullptr);
+  m_dwThreadId.store(0);
+  m_pParam.store(nullptr);
+  m_finishedEvent.Set();
+  m_startedEvent.Reset();
+  return terminated;
+}
+
+bool CHALThread::SetPriority(int priority) {
+  m_iPriority = priority;
+  HANDLE thread = m_hThread.load();
+  if (thread == nullptr) return true;
+  return SetThreadPriority(thread, priority) != FALSE;
+}
