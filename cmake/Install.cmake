@@ -1,1 +1,37 @@
+# Installation: libraries, the tool, the exported headers, a CMake package
+# (find_package(pndhal CONFIG) giving pndhal::hal and pndhal::sim) and
+# pkg-config files.
+include(CMakePackageConfigHelpers)
 
+set_target_properties(zualloc PROPERTIES EXPORT_NAME zualloc)
+install(TARGETS hal pndsim zualloc
+  EXPORT pndhalTargets
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+  INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+if(TARGET externapi)
+  install(TARGETS externapi LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+endif()
+if(TARGET pndhal_tool)
+  install(TARGETS pndhal_tool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
+
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/pndhal
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} FILES_MATCHING PATTERN "*.h")
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/platform/include/pndsim
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} FILES_MATCHING PATTERN "*.h")
+
+set(PNDHAL_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/pndhal)
+install(EXPORT pndhalTargets NAMESPACE pndhal:: DESTINATION ${PNDHAL_CMAKE_DIR})
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/pndhalConfig.cmake.in
+  ${PROJECT_BINARY_DIR}/pndhalConfig.cmake INSTALL_DESTINATION ${PNDHAL_CMAKE_DIR})
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/pndhalConfigVersion.cmake
+  COMPATIBILITY SameMajorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/pndhalConfig.cmake ${PROJECT_BINARY_DIR}/pndhalConfigVersion.cmake
+  DESTINATION ${PNDHAL_CMAKE_DIR})
+
+foreach(pc pndhal pndsim)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/${pc}.pc.in ${PROJECT_BINARY_DIR}/${pc}.pc @ONLY)
+  install(FILES ${PROJECT_BINARY_DIR}/${pc}.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+endforeach()

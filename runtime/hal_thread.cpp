@@ -48,7 +48,7 @@ bool CHALThread::Start(void* param, const PrioritySource* priorities) {
   m_hOwnedThread = thread;
   m_dwThreadId.store(id);
   m_hThread.store(thread);
-  SetThreadPriority(thread, m_iPriority);
+  SetThreadPriority(thread, m_iPriority.load());
   m_startedEvent.Wait(INFINITE);
   return true;
 }
@@ -57,6 +57,8 @@ unsigned long CHALThread::ThreadMain() {
   // Running is set before the handshake so that an owner stopping the thread
   // right after Start() returns always finds it running.
   m_bRunning.store(true);
+  // Applied here too, so Run() never starts at the platform's default.
+  SetThreadPriority(GetCurrentThread(), m_iPriority.load());
   m_startedEvent.Set();
   const unsigned long code = Run(m_pParam.load());
   m_bRunning.store(false);
@@ -109,7 +111,7 @@ bool CHALThread::Terminate() {
 }
 
 bool CHALThread::SetPriority(int priority) {
-  m_iPriority = priority;
+  m_iPriority.store(priority);
   HANDLE thread = m_hThread.load();
   if (thread == nullptr) return true;
   return SetThreadPriority(thread, priority) != FALSE;

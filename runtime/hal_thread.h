@@ -44,7 +44,7 @@ class CHALThread : public CWaitableObject {
   virtual bool Terminate();
   /// Stores the priority (0 highest .. 7) and applies it to a running thread.
   virtual bool SetPriority(int priority);
-  virtual int GetPriority() { return m_iPriority; }
+  virtual int GetPriority() { return m_iPriority.load(); }
   /// What the new thread runs around Run().
   virtual unsigned long ThreadMain();
 
@@ -75,7 +75,7 @@ class CHALThread : public CWaitableObject {
   std::atomic<HANDLE> m_hThread{nullptr};
   CEvent m_stopEvent{true, false};
   std::atomic<bool> m_bRunning{false};
-  int m_iPriority = THREAD_PRIORITY_NORMAL;
+  std::atomic<int> m_iPriority{THREAD_PRIORITY_NORMAL};
   unsigned long m_uiStackSize;
   std::atomic<void*> m_pParam{nullptr};
   CEvent m_finishedEvent{true, false};

@@ -207,10 +207,12 @@ class ZuMap {
   ZuMap() = default;
   /// Copies every entry; when memory runs out the copy is left empty.
   ZuMap(const ZuMap& other) { CopyFrom(other); }
+  ZuMap(ZuMap&&) noexcept = default;
   ZuMap& operator=(const ZuMap& other) {
     if (this != &other) CopyFrom(other);
     return *this;
   }
+  ZuMap& operator=(ZuMap&&) noexcept = default;
 
   /// Inserts (key, value) unless the key is present. True when inserted;
   /// false when the key was present or memory ran out.

@@ -1,0 +1,94 @@
+// Levels 1 to 4 of the HAL object. Each derives from the one before and
+// overrides the operations its device level provides:
+//   CHALCommon    (1) the key-event window, time and time-zone services
+//   CHALWinCE     (2) the device threads and the generic device services
+//   CHALPlatform  (3) platform settings, the default key map, memory split
+//   CHALExternApi (4) the vendor library, FM settings; the concrete class
+#pragma once
+
+#include "hal/device_threads.h"
+#include "hal/hal.h"
+#include "runtime/message_window_thread.h"
+
+class CHALCommon : public CHAL {
+ public:
+  static constexpr const wchar_t* kKeyEventWindowTitle = L"KeyEventMessageWin";
+
+  CHALCommon();
+  ~CHALCommon() override;
+
+  void ConnectKeyEventHandler() override;
+  void DeactivateSharedHardwareKeyMap(KeyMap& map) override;
+
+  /// The key-event window on which hot keys are registered (null if it
+  /// could not be created).
+  HWND KeyEventWindow() const { return m_keyEventWindow.Window(); }
+  /// The thread that runs the key-event window.
+  CMessageWindowThread& KeyEventWindowThread() { return m_keyEventWindow; }
+
+ protected:
+  /// Detaches this object's handlers from the key-event window, waiting for
+  /// a handler call in flight. The concrete level calls it first thing in its
+  /// destructor, so no key is dispatched into a half-destroyed object.
+  void DetachKeyEventHandlers();
+
+  CMessageWindowThread m_keyEventWindow;
+  const wchar_t* m_pszTimeZonesKey;
+};
+
+class CHALWinCE : public CHALCommon {
+ public:
+  CHALWinCE();
+  ~CHALWinCE() override;
+
+  void Start() override;
+  void StopThreads() override;
+
+  virtual void RunTouchCalibration();                    // 79
+  virtual void AdjustDeviceInfo(unsigned char* record) = 0;  // 80
+
+ protected:
+  DWORD m_dwCreatorThreadId;
+  unsigned int m_uiSavedBrightness = 0;
+  CStorageCardThread m_storageCardThread;
+  CPollingThread m_pollingThread;
+  CPowerNotificationThread m_powerNotificationThread;
+};
+
+class CHALPlatform : public CHALWinCE {
+ public:
+  CHALPlatform();
+  ~CHALPlatform() override;
+
+  bool ActivateSharedHardwareKeyMap(KeyMap& map) override;
+  void FillDefaultKeyMap(KeyMap& map) override;
+  void OnHotKey(unsigned int message, unsigned int wParam, long lParam, bool* handled) override;
+  void AdjustDeviceInfo(unsigned char* record) override;
+  virtual void MapUnmappedKey(unsigned int const& message, unsigned int const& wParam,
+                              eHardwareKey& key);  // 81
+
+ protected:
+  int m_iSavedMemorySplit = 0;
+};
+
+class CHALExternApi final : public CHALPlatform {
+ public:
+  CHALExternApi();
+  ~CHALExternApi() override;
+
+  void Start() override;
+  void DestroyBTHAL() override;
+  void CreateBTHAL() override;
+  void FillDefaultKeyMap(KeyMap& map) override;
+  bool IsForegroundTrackingEnabled() override;
+  bool IsFMTransmitterActive() override;
+  void SetFMBandwidth(unsigned int const& low, unsigned int const& high) override;
+  void GetFMBandwidth(unsigned int& low, unsigned int& high) override;
+  void SetMemorySplit(int percent) override;
+  void RestoreMemorySplit() override;
+
+ private:
+  bool m_bFMTransmitterActive = false;
+  unsigned int m_uiFMBandHigh = 1070;
+  unsigned int m_uiFMBandLow = 880;
+};

@@ -1,0 +1,194 @@
+// The HAL's exported free functions. The first call of any of them creates
+// and starts the HAL; FreeDLL() tears it down and a later call creates a
+// fresh one. Calls run on the caller's thread; events reach listeners on the
+// HAL's own threads.
+//
+// If the HAL itself cannot be allocated, every function does nothing and
+// reports failure (false, an empty result, a null pointer); the next call
+// tries to create it again.
+#pragma once
+
+#include "pndhal/bthal.h"
+#include "pndhal/container.h"
+#include "pndhal/export.h"
+#include "pndhal/listeners.h"
+#include "pndhal/records.h"
+
+class CNavTime;
+class CNavTimeZone;
+
+/// The key map type: virtual-key code to application key code.
+using HardwareKeyMap = Container::ZuMap<unsigned long, eHardwareKey>;
+
+// --- Life cycle -----------------------------------------------------------
+
+/// Creates and starts the HAL if it does not exist yet. Call it once from
+/// the application's start-up thread before any other thread calls in.
+PNDHAL_API void InitHAL();
+/// Stops the HAL's threads, deletes the phone link and the HAL. Does nothing
+/// when no HAL exists. Must not run concurrently with other calls.
+PNDHAL_API void FreeDLL();
+/// The phone link, creating the HAL first if needed; null only when the
+/// phone link could not be created.
+PNDHAL_API CBTHAL* GetBTHAL();
+
+// --- Hardware keys ----------------------------------------------------------
+
+/// Switches record mode: while on, presses reach IHardwareKeyRecordListener
+/// with the raw virtual-key code instead of IHardwareKeyListener.
+PNDHAL_API void SetRecordModeOn(bool on);
+/// Grabs every key of `map` as a hot key. False for an empty map.
+PNDHAL_API bool ActivateSharedHardwareKeyMap(HardwareKeyMap& map);
+/// Releases every key of `map`. An empty map does nothing.
+PNDHAL_API void DeactivateSharedHardwareKeyMap(HardwareKeyMap& map);
+/// A copy of the HAL's key map, in a static object every call refreshes.
+PNDHAL_API HardwareKeyMap const& GetHardwareKeyMap();
+/// Replaces the HAL's key map and grabs its keys; false (nothing changed)
+/// for an empty map.
+PNDHAL_API bool SetHardwareKeyMap(HardwareKeyMap const& map);
+
+// --- Listeners ----------------------------------------------------------------
+// Connect appends a listener (null is ignored, duplicates are kept);
+// Disconnect removes its first registration. A listener may connect or
+// disconnect listeners, itself included, during its own call. Disconnect
+// from another thread returns once no call of that listener is in flight, so
+// the listener may be deleted right after.
+
+PNDHAL_API void Connect(IHardwareKeyListener* listener);
+PNDHAL_API void Disconnect(IHardwareKeyListener* listener);
+PNDHAL_API void Connect(IHardwareKeyRecordListener* listener);
+PNDHAL_API void Disconnect(IHardwareKeyRecordListener* listener);
+/// Also calls the new listener at once with the current power state when it
+/// can be read.
+PNDHAL_API void Connect(IPMPowerListener* listener);
+PNDHAL_API void Disconnect(IPMPowerListener* listener);
+PNDHAL_API void Connect(IVolumeListener* listener);
+PNDHAL_API void Disconnect(IVolumeListener* listener);
+PNDHAL_API void Connect(ICardListener* listener);
+PNDHAL_API void Disconnect(ICardListener* listener);
+PNDHAL_API void Connect(ISuspendResumeDeviceListener* listener);
+PNDHAL_API void Disconnect(ISuspendResumeDeviceListener* listener);
+
+// --- Storage cards --------------------------------------------------------------
+
+/// Not supported on this device: false, the record untouched.
+PNDHAL_API bool SearchStorageCard(CardInfo& card);
+
+// --- Time -----------------------------------------------------------------------
+
+/// The device's local time; true.
+PNDHAL_API bool GetLocalNavTime(CNavTime& time);
+/// The device's UTC time; true.
+PNDHAL_API bool GetGMTNavTime(CNavTime& time);
+/// Sets the device clock from a local time; true when the system accepted it.
+PNDHAL_API bool SetLocalNavTime(CNavTime& time);
+/// Sets the device clock from a UTC time; true when the system accepted it.
+PNDHAL_API bool SetGMTNavTime(CNavTime& time);
+/// Sets the system's bias to the zone's offset at the current time.
+PNDHAL_API bool SetTimezone(CNavTimeZone const& zone);
+/// The current zone, in a static object every call refreshes.
+PNDHAL_API CNavTimeZone const& GetTimezone();
+/// The system's zone database, in a static vector every call refills.
+PNDHAL_API Container::ZuVector<CNavTimeZone> const& GetAvailableTimezones();
+
+// --- Display ----------------------------------------------------------------------
+
+/// Accepted and ignored from the generic device level on: true.
+PNDHAL_API bool SetScreenOrientation(bool const& landscape);
+/// Fills orientation and resolution; false when the screen cannot be read.
+PNDHAL_API bool GetScreenOrientation(DisplayInfo& info);
+/// The backlight brightness in percent.
+PNDHAL_API bool GetBrightness(unsigned int& percent);
+/// Sets the backlight brightness (0-100; above 100 is refused with false),
+/// fading at the given rate where the device fades.
+PNDHAL_API bool SetBrightness(unsigned int percent, unsigned int fade);
+/// Saves the brightness and dims the backlight to its minimum.
+PNDHAL_API bool PMDisplayOff();
+/// Restores the brightness saved by PMDisplayOff while the backlight is off.
+PNDHAL_API bool PMDisplayOn();
+
+// --- Audio ------------------------------------------------------------------------
+
+/// Sets the master volume (0-100; above 100 is refused with false).
+PNDHAL_API bool SetVolume(unsigned int percent);
+/// The master volume in percent, from the louder channel.
+PNDHAL_API bool GetVolume(unsigned int& percent);
+/// Mutes (saving the volume) or restores the saved volume.
+PNDHAL_API bool Mute(bool mute);
+/// Not supported: false, the output untouched.
+PNDHAL_API bool IsMuted(bool& muted);
+
+// --- Power ------------------------------------------------------------------------
+
+/// Battery level and power source; false when the battery reads 0 percent.
+PNDHAL_API bool PMGetPowerInfo(PMPowerInfo& info);
+/// Not supported: false.
+PNDHAL_API bool PMPowerOff();
+/// Restarts the device; false when the restart was refused.
+PNDHAL_API bool ResetDevice();
+/// Suspends the device; true.
+PNDHAL_API bool SuspendDevice();
+/// Keeps the system idle timer from expiring until StopResetIdleTimer.
+PNDHAL_API void StartResetIdleTimer();
+PNDHAL_API void StopResetIdleTimer();
+/// true: the system alone handles the power key (no suspend/resume reports);
+/// false: the HAL watches suspend and resume again.
+PNDHAL_API void ActivatePowerKey(bool activate);
+
+// --- Device identity and miscellany ------------------------------------------------
+
+/// The device identifier as hexadecimal text. `buffer` must hold at least
+/// 128 characters; false when `length` is too small for the text.
+PNDHAL_API bool GetDeviceID(wchar_t* buffer, int length);
+/// Runs the interactive touch calibration and hands its data to the device.
+PNDHAL_API bool CalibrateTouchscreen();
+/// Not supported on this device: does nothing.
+PNDHAL_API void SetMemorySplit(int percent);
+/// Not supported on this device: does nothing.
+PNDHAL_API void RestoreMemorySplit();
+/// Launches the contacts program; false when none is installed.
+PNDHAL_API bool OpenContacts();
+/// Not supported: false.
+PNDHAL_API bool SetSystemLanguage(unsigned long language);
+/// One device-information text, at most `length` characters.
+PNDHAL_API bool GetDeviceInfo(eDeviceInfoID id, wchar_t* buffer, unsigned long length);
+/// Reads from the 2048-byte flash area; false beyond it.
+PNDHAL_API bool ReadFlash(unsigned long offset, unsigned char* buffer, unsigned long length);
+/// Writes to the 2048-byte flash area; false beyond it.
+PNDHAL_API bool WriteFlash(unsigned long offset, unsigned char* buffer, unsigned long length);
+/// The Bluetooth address as "MAC: xx-xx-xx-xx-xx-xx" (23 characters with the
+/// terminator).
+PNDHAL_API bool GetBtMACAddr(wchar_t* buffer, int length);
+
+// --- FM transmitter (not present on this device: false or nothing, except
+// the band limits and the active flag) -----------------------------------------------
+
+PNDHAL_API bool ActivateFMTransmitter(bool on);
+PNDHAL_API bool IsFMTransmitterActive();
+PNDHAL_API bool SetFMPiCode(unsigned short code);
+PNDHAL_API bool SetFMStationName(wchar_t const* name);
+PNDHAL_API bool SetFMRadioText(wchar_t const* text);
+PNDHAL_API bool MuteFM(bool mute);
+PNDHAL_API void SetFMFrequencySearchStepSize(unsigned int const& step);
+PNDHAL_API bool SetFMFrequency(unsigned int frequency);
+PNDHAL_API bool StepFMFrequencyForward(unsigned int const& step);
+PNDHAL_API bool StepFMFrequencyBackward(unsigned int const& step);
+PNDHAL_API bool GetFMFrequency(unsigned int& frequency);
+PNDHAL_API bool SetFMPower(unsigned int power);
+/// Stores the band limits (no range check).
+PNDHAL_API void SetFMBandwidth(unsigned int const& low, unsigned int const& high);
+/// The band limits; 880 and 1070 until set.
+PNDHAL_API void GetFMBandwidth(unsigned int& low, unsigned int& high);
+PNDHAL_API bool SetFMMode(unsigned int mode);
+PNDHAL_API bool GetFMMode(unsigned int& mode);
+PNDHAL_API bool SetDynamicControl(FMDRCSetting const& setting);
+/// Leaves the record as passed.
+PNDHAL_API void GetDynamicControl(FMDRCSetting& setting);
+PNDHAL_API bool SetFMEmphasis(unsigned int const& emphasis);
+
+// --- Audio input and remote control (not supported) ----------------------------------
+
+PNDHAL_API void ActivateSRAudio(bool const& on);
+PNDHAL_API bool SetMicVolume(unsigned int const& volume);
+PNDHAL_API bool GetMicVolume(unsigned int& volume);
+PNDHAL_API bool ActivateRemoteControl(bool on);

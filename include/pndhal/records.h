@@ -1,0 +1,85 @@
+// The records and enumerations the HAL exchanges with the application.
+#pragma once
+
+#include <cstdint>
+
+#include "pndhal/zu_string.h"
+
+/// The application's key codes, into which the key map translates the
+/// device's virtual-key codes.
+enum eHardwareKey : std::int32_t {
+  eHardwareKeyUp = 0,        ///< Up arrow (virtual key 0x26)
+  eHardwareKeyDown = 1,      ///< Down arrow (0x28)
+  eHardwareKeyRight = 2,     ///< Right arrow (0x27)
+  eHardwareKeyLeft = 3,      ///< Left arrow (0x25)
+  eHardwareKeyEnter = 4,     ///< Return (0x0D)
+  eHardwareKeyDevice5 = 5,   ///< device key 0xC3
+  eHardwareKeyDevice6 = 6,   ///< device key 0xC1
+  eHardwareKeyDevice7 = 7,   ///< device key 0xC2
+  eHardwareKeyDevice8 = 8,   ///< device key 0xC5
+  eHardwareKeyF6 = 10,       ///< F6 (0x75)
+  eHardwareKeyF7 = 11,       ///< F7 (0x76)
+  eHardwareKeyF8 = 12,       ///< F8 (0x77) in the extended device table
+  eHardwareKeyDevice16 = 16, ///< device key 0xC4 (also F9, 0x78, in the extended table)
+  eHardwareKeyDevice24 = 24, ///< device key 0xC6 in the extended table
+  eHardwareKeyDevice25 = 25,
+  eHardwareKeyDevice26 = 26,
+  eHardwareKeyDevice27 = 27,
+  eHardwareKeyUnmapped = 28, ///< any virtual key without an entry in the key map
+};
+
+/// Battery and power-source state, filled by PMGetPowerInfo.
+struct PMPowerInfo {
+  /// Battery charge in percent as the system reports it (255: unknown).
+  std::uint32_t batteryLevel;
+  /// 0 on battery, 1 external power without battery, 2 charging, 3 external
+  /// power with a full battery or battery state unknown.
+  std::uint32_t powerState;
+};
+
+/// Screen orientation and resolution, filled by GetScreenOrientation.
+struct DisplayInfo {
+  std::uint32_t orientation;  ///< 0 portrait (width < height), 1 landscape, 2 square
+  std::uint32_t width;        ///< pixels
+  std::uint32_t height;       ///< pixels
+};
+
+/// A storage card folder that was mounted or removed.
+struct CardInfo {
+  std::int32_t cardType;  ///< 0 SD card or storage card, 1 CF card, 3 other
+  String::StringProxy<String::ZuStringImpl> path;  ///< the folder name as mounted
+  bool removed;  ///< false when mounted, true when removed
+};
+
+/// Selects the device-information text GetDeviceInfo returns.
+enum eDeviceInfoID : std::int32_t {
+  eDeviceInfoOEM = 4,        ///< the OEM information text
+  eDeviceInfoValue5 = 5,     ///< 16-bit value of the device-information record
+  eDeviceInfoText6 = 6,      ///< text field of the device-information record
+  eDeviceInfoValue7 = 7,
+  eDeviceInfoText8 = 8,
+  eDeviceInfoValue9 = 9,
+  eDeviceInfoText10 = 10,
+  eDeviceInfoText11 = 11,
+  eDeviceInfoValue12 = 12,   ///< 32-bit value
+  eDeviceInfoValue13 = 13,   ///< 32-bit value
+  eDeviceInfoValue14 = 14,
+  eDeviceInfoVersion = 15,   ///< the device's version text
+};
+
+/// Dynamic-range control of the FM transmitter. This device has no FM
+/// transmitter; the record is passed through unchanged.
+struct FMDRCSetting {
+  std::uint32_t threshold;
+  std::uint32_t attackTime;
+  std::uint32_t releaseTime;
+  bool enabled;
+};
+
+/// The report a volume listener receives: the master volume in percent and
+/// whether the output is muted.
+struct VolumeInfo {
+  unsigned char volume;
+  bool muted;
+};
+static_assert(sizeof(VolumeInfo) == 2, "the volume report is two bytes");

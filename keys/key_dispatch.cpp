@@ -1,0 +1,48 @@
+// Key dispatch: the HAL's handler on the key-event window turns a hot-key
+// message into calls of the key listeners, or of the key-record listeners
+// in record mode.
+#include "hal/hal_levels.h"
+
+namespace {
+
+constexpr unsigned int kKeyReleased = MOD_KEYUP;
+
+}  // namespace
+
+void CHALCommon::ConnectKeyEventHandler() {
+  m_keyEventWindow.AddHandler(WM_HOTKEY, static_cast<CHAL*>(this), &CHAL::OnHotKey);
+}
+
+void CHALPlatform::OnHotKey(unsigned int message, unsigned int wParam, long lParam, bool*) {
+  const auto bits = static_cast<unsigned long>(lParam);
+  const unsigned int modifiers = bits & 0xFFFF;
+  const unsigned long virtualKey = (bits >> 16) & 0xFFFF;
+
+  if (m_bRecordMode.load()) {
+    if ((modifiers & kKeyReleased) != 0) return;
+    m_keyRecordListeners.ForEach([&](IHardwareKeyRecordListener* listener) { listener->Notify(virtualKey); });
+    return;
+  }
+
+  eHardwareKey key = eHardwareKeyUp;
+  bool mapped = false;
+  {
+    std::lock_guard lock(m_keyMapLock);
+    auto entry = m_keyMap.find(virtualKey);
+    if (entry != m_keyMap.end()) {
+      key = entry->second;
+      mapped = true;
+    }
+  }
+  if (!mapped) MapUnmappedKey(message, wParam, key);
+  if ((modifiers & kKeyReleased) != 0) return;
+  m_keyListeners.ForEach([&](IHardwareKeyListener* listener) { listener->Notify(key); });
+}
+
+void CHALPlatform::MapUnmappedKey(unsigned int const&, unsigned int const&, eHardwareKey& key) {
+  key = eHardwareKeyUnmapped;
+}
+
+void SetRecordModeOn(bool on) {
+  if (CHAL* hal = GetHALInstance()) hal->SetRecordMode(on);
+}

@@ -1,0 +1,98 @@
+// The key map: the default table, grabbing a map's keys as hot keys of the
+// key-event window, and the exported functions that read, replace and share
+// key maps.
+#include <mutex>
+
+#include "hal/hal_levels.h"
+
+namespace {
+
+// Keys from this code on are device keys whose releases are reported too.
+constexpr unsigned long kFirstKeyUpCode = 0xC1;
+
+}  // namespace
+
+bool CHALPlatform::ActivateSharedHardwareKeyMap(KeyMap& map) {
+  if (map.empty()) {
+    MessageBoxW(nullptr, L"No HardwareKeys in Map\n found....EMPTY?!", L"ERROR", MB_OK);
+    return false;
+  }
+  HWND window = KeyEventWindow();
+  for (const auto& entry : map) {
+    const UINT modifiers = entry.first >= kFirstKeyUpCode ? MOD_KEYUP : 0;
+    RegisterHotKey(window, static_cast<int>(entry.first), modifiers, static_cast<UINT>(entry.first));
+  }
+  return true;
+}
+
+void CHALCommon::DeactivateSharedHardwareKeyMap(KeyMap& map) {
+  HWND window = KeyEventWindow();
+  for (const auto& entry : map) UnregisterHotKey(window, static_cast<int>(entry.first));
+}
+
+void CHALPlatform::FillDefaultKeyMap(KeyMap& map) {
+  map.insert(0x0D, eHardwareKeyEnter);
+  map.insert(0x26, eHardwareKeyUp);
+  map.insert(0x28, eHardwareKeyDown);
+  map.insert(0x25, eHardwareKeyLeft);
+  map.insert(0x27, eHardwareKeyRight);
+  map.insert(0xC4, eHardwareKeyDevice16);
+  map.insert(0xC3, eHardwareKeyDevice5);
+  map.insert(0xC2, eHardwareKeyDevice7);
+  map.insert(0xC1, eHardwareKeyDevice6);
+  map.insert(0x75, eHardwareKeyF6);
+  map.insert(0x76, eHardwareKeyF7);
+  map.insert(0xC5, eHardwareKeyDevice8);
+}
+
+// The device's extended table. The HAL's construction fills the map with the
+// level-3 table above; this one is kept for devices that want it.
+void CHALExternApi::FillDefaultKeyMap(KeyMap& map) {
+  map.clear();
+  static constexpr struct {
+    unsigned long code;
+    eHardwareKey key;
+  } kTable[] = {
+      {0x0D, eHardwareKeyEnter},    {0x26, eHardwareKeyUp},       {0x28, eHardwareKeyDown},
+      {0x25, eHardwareKeyLeft},     {0x27, eHardwareKeyRight},    {0xC4, eHardwareKeyDevice16},
+      {0xC3, eHardwareKeyDevice5},  {0xC2, eHardwareKeyDevice7},  {0xC1, eHardwareKeyDevice6},
+      {0x75, eHardwareKeyF6},       {0x76, eHardwareKeyF7},       {0xC5, eHardwareKeyDevice8},
+      {0xC1, eHardwareKeyDevice5},  {0xC2, eHardwareKeyDevice27}, {0xC3, eHardwareKeyDevice25},
+      {0xC4, eHardwareKeyDevice26}, {0xC5, eHardwareKeyEnter},    {0xC6, eHardwareKeyDevice24},
+      {0x75, eHardwareKeyF6},       {0x76, eHardwareKeyF7},       {0x77, eHardwareKeyF8},
+      {0x78, eHardwareKeyDevice16},
+  };
+  for (const auto& entry : kTable) map.insert(entry.code, entry.key);
+}
+
+bool ActivateSharedHardwareKeyMap(HardwareKeyMap& map) {
+  if (map.empty()) return false;
+  CHAL* hal = GetHALInstance();
+  return hal != nullptr && hal->ActivateSharedHardwareKeyMap(map);
+}
+
+void DeactivateSharedHardwareKeyMap(HardwareKeyMap& map) {
+  if (map.empty()) return;
+  if (CHAL* hal = GetHALInstance()) hal->DeactivateSharedHardwareKeyMap(map);
+}
+
+HardwareKeyMap const& GetHardwareKeyMap() {
+  static HardwareKeyMap held;
+  static std::mutex refreshing;
+  std::lock_guard lock(refreshing);
+  if (CHAL* hal = GetHALInstance()) held = hal->CopyKeyMap();
+  return held;
+}
+
+bool SetHardwareKeyMap(HardwareKeyMap const& map) {
+  if (map.empty()) return false;
+  CHAL* hal = GetHALInstance();
+  if (hal == nullptr) return false;
+  HardwareKeyMap current = hal->CopyKeyMap();
+  hal->DeactivateSharedHardwareKeyMap(current);
+  // The new map replaces the old one in one piece: a key arriving meanwhile
+  // is translated with either of them, never with a partial map.
+  if (!hal->ReplaceKeyMap(map)) return false;
+  HardwareKeyMap replacement = hal->CopyKeyMap();
+  return hal->ActivateSharedHardwareKeyMap(replacement);
+}

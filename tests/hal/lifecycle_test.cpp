@@ -1,0 +1,147 @@
+// The HAL's life cycle through the exported functions: creation on first use,
+// one start, teardown that leaves nothing behind, and allocation failure.
+#include "hal/hal.h"
+#include "hal_fixture.h"
+
+namespace {
+
+using LifeCycle = pndtest::HalTest;
+
+int KeyEventWindows() {
+  int count = 0;
+  for (const auto& window : pndsim::Windows()) count += window.title == "KeyEventMessageWin";
+  return count;
+}
+
+TEST_F(LifeCycle, AnyExportedCallCreatesAndStartsTheHal) {
+  EXPECT_EQ(KeyEventWindows(), 0);
+  unsigned int volume = 0;
+  GetVolume(volume);
+  EXPECT_EQ(KeyEventWindows(), 1);
+  EXPECT_EQ(pndsim::HotKeys().size(), 12u) << "the default keys are grabbed";
+  EXPECT_EQ(pndsim::LiveThreadCount(), 4) << "key-event window and three device threads";
+}
+
+TEST_F(LifeCycle, InitTwiceCreatesOneHalStartedOnce) {
+  InitHAL();
+  CHAL* first = GetHALInstance();
+  InitHAL();
+  EXPECT_EQ(GetHALInstance(), first);
+  EXPECT_EQ(KeyEventWindows(), 1);
+  EXPECT_EQ(pndsim::LiveThreadCount(), 4);
+}
+
+TEST_F(LifeCycle, FreeDllLeavesNoThreadWindowOrHotKey) {
+  InitHAL();
+  FreeDLL();
+  EXPECT_EQ(pndsim::LiveThreadCount(), 0);
+  EXPECT_EQ(pndsim::WindowCount(), 0);
+  EXPECT_TRUE(pndsim::HotKeys().empty());
+  FreeDLL();  // a second teardown does nothing
+  EXPECT_EQ(pndsim::WindowCount(), 0);
+}
+
+TEST_F(LifeCycle, FreeDllWithoutHalDoesNothing) {
+  FreeDLL();
+  EXPECT_EQ(pndsim::WindowCount(), 0);
+  EXPECT_EQ(pndsim::LiveThreadCount(), 0);
+}
+
+TEST_F(LifeCycle, AfterFreeDllAFreshHalAndPhoneLinkAreCreated) {
+  CBTHAL* first = GetBTHAL();
+  ASSERT_NE(first, nullptr);
+  FreeDLL();
+  CBTHAL* second = GetBTHAL();
+  ASSERT_NE(second, nullptr);
+  EXPECT_EQ(KeyEventWindows(), 1);
+  int status = 0;
+  second->GetCallStatus(status);
+  EXPECT_EQ(status, -1) << "a fresh phone link knows no call status yet";
+}
+
+TEST_F(LifeCycle, RecordModeBeforeAnyCallCreatesTheHalFirst) {
+  SetRecordModeOn(true);
+  EXPECT_EQ(KeyEventWindows(), 1);
+}
+
+TEST_F(LifeCycle, WithoutMemoryForTheHalEveryCallReportsFailureSafely) {
+  ZuAllocFailAfter(0, 1);
+  unsigned int volume = 7;
+  EXPECT_FALSE(GetVolume(volume));
+  EXPECT_EQ(volume, 7u);
+  EXPECT_EQ(KeyEventWindows(), 0);
+  ZuAllocFailAfter(0, 1000);
+  EXPECT_EQ(GetBTHAL(), nullptr);
+  EXPECT_TRUE(GetHardwareKeyMap().empty());
+  Connect(static_cast<IHardwareKeyListener*>(nullptr));
+  SetRecordModeOn(true);
+  FreeDLL();
+  ZuAllocFailAfter(0, 0);
+  InitHAL();
+  EXPECT_EQ(KeyEventWindows(), 1) << "the next call creates the HAL";
+}
+
+TEST_F(LifeCycle, WindowCreationFailureLeavesAWorkingHalWithoutKeys) {
+  pndsim::FailNext(pndsim::Call::CreateWindow);
+  InitHAL();
+  EXPECT_EQ(KeyEventWindows(), 0);
+  EXPECT_TRUE(pndsim::HotKeys().empty());
+  unsigned low = 0, high = 0;
+  GetFMBandwidth(low, high);
+  EXPECT_EQ(low, 880u);
+  FreeDLL();
+  EXPECT_EQ(pndsim::LiveThreadCount(), 0);
+}
+
+TEST_F(LifeCycle, UnsupportedOperationsAnswerFalseAndLeaveOutputsAlone) {
+  CardInfo card{5, L"x", true};
+  EXPECT_FALSE(SearchStorageCard(card));
+  EXPECT_EQ(card.cardType, 5);
+  EXPECT_FALSE(PMPowerOff());
+  EXPECT_FALSE(SetSystemLanguage(0x409));
+  EXPECT_FALSE(ActivateRemoteControl(true));
+  unsigned int mic = 33;
+  EXPECT_FALSE(SetMicVolume(mic));
+  EXPECT_FALSE(GetMicVolume(mic));
+  EXPECT_EQ(mic, 33u);
+  ActivateSRAudio(true);
+  bool muted = true;
+  EXPECT_FALSE(IsMuted(muted));
+  EXPECT_TRUE(muted);
+}
+
+TEST_F(LifeCycle, FmTransmitterAnswersDefaultsExceptBandAndActiveFlag) {
+  EXPECT_FALSE(ActivateFMTransmitter(true));
+  EXPECT_FALSE(IsFMTransmitterActive()) << "nothing sets the active flag";
+  EXPECT_FALSE(SetFMPiCode(1));
+  EXPECT_FALSE(SetFMStationName(L"NAV"));
+  EXPECT_FALSE(SetFMRadioText(L"text"));
+  EXPECT_FALSE(MuteFM(true));
+  unsigned int value = 99;
+  SetFMFrequencySearchStepSize(value);
+  EXPECT_FALSE(SetFMFrequency(1000));
+  EXPECT_FALSE(StepFMFrequencyForward(value));
+  EXPECT_FALSE(StepFMFrequencyBackward(value));
+  EXPECT_FALSE(GetFMFrequency(value));
+  EXPECT_FALSE(SetFMPower(1));
+  EXPECT_FALSE(SetFMMode(1));
+  EXPECT_FALSE(GetFMMode(value));
+  EXPECT_EQ(value, 99u);
+  FMDRCSetting drc{1, 2, 3, true};
+  EXPECT_FALSE(SetDynamicControl(drc));
+  GetDynamicControl(drc);
+  EXPECT_EQ(drc.threshold, 1u);
+  EXPECT_EQ(drc.releaseTime, 3u);
+  EXPECT_FALSE(SetFMEmphasis(value));
+
+  unsigned int low = 0, high = 0;
+  GetFMBandwidth(low, high);
+  EXPECT_EQ(low, 880u);
+  EXPECT_EQ(high, 1070u);
+  SetFMBandwidth(875, 1080);
+  GetFMBandwidth(low, high);
+  EXPECT_EQ(low, 875u);
+  EXPECT_EQ(high, 1080u);
+}
+
+}  // namespace

@@ -1,0 +1,180 @@
+// Listener registries: registration order, duplicates, first-occurrence
+// removal, and changes made while events are being delivered, both from
+// inside a listener and from the application's own thread.
+#include <atomic>
+#include <thread>
+
+#include "hal_fixture.h"
+#include "keys/listener_list.h"
+
+namespace {
+
+using Listeners = pndtest::HalTest;
+using pndtest::KeyRecorder;
+using pndtest::PressAndWait;
+
+// Appends its tag to a shared log on each call.
+class Tagged : public IHardwareKeyListener {
+ public:
+  Tagged(char tag, std::string& log) : tag_(tag), log_(log) {}
+  void Notify(eHardwareKey const&) override { log_ += tag_; }
+
+ private:
+  char tag_;
+  std::string& log_;
+};
+
+TEST_F(Listeners, AreCalledInRegistrationOrder) {
+  std::string& log = Make<std::string>();
+  Tagged& a = Make<Tagged>('A', log);
+  Tagged& b = Make<Tagged>('B', log);
+  Tagged& c = Make<Tagged>('C', log);
+  KeyRecorder& last = Make<KeyRecorder>();
+  Connect(&a);
+  Connect(&b);
+  Connect(&c);
+  Connect(&last);
+  ASSERT_TRUE(PressAndWait(last, 0x26, 0));
+  EXPECT_EQ(log, "ABC");
+  Disconnect(&b);
+  ASSERT_TRUE(PressAndWait(last, 0x26, 0));
+  EXPECT_EQ(log, "ABCAC");
+}
+
+TEST_F(Listeners, DuplicatesAreCalledEachTimeAndRemovedOneAtATime) {
+  std::string& log = Make<std::string>();
+  Tagged& a = Make<Tagged>('A', log);
+  Tagged& b = Make<Tagged>('B', log);
+  KeyRecorder& last = Make<KeyRecorder>();
+  Connect(&a);
+  Connect(&b);
+  Connect(&a);
+  Connect(&last);
+  ASSERT_TRUE(PressAndWait(last, 0x26, 0));
+  EXPECT_EQ(log, "ABA");
+  Disconnect(&a);  // the first occurrence only
+  ASSERT_TRUE(PressAndWait(last, 0x26, 0));
+  EXPECT_EQ(log, "ABABA");
+}
+
+TEST_F(Listeners, NullAndUnknownListenersAreIgnored) {
+  Connect(static_cast<IHardwareKeyListener*>(nullptr));
+  Connect(static_cast<IHardwareKeyRecordListener*>(nullptr));
+  Connect(static_cast<IPMPowerListener*>(nullptr));
+  Connect(static_cast<IVolumeListener*>(nullptr));
+  Connect(static_cast<ICardListener*>(nullptr));
+  Connect(static_cast<ISuspendResumeDeviceListener*>(nullptr));
+  KeyRecorder& never = Make<KeyRecorder>();
+  KeyRecorder& last = Make<KeyRecorder>();
+  Disconnect(&never);
+  Connect(&last);
+  ASSERT_TRUE(PressAndWait(last, 0x26, 0)) << "a null registration would have crashed the dispatch";
+  EXPECT_TRUE(never.Keys().empty());
+}
+
+// Disconnects itself on its first call and connects `next`.
+class OneShot : public IHardwareKeyListener {
+ public:
+  explicit OneShot(IHardwareKeyListener* next) : next_(next) {}
+  void Notify(eHardwareKey const&) override {
+    ++calls;
+    Disconnect(this);
+    Connect(next_);
+  }
+  int calls = 0;
+
+ private:
+  IHardwareKeyListener* next_;
+};
+
+TEST_F(Listeners, AListenerMayDisconnectItselfAndConnectAnotherDuringItsCall) {
+  KeyRecorder& added = Make<KeyRecorder>();
+  KeyRecorder& last = Make<KeyRecorder>();
+  OneShot& once = Make<OneShot>(&added);
+  Connect(&once);
+  Connect(&last);
+  ASSERT_TRUE(PressAndWait(last, 0x26, 0));
+  EXPECT_EQ(once.calls, 1);
+  EXPECT_TRUE(added.Keys().empty()) << "connected during the event: called from the next one on";
+  ASSERT_TRUE(PressAndWait(added, 0x28, 1)) << "the newest listener is called last";
+  EXPECT_EQ(once.calls, 1);
+  EXPECT_EQ(added.Keys(), (std::vector<int>{1}));
+}
+
+// Fails the test if called after it was disconnected.
+class Watched : public IHardwareKeyListener {
+ public:
+  void Notify(eHardwareKey const&) override {
+    EXPECT_FALSE(disconnected.load()) << "called after Disconnect returned";
+    ++calls;
+  }
+  std::atomic<bool> disconnected{false};
+  std::atomic<int> calls{0};
+};
+
+TEST_F(Listeners, AfterDisconnectReturnsTheListenerIsNotCalledAgain) {
+  KeyRecorder& last = Make<KeyRecorder>();
+  Connect(&last);
+  std::atomic<bool> done{false};
+  std::thread presser([&] {
+    while (!done.load()) pndsim::PressKey(0x26);
+  });
+  for (int round = 0; round < 200; ++round) {
+    Watched watched;
+    Connect(&watched);
+    std::this_thread::yield();
+    Disconnect(&watched);
+    watched.disconnected = true;
+  }
+  done = true;
+  presser.join();
+  ASSERT_TRUE(PressAndWait(last, 0x28, 1));
+}
+
+TEST(ListenerList, ListenerConnectedDuringAnEventWaitsForTheNextOne) {
+  struct Counter : IVolumeListener {
+    void Notify(VolumeInfo const&) override { ++calls; }
+    int calls = 0;
+  } first, second;
+  Keys::ListenerList<IVolumeListener> list;
+  list.Connect(&first);
+  list.ForEach([&](IVolumeListener* listener) {
+    listener->Notify({1, false});
+    list.Connect(&second);
+  });
+  EXPECT_EQ(first.calls, 1);
+  EXPECT_EQ(second.calls, 0);
+  list.ForEach([](IVolumeListener* listener) { listener->Notify({1, false}); });
+  EXPECT_EQ(second.calls, 1);
+}
+
+TEST(ListenerList, RemovingALaterListenerDuringAnEventSkipsIt) {
+  struct Counter : ICardListener {
+    void Notify(CardInfo const&) override { ++calls; }
+    int calls = 0;
+  } a, b;
+  Keys::ListenerList<ICardListener> list;
+  list.Connect(&a);
+  list.Connect(&b);
+  list.ForEach([&](ICardListener* listener) {
+    listener->Notify(CardInfo{});
+    list.Disconnect(&b);
+  });
+  EXPECT_EQ(a.calls, 1);
+  EXPECT_EQ(b.calls, 0);
+  EXPECT_EQ(list.Size(), 1u);
+}
+
+TEST(ListenerList, ConnectReportsAListThatCannotGrow) {
+  struct Nothing : ISuspendResumeDeviceListener {
+    void Notify(bool const&) override {}
+  } listener;
+  Keys::ListenerList<ISuspendResumeDeviceListener> list;
+  ZuAllocFailAfter(0, 1);
+  EXPECT_FALSE(list.Connect(&listener));
+  ZuAllocFailAfter(0, 0);
+  EXPECT_EQ(list.Size(), 0u);
+  EXPECT_TRUE(list.Connect(&listener));
+}
+
+}  // namespace

@@ -1,0 +1,139 @@
+// A program built against an installed pndhal: it calls every exported
+// function and checks the answers the device gives for the operations it
+// does not support.
+#include <pndhal/pndhal.h>
+#include <pndsim/pndsim.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+int failures = 0;
+
+void Check(bool condition, const char* what) {
+  if (!condition) {
+    std::fprintf(stderr, "consumer: expected %s\n", what);
+    ++failures;
+  }
+}
+
+struct Listener : IHardwareKeyListener, IHardwareKeyRecordListener, IPMPowerListener, IVolumeListener,
+                  ICardListener, ISuspendResumeDeviceListener {
+  void Notify(eHardwareKey const&) override {}
+  void Notify(unsigned long) override {}
+  void Notify(PMPowerInfo const&) override {}
+  void Notify(VolumeInfo const&) override {}
+  void Notify(CardInfo const&) override {}
+  void Notify(bool const&) override {}
+};
+
+}  // namespace
+
+int main() {
+  pndsim::Reset();
+  pndsim::SetTimeScale(100);  // the device's pauses take milliseconds
+  InitHAL();
+  Check(GetBTHAL() != nullptr, "a phone link");
+  SetRecordModeOn(false);
+
+  Listener listener;
+  Connect(static_cast<IHardwareKeyListener*>(&listener));
+  Connect(static_cast<IHardwareKeyRecordListener*>(&listener));
+  Connect(static_cast<IPMPowerListener*>(&listener));
+  Connect(static_cast<IVolumeListener*>(&listener));
+  Connect(static_cast<ICardListener*>(&listener));
+  Connect(static_cast<ISuspendResumeDeviceListener*>(&listener));
+
+  Check(GetHardwareKeyMap().size() == 12, "twelve default keys");
+  HardwareKeyMap map = GetHardwareKeyMap();
+  Check(SetHardwareKeyMap(map), "the default map to be accepted again");
+  HardwareKeyMap shared;
+  shared.insert(0x77, eHardwareKeyF8);
+  Check(ActivateSharedHardwareKeyMap(shared), "a shared map to be grabbed");
+  DeactivateSharedHardwareKeyMap(shared);
+
+  CardInfo card{};
+  Check(!SearchStorageCard(card), "no storage-card search");
+
+  CNavTime now;
+  GetLocalNavTime(now);
+  GetGMTNavTime(now);
+  SetLocalNavTime(now);
+  SetGMTNavTime(now);
+  SetTimezone(GetTimezone());
+  GetAvailableTimezones();
+
+  DisplayInfo display{};
+  bool landscape = true;
+  SetScreenOrientation(landscape);
+  GetScreenOrientation(display);
+  unsigned int value = 0;
+  GetBrightness(value);
+  SetBrightness(50, 0);
+  PMDisplayOff();
+  PMDisplayOn();
+  GetVolume(value);
+  SetVolume(50);
+  Mute(true);
+  Mute(false);
+  PMPowerInfo power{};
+  PMGetPowerInfo(power);
+  SuspendDevice();
+  ResetDevice();
+  ActivatePowerKey(true);
+  ActivatePowerKey(false);
+
+  wchar_t text[256] = L"";
+  GetDeviceID(text, 256);
+  GetDeviceInfo(eDeviceInfoOEM, text, 256);
+  GetBtMACAddr(text, 256);
+  CalibrateTouchscreen();
+  OpenContacts();
+  unsigned char flash[8] = {};
+  ReadFlash(0, flash, sizeof flash);
+  WriteFlash(0, flash, sizeof flash);
+
+  bool muted = false;
+  Check(!IsMuted(muted), "no mute query");
+  Check(!PMPowerOff(), "no power-off");
+  Check(!SetSystemLanguage(0x409), "no system language");
+  StartResetIdleTimer();
+  StopResetIdleTimer();
+  SetMemorySplit(50);
+  RestoreMemorySplit();
+
+  Check(!ActivateFMTransmitter(true), "no FM transmitter");
+  Check(!IsFMTransmitterActive(), "an inactive FM transmitter");
+  Check(!SetFMPiCode(1) && !SetFMStationName(L"x") && !SetFMRadioText(L"x") && !MuteFM(true),
+        "FM settings to be refused");
+  unsigned int step = 1;
+  SetFMFrequencySearchStepSize(step);
+  Check(!SetFMFrequency(1000) && !StepFMFrequencyForward(step) && !StepFMFrequencyBackward(step) &&
+            !GetFMFrequency(value) && !SetFMPower(1) && !SetFMMode(1) && !GetFMMode(value) && !SetFMEmphasis(step),
+        "FM tuning to be refused");
+  unsigned int low = 0, high = 0;
+  GetFMBandwidth(low, high);
+  Check(low == 880 && high == 1070, "the default FM band 880-1070");
+  SetFMBandwidth(875, 1080);
+  GetFMBandwidth(low, high);
+  Check(low == 875 && high == 1080, "the FM band as set");
+  FMDRCSetting drc{1, 2, 3, true};
+  Check(!SetDynamicControl(drc), "no dynamic-range control");
+  GetDynamicControl(drc);
+  Check(drc.threshold == 1 && drc.releaseTime == 3, "the dynamic-range record untouched");
+  ActivateSRAudio(true);
+  Check(!SetMicVolume(step) && !GetMicVolume(value), "no microphone volume");
+  Check(!ActivateRemoteControl(true), "no remote control");
+
+  Disconnect(static_cast<IHardwareKeyListener*>(&listener));
+  Disconnect(static_cast<IHardwareKeyRecordListener*>(&listener));
+  Disconnect(static_cast<IPMPowerListener*>(&listener));
+  Disconnect(static_cast<IVolumeListener*>(&listener));
+  Disconnect(static_cast<ICardListener*>(&listener));
+  Disconnect(static_cast<ISuspendResumeDeviceListener*>(&listener));
+  FreeDLL();
+  Check(pndsim::LiveThreadCount() == 0, "no thread after FreeDLL");
+  if (failures == 0) std::printf("consumer: every exported function answered as expected\n");
+  return failures == 0 ? EXIT_SUCCESS : EXIT_FAILURE;
+}

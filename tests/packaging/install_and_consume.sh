@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary prefix, then builds and runs a consumer
+# through find_package and the same consumer through pkg-config.
+set -euo pipefail
+build_dir=$1 consumer_dir=$2 work=$3 compiler=$4
+rm -rf "$work"
+prefix="$work/prefix"
+cmake --install "$build_dir" --prefix "$prefix" >/dev/null
+
+cmake -S "$consumer_dir" -B "$work/cmake-consumer" -G Ninja -DCMAKE_CXX_COMPILER="$compiler" \
+  -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+cmake --build "$work/cmake-consumer" >/dev/null
+"$work/cmake-consumer/consumer"
+
+export PKG_CONFIG_PATH="$prefix/lib/pkgconfig"
+# shellcheck disable=SC2046 # the flags are meant to split
+"$compiler" -std=c++20 "$consumer_dir/consumer.cpp" -o "$work/pkg-consumer" $(pkg-config --cflags --libs pndhal)
+"$work/pkg-consumer"

@@ -1,0 +1,40 @@
+// pndhal: runs the HAL on the simulated device and shows what it does.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "commands.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: pndhal [--help] [--version] COMMAND [ARGS]\n"
+    "\n"
+    "Runs the navigation device's hardware-abstraction library on the simulated device.\n"
+    "\n"
+    "commands:\n"
+    "  tour    start the HAL, walk through a short scenario and print every\n"
+    "          platform action and listener call\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  const std::string command = argv[1];
+  const std::vector<std::string> args(argv + 2, argv + argc);
+  if (command == "--help" || command == "-h" || command == "help") {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (command == "--version") {
+    std::printf("pndhal %s\n", PNDHAL_VERSION);
+    return 0;
+  }
+  if (command == "tour") return tool::Tour(args);
+  std::fprintf(stderr, "pndhal: unknown command '%s'\n%s", command.c_str(), kUsage);
+  return 2;
+}
