@@ -31,6 +31,9 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/pndhalConfigVersion.cmake
 install(FILES ${PROJECT_BINARY_DIR}/pndhalConfig.cmake ${PROJECT_BINARY_DIR}/pndhalConfigVersion.cmake
   DESTINATION ${PNDHAL_CMAKE_DIR})
 
+# The pkg-config files find the prefix relative to their own folder, so an
+# install works wherever it is copied to.
+file(RELATIVE_PATH PNDHAL_PC_TO_PREFIX "/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/")
 foreach(pc pndhal pndsim)
   configure_file(${PROJECT_SOURCE_DIR}/cmake/${pc}.pc.in ${PROJECT_BINARY_DIR}/${pc}.pc @ONLY)
   install(FILES ${PROJECT_BINARY_DIR}/${pc}.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

@@ -127,10 +127,10 @@ class CHAL : public Runtime::ZuAllocated {
   void DisconnectKeyListener(IHardwareKeyListener* listener) { m_keyListeners.Disconnect(listener); }
 
  protected:
-  // Working texts and the registry read buffer of the time-zone services.
+  // The daylight name read by the last GetTimezone and the display name read
+  // last by GetAvailableTimezones.
   String::StringProxy<String::ZuStringImpl> m_timeZoneDaylightName;
   String::StringProxy<String::ZuStringImpl> m_timeZoneDisplayName;
-  String::StringProxy<String::ZuStringImpl> m_timeZoneKeyName;
   /// The key map; read by the key-event window, replaced by the application.
   KeyMap m_keyMap;
   mutable std::mutex m_keyMapLock;

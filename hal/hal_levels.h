@@ -7,6 +7,7 @@
 #pragma once
 
 #include "hal/device_threads.h"
+#include "ce/time.h"
 #include "hal/hal.h"
 #include "runtime/message_window_thread.h"
 
@@ -19,6 +20,13 @@ class CHALCommon : public CHAL {
 
   void ConnectKeyEventHandler() override;
   void DeactivateSharedHardwareKeyMap(KeyMap& map) override;
+  bool GetLocalNavTime(CNavTime& time) override;
+  bool GetGMTNavTime(CNavTime& time) override;
+  bool SetLocalNavTime(CNavTime& time) override;
+  bool SetGMTNavTime(CNavTime& time) override;
+  bool SetTimezone(CNavTimeZone const& zone) override;
+  CNavTimeZone GetTimezone() override;
+  bool GetAvailableTimezones(Container::ZuVector<CNavTimeZone>& zones) override;
 
   /// The key-event window on which hot keys are registered (null if it
   /// could not be created).
@@ -32,8 +40,12 @@ class CHALCommon : public CHAL {
   /// destructor, so no key is dispatched into a half-destroyed object.
   void DetachKeyEventHandlers();
 
+  /// Sets the system's bias from `zone` at the UTC time `now`.
+  static bool ApplyZoneBias(CNavTimeZone const& zone, CNavTime const& now);
+
   CMessageWindowThread m_keyEventWindow;
   const wchar_t* m_pszTimeZonesKey;
+  REG_TZI_FORMAT m_tziBuffer{};  // each "TZI" value of the database is read into it
 };
 
 class CHALWinCE : public CHALCommon {
@@ -43,6 +55,7 @@ class CHALWinCE : public CHALCommon {
 
   void Start() override;
   void StopThreads() override;
+  bool SetTimezone(CNavTimeZone const& zone) override;
 
   virtual void RunTouchCalibration();                    // 79
   virtual void AdjustDeviceInfo(unsigned char* record) = 0;  // 80
