@@ -11,6 +11,13 @@ namespace tool {
 /// scenario and prints every platform action and listener call.
 int Tour(const std::vector<std::string>& args);
 
+/// Prints the device's UTC and local time, the current zone and its
+/// descriptor (`--json` for JSON).
+int Time(const std::vector<std::string>& args);
+
+/// Prints the zone database as the HAL reads it (`--json` for JSON).
+int Zones(const std::vector<std::string>& args);
+
 /// Prints the platform actions recorded since the last call, indented.
 void PrintNewTrace(std::FILE* out);
 

@@ -15,7 +15,9 @@ constexpr const char* kUsage =
     "\n"
     "commands:\n"
     "  tour    start the HAL, walk through a short scenario and print every\n"
-    "          platform action and listener call\n";
+    "          platform action and listener call\n"
+    "  time    show the device's UTC and local time and its time zone [--json]\n"
+    "  zones   list the time-zone database as the HAL reads it [--json]\n";
 
 }  // namespace
 
@@ -35,6 +37,8 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (command == "tour") return tool::Tour(args);
+  if (command == "time") return tool::Time(args);
+  if (command == "zones") return tool::Zones(args);
   std::fprintf(stderr, "pndhal: unknown command '%s'\n%s", command.c_str(), kUsage);
   return 2;
 }
