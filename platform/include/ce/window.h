@@ -56,16 +56,39 @@ struct COPYDATASTRUCT {
   LPVOID lpData;
 };
 
+// Last-error codes of the window system.
+inline constexpr DWORD ERROR_WINDOW_OF_OTHER_THREAD = 1408;
+inline constexpr DWORD ERROR_CLASS_DOES_NOT_EXIST = 1411;
+inline constexpr DWORD ERROR_CLASS_HAS_WINDOWS = 1412;
+
 inline constexpr UINT WM_CREATE = 0x0001;
 inline constexpr UINT WM_DESTROY = 0x0002;
 inline constexpr UINT WM_CLOSE = 0x0010;
 inline constexpr UINT WM_QUIT = 0x0012;
 inline constexpr UINT WM_COPYDATA = 0x004A;
+inline constexpr UINT WM_KEYDOWN = 0x0100;
+inline constexpr UINT WM_KEYUP = 0x0101;
+inline constexpr UINT WM_SYSKEYDOWN = 0x0104;
+inline constexpr UINT WM_SYSKEYUP = 0x0105;
 inline constexpr UINT WM_HOTKEY = 0x0312;
 inline constexpr UINT WM_USER = 0x0400;
 
 inline constexpr UINT CS_DBLCLKS = 0x0008;
+inline constexpr DWORD WS_VISIBLE = 0x10000000;
+
+// Stock objects.
 inline constexpr int WHITE_BRUSH = 0;
+inline constexpr int LTGRAY_BRUSH = 1;
+inline constexpr int GRAY_BRUSH = 2;
+inline constexpr int DKGRAY_BRUSH = 3;
+inline constexpr int BLACK_BRUSH = 4;
+inline constexpr int NULL_BRUSH = 5;
+inline constexpr int WHITE_PEN = 6;
+inline constexpr int BLACK_PEN = 7;
+inline constexpr int NULL_PEN = 8;
+inline constexpr int SYSTEM_FONT = 13;
+inline constexpr int DEFAULT_PALETTE = 15;
+
 inline constexpr int SW_HIDE = 0;
 inline constexpr int SW_SHOWNORMAL = 1;
 
@@ -78,36 +101,120 @@ inline constexpr UINT MOD_KEYUP = 0x1000;
 inline constexpr UINT MB_OK = 0x00000000;
 inline constexpr int IDOK = 1;
 
+// Class and window names may also be given as an atom (a value below 0x10000
+// in place of the pointer), as RegisterClassW returns it. Class names and
+// registered message names compare without regard to case; window titles
+// compare exactly.
+
+/// Registers a window class for this process (the instance is kept but plays
+/// no part in lookups). Returns its atom (0xC000 and up). Returns 0 with
+/// ERROR_INVALID_PARAMETER for a missing record, name or procedure or negative
+/// extra-byte counts, ERROR_CLASS_ALREADY_EXISTS when the name is taken, and
+/// ERROR_NOT_ENOUGH_MEMORY when a failure was injected (Call::RegisterClass).
 PNDSIM_API ATOM RegisterClassW(const WNDCLASSW* windowClass);
+/// Fills `windowClass` with the registration of `className`; its class-name
+/// field is `className` itself. FALSE with ERROR_CLASS_DOES_NOT_EXIST for an
+/// unknown class, ERROR_INVALID_PARAMETER for a null record.
 PNDSIM_API BOOL GetClassInfoW(HINSTANCE instance, LPCWSTR className, WNDCLASSW* windowClass);
+/// Removes a class. FALSE with ERROR_CLASS_DOES_NOT_EXIST when unknown and
+/// ERROR_CLASS_HAS_WINDOWS while windows of it exist.
 PNDSIM_API BOOL UnregisterClassW(LPCWSTR className, HINSTANCE instance);
 
+/// Creates a window owned by the calling thread and sends it WM_CREATE (lParam
+/// a CREATESTRUCTW carrying `parameter`) before returning. Returns null with
+/// ERROR_CANNOT_FIND_WND_CLASS for an unknown class, ERROR_INVALID_WINDOW_HANDLE
+/// for an invalid parent, ERROR_NOT_ENOUGH_MEMORY when a failure was injected
+/// (Call::CreateWindow), and when WM_CREATE answers -1 (the window is then
+/// destroyed again). The window is visible when `style` holds WS_VISIBLE.
 PNDSIM_API HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x,
                                 int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
                                 LPVOID parameter);
+/// Shows (any command but SW_HIDE) or hides a window. Returns whether it was
+/// visible before; FALSE with ERROR_INVALID_WINDOW_HANDLE for an invalid one.
 PNDSIM_API BOOL ShowWindow(HWND window, int command);
+/// Destroys a window of the calling thread: sends WM_DESTROY, then drops its
+/// posted messages, answers 0 to messages sent to it and not yet delivered,
+/// and releases its hot keys. FALSE with ERROR_INVALID_WINDOW_HANDLE for an
+/// invalid window and ERROR_ACCESS_DENIED for another thread's window.
 PNDSIM_API BOOL DestroyWindow(HWND window);
+/// TRUE while `window` exists.
 PNDSIM_API BOOL IsWindow(HWND window);
+/// The default procedure: WM_CLOSE destroys the window; every message answers 0.
 PNDSIM_API LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+/// Reads the 32-bit value at byte `index` of the window's extra bytes. Returns
+/// 0 with ERROR_INVALID_WINDOW_HANDLE for an invalid window and
+/// ERROR_INVALID_INDEX when the value does not lie within the extra bytes.
 PNDSIM_API LONG GetWindowLongW(HWND window, int index);
+/// Stores a 32-bit value at byte `index` of the extra bytes and returns the
+/// previous one; fails like GetWindowLongW. A success does not clear the last
+/// error, so a previous value of 0 is told from a failure as on the original.
 PNDSIM_API LONG SetWindowLongW(HWND window, int index, LONG value);
+/// GetWindowLongW for a pointer-sized value.
 PNDSIM_API LONG_PTR GetWindowLongPtrW(HWND window, int index);
+/// SetWindowLongW for a pointer-sized value.
 PNDSIM_API LONG_PTR SetWindowLongPtrW(HWND window, int index, LONG_PTR value);
 
+/// Waits for the next posted message of the calling thread that the filter
+/// accepts (`window` null: any; else that window's only; `filterMin` and
+/// `filterMax` both 0: any number, else that inclusive range) and removes it.
+/// WM_QUIT passes every filter. Messages sent from other threads are delivered
+/// to their procedures while it waits. Returns 0 for WM_QUIT, -1 with
+/// ERROR_INVALID_WINDOW_HANDLE when `window` is not a window of the calling
+/// thread (also when it is destroyed during the wait), -1 with
+/// ERROR_INVALID_PARAMETER for a null `message`, else TRUE.
 PNDSIM_API BOOL GetMessageW(MSG* message, HWND window, UINT filterMin, UINT filterMax);
+/// Generates no characters (there is no keyboard layout); returns TRUE for
+/// key messages, as the original does whatever it generates, FALSE otherwise.
 PNDSIM_API BOOL TranslateMessage(const MSG* message);
+/// Calls the procedure of the message's window and returns its result. Returns
+/// 0 for a thread message, with ERROR_INVALID_WINDOW_HANDLE for an invalid
+/// window and ERROR_WINDOW_OF_OTHER_THREAD for another thread's window.
 PNDSIM_API LRESULT DispatchMessageW(const MSG* message);
+/// Appends a message to the queue of the window's thread (`window` null: of
+/// the calling thread) and returns at once. FALSE with
+/// ERROR_INVALID_WINDOW_HANDLE for an invalid window.
 PNDSIM_API BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+/// Calls the window's procedure on the window's thread and returns its result.
+/// From another thread the caller blocks until the owner has run it, and
+/// meanwhile delivers messages sent to its own windows. Returns 0 with
+/// ERROR_INVALID_WINDOW_HANDLE for an invalid window, and 0 when the window is
+/// destroyed or its thread ends before it answered.
 PNDSIM_API LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+/// Posts WM_QUIT with wParam `exitCode` to the calling thread's queue.
 PNDSIM_API void PostQuitMessage(int exitCode);
 
+/// The first window, in creation order, of class `className` titled
+/// `windowName`; a null argument matches any. Null when none matches.
 PNDSIM_API HWND FindWindowW(LPCWSTR className, LPCWSTR windowName);
+/// The id of the thread that owns `window`; stores the process id in
+/// `*processId` when given. 0 with ERROR_INVALID_WINDOW_HANDLE for an invalid
+/// window.
 PNDSIM_API DWORD GetWindowThreadProcessId(HWND window, DWORD* processId);
+/// The window the simulated user works with (pndsim::SetForegroundWindow), or
+/// null.
 PNDSIM_API HWND GetForegroundWindow();
+/// The message number for `name`, 0xC000 and up; the same name gives the same
+/// number. 0 with ERROR_INVALID_PARAMETER for a null or empty name.
 PNDSIM_API UINT RegisterWindowMessageW(LPCWSTR name);
 
+/// Makes `window` (of any thread) the owner of virtual key `virtualKey` (1 to
+/// 0xFE): each press then posts WM_HOTKEY (wParam `id`, lParam the modifiers in
+/// the low and the key in the high 16 bits), and each release too when
+/// `modifiers` holds MOD_KEYUP. Registering the same window and id again
+/// replaces key and modifiers. FALSE with ERROR_HOTKEY_ALREADY_REGISTERED when
+/// another window or id owns the key or a failure was injected
+/// (Call::RegisterHotKey), ERROR_INVALID_WINDOW_HANDLE for an
+/// invalid window, ERROR_INVALID_PARAMETER for an unknown modifier or a key out
+/// of range.
 PNDSIM_API BOOL RegisterHotKey(HWND window, int id, UINT modifiers, UINT virtualKey);
+/// Releases the hot key `id` of `window`. FALSE with ERROR_HOTKEY_NOT_REGISTERED
+/// when it has none, ERROR_INVALID_WINDOW_HANDLE for an invalid window.
 PNDSIM_API BOOL UnregisterHotKey(HWND window, int id);
 
+/// A handle of a predefined brush, pen, font or palette, the same for the life
+/// of the process; null for an unknown object.
 PNDSIM_API HGDIOBJ GetStockObject(int object);
+/// Records the box in the simulator's trace and its list of message boxes and
+/// answers IDOK at once, whatever the buttons. A null caption reads "Error".
+/// 0 with ERROR_INVALID_WINDOW_HANDLE for an invalid owner.
 PNDSIM_API int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);

@@ -2,5 +2,8 @@
 // developer uses to drive the simulated device and observe what the HAL did.
 #pragma once
 
+#include "pndsim/clock.h"
 #include "pndsim/control.h"
 #include "pndsim/kernel.h"
+#include "pndsim/registry.h"
+#include "pndsim/windows.h"

@@ -97,6 +97,12 @@ std::shared_ptr<T> LookupAs(HANDLE handle) {
   return std::dynamic_pointer_cast<T>(LookupHandle(handle));
 }
 
+/// Registers a function that runs on every emulated thread as it ends, with
+/// the kernel lock held, before the threads waiting for it are woken. A hook
+/// releases what the thread still owns; it must neither block nor release the
+/// lock. Takes the kernel lock itself: call it without the lock held.
+void OnThreadExit(std::function<void(ThreadObject&)> hook);
+
 /// Blocks the calling thread (whose object is `self`) until one of `objects`
 /// is signalled or the (unscaled) time-out passes. Returns the index of the
 /// object that ended the wait, or WAIT_TIMEOUT. A thread asked to terminate

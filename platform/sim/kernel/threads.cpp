@@ -26,21 +26,31 @@ thread_local DWORD t_lastError = ERROR_SUCCESS;
 
 HANDLE const kCurrentThreadPseudoHandle = reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-2));
 
+// Functions other modules run as an emulated thread ends. Requires the
+// kernel lock.
+std::vector<std::function<void(ThreadObject&)>>& ExitHooks() {
+  static auto* hooks = new std::vector<std::function<void(ThreadObject&)>>;
+  return *hooks;
+}
+
 // Marks the thread ended, releases the locks it still holds and wakes those
 // waiting for it. Runs on the ending thread, also while it unwinds.
 void FinishThread(ThreadObject& self, DWORD exitCode) {
   KernelLock lock(KernelMutex());
   for (CriticalSectionLock* held : self.heldLocks) held->Abandon();
   self.heldLocks.clear();
+  for (auto& hook : ExitHooks()) hook(self);
   if (self.exitCode == STILL_ACTIVE) self.exitCode = exitCode;
   self.finished_ = true;
   self.WakeWaiters();
   if (self.emulated()) g_liveThreads.fetch_sub(1);
 }
 
-[[noreturn]] void EndCurrentThread(KernelLock& lock, ThreadObject& self, DWORD exitCode) {
+// Ends the calling thread. The kernel lock its caller holds stays held until
+// the unwinding destroys that caller's lock guard, so the clean-up of every
+// frame on the way (a wait unregistering from its objects) still runs under it.
+[[noreturn]] void EndCurrentThread(ThreadObject& self, DWORD exitCode) {
   if (self.exitCode == STILL_ACTIVE) self.exitCode = exitCode;
-  if (lock.owns_lock()) lock.unlock();
   pthread_exit(nullptr);
 }
 
@@ -68,13 +78,18 @@ std::shared_ptr<ThreadObject> ThreadFromHandle(HANDLE handle) {
 
 }  // namespace
 
+void OnThreadExit(std::function<void(ThreadObject&)> hook) {
+  KernelLock lock(KernelMutex());
+  ExitHooks().push_back(std::move(hook));
+}
+
 ThreadObject& CurrentThread() {
   if (!t_self) t_self = std::make_shared<ThreadObject>(g_nextThreadId.fetch_add(1), false);
   return *t_self;
 }
 
-void TerminationPoint(KernelLock& lock, ThreadObject& self) {
-  if (self.terminateRequested && self.emulated()) EndCurrentThread(lock, self, self.exitCode);
+void TerminationPoint(KernelLock&, ThreadObject& self) {
+  if (self.terminateRequested && self.emulated()) EndCurrentThread(self, self.exitCode);
 }
 
 }  // namespace sim
@@ -156,7 +171,7 @@ int GetThreadPriority(HANDLE handle) {
 void ExitThread(DWORD exitCode) {
   ThreadObject& self = CurrentThread();
   KernelLock lock(KernelMutex());
-  EndCurrentThread(lock, self, exitCode);
+  EndCurrentThread(self, exitCode);
 }
 
 BOOL TerminateThread(HANDLE handle, DWORD exitCode) {
@@ -172,7 +187,7 @@ BOOL TerminateThread(HANDLE handle, DWORD exitCode) {
   if (thread->finished_) return TRUE;
   if (thread->exitCode == STILL_ACTIVE) thread->exitCode = exitCode;
   thread->terminateRequested = true;
-  if (thread.get() == &self) EndCurrentThread(lock, self, exitCode);
+  if (thread.get() == &self) EndCurrentThread(self, exitCode);
   thread->waiter.cv.notify_one();
   // Return only once the thread has unwound, so nothing it runs afterwards
   // can touch what the caller frees next.

@@ -1,0 +1,66 @@
+// Controls and observations of the emulated window system: hardware key
+// presses delivered to hot-key owners, the hot keys and windows that exist,
+// the message boxes shown and the foreground window.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "pndsim/control.h"
+
+namespace pndsim {
+
+/// Presses a hardware key. When a window owns `virtualKey` as a hot key, posts
+/// WM_HOTKEY to it (wParam its hot-key id, lParam the registered modifiers
+/// without MOD_KEYUP in the low and the key in the high 16 bits) and returns
+/// true; otherwise the press reaches nobody and the result is false.
+PNDSIM_CONTROL_API bool PressKey(unsigned virtualKey);
+
+/// Releases a hardware key. Only a key registered with MOD_KEYUP reports its
+/// release: WM_HOTKEY as for the press, with MOD_KEYUP among the modifiers,
+/// and true. Any other key: nothing is posted and the result is false.
+PNDSIM_CONTROL_API bool ReleaseKey(unsigned virtualKey);
+
+/// One registered hot key.
+struct HotKey {
+  std::uintptr_t window;      ///< the owning window
+  int id;                     ///< the identifier it was registered with
+  unsigned modifiers;         ///< as registered, MOD_KEYUP included
+  unsigned virtualKey;        ///< the key
+  std::uint32_t ownerThread;  ///< the thread that owns the window
+};
+
+/// The registered hot keys in ascending order of virtual key.
+PNDSIM_CONTROL_API std::vector<HotKey> HotKeys();
+
+/// One message box shown through MessageBoxW.
+struct MessageBoxRecord {
+  std::string caption;  ///< UTF-8
+  std::string text;     ///< UTF-8
+  unsigned type;        ///< the MB_ flags it was shown with
+};
+
+/// The message boxes shown since the last reset, in the order shown.
+PNDSIM_CONTROL_API std::vector<MessageBoxRecord> MessageBoxes();
+
+/// One live window.
+struct WindowInfo {
+  std::uintptr_t handle;
+  std::string title;          ///< UTF-8
+  std::string className;      ///< UTF-8, as registered
+  std::uint32_t ownerThread;  ///< the thread that created it
+  bool visible;               ///< shown (ShowWindow or WS_VISIBLE)
+};
+
+/// The live windows in creation order.
+PNDSIM_CONTROL_API std::vector<WindowInfo> Windows();
+/// The number of live windows.
+PNDSIM_CONTROL_API int WindowCount();
+
+/// Makes `window` the one GetForegroundWindow returns; 0 chooses none. False,
+/// with nothing changed, when `window` is not a live window. The choice ends
+/// when the window is destroyed and at Reset().
+PNDSIM_CONTROL_API bool SetForegroundWindow(std::uintptr_t window);
+
+}  // namespace pndsim

@@ -1,0 +1,125 @@
+// The device clock: host UTC plus an offset that the time setters change, or an instant a test
+// pinned; GetSystemTime and SetSystemTime over it. It runs at real speed whatever the time scale,
+// since the HAL only reads it as a calendar clock.
+#include "device_clock.h"
+
+#include <chrono>
+#include <cstdio>
+#include <mutex>
+#include <optional>
+
+#include "../kernel/kernel.h"
+#include "civil.h"
+#include "pndsim/clock.h"
+
+namespace sim {
+namespace {
+
+struct ClockState {
+  std::mutex mutex;
+  std::int64_t offsetMs = 0;
+  std::optional<std::int64_t> pinnedMs;
+};
+
+std::int64_t HostNowMs() {
+  using std::chrono::milliseconds;
+  return std::chrono::floor<milliseconds>(std::chrono::system_clock::now()).time_since_epoch().count();
+}
+
+ClockState& Clock() {
+  static ClockState* clock = [] {
+    auto* state = new ClockState;
+    OnReset([state] {
+      std::lock_guard lock(state->mutex);
+      state->offsetMs = 0;
+      state->pinnedMs.reset();
+    });
+    return state;
+  }();
+  return *clock;
+}
+
+std::int64_t NowLocked(const ClockState& clock) {
+  return clock.pinnedMs ? *clock.pinnedMs : HostNowMs() + clock.offsetMs;
+}
+
+}  // namespace
+
+std::string FormatMs(std::int64_t ms) {
+  const SYSTEMTIME t = civil::SystemTimeFromMs(ms);
+  char text[64];
+  std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u.%03u", t.wYear, t.wMonth, t.wDay, t.wHour,
+                t.wMinute, t.wSecond, t.wMilliseconds);
+  return text;
+}
+
+std::int64_t DeviceNowMs() {
+  ClockState& clock = Clock();
+  std::lock_guard lock(clock.mutex);
+  return NowLocked(clock);
+}
+
+void SetDeviceNowMs(std::int64_t utcMs) {
+  ClockState& clock = Clock();
+  std::lock_guard lock(clock.mutex);
+  if (clock.pinnedMs) {
+    clock.pinnedMs = utcMs;
+  } else {
+    clock.offsetMs = utcMs - HostNowMs();
+  }
+}
+
+}  // namespace sim
+
+void GetSystemTime(LPSYSTEMTIME time) {
+  if (time == nullptr) {
+    return;
+  }
+  *time = sim::civil::SystemTimeFromMs(sim::DeviceNowMs());
+}
+
+BOOL SetSystemTime(const SYSTEMTIME* time) {
+  if (sim::ShouldFail(pndsim::Call::SetSystemTime)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  if (time == nullptr || !sim::civil::IsValidSystemTime(*time)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  const std::int64_t utcMs = sim::civil::MsFromSystemTime(*time);
+  sim::SetDeviceNowMs(utcMs);
+  sim::Record("clock.set", sim::FormatMs(utcMs) + " UTC");
+  return TRUE;
+}
+
+bool pndsim::PinClock(DeviceInstant instant) {
+  const std::int64_t ms = instant.time_since_epoch().count();
+  if (ms < sim::civil::kMinMs || ms >= sim::civil::kEndMs) {
+    return false;
+  }
+  sim::ClockState& clock = sim::Clock();
+  std::lock_guard lock(clock.mutex);
+  clock.pinnedMs = ms;
+  return true;
+}
+
+void pndsim::UnpinClock() {
+  sim::ClockState& clock = sim::Clock();
+  std::lock_guard lock(clock.mutex);
+  if (!clock.pinnedMs) {
+    return;
+  }
+  clock.offsetMs = *clock.pinnedMs - sim::HostNowMs();
+  clock.pinnedMs.reset();
+}
+
+bool pndsim::ClockPinned() {
+  sim::ClockState& clock = sim::Clock();
+  std::lock_guard lock(clock.mutex);
+  return clock.pinnedMs.has_value();
+}
+
+pndsim::DeviceInstant pndsim::DeviceTime() {
+  return DeviceInstant(std::chrono::milliseconds(sim::DeviceNowMs()));
+}

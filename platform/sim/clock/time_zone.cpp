@@ -1,0 +1,196 @@
+// The device's current time zone, by default the host's: GetTimeZoneInformation and
+// SetTimeZoneInformation, and GetLocalTime and SetLocalTime, which convert through it.
+#include <algorithm>
+#include <chrono>
+#include <mutex>
+#include <string>
+
+#include "../kernel/kernel.h"
+#include "../registry/wide_text.h"
+#include "civil.h"
+#include "device_clock.h"
+#include "pndsim/clock.h"
+#include "tzdata.h"
+#include "zone_rules.h"
+
+namespace sim {
+namespace {
+
+struct ZoneState {
+  std::mutex mutex;
+  TIME_ZONE_INFORMATION zone{};
+  std::string name;
+};
+
+void Assign(ZoneState& state, const TIME_ZONE_INFORMATION& zone, std::string name) {
+  std::lock_guard lock(state.mutex);
+  state.zone = zone;
+  state.name = std::move(name);
+}
+
+// The host's zone with the rules of the host's current year: a reset also puts the device clock back
+// on the host's, so that is the device's year too whatever order the reset hooks run in.
+void AdoptHostZone(ZoneState& state) {
+  tz::NamedRule host = tz::HostZone();
+  const auto hostNow = std::chrono::system_clock::now().time_since_epoch();
+  const auto year = civil::YearOfMs(std::chrono::duration_cast<std::chrono::milliseconds>(hostNow).count());
+  Assign(state, tz::ZoneInformationFor(host.rule, static_cast<int>(year)), std::move(host.name));
+}
+
+ZoneState& Zone() {
+  static ZoneState* zone = [] {
+    auto* state = new ZoneState;
+    AdoptHostZone(*state);
+    OnReset([state] { AdoptHostZone(*state); });
+    return state;
+  }();
+  return *zone;
+}
+
+TIME_ZONE_INFORMATION CurrentZone() {
+  ZoneState& state = Zone();
+  std::lock_guard lock(state.mutex);
+  return state.zone;
+}
+
+std::string NameText(const WCHAR (&name)[32]) {
+  WCHAR copy[32];
+  std::copy(std::begin(name), std::end(name), std::begin(copy));
+  copy[31] = L'\0';
+  return Narrow(copy);
+}
+
+void SetName(std::string_view utf8, WCHAR (&name)[32]) {
+  const std::wstring wide = Widen(utf8);
+  const std::size_t length = std::min<std::size_t>(wide.size(), 31);
+  std::fill(std::begin(name), std::end(name), L'\0');
+  std::copy_n(wide.begin(), length, std::begin(name));
+}
+
+SYSTEMTIME ToSystemTime(const pndsim::ZoneDate& date) {
+  return {date.year, date.month,  date.dayOfWeek, date.day,
+          date.hour, date.minute, date.second,    date.milliseconds};
+}
+
+pndsim::ZoneDate ToZoneDate(const SYSTEMTIME& t) {
+  return {t.wYear, t.wMonth, t.wDayOfWeek, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
+}
+
+pndsim::ZoneInfo ToZoneInfo(const TIME_ZONE_INFORMATION& zone) {
+  pndsim::ZoneInfo info;
+  info.bias = zone.Bias;
+  info.standardName = NameText(zone.StandardName);
+  info.standardDate = ToZoneDate(zone.StandardDate);
+  info.standardBias = zone.StandardBias;
+  info.daylightName = NameText(zone.DaylightName);
+  info.daylightDate = ToZoneDate(zone.DaylightDate);
+  info.daylightBias = zone.DaylightBias;
+  return info;
+}
+
+std::string Describe(const TIME_ZONE_INFORMATION& zone) {
+  return "bias=" + std::to_string(zone.Bias) + " standard=" + NameText(zone.StandardName) +
+         " daylight=" + NameText(zone.DaylightName) +
+         (tz::HasDaylightRules(zone) ? "" : " (no daylight time)");
+}
+
+}  // namespace
+}  // namespace sim
+
+void GetLocalTime(LPSYSTEMTIME time) {
+  if (time == nullptr) {
+    return;
+  }
+  *time = sim::civil::SystemTimeFromMs(sim::tz::LocalFromUtc(sim::CurrentZone(), sim::DeviceNowMs()));
+}
+
+BOOL SetLocalTime(const SYSTEMTIME* time) {
+  if (sim::ShouldFail(pndsim::Call::SetLocalTime)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  if (time == nullptr || !sim::civil::IsValidSystemTime(*time)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  const std::int64_t localMs = sim::civil::MsFromSystemTime(*time);
+  const std::int64_t utcMs = sim::tz::UtcFromLocal(sim::CurrentZone(), localMs);
+  if (utcMs < sim::civil::kMinMs || utcMs >= sim::civil::kEndMs) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  sim::SetDeviceNowMs(utcMs);
+  sim::Record("clock.set", sim::FormatMs(utcMs) + " UTC (local " + sim::FormatMs(localMs) + ")");
+  return TRUE;
+}
+
+DWORD GetTimeZoneInformation(LPTIME_ZONE_INFORMATION zone) {
+  if (zone == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return TIME_ZONE_ID_INVALID;
+  }
+  *zone = sim::CurrentZone();
+  return sim::tz::ZoneIdAt(*zone, sim::DeviceNowMs());
+}
+
+BOOL SetTimeZoneInformation(const TIME_ZONE_INFORMATION* zone) {
+  if (sim::ShouldFail(pndsim::Call::SetTimeZoneInformation)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  if (zone == nullptr || !sim::tz::IsValidZone(*zone)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  sim::Assign(sim::Zone(), *zone, sim::NameText(zone->StandardName));
+  sim::Record("timezone.set", sim::Describe(*zone));
+  return TRUE;
+}
+
+bool pndsim::SetTimeZoneByName(std::string_view name) {
+  const auto rule = sim::tz::LoadRule(name);
+  if (!rule) {
+    return false;
+  }
+  if (!name.empty() && name.front() == ':') {
+    name.remove_prefix(1);
+  }
+  const auto year = static_cast<int>(sim::civil::YearOfMs(sim::DeviceNowMs()));
+  sim::Assign(sim::Zone(), sim::tz::ZoneInformationFor(*rule, year), std::string(name));
+  return true;
+}
+
+bool pndsim::SetTimeZoneInfo(const ZoneInfo& info) {
+  TIME_ZONE_INFORMATION zone{};
+  zone.Bias = info.bias;
+  sim::SetName(info.standardName, zone.StandardName);
+  zone.StandardDate = sim::ToSystemTime(info.standardDate);
+  zone.StandardBias = info.standardBias;
+  sim::SetName(info.daylightName, zone.DaylightName);
+  zone.DaylightDate = sim::ToSystemTime(info.daylightDate);
+  zone.DaylightBias = info.daylightBias;
+  if (!sim::tz::IsValidZone(zone)) {
+    return false;
+  }
+  sim::Assign(sim::Zone(), zone, sim::NameText(zone.StandardName));
+  return true;
+}
+
+pndsim::ZoneInfo pndsim::CurrentTimeZone() { return sim::ToZoneInfo(sim::CurrentZone()); }
+
+std::string pndsim::TimeZoneName() {
+  sim::ZoneState& state = sim::Zone();
+  std::lock_guard lock(state.mutex);
+  return state.name;
+}
+
+std::optional<pndsim::ZoneInfo> pndsim::LookupTimeZone(std::string_view name, int year) {
+  if (year < sim::civil::kMinYear || year > sim::civil::kMaxYear) {
+    return std::nullopt;
+  }
+  const auto rule = sim::tz::LoadRule(name);
+  if (!rule) {
+    return std::nullopt;
+  }
+  return sim::ToZoneInfo(sim::tz::ZoneInformationFor(*rule, year));
+}

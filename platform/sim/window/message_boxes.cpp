@@ -1,0 +1,24 @@
+// Message boxes: recorded and answered at once, so that nothing ever waits
+// for a person to close a dialog.
+#include "window_system.h"
+
+using namespace sim;
+using namespace sim::window;
+
+int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
+  KernelLock lock(KernelMutex());
+  if (owner != nullptr && !LookupWindow(owner)) {
+    lock.unlock();
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return 0;
+  }
+  pndsim::MessageBoxRecord box{Narrow(caption != nullptr ? caption : L"Error"), Narrow(text), type};
+  Record("messagebox", box.caption + ": " + box.text);
+  State().messageBoxes.push_back(std::move(box));
+  return IDOK;
+}
+
+std::vector<pndsim::MessageBoxRecord> pndsim::MessageBoxes() {
+  KernelLock lock(KernelMutex());
+  return State().messageBoxes;
+}

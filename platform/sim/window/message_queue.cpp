@@ -1,0 +1,284 @@
+// Per-thread message queues and the calls that fill and drain them: posting,
+// sending across threads, the message loop's get, translate and dispatch, and
+// the quit message.
+#include <algorithm>
+
+#include "window_system.h"
+
+namespace sim::window {
+namespace {
+
+bool Accepts(const MSG& message, HWND window, UINT filterMin, UINT filterMax) {
+  if (message.message == WM_QUIT) {
+    return true;  // posted to the thread, not to a window
+  }
+  if (window != nullptr && message.hwnd != window) {
+    return false;
+  }
+  return (filterMin == 0 && filterMax == 0) || (message.message >= filterMin && message.message <= filterMax);
+}
+
+// Releases the kernel lock for its scope, and takes it again on leaving it,
+// also when a thread ending inside a window procedure unwinds through here.
+class Unlocked {
+ public:
+  explicit Unlocked(KernelLock& lock) : lock_(lock) { lock_.unlock(); }
+  ~Unlocked() {
+    if (!lock_.owns_lock()) {
+      lock_.lock();
+    }
+  }
+  Unlocked(const Unlocked&) = delete;
+  Unlocked& operator=(const Unlocked&) = delete;
+
+ private:
+  KernelLock& lock_;
+};
+
+std::string DescribeCall(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  std::string detail =
+      "window=" + (window != nullptr ? Hex(reinterpret_cast<std::uintptr_t>(window)) : "thread");
+  detail += " message=" + DescribeMessage(message);
+  detail += " wParam=" + Hex(wParam) + " lParam=" + Hex(static_cast<std::uintptr_t>(lParam));
+  if (message == WM_COPYDATA && lParam != 0) {
+    const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+    detail += " dwData=" + Hex(data->dwData) + " cbData=" + std::to_string(data->cbData);
+  }
+  return detail;
+}
+
+}  // namespace
+
+void SentMessage::Complete(LRESULT result) {
+  if (done_) {
+    return;
+  }
+  result_ = result;
+  done_ = true;
+  WakeWaiters();
+}
+
+void MessageQueue::Post(const MSG& message) {
+  posted_.push_back(message);
+  unseen_ = true;
+  WakeWaiters();
+}
+
+void MessageQueue::Send(std::shared_ptr<SentMessage> message) {
+  sent_.push_back(std::move(message));
+  WakeWaiters();
+}
+
+std::shared_ptr<SentMessage> MessageQueue::TakeSent() {
+  std::shared_ptr<SentMessage> message = std::move(sent_.front());
+  sent_.pop_front();
+  return message;
+}
+
+void MessageQueue::Withdraw(const SentMessage& message) {
+  auto it =
+      std::find_if(sent_.begin(), sent_.end(), [&](const auto& queued) { return queued.get() == &message; });
+  if (it != sent_.end()) {
+    sent_.erase(it);
+  }
+}
+
+bool MessageQueue::TakePosted(HWND window, UINT filterMin, UINT filterMax, MSG& out) {
+  auto it = std::find_if(posted_.begin(), posted_.end(),
+                         [&](const MSG& message) { return Accepts(message, window, filterMin, filterMax); });
+  if (it == posted_.end()) {
+    return false;
+  }
+  out = *it;
+  posted_.erase(it);
+  return true;
+}
+
+void MessageQueue::DropWindow(HWND window) {
+  std::erase_if(posted_, [&](const MSG& message) { return message.hwnd == window; });
+  std::erase_if(sent_, [&](const std::shared_ptr<SentMessage>& message) {
+    if (message->window != window) {
+      return false;
+    }
+    message->Complete(0);
+    return true;
+  });
+}
+
+void MessageQueue::End() {
+  ended_ = true;
+  for (const auto& message : sent_) {
+    message->Complete(0);
+  }
+  sent_.clear();
+  posted_.clear();
+  unseen_ = false;
+}
+
+void DeliverSent(KernelLock& lock, MessageQueue& queue) {
+  std::shared_ptr<SentMessage> message = queue.TakeSent();
+  std::shared_ptr<Window> window = LookupWindow(message->window);
+  if (!window) {
+    message->Complete(0);
+    return;
+  }
+  // The sender gets an answer however the procedure ends: 0 when it throws or
+  // its thread ends inside it.
+  struct Reply {
+    SentMessage& message;
+    LRESULT result = 0;
+    ~Reply() { message.Complete(result); }
+  } reply{*message};
+  Unlocked unlocked(lock);
+  reply.result = window->procedure(message->window, message->message, message->wParam, message->lParam);
+}
+
+}  // namespace sim::window
+
+using namespace sim;
+using namespace sim::window;
+
+BOOL GetMessageW(MSG* message, HWND window, UINT filterMin, UINT filterMax) {
+  if (message == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return -1;
+  }
+  ThreadObject& self = CurrentThread();
+  KernelLock lock(KernelMutex());
+  std::shared_ptr<MessageQueue> queue = CurrentQueue(self);
+  for (;;) {
+    if (window != nullptr) {
+      std::shared_ptr<Window> filter = LookupWindow(window);
+      if (!filter || filter->queue != queue) {
+        lock.unlock();
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return -1;
+      }
+    }
+    if (queue->HasSent()) {
+      DeliverSent(lock, *queue);
+      continue;
+    }
+    if (queue->TakePosted(window, filterMin, filterMax, *message)) {
+      return message->message == WM_QUIT ? 0 : TRUE;
+    }
+    queue->MarkSeen();
+    Waitable* const wanted = queue.get();
+    WaitAny(lock, self, std::span<Waitable* const>(&wanted, 1), INFINITE);
+  }
+}
+
+BOOL TranslateMessage(const MSG* message) {
+  if (message == nullptr) {
+    return FALSE;
+  }
+  switch (message->message) {
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP:
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+
+LRESULT DispatchMessageW(const MSG* message) {
+  if (message == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  if (message->hwnd == nullptr) {
+    return 0;  // a thread message has no procedure to run
+  }
+  ThreadObject& self = CurrentThread();
+  KernelLock lock(KernelMutex());
+  std::shared_ptr<Window> window = LookupWindow(message->hwnd);
+  if (!window || window->queue->threadId() != self.id()) {
+    lock.unlock();
+    SetLastError(window ? ERROR_WINDOW_OF_OTHER_THREAD : ERROR_INVALID_WINDOW_HANDLE);
+    return 0;
+  }
+  lock.unlock();
+  return window->procedure(message->hwnd, message->message, message->wParam, message->lParam);
+}
+
+BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  const DWORD time = GetTickCount();
+  ThreadObject& self = CurrentThread();
+  KernelLock lock(KernelMutex());
+  std::shared_ptr<MessageQueue> queue;
+  if (window == nullptr) {
+    queue = CurrentQueue(self);
+  } else if (std::shared_ptr<Window> target = LookupWindow(window)) {
+    queue = target->queue;
+  } else {
+    lock.unlock();
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
+  queue->Post(MSG{window, message, wParam, lParam, time, POINT{0, 0}});
+  Record("message.post", DescribeCall(window, message, wParam, lParam));
+  return TRUE;
+}
+
+LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  ThreadObject& self = CurrentThread();
+  KernelLock lock(KernelMutex());
+  std::shared_ptr<Window> target = LookupWindow(window);
+  if (!target) {
+    lock.unlock();
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return 0;
+  }
+  Record("message.send", DescribeCall(window, message, wParam, lParam));
+  if (target->queue->threadId() == self.id()) {
+    lock.unlock();
+    return target->procedure(window, message, wParam, lParam);
+  }
+
+  std::shared_ptr<MessageQueue> own = CurrentQueue(self);
+  std::shared_ptr<MessageQueue> receiver = target->queue;
+  target.reset();
+  auto sent = std::make_shared<SentMessage>(window, message, wParam, lParam);
+  receiver->Send(sent);
+  // A sender that ends while it waits (terminated at its wait) takes its
+  // message back, so the receiver never reads the sender's vanished data.
+  struct Withdrawal {
+    KernelLock& lock;
+    MessageQueue& receiver;
+    SentMessage& sent;
+    ~Withdrawal() {
+      const bool relock = !lock.owns_lock();
+      if (relock) {
+        lock.lock();
+      }
+      if (!sent.done()) {
+        receiver.Withdraw(sent);
+        sent.Complete(0);
+      }
+      if (relock) {
+        lock.unlock();
+      }
+    }
+  } withdrawal{lock, *receiver, *sent};
+
+  while (!sent->done()) {
+    if (own->HasSent()) {
+      DeliverSent(lock, *own);
+      continue;
+    }
+    own->MarkSeen();  // posted messages wait for the caller's next GetMessageW
+    Waitable* const wanted[] = {sent.get(), own.get()};
+    WaitAny(lock, self, wanted, INFINITE);
+  }
+  return sent->result();
+}
+
+void PostQuitMessage(int exitCode) {
+  const DWORD time = GetTickCount();
+  ThreadObject& self = CurrentThread();
+  KernelLock lock(KernelMutex());
+  CurrentQueue(self)->Post(
+      MSG{nullptr, WM_QUIT, static_cast<WPARAM>(static_cast<LPARAM>(exitCode)), 0, time, POINT{0, 0}});
+}

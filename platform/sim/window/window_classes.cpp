@@ -1,0 +1,81 @@
+// Window classes: registration, look-up and removal, one name space per
+// process.
+#include "window_system.h"
+
+using namespace sim;
+using namespace sim::window;
+
+namespace {
+
+bool IsResourceId(LPCWSTR name) { return name != nullptr && IsAtom(name); }
+
+}  // namespace
+
+ATOM RegisterClassW(const WNDCLASSW* windowClass) {
+  if (windowClass == nullptr || windowClass->lpfnWndProc == nullptr || windowClass->cbWndExtra < 0 ||
+      windowClass->cbClsExtra < 0 || windowClass->lpszClassName == nullptr ||
+      IsAtom(windowClass->lpszClassName) || windowClass->lpszClassName[0] == L'\0') {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  KernelLock lock(KernelMutex());
+  WindowSystem& state = State();
+  std::wstring key = FoldCase(windowClass->lpszClassName);
+  if (state.classes.contains(key)) {
+    lock.unlock();
+    SetLastError(ERROR_CLASS_ALREADY_EXISTS);
+    return 0;
+  }
+  if (state.nextClassAtom == 0 || ShouldFail(pndsim::Call::RegisterClass)) {
+    lock.unlock();
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return 0;
+  }
+  auto record = std::make_shared<WindowClass>();
+  record->name = windowClass->lpszClassName;
+  record->atom = state.nextClassAtom++;  // wraps to 0 past 0xFFFF: the atom table is full
+  record->description = *windowClass;
+  record->description.lpszClassName = record->name.c_str();
+  if (windowClass->lpszMenuName != nullptr && !IsResourceId(windowClass->lpszMenuName)) {
+    record->menuName = windowClass->lpszMenuName;
+    record->description.lpszMenuName = record->menuName.c_str();
+  }
+  const ATOM atom = record->atom;
+  state.classes.emplace(std::move(key), std::move(record));
+  return atom;
+}
+
+BOOL GetClassInfoW(HINSTANCE, LPCWSTR className, WNDCLASSW* windowClass) {
+  if (windowClass == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  KernelLock lock(KernelMutex());
+  std::shared_ptr<WindowClass> record = LookupClass(className);
+  if (!record) {
+    lock.unlock();
+    SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
+    return FALSE;
+  }
+  *windowClass = record->description;
+  windowClass->lpszClassName = className;
+  return TRUE;
+}
+
+BOOL UnregisterClassW(LPCWSTR className, HINSTANCE) {
+  KernelLock lock(KernelMutex());
+  std::shared_ptr<WindowClass> record = LookupClass(className);
+  DWORD error = ERROR_SUCCESS;
+  if (!record) {
+    error = ERROR_CLASS_DOES_NOT_EXIST;
+  } else if (record->windowCount > 0) {
+    error = ERROR_CLASS_HAS_WINDOWS;
+  }
+  if (error != ERROR_SUCCESS) {
+    lock.unlock();
+    SetLastError(error);
+    return FALSE;
+  }
+  State().classes.erase(FoldCase(record->name.c_str()));
+  return TRUE;
+}

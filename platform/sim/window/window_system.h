@@ -1,0 +1,170 @@
+// Internals of the emulated window system shared by its parts: window classes,
+// windows, the per-thread message queues, hot keys and message boxes. Every
+// member is guarded by the kernel lock, and no window procedure is ever called
+// with that lock held.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "../kernel/kernel.h"
+#include "ce/window.h"
+#include "pndsim/windows.h"
+
+namespace sim::window {
+
+/// A message sent from another thread, waiting for its answer. The sender
+/// waits on it; it is signalled once the answer is there.
+class SentMessage final : public Waitable {
+ public:
+  SentMessage(HWND target, UINT number, WPARAM first, LPARAM second)
+      : window(target), message(number), wParam(first), lParam(second) {}
+
+  bool IsSignaled() const override { return done_; }
+  bool done() const { return done_; }
+  LRESULT result() const { return result_; }
+  /// Hands `result` to the sender and wakes it; later answers are ignored.
+  void Complete(LRESULT result);
+
+  const HWND window;
+  const UINT message;
+  const WPARAM wParam;
+  const LPARAM lParam;
+
+ private:
+  LRESULT result_ = 0;
+  bool done_ = false;
+};
+
+/// The message queue of one thread: posted messages in arrival order and,
+/// ahead of them, messages sent from other threads. Only its own thread waits
+/// on it; it is signalled while a sent message waits or a posted one arrived
+/// that its thread has not looked at yet (so a filtered wait does not spin on
+/// messages its filter refuses).
+class MessageQueue final : public Waitable {
+ public:
+  explicit MessageQueue(DWORD threadId) : threadId_(threadId) {}
+
+  bool IsSignaled() const override { return !sent_.empty() || unseen_; }
+
+  DWORD threadId() const { return threadId_; }
+  bool ended() const { return ended_; }
+
+  /// Appends a posted message and wakes the owner.
+  void Post(const MSG& message);
+  /// Queues a message sent from another thread and wakes the owner.
+  void Send(std::shared_ptr<SentMessage> message);
+  bool HasSent() const { return !sent_.empty(); }
+  /// Removes the oldest sent message; requires HasSent().
+  std::shared_ptr<SentMessage> TakeSent();
+  /// Takes back a sent message whose sender gave up waiting.
+  void Withdraw(const SentMessage& message);
+  /// Removes the first posted message the filter accepts into `out`.
+  bool TakePosted(HWND window, UINT filterMin, UINT filterMax, MSG& out);
+  /// The owner has looked at every posted message.
+  void MarkSeen() { unseen_ = false; }
+  /// Drops the posted messages of `window` and answers 0 to those sent to it.
+  void DropWindow(HWND window);
+  /// The owner thread has ended: answers 0 to every sent message and drops
+  /// everything.
+  void End();
+
+ private:
+  DWORD threadId_;
+  std::deque<MSG> posted_;
+  std::deque<std::shared_ptr<SentMessage>> sent_;
+  bool unseen_ = false;
+  bool ended_ = false;
+};
+
+/// A registered window class.
+struct WindowClass {
+  std::wstring name;      // as registered
+  std::wstring menuName;  // owned copy when the menu was named by text
+  ATOM atom = 0;
+  WNDCLASSW description{};  // its text fields point into this record
+  int windowCount = 0;
+};
+
+/// A window. It lives while it is in the window table; a procedure call in
+/// progress keeps the object (not the window) alive after removal.
+struct Window {
+  HWND handle = nullptr;
+  std::shared_ptr<WindowClass> windowClass;
+  WNDPROC procedure = nullptr;
+  std::wstring title;
+  std::vector<unsigned char> extra;
+  std::shared_ptr<MessageQueue> queue;  // of the owning thread
+  bool visible = false;
+  bool destroying = false;  // WM_DESTROY is being delivered
+};
+
+/// A registered hot key.
+struct HotKeyEntry {
+  std::shared_ptr<Window> window;
+  int id = 0;
+  UINT modifiers = 0;
+};
+
+/// Everything the window system keeps. Requires the kernel lock.
+struct WindowSystem {
+  std::map<std::wstring, std::shared_ptr<WindowClass>> classes;  // by folded name
+  ATOM nextClassAtom = 0xC000;
+  std::map<std::uintptr_t, std::shared_ptr<Window>> windows;  // creation order
+  // Window handles are never a multiple of four, so that a window handle can
+  // never be mistaken for a kernel handle, and are never reused.
+  std::uintptr_t nextWindow = 0x10002;
+  std::unordered_map<DWORD, std::shared_ptr<MessageQueue>> queues;  // by thread id
+  std::map<std::wstring, UINT> messageIds;                          // by folded name
+  std::vector<std::wstring> messageNames;                           // from 0xC000 on
+  std::map<UINT, HotKeyEntry> hotKeys;                              // by virtual key
+  std::vector<pndsim::MessageBoxRecord> messageBoxes;
+  HWND foreground = nullptr;
+};
+
+/// The one window system. Requires the kernel lock.
+WindowSystem& State();
+
+/// The live window `handle` refers to, or null. Requires the kernel lock.
+std::shared_ptr<Window> LookupWindow(HWND handle);
+
+/// The class a name or atom refers to, or null. Requires the kernel lock.
+std::shared_ptr<WindowClass> LookupClass(LPCWSTR name);
+
+/// The calling thread's queue (its object is `self`), created on first use.
+/// Requires the kernel lock.
+const std::shared_ptr<MessageQueue>& CurrentQueue(ThreadObject& self);
+
+/// Takes a window out of the table: drops its queued messages, its hot keys
+/// and the foreground choice. Nothing happens when it is gone already.
+/// Requires the kernel lock.
+void RemoveWindow(const std::shared_ptr<Window>& window);
+
+/// Releases a hot key of a removed window. Requires the kernel lock.
+void DropHotKeys(HWND window);
+
+/// True when a name argument is an atom rather than a pointer to text.
+bool IsAtom(LPCWSTR name);
+
+/// `text` with ASCII letters folded to lower case, the key of names that
+/// compare without regard to case.
+std::wstring FoldCase(const wchar_t* text);
+
+/// `value` as "0x..." in upper-case hex.
+std::string Hex(std::uintptr_t value);
+
+/// A readable name of a message number for the trace: the standard name or
+/// the registered one, with the number. Requires the kernel lock.
+std::string DescribeMessage(UINT message);
+
+/// Runs the procedure of the oldest message sent to `queue` (the calling
+/// thread's) and hands the result to its sender. Releases the kernel lock
+/// during the call. Requires the kernel lock and a waiting sent message.
+void DeliverSent(KernelLock& lock, MessageQueue& queue);
+
+}  // namespace sim::window

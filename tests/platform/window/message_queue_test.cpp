@@ -1,0 +1,203 @@
+// Per-thread message queues: posting, the filters and results of
+// GetMessageW, dispatch, the quit message, and waking a blocked message loop.
+#include <atomic>
+
+#include "window_test_support.h"
+
+namespace {
+
+using wintest::CreateTestWindow;
+using wintest::Handler;
+
+MSG Get(HWND filter, UINT filterMin = 0, UINT filterMax = 0, BOOL* result = nullptr) {
+  MSG message{};
+  const BOOL got = GetMessageW(&message, filter, filterMin, filterMax);
+  if (result != nullptr) {
+    *result = got;
+  }
+  return message;
+}
+
+TEST(GetMessage, AWindowFilterTakesOnlyThatWindowsMessages) {
+  wintest::Guard guard;
+  HWND first = CreateTestWindow(L"First", nullptr);
+  HWND second = CreateTestWindow(L"Second", nullptr);
+  ASSERT_TRUE(first && second);
+  ASSERT_TRUE(PostMessageW(first, WM_USER + 1, 11, 0));
+  ASSERT_TRUE(PostMessageW(nullptr, WM_USER + 2, 22, 0));
+  ASSERT_TRUE(PostMessageW(second, WM_USER + 3, 33, 0));
+
+  MSG message = Get(second);
+  EXPECT_EQ(message.hwnd, second);
+  EXPECT_EQ(message.message, WM_USER + 3u);
+  EXPECT_EQ(message.wParam, 33u);
+
+  // Without a filter the rest comes in the order it was posted.
+  message = Get(nullptr);
+  EXPECT_EQ(message.hwnd, first);
+  EXPECT_EQ(message.message, WM_USER + 1u);
+  message = Get(nullptr);
+  EXPECT_EQ(message.hwnd, nullptr);
+  EXPECT_EQ(message.message, WM_USER + 2u);
+  EXPECT_EQ(wintest::NextQueued().message, wintest::kMarkerMessage);
+}
+
+TEST(GetMessage, ARangeFilterTakesOnlyMessagesInTheRange) {
+  wintest::Guard guard;
+  HWND window = CreateTestWindow(L"Ranged", nullptr);
+  ASSERT_NE(window, nullptr);
+  ASSERT_TRUE(PostMessageW(window, WM_USER + 5, 0, 0));
+  ASSERT_TRUE(PostMessageW(window, WM_USER + 10, 0, 0));
+  ASSERT_TRUE(PostMessageW(window, WM_USER + 20, 0, 0));
+
+  EXPECT_EQ(Get(window, WM_USER + 10, WM_USER + 20).message, WM_USER + 10u);
+  EXPECT_EQ(Get(window, WM_USER + 10, WM_USER + 20).message, WM_USER + 20u);
+  EXPECT_EQ(Get(window).message, WM_USER + 5u);
+}
+
+TEST(GetMessage, AnInvalidFilterWindowGivesMinusOne) {
+  wintest::Guard guard;
+  BOOL result = 0;
+  Get(reinterpret_cast<HWND>(0x4242), 0, 0, &result);
+  EXPECT_EQ(result, -1);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
+
+  HWND destroyed = CreateTestWindow(L"Gone", nullptr);
+  ASSERT_TRUE(DestroyWindow(destroyed));
+  Get(destroyed, 0, 0, &result);
+  EXPECT_EQ(result, -1);
+
+  // Another thread's window is no filter for this thread's queue.
+  wintest::WindowThread other([](HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcW(window, message, wParam, lParam);
+  });
+  Get(other.hwnd(), 0, 0, &result);
+  EXPECT_EQ(result, -1);
+
+  EXPECT_EQ(GetMessageW(nullptr, nullptr, 0, 0), -1);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+}
+
+TEST(GetMessage, WmQuitGivesZeroWhateverTheFilter) {
+  wintest::Guard guard;
+  HWND window = CreateTestWindow(L"Quitting", nullptr);
+  HWND other = CreateTestWindow(L"Other", nullptr);
+  ASSERT_TRUE(window && other);
+
+  PostQuitMessage(7);
+  BOOL result = 1;
+  MSG message = Get(window, WM_USER, WM_USER, &result);
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(message.message, WM_QUIT);
+  EXPECT_EQ(message.wParam, 7u);
+
+  ASSERT_TRUE(PostMessageW(other, WM_QUIT, 3, 0));
+  message = Get(window, 0, 0, &result);
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(message.wParam, 3u);
+
+  ASSERT_TRUE(PostMessageW(window, WM_USER, 0, 0));
+  Get(window, 0, 0, &result);
+  EXPECT_GT(result, 0);
+}
+
+TEST(GetMessage, AMessagePostedFromAnotherThreadWakesABlockedLoop) {
+  wintest::Guard guard;
+  pndtest::Signal received;
+  std::atomic<DWORD> handledOn{0};
+  std::atomic<WPARAM> value{0};
+  wintest::WindowThread owner([&](HWND window, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+    if (message == WM_USER + 1) {
+      handledOn = GetCurrentThreadId();
+      value = wParam;
+      received.Notify();
+      return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+  });
+
+  ASSERT_TRUE(PostMessageW(owner.hwnd(), WM_USER + 1, 42, 0));
+  ASSERT_TRUE(received.WaitFor(1));
+  EXPECT_EQ(value.load(), 42u);
+  EXPECT_EQ(handledOn.load(), owner.threadId());
+
+  for (int i = 0; i < 100; ++i) {
+    ASSERT_TRUE(PostMessageW(owner.hwnd(), WM_USER + 1, i, 0));
+  }
+  EXPECT_TRUE(received.WaitFor(101));
+  EXPECT_TRUE(owner.Stop());
+}
+
+TEST(GetMessage, AThreadBlockedInItsMessageLoopCanBeTerminated) {
+  wintest::Guard guard;
+  pndtest::Signal looping;
+  wintest::EmulatedThread thread([&] {
+    CreateTestWindow(L"Stuck", nullptr);
+    looping.Notify();
+    MSG message;
+    GetMessageW(&message, nullptr, 0, 0);
+    return DWORD{1};
+  });
+  ASSERT_TRUE(looping.WaitFor(1));
+  EXPECT_TRUE(TerminateThread(thread.handle(), 9));
+  DWORD code = 0;
+  ASSERT_TRUE(GetExitCodeThread(thread.handle(), &code));
+  EXPECT_EQ(code, 9u);
+  EXPECT_EQ(FindWindowW(nullptr, L"Stuck"), nullptr);
+}
+
+TEST(DispatchMessage, CallsTheWindowProcedureAndReturnsItsResult) {
+  wintest::Guard guard;
+  std::vector<UINT> seen;
+  Handler handler = [&](HWND, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+    seen.push_back(message);
+    return static_cast<LRESULT>(wParam) + lParam;
+  };
+  HWND window = CreateTestWindow(L"Dispatched", &handler);
+  ASSERT_TRUE(PostMessageW(window, WM_USER + 4, 40, 2));
+  MSG message = Get(window);
+  EXPECT_FALSE(TranslateMessage(&message));
+  EXPECT_EQ(DispatchMessageW(&message), 42);
+  EXPECT_EQ(seen, (std::vector<UINT>{WM_CREATE, WM_USER + 4}));
+
+  const MSG threadMessage{nullptr, WM_USER, 1, 1, 0, {0, 0}};
+  EXPECT_EQ(DispatchMessageW(&threadMessage), 0);
+  EXPECT_EQ(seen.size(), 2u);
+}
+
+TEST(DispatchMessage, RefusesAnotherThreadsWindow) {
+  wintest::Guard guard;
+  std::atomic<int> calls{0};
+  wintest::WindowThread owner([&](HWND window, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+    if (message == WM_USER) {
+      ++calls;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+  });
+  const MSG message{owner.hwnd(), WM_USER, 0, 0, 0, {0, 0}};
+  EXPECT_EQ(DispatchMessageW(&message), 0);
+  EXPECT_EQ(GetLastError(), ERROR_WINDOW_OF_OTHER_THREAD);
+  EXPECT_TRUE(owner.Stop());
+  EXPECT_EQ(calls.load(), 0);
+}
+
+TEST(TranslateMessage, ReportsKeyMessagesOnly) {
+  const MSG key{nullptr, WM_KEYDOWN, 0x26, 0, 0, {0, 0}};
+  const MSG other{nullptr, WM_HOTKEY, 0x26, 0, 0, {0, 0}};
+  EXPECT_TRUE(TranslateMessage(&key));
+  EXPECT_FALSE(TranslateMessage(&other));
+  EXPECT_FALSE(TranslateMessage(nullptr));
+}
+
+TEST(PostMessage, RecordsThePostInTheTrace) {
+  wintest::Guard guard;
+  HWND window = CreateTestWindow(L"Traced", nullptr);
+  const UINT registered = RegisterWindowMessageW(L"WM_ORXBT_INMSG_HANGUP");
+  ASSERT_TRUE(PostMessageW(window, registered, 1, 0));
+  const auto trace = pndsim::Trace();
+  ASSERT_FALSE(trace.empty());
+  EXPECT_EQ(trace.back().kind, "message.post");
+  EXPECT_NE(trace.back().detail.find("WM_ORXBT_INMSG_HANGUP"), std::string::npos) << trace.back().detail;
+}
+
+}  // namespace
