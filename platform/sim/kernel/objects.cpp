@@ -138,6 +138,20 @@ DWORD WaitForHandles(DWORD count, const HANDLE* handles, DWORD milliseconds) {
   return WaitAny(lock, self, objects, milliseconds);
 }
 
+// Applies `change` to the event behind `handle` under the kernel lock.
+template <class Change>
+BOOL ChangeEvent(HANDLE handle, Change change) {
+  KernelLock lock(KernelMutex());
+  auto event = LookupAs<EventObject>(handle);
+  if (!event) {
+    lock.unlock();
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  change(*event);
+  return TRUE;
+}
+
 }  // namespace
 }  // namespace sim
 
@@ -173,27 +187,11 @@ HANDLE CreateEventW(LPSECURITY_ATTRIBUTES, BOOL manualReset, BOOL initialState, 
 }
 
 BOOL SetEvent(HANDLE handle) {
-  KernelLock lock(KernelMutex());
-  auto event = LookupAs<EventObject>(handle);
-  if (!event) {
-    lock.unlock();
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  event->Set();
-  return TRUE;
+  return ChangeEvent(handle, [](EventObject& event) { event.Set(); });
 }
 
 BOOL ResetEvent(HANDLE handle) {
-  KernelLock lock(KernelMutex());
-  auto event = LookupAs<EventObject>(handle);
-  if (!event) {
-    lock.unlock();
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  event->Reset();
-  return TRUE;
+  return ChangeEvent(handle, [](EventObject& event) { event.Reset(); });
 }
 
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
