@@ -15,14 +15,16 @@ class CBTHALImpl final : public CBTHAL, public Runtime::ZuAllocated {
   void GetCallStatus(int& status) override { status = m_iCallStatus; }
 
  private:
-  CMessageWindowThread m_statusWindow;
+  // The link's state as the telephone program reports it; only the call
+  // status is read until the program is driven.
+  [[maybe_unused]] CMessageWindowThread m_statusWindow;
   int m_iCallStatus = -1;
-  int m_iLastNotifiedCallStatus = -1;
-  int m_iBTPower = -1;
-  int m_iForegroundState = -1;
-  unsigned int m_uiVolumeIndex = 0;
-  unsigned int m_uiSavedVolumeIndex = 0;
-  bool m_bConnected = false;
-  bool m_bFirstStatusWindow = false;
-  bool m_bSecondStatusWindow = false;
+  [[maybe_unused]] int m_iLastNotifiedCallStatus = -1;
+  [[maybe_unused]] int m_iBTPower = -1;
+  [[maybe_unused]] int m_iForegroundState = -1;
+  [[maybe_unused]] unsigned int m_uiVolumeIndex = 0;
+  [[maybe_unused]] unsigned int m_uiSavedVolumeIndex = 0;
+  [[maybe_unused]] bool m_bConnected = false;
+  [[maybe_unused]] bool m_bFirstStatusWindow = false;
+  [[maybe_unused]] bool m_bSecondStatusWindow = false;
 };
