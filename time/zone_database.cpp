@@ -1,0 +1,90 @@
+// The system's current zone and its zone database, read as descriptors.
+#include "time/zone_database.h"
+
+#include "ce/registry.h"
+#include "ce/utf16.h"
+#include "time/zone_rules.h"
+
+namespace TimeServices {
+namespace {
+
+constexpr DWORD kTziBytes = 44;
+constexpr std::size_t kNameChars = 512;
+
+struct RegistryKey {
+  HKEY key = nullptr;
+  RegistryKey() = default;
+  RegistryKey(const RegistryKey&) = delete;
+  RegistryKey& operator=(const RegistryKey&) = delete;
+  ~RegistryKey() {
+    if (key != nullptr) RegCloseKey(key);
+  }
+};
+
+// The "Display" text of a database zone; empty when missing or not a string.
+void ReadDisplayName(HKEY zoneKey, String::StringProxy<String::ZuStringImpl>& out) {
+  BYTE bytes[kNameChars * 2] = {};
+  DWORD size = sizeof bytes;
+  DWORD type = REG_NONE;
+  out.Assign(L"");
+  if (RegQueryValueExW(zoneKey, L"Display", nullptr, &type, bytes, &size) != ERROR_SUCCESS || type != REG_SZ) return;
+  wchar_t text[kNameChars];
+  ce::Utf16BytesToWide(bytes, size, text, kNameChars);
+  out.Assign(text);
+}
+
+}  // namespace
+
+int CurrentUtcYear() {
+  SYSTEMTIME now{};
+  GetSystemTime(&now);
+  return now.wYear;
+}
+
+bool WalkZoneDatabase(const wchar_t* key, int year, REG_TZI_FORMAT& tzi,
+                      String::StringProxy<String::ZuStringImpl>& display, ZoneVisitor& visitor) {
+  for (DWORD index = 0;; ++index) {
+    RegistryKey database;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS, &database.key) !=
+        ERROR_SUCCESS) {
+      return false;
+    }
+    wchar_t name[kNameChars];
+    DWORD nameChars = kNameChars;
+    RegistryKey zoneKey;
+    if (RegEnumKeyExW(database.key, index, name, &nameChars, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS ||
+        RegOpenKeyExW(database.key, name, 0, KEY_QUERY_VALUE, &zoneKey.key) != ERROR_SUCCESS) {
+      return false;
+    }
+    DWORD type = REG_NONE;
+    DWORD size = kTziBytes;
+    if (RegQueryValueExW(zoneKey.key, L"TZI", nullptr, &type, reinterpret_cast<BYTE*>(&tzi), &size) !=
+            ERROR_SUCCESS ||
+        type != REG_BINARY || size != kTziBytes) {
+      return true;  // a short value would leave part of the record unread
+    }
+    ReadDisplayName(zoneKey.key, display);
+    // The base is the zone's standard offset: the window adds the daylight
+    // shift on top of it.
+    wchar_t descriptor[kDescriptorChars];
+    FormatZoneDescriptor(descriptor, kDescriptorChars, BaseHours(tzi.Bias + tzi.StandardBias), tzi.DaylightDate,
+                         tzi.StandardDate, year);
+    visitor.Zone(name, display.c_str(), descriptor);
+  }
+}
+
+bool CurrentZoneDescriptor(wchar_t* out, std::size_t capacity, int year,
+                           String::StringProxy<String::ZuStringImpl>& daylightName) {
+  TIME_ZONE_INFORMATION information{};
+  const DWORD answer = GetTimeZoneInformation(&information);
+  if (answer != TIME_ZONE_ID_STANDARD && answer != TIME_ZONE_ID_DAYLIGHT) return false;
+  information.DaylightName[31] = L'\0';
+  daylightName.Assign(information.DaylightName);
+  // The base is the bias in force now, daylight bias included.
+  const LONG inForce = answer == TIME_ZONE_ID_DAYLIGHT ? information.DaylightBias : information.StandardBias;
+  FormatZoneDescriptor(out, capacity, BaseHours(information.Bias + inForce), information.DaylightDate,
+                       information.StandardDate, year);
+  return true;
+}
+
+}  // namespace TimeServices

@@ -1,0 +1,42 @@
+// Reading the system's zones as descriptors: the current zone, and the zone
+// database in the registry walked in the system's order. The HAL builds its
+// zones from these; the tool shows them.
+#pragma once
+
+#include <cstddef>
+
+#include "ce/time.h"
+#include "pndhal/zu_string.h"
+
+namespace TimeServices {
+
+inline constexpr std::size_t kDescriptorChars = 256;
+
+/// Receives the zones of the database in order.
+class ZoneVisitor {
+ public:
+  virtual ~ZoneVisitor() = default;
+  /// One zone: its subkey name, its display text (empty when missing or not a
+  /// string) and its descriptor.
+  virtual void Zone(const wchar_t* name, const wchar_t* display, const wchar_t* descriptor) = 0;
+};
+
+/// Walks the database under HKEY_LOCAL_MACHINE\`key`, reading each "TZI"
+/// into `tzi` and each "Display" into `display`, and formats each zone's
+/// descriptor for `year`. Returns true when the walk stopped at a zone whose
+/// "TZI" is missing, not binary or not 44 bytes long, and false when it ran
+/// out of subkeys or the database could not be read.
+bool WalkZoneDatabase(const wchar_t* key, int year, REG_TZI_FORMAT& tzi,
+                      String::StringProxy<String::ZuStringImpl>& display, ZoneVisitor& visitor);
+
+/// Writes the descriptor of the system's current zone for `year` into `out`
+/// (`capacity` characters, terminator included) and its daylight name into
+/// `daylightName`. False, with nothing written, when the system reports no
+/// daylight rules or fails.
+bool CurrentZoneDescriptor(wchar_t* out, std::size_t capacity, int year,
+                           String::StringProxy<String::ZuStringImpl>& daylightName);
+
+/// The device's current UTC year.
+int CurrentUtcYear();
+
+}  // namespace TimeServices
