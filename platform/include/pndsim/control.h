@@ -64,4 +64,8 @@ PNDSIM_CONTROL_API std::vector<TraceEvent> Trace();
 /// Forgets the recorded trace.
 PNDSIM_CONTROL_API void ClearTrace();
 
+/// Wide text as UTF-8, the encoding of every text the control API reports;
+/// null gives the empty text.
+PNDSIM_CONTROL_API std::string ToUtf8(const wchar_t* text);
+
 }  // namespace pndsim

@@ -61,7 +61,8 @@ std::string Narrow(const wchar_t* text) {
   std::string out;
   if (text == nullptr) return out;
   for (; *text != L'\0'; ++text) {
-    const auto c = static_cast<std::uint32_t>(*text);
+    auto c = static_cast<std::uint32_t>(*text);
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;  // not a character
     if (c < 0x80) {
       out += static_cast<char>(c);
     } else if (c < 0x800) {
@@ -96,6 +97,8 @@ std::vector<pndsim::TraceEvent> pndsim::Trace() {
   std::lock_guard lock(log.mutex);
   return log.events;
 }
+
+std::string pndsim::ToUtf8(const wchar_t* text) { return sim::Narrow(text); }
 
 void pndsim::ClearTrace() {
   sim::TraceLog& log = sim::Log();
