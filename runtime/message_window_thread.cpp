@@ -119,7 +119,7 @@ void CMessageWindowThread::RegisterWindowClass(WNDCLASSW description) {
   state.extraIndex = description.cbWndExtra;
   description.style |= CS_DBLCLKS;
   if (description.hbrBackground == nullptr) description.hbrBackground = GetStockObject(WHITE_BRUSH);
-  description.cbWndExtra += static_cast<int>(sizeof(CMessageWindowThread*));
+  description.cbWndExtra += static_cast<int>(sizeof(LONG_PTR));  // room for the context pointer
   description.lpfnWndProc = &CMessageWindowThread::WindowProc;
   std::swprintf(state.className, 256, L"Pwc%u%u%u%u%u", description.style,
                 static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(description.hCursor)),
