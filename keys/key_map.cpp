@@ -91,8 +91,12 @@ bool SetHardwareKeyMap(HardwareKeyMap const& map) {
   HardwareKeyMap current = hal->CopyKeyMap();
   hal->DeactivateSharedHardwareKeyMap(current);
   // The new map replaces the old one in one piece: a key arriving meanwhile
-  // is translated with either of them, never with a partial map.
-  if (!hal->ReplaceKeyMap(map)) return false;
+  // is translated with either of them, never with a partial map. Without
+  // memory for it the old map stays, and its keys are grabbed again.
+  if (!hal->ReplaceKeyMap(map)) {
+    hal->ActivateSharedHardwareKeyMap(current);
+    return false;
+  }
   HardwareKeyMap replacement = hal->CopyKeyMap();
   return hal->ActivateSharedHardwareKeyMap(replacement);
 }

@@ -109,6 +109,17 @@ TEST_F(Keys, ReplacingTheMapGrabsOnlyItsKeys) {
   EXPECT_EQ(recorder.Keys(), (std::vector<int>{0}));
 }
 
+TEST_F(Keys, AMapThatCannotBeCopiedLeavesTheOldKeysGrabbed) {
+  InitHAL();
+  HardwareKeyMap single;
+  single.insert(0x26, eHardwareKeyUp);
+  ZuAllocFailAfter(1, 1);  // the copy of the current map succeeds, the new map's fails
+  EXPECT_FALSE(SetHardwareKeyMap(single));
+  ZuAllocFailAfter(0, 0);
+  EXPECT_EQ(GetHardwareKeyMap().size(), 12u);
+  EXPECT_EQ(pndsim::HotKeys().size(), 12u);
+}
+
 TEST_F(Keys, EmptyMapsAreRefusedWithoutABox) {
   InitHAL();
   HardwareKeyMap empty;
