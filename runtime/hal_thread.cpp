@@ -9,15 +9,14 @@ CHALThread::~CHALThread() {
 }
 
 void CHALThread::Shutdown() {
-  if (m_hThread.load() == nullptr) return;
+  if (m_hOwnedThread.load() == nullptr) return;
   m_stopEvent.Set();
   if (!Wait(kDestroyTimeoutMs)) Terminate();
   m_hThread.store(nullptr);
 }
 
 void CHALThread::CloseOwnedHandle() {
-  if (m_hOwnedThread != nullptr) CloseHandle(m_hOwnedThread);
-  m_hOwnedThread = nullptr;
+  if (HANDLE handle = m_hOwnedThread.exchange(nullptr)) CloseHandle(handle);
 }
 
 DWORD CHALThread::ThreadEntry(LPVOID self) {
@@ -32,11 +31,14 @@ bool CHALThread::Start(void* param, const PrioritySource* priorities) {
     int priority = 0;
     if (priorities->ReadValue(L"ThreadPriorities", m_name.c_str(), priority)) m_iPriority = priority;
   }
+  // The previous thread may still be running its last steps after Exit():
+  // let it finish before its events are reused.
+  if (HANDLE previous = m_hOwnedThread.load()) WaitForSingleObject(previous, INFINITE);
+  CloseOwnedHandle();
   m_startedEvent.Reset();
   m_finishedEvent.Reset();
   m_pParam.store(param);
   m_stopEvent.Reset();
-  CloseOwnedHandle();
 
   DWORD id = 0;
   HANDLE thread = CreateThread(nullptr, m_uiStackSize, &CHALThread::ThreadEntry, this, 0, &id);
@@ -45,7 +47,7 @@ bool CHALThread::Start(void* param, const PrioritySource* priorities) {
     return false;
   }
   // The new thread cannot end before these stores: Exit() takes m_lock.
-  m_hOwnedThread = thread;
+  m_hOwnedThread.store(thread);
   m_dwThreadId.store(id);
   m_hThread.store(thread);
   SetThreadPriority(thread, m_iPriority.load());
@@ -85,7 +87,10 @@ void CHALThread::Lock() { m_lock.Enter(); }
 void CHALThread::Unlock() { m_lock.Leave(); }
 
 bool CHALThread::Wait(unsigned long milliseconds) {
-  HANDLE thread = m_hThread.load();
+  // The platform handle, not m_hThread, tells when the thread has ended:
+  // Exit() clears m_hThread while the thread still runs its last steps on
+  // this object, which must not go away before they are done.
+  HANDLE thread = m_hOwnedThread.load();
   if (thread == nullptr) return true;
   const DWORD timeout = milliseconds >= INFINITE ? INFINITE : static_cast<DWORD>(milliseconds);
   if (WaitForSingleObject(thread, timeout) != WAIT_OBJECT_0) return false;
@@ -97,8 +102,8 @@ bool CHALThread::Terminate() {
   if (m_hThread.load() == nullptr) return false;
   CCriticalSectionLock guard(m_lock);
   bool terminated = false;
-  if (m_hOwnedThread != nullptr) {
-    terminated = TerminateThread(m_hOwnedThread, kTerminatedExitCode) != FALSE;
+  if (HANDLE thread = m_hOwnedThread.load()) {
+    terminated = TerminateThread(thread, kTerminatedExitCode) != FALSE;
     if (terminated) CloseOwnedHandle();
   }
   m_bRunning.store(false);

@@ -82,7 +82,8 @@ class CHALThread : public CWaitableObject {
   CEvent m_startedEvent{false, false};
   std::atomic<DWORD> m_dwThreadId{0};
   String::StringProxy<String::ZuStringImpl> m_name;
-  // The platform handle of the latest thread. m_hThread is cleared when the
-  // thread ends; this one stays until it is closed, so no handle leaks.
-  HANDLE m_hOwnedThread = nullptr;
+  // The platform handle of the latest thread, signalled once it has ended
+  // completely. m_hThread is cleared as the thread ends; this one stays until
+  // it is closed, so no handle leaks and waits know when the thread is gone.
+  std::atomic<HANDLE> m_hOwnedThread{nullptr};
 };

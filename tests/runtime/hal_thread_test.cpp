@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <thread>
 #include <string>
 
 #include "runtime/hal_thread.h"
@@ -100,6 +101,20 @@ TEST(HalThread, StopsOnRequestAndCanBeStartedAgain) {
   EXPECT_EQ(thread.StopEvent().Wait(0), WAIT_TIMEOUT) << "a new start clears the stop request";
   thread.RequestStop();
   EXPECT_TRUE(thread.Wait(INFINITE));
+}
+
+TEST(HalThread, WaitReportsTheEndOnlyOnceThePlatformThreadHasEnded) {
+  pndtest::SimGuard guard;
+  ImmediateThread thread;
+  for (int round = 0; round < 20; ++round) {
+    ASSERT_TRUE(thread.Start(nullptr, nullptr));
+    // The thread clears its handle as it ends, a moment before its last
+    // steps on this object are done: Wait must cover those steps too, or the
+    // owner could destroy the object under them.
+    while (thread.GetHandle() != nullptr) std::this_thread::yield();
+    ASSERT_TRUE(thread.Wait(INFINITE));
+    ASSERT_EQ(pndsim::LiveThreadCount(), 0) << "round " << round;
+  }
 }
 
 TEST(HalThread, PriorityOfAnIdleThreadAppliesAtTheNextStart) {
