@@ -37,10 +37,12 @@ inline tm FieldsOfCount(std::uint32_t count) noexcept {
   // it is the Gregorian calendar; from 2100-03-01 on the day count moves on by the 29 February 2100 that
   // the Gregorian calendar leaves out. No other century year lies within 32-bit counts.
   const std::uint32_t march = days + kDaysFromMarch1968 + (days >= kMarch2100 ? 1 : 0);
-  // Years of 1461 / 4 days: the year since March 1968 and the day of that year (0 = 1 March).
-  const std::uint32_t quarterDays = 4 * march + 3;
-  const std::uint32_t year = quarterDays / 1461;
-  const std::uint32_t dayOfYear = (quarterDays - year * 1461) / 4;
+  // Years of 1461 / 4 days: the year since March 1968 and the day of that year (0 = 1 March). One 64-bit
+  // product gives both: 2939745 / 2^32 is 1/1461 closely enough that its high half is the quotient and its
+  // low half, divided by 2939745 * 4, the day (exact for every count below 4 * 146097).
+  const std::uint64_t yearProduct = std::uint64_t{2939745} * (4 * march + 3);
+  const auto year = static_cast<std::uint32_t>(yearProduct >> 32);
+  const std::uint32_t dayOfYear = static_cast<std::uint32_t>(yearProduct) / 11758980;
   // Month (3-14) and day: 2141 / 2^16 approximates 5 / 153, the slope of the month lengths from March on.
   const std::uint32_t monthAndDay = 2141 * dayOfYear + 197913;
   const std::uint32_t month = monthAndDay >> 16;
