@@ -13,15 +13,9 @@ int DaysInMonth(int year, int month) {
   return month == 2 && leap ? 29 : kDays[month - 1];
 }
 
-unsigned long SecondsOf(const SYSTEMTIME& date, int year) {
-  tm fields{};
-  fields.tm_year = year - 1900;
-  fields.tm_mon = date.wMonth - 1;
-  fields.tm_mday = date.wDay;
-  fields.tm_hour = date.wHour;
-  fields.tm_min = date.wMinute;
-  fields.tm_sec = date.wSecond;
-  return CNavTime(fields).GetTotalSeconds(false);
+unsigned long SecondsOf(SYSTEMTIME date, int year) {
+  date.wYear = static_cast<WORD>(year);
+  return NavTimeFromSystemTime(date).GetTotalSeconds(false);
 }
 
 // Whole days between the daylight and the standard transition of `year`.
