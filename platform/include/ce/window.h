@@ -98,6 +98,13 @@ inline constexpr UINT MOD_SHIFT = 0x0004;
 inline constexpr UINT MOD_WIN = 0x0008;
 inline constexpr UINT MOD_KEYUP = 0x1000;
 
+// PeekMessageW's removal flags and the wake masks of MsgWaitForMultipleObjectsEx.
+inline constexpr UINT PM_NOREMOVE = 0x0000;
+inline constexpr UINT PM_REMOVE = 0x0001;
+inline constexpr DWORD QS_POSTMESSAGE = 0x0008;
+inline constexpr DWORD QS_SENDMESSAGE = 0x0040;
+inline constexpr DWORD QS_ALLINPUT = 0x04FF;
+
 inline constexpr UINT MB_OK = 0x00000000;
 inline constexpr int IDOK = 1;
 
@@ -218,3 +225,21 @@ PNDSIM_API HGDIOBJ GetStockObject(int object);
 /// answers IDOK at once, whatever the buttons. A null caption reads "Error".
 /// 0 with ERROR_INVALID_WINDOW_HANDLE for an invalid owner.
 PNDSIM_API int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
+
+/// Delivers every message other threads have sent to the calling thread, then
+/// looks for a posted message that passes the filter (as GetMessageW's) and
+/// copies it to `message`, removing it from the queue with PM_REMOVE. Returns
+/// FALSE at once when no posted message passes; never blocks. A null
+/// `message` fails with ERROR_INVALID_PARAMETER.
+PNDSIM_API BOOL PeekMessageW(MSG* message, HWND window, UINT filterMin, UINT filterMax, UINT removeFlags);
+
+/// Waits until one of `handles` is signalled (WAIT_OBJECT_0 + index), the
+/// calling thread's queue holds input of a kind `wakeMask` names
+/// (WAIT_OBJECT_0 + count: QS_SENDMESSAGE for a message sent from another
+/// thread, QS_POSTMESSAGE for a posted message not yet looked at), or the
+/// time-out passes (WAIT_TIMEOUT). `count` may be 0. Sent messages are not
+/// delivered by the wait itself: PeekMessageW or GetMessageW delivers them.
+/// Fails (WAIT_FAILED) with ERROR_INVALID_PARAMETER for too many handles and
+/// ERROR_INVALID_HANDLE for a handle that cannot be waited on.
+PNDSIM_API DWORD MsgWaitForMultipleObjectsEx(DWORD count, const HANDLE* handles, DWORD milliseconds,
+                                             DWORD wakeMask, DWORD flags);

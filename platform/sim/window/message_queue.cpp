@@ -94,6 +94,16 @@ bool MessageQueue::TakePosted(HWND window, UINT filterMin, UINT filterMax, MSG& 
   return true;
 }
 
+bool MessageQueue::FindPosted(HWND window, UINT filterMin, UINT filterMax, MSG& out) const {
+  auto it = std::find_if(posted_.begin(), posted_.end(),
+                         [&](const MSG& message) { return Accepts(message, window, filterMin, filterMax); });
+  if (it == posted_.end()) {
+    return false;
+  }
+  out = *it;
+  return true;
+}
+
 void MessageQueue::DropWindow(HWND window) {
   std::erase_if(posted_, [&](const MSG& message) { return message.hwnd == window; });
   std::erase_if(sent_, [&](const std::shared_ptr<SentMessage>& message) {

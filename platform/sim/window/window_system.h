@@ -66,8 +66,13 @@ class MessageQueue final : public Waitable {
   void Withdraw(const SentMessage& message);
   /// Removes the first posted message the filter accepts into `out`.
   bool TakePosted(HWND window, UINT filterMin, UINT filterMax, MSG& out);
+  /// Copies the first posted message the filter accepts into `out`, leaving
+  /// it queued.
+  bool FindPosted(HWND window, UINT filterMin, UINT filterMax, MSG& out) const;
   /// The owner has looked at every posted message.
   void MarkSeen() { unseen_ = false; }
+  /// A posted message arrived that the owner has not looked at yet.
+  bool HasUnseen() const { return unseen_; }
   /// Drops the posted messages of `window` and answers 0 to those sent to it.
   void DropWindow(HWND window);
   /// The owner thread has ended: answers 0 to every sent message and drops
