@@ -1,38 +1,27 @@
 // The phone link's interface class: listener lists and the defaults of a
 // device without a phone link.
-#include "pndhal/bthal.h"
+#include "bt/bthal_listeners.h"
 
-namespace {
+CBTHAL::CBTHAL() : m_pListeners(new (std::nothrow) ListenerLists) {}
 
-template <class Listener>
-void RemoveFirst(Container::ZuVector<Listener*>& list, Listener* listener) {
-  for (auto it = list.begin(); it != list.end(); ++it) {
-    if (*it == listener) {
-      list.erase(it);
-      return;
-    }
-  }
-}
-
-}  // namespace
-
-CBTHAL::CBTHAL() = default;
-CBTHAL::~CBTHAL() = default;
+CBTHAL::~CBTHAL() { delete m_pListeners; }
 
 bool CBTHAL::ConnectCallStatusListener(IBTCallStatusListener* listener) {
-  return listener == nullptr || m_callStatusListeners.push_back(listener);
+  if (listener == nullptr) return true;
+  return m_pListeners != nullptr && m_pListeners->m_callStatusListeners.Connect(listener);
 }
 
 bool CBTHAL::ConnectForegroundListener(IBTForegroundListener* listener) {
-  return listener == nullptr || m_foregroundListeners.push_back(listener);
+  if (listener == nullptr) return true;
+  return m_pListeners != nullptr && m_pListeners->m_foregroundListeners.Connect(listener);
 }
 
 void CBTHAL::DisconnectCallStatusListener(IBTCallStatusListener* listener) {
-  RemoveFirst(m_callStatusListeners, listener);
+  if (m_pListeners != nullptr) m_pListeners->m_callStatusListeners.Disconnect(listener);
 }
 
 void CBTHAL::DisconnectForegroundListener(IBTForegroundListener* listener) {
-  RemoveFirst(m_foregroundListeners, listener);
+  if (m_pListeners != nullptr) m_pListeners->m_foregroundListeners.Disconnect(listener);
 }
 
 bool CBTHAL::LaunchPhone(wchar_t const*) { return false; }

@@ -4,7 +4,7 @@
 namespace {
 
 template <class Listener>
-Keys::ListenerList<Listener>* ListOf(CHAL* hal, Keys::ListenerList<Listener> CHAL::*list) {
+Runtime::ListenerRegistry<Listener>* ListOf(CHAL* hal, Runtime::ListenerRegistry<Listener> CHAL::*list) {
   return hal == nullptr ? nullptr : &(hal->*list);
 }
 

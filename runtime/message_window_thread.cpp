@@ -1,9 +1,9 @@
 // The message-window thread: window class registration shared by every
-// window thread of the process, the window procedure, the message loop and
-// the handler signals.
+// window thread of the process, the window procedure and the message loop.
 #include "runtime/message_window_thread.h"
 
 #include <cwchar>
+#include <mutex>
 
 namespace {
 
@@ -22,65 +22,6 @@ WindowClassState& ClassState() {
 }
 
 }  // namespace
-
-WindowMessageSignal::~WindowMessageSignal() {
-  for (CWindowMessageHandler* handler : m_handlers) delete handler;
-}
-
-bool WindowMessageSignal::Add(CWindowMessageHandler* handler) {
-  std::lock_guard guard(m_lock);
-  if (m_handlers.push_back(handler)) return true;
-  delete handler;
-  return false;
-}
-
-void WindowMessageSignal::Remove(void* object) {
-  std::unique_lock guard(m_lock);
-  for (auto it = m_handlers.begin(); it != m_handlers.end(); ++it) {
-    CWindowMessageHandler* handler = *it;
-    if (handler->GetObject() != object || handler->m_bRemoved) continue;
-    if (handler == m_pCurrent) {
-      handler->m_bRemoved = true;  // deleted by Emit once its call returns
-      if (m_emittingThread != std::this_thread::get_id()) {
-        m_callEnded.wait(guard, [&] { return m_pCurrent != handler; });
-      }
-      return;
-    }
-    m_handlers.erase(it);
-    guard.unlock();
-    delete handler;
-    return;
-  }
-}
-
-void WindowMessageSignal::Emit(unsigned int message, unsigned int wParam, long lParam, bool* handled) {
-  std::unique_lock guard(m_lock);
-  std::size_t index = 0;
-  while (index < m_handlers.size()) {
-    CWindowMessageHandler* handler = m_handlers[index];
-    m_pCurrent = handler;
-    m_emittingThread = std::this_thread::get_id();
-    guard.unlock();
-    handler->Invoke(message, wParam, lParam, handled);
-    guard.lock();
-    m_pCurrent = nullptr;
-    m_callEnded.notify_all();
-    // Other handlers may have been removed meanwhile: find this one again.
-    index = 0;
-    while (m_handlers[index] != handler) ++index;
-    if (handler->m_bRemoved) {
-      m_handlers.erase(m_handlers.begin() + index);
-      delete handler;
-    } else {
-      ++index;
-    }
-  }
-}
-
-std::size_t WindowMessageSignal::Size() const {
-  std::lock_guard guard(m_lock);
-  return m_handlers.size();
-}
 
 CMessageWindowThread::CMessageWindowThread() : CHALThread(0) { m_bAttached.store(true); }
 

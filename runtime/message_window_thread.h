@@ -3,13 +3,11 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
 
 #include "ce/window.h"
 #include "pndhal/container.h"
 #include "runtime/hal_thread.h"
+#include "runtime/listener_registry.h"
 #include "runtime/zu_new.h"
 
 /// One attachment of an object's member function to a window's messages.
@@ -20,8 +18,6 @@ class CWindowMessageHandler : public Runtime::ZuAllocated {
   virtual void* GetObject() const = 0;
   /// Calls the bound member with the message's values.
   virtual void Invoke(unsigned int message, unsigned int wParam, long lParam, bool* handled) = 0;
-
-  bool m_bRemoved = false;  ///< detached during its own call; deleted when it returns
 };
 
 /// A handler bound to `object->*member`.
@@ -40,33 +36,39 @@ class CMemberWindowMessageHandler final : public CWindowMessageHandler {
   Member m_member;
 };
 
-/// The handlers of one kind of message. Handlers run on the window thread;
-/// they may be attached and removed from any thread, and a handler may remove
-/// itself during its own call. Removing a handler from another thread while
-/// it runs waits for that call to return.
+/// A signal deletes a handler once it is detached and no call of it runs.
+struct DeleteWindowMessageHandler {
+  void operator()(CWindowMessageHandler* handler) const { delete handler; }
+};
+
+/// The handlers of one kind of message, kept as listeners are: they run on
+/// the window thread in order, may be attached and removed from any thread,
+/// and a handler may remove itself (or others) during its own call, also from
+/// a nested message. Removing a handler from another thread while it runs
+/// waits for that call to return.
 class WindowMessageSignal {
  public:
-  WindowMessageSignal() = default;
-  WindowMessageSignal(const WindowMessageSignal&) = delete;
-  WindowMessageSignal& operator=(const WindowMessageSignal&) = delete;
-  /// Deletes the handlers still attached.
-  ~WindowMessageSignal();
-
   /// Takes ownership of `handler` and appends it; false (handler deleted)
   /// when the list cannot grow.
-  bool Add(CWindowMessageHandler* handler);
+  bool Add(CWindowMessageHandler* handler) {
+    if (m_handlers.Connect(handler)) return true;
+    delete handler;
+    return false;
+  }
   /// Detaches and deletes the first handler bound to `object`.
-  void Remove(void* object);
+  void Remove(void* object) {
+    m_handlers.RemoveFirst(
+        [object](CWindowMessageHandler* handler) { return handler->GetObject() == object; });
+  }
   /// Calls every handler in order with the message's values.
-  void Emit(unsigned int message, unsigned int wParam, long lParam, bool* handled);
-  std::size_t Size() const;
+  void Emit(unsigned int message, unsigned int wParam, long lParam, bool* handled) {
+    m_handlers.ForEach(
+        [&](CWindowMessageHandler* handler) { handler->Invoke(message, wParam, lParam, handled); });
+  }
+  std::size_t Size() const { return m_handlers.Size(); }
 
  private:
-  mutable std::mutex m_lock;
-  std::condition_variable m_callEnded;
-  Container::ZuVector<CWindowMessageHandler*> m_handlers;
-  CWindowMessageHandler* m_pCurrent = nullptr;
-  std::thread::id m_emittingThread;
+  Runtime::ListenerRegistry<CWindowMessageHandler, DeleteWindowMessageHandler> m_handlers;
 };
 
 class CMessageWindowThread : public CHALThread {
@@ -88,8 +90,7 @@ class CMessageWindowThread : public CHALThread {
   /// Attaches `object->*member` to hot-key messages (0x0312) or to every
   /// other message. False when it cannot be attached.
   template <class T>
-  bool AddHandler(unsigned int message, T* object,
-                  typename CMemberWindowMessageHandler<T>::Member member) {
+  bool AddHandler(unsigned int message, T* object, typename CMemberWindowMessageHandler<T>::Member member) {
     auto* handler = new (std::nothrow) CMemberWindowMessageHandler<T>(object, member);
     if (handler == nullptr) return false;
     return (message == WM_HOTKEY ? m_hotKeySignal : m_messageSignal).Add(handler);

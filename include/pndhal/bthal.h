@@ -15,6 +15,7 @@ class PNDHAL_API CBTHAL {
   CBTHAL(const CBTHAL&) = delete;
   CBTHAL& operator=(const CBTHAL&) = delete;
   /// Releases the listener lists (the listeners themselves are not deleted).
+  /// No listener call may be in flight.
   virtual ~CBTHAL();
   /// Registers a call-status listener; a null pointer is ignored. False only
   /// when the list cannot grow.
@@ -22,9 +23,12 @@ class PNDHAL_API CBTHAL {
   /// Registers a foreground listener; a null pointer is ignored. False only
   /// when the list cannot grow.
   virtual bool ConnectForegroundListener(IBTForegroundListener* listener);
-  /// Removes the first registration of `listener`, if any.
+  /// Removes the first registration of `listener`, if any. When that
+  /// listener is being called on another thread, waits for the call to
+  /// return, so the caller may delete it at once.
   virtual void DisconnectCallStatusListener(IBTCallStatusListener* listener);
-  /// Removes the first registration of `listener`, if any.
+  /// Removes the first registration of `listener`, if any; waits for a call
+  /// in flight as DisconnectCallStatusListener does.
   virtual void DisconnectForegroundListener(IBTForegroundListener* listener);
   /// Starts the telephone program (or attaches to a running one) and opens
   /// the status channel; `path` null means the default program location.
@@ -53,6 +57,8 @@ class PNDHAL_API CBTHAL {
   virtual bool SetBTPowerOff();
 
  protected:
-  Container::ZuVector<IBTForegroundListener*> m_foregroundListeners;
-  Container::ZuVector<IBTCallStatusListener*> m_callStatusListeners;
+  /// The two listener registries, kept inside the library; null when they
+  /// could not be allocated (every Connect then answers false).
+  struct ListenerLists;
+  ListenerLists* m_pListeners;
 };

@@ -14,8 +14,9 @@
 
 namespace pndtest {
 
-/// Frees any HAL and resets the device around a test. Listeners the HAL may
-/// still call are made with Make(), so they outlive the HAL's teardown.
+/// A fresh simulated device for a test, and no HAL after it. Listeners the
+/// HAL may still call are made with Make(), so they outlive the HAL's
+/// teardown.
 class HalTest : public ::testing::Test {
  protected:
   template <class T, class... Args>
@@ -25,17 +26,13 @@ class HalTest : public ::testing::Test {
     return *object;
   }
 
-  void SetUp() override {
-    FreeDLL();
-    pndsim::Reset();
-  }
   void TearDown() override {
-    FreeDLL();
     ZuAllocFailAfter(0, 0);
-    pndsim::Reset();
+    FreeDLL();
   }
 
  private:
+  SimGuard guard_;  // declared first: the device is reset after everything else
   std::vector<std::shared_ptr<void>> owned_;
 };
 

@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "hal_fixture.h"
-#include "keys/listener_list.h"
+#include "runtime/message_window_thread.h"
 
 namespace {
 
@@ -131,50 +131,43 @@ TEST_F(Listeners, AfterDisconnectReturnsTheListenerIsNotCalledAgain) {
   ASSERT_TRUE(PressAndWait(last, 0x28, 1));
 }
 
-TEST(ListenerList, ListenerConnectedDuringAnEventWaitsForTheNextOne) {
-  struct Counter : IVolumeListener {
-    void Notify(VolumeInfo const&) override { ++calls; }
-    int calls = 0;
-  } first, second;
-  Keys::ListenerList<IVolumeListener> list;
-  list.Connect(&first);
-  list.ForEach([&](IVolumeListener* listener) {
-    listener->Notify({1, false});
-    list.Connect(&second);
-  });
-  EXPECT_EQ(first.calls, 1);
-  EXPECT_EQ(second.calls, 0);
-  list.ForEach([](IVolumeListener* listener) { listener->Notify({1, false}); });
-  EXPECT_EQ(second.calls, 1);
-}
-
-TEST(ListenerList, RemovingALaterListenerDuringAnEventSkipsIt) {
-  struct Counter : ICardListener {
-    void Notify(CardInfo const&) override { ++calls; }
-    int calls = 0;
-  } a, b;
-  Keys::ListenerList<ICardListener> list;
-  list.Connect(&a);
-  list.Connect(&b);
-  list.ForEach([&](ICardListener* listener) {
-    listener->Notify(CardInfo{});
-    list.Disconnect(&b);
-  });
-  EXPECT_EQ(a.calls, 1);
-  EXPECT_EQ(b.calls, 0);
-  EXPECT_EQ(list.Size(), 1u);
-}
-
-TEST(ListenerList, ConnectReportsAListThatCannotGrow) {
-  struct Nothing : ISuspendResumeDeviceListener {
-    void Notify(bool const&) override {}
-  } listener;
-  Keys::ListenerList<ISuspendResumeDeviceListener> list;
-  ZuAllocFailAfter(0, 1);
-  EXPECT_FALSE(list.Connect(&listener));
-  ZuAllocFailAfter(0, 0);
-  EXPECT_EQ(list.Size(), 0u);
-  EXPECT_TRUE(list.Connect(&listener));
+// The application's window thread disconnects a listener that, on the key
+// thread, is sending a message to that very window.
+TEST_F(Listeners, DisconnectAnswersMessagesTheListenerInFlightSendsToTheDisconnectingThread) {
+  CMessageWindowThread& application = Make<CMessageWindowThread>();
+  ASSERT_TRUE(application.Create(L"Application"));
+  struct Sender : IHardwareKeyListener {
+    HWND target = nullptr;
+    pndtest::Signal entered;
+    std::atomic<LRESULT> answer{0};
+    void Notify(eHardwareKey const&) override {
+      entered.Notify();
+      answer = SendMessageW(target, WM_USER + 2, 0, 0);
+    }
+  };
+  Sender& sender = Make<Sender>();
+  sender.target = application.Window();
+  struct Application {
+    Sender* sender = nullptr;
+    pndtest::Signal disconnected;
+    void OnMessage(unsigned int message, unsigned int, long, bool* handled) {
+      if (message == WM_USER + 1) {
+        sender->entered.WaitFor(1);
+        Disconnect(sender);
+        disconnected.Notify();
+      }
+      if (message == WM_USER + 2) *handled = true;
+    }
+  };
+  Application& app = Make<Application>();
+  app.sender = &sender;
+  ASSERT_TRUE(application.AddHandler(WM_USER, &app, &Application::OnMessage));
+  Connect(&sender);
+  ASSERT_TRUE(PostMessageW(application.Window(), WM_USER + 1, 0, 0));
+  ASSERT_TRUE(pndsim::PressKey(0x26));
+  EXPECT_TRUE(app.disconnected.WaitFor(1)) << "Disconnect and the listener's send wait for each other";
+  CMessageWindowThread::RemoveHandler(application.MessageSignal(), &app);
+  application.Destroy();
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The message-window thread: its window and class, handler signals, and a
-// clean end whether the window exists or not.
+// The message-window thread: its window and class, handler signals (nested
+// messages included), and a clean end whether the window exists or not.
 #include <gtest/gtest.h>
 
 #include "runtime/message_window_thread.h"
@@ -7,7 +7,8 @@
 
 namespace {
 
-const pndsim::WindowInfo* FindTitle(const std::vector<pndsim::WindowInfo>& windows, const std::string& title) {
+const pndsim::WindowInfo* FindTitle(const std::vector<pndsim::WindowInfo>& windows,
+                                    const std::string& title) {
   for (const auto& window : windows)
     if (window.title == title) return &window;
   return nullptr;
@@ -74,6 +75,34 @@ TEST(MessageWindowThread, AHandlerRemovingItselfFinishesItsCallAndIsNotCalledAga
   SendMessageW(thread.Window(), WM_USER, 0, 0);
   EXPECT_EQ(handler.calls, 1);
   EXPECT_EQ(thread.MessageSignal().Size(), 0u);
+}
+
+TEST(MessageWindowThread, AHandlerMaySendToItsOwnWindowAndThenRemoveItself) {
+  pndtest::SimGuard guard;
+  CMessageWindowThread thread;
+  ASSERT_TRUE(thread.Create(L"W"));
+  struct Nesting {
+    CMessageWindowThread* owner;
+    int outer = 0;
+    int nested = 0;
+    void OnMessage(unsigned int message, unsigned int, long, bool*) {
+      if (message == WM_USER + 1) ++nested;
+      if (message != WM_USER) return;
+      ++outer;
+      SendMessageW(owner->Window(), WM_USER + 1, 0, 0);  // handled in a nested call
+      CMessageWindowThread::RemoveHandler(owner->MessageSignal(), this);
+    }
+  } nesting{&thread};
+  Handler after;
+  ASSERT_TRUE(thread.AddHandler(WM_USER, &nesting, &Nesting::OnMessage));
+  ASSERT_TRUE(thread.AddHandler(WM_USER, &after, &Handler::OnMessage));
+  SendMessageW(thread.Window(), WM_USER, 0, 0);
+  SendMessageW(thread.Window(), WM_USER, 0, 0);
+  EXPECT_EQ(nesting.outer, 1);
+  EXPECT_EQ(nesting.nested, 1);
+  EXPECT_EQ(after.calls, 2) << "the handler after it is called by each message";
+  EXPECT_EQ(thread.MessageSignal().Size(), 1u);
+  CMessageWindowThread::RemoveHandler(thread.MessageSignal(), &after);
 }
 
 TEST(MessageWindowThread, DestroyWithoutStartReturnsFalseAtOnce) {

@@ -1,0 +1,211 @@
+// The registry every list of callbacks in the library is kept in: the
+// application's listeners of each kind, the phone link's listeners and the
+// handlers attached to a message window. It calls its entries in order
+// without holding its lock, lets an entry remove itself (or others) during
+// its own call, also from nested calls, and makes a removal wait for a call
+// of that entry in flight on another thread.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <thread>
+
+#include "ce/kernel.h"
+#include "pndhal/container.h"
+
+namespace Runtime {
+
+/// The policy of a registry whose entries belong to someone else: a removed
+/// entry is simply forgotten.
+struct KeepRemovedEntry {
+  template <class Entry>
+  void operator()(Entry*) const noexcept {}
+};
+
+/// Blocks until `event` is signalled, delivering meanwhile the messages other
+/// threads send to the calling thread, as a thread blocked in a send does, so
+/// that an entry whose call sends to the waiting thread cannot deadlock with
+/// it. A null `event` waits one short moment instead.
+void WaitForCallEnd(HANDLE event);
+
+/// An ordered list of pointers to `Listener`, with duplicates. `Retire` is
+/// called with an entry once it has been removed and no call of it is in
+/// flight any more (the deleter of a registry that owns its entries).
+///
+/// Locking: `m_lock` guards `m_entries`, `m_lastSerial`, `m_pCalls` and
+/// `m_waiters`. No call of an entry is ever made with it held.
+template <class Listener, class Retire = KeepRemovedEntry>
+class ListenerRegistry {
+ public:
+  ListenerRegistry() = default;
+  ListenerRegistry(const ListenerRegistry&) = delete;
+  ListenerRegistry& operator=(const ListenerRegistry&) = delete;
+  /// Retires the entries still registered. No call may be in flight.
+  ~ListenerRegistry() {
+    for (const Entry& entry : m_entries) Retire{}(entry.listener);
+  }
+
+  /// Appends `listener`; null is ignored. False only when the list cannot
+  /// grow (then nothing is registered).
+  bool Connect(Listener* listener) {
+    if (listener == nullptr) return true;
+    std::lock_guard guard(m_lock);
+    if (!m_entries.push_back(Entry{listener, m_lastSerial + 1})) return false;
+    ++m_lastSerial;
+    return true;
+  }
+
+  /// Removes the first registration of `listener`, as RemoveFirst does.
+  bool Disconnect(Listener* listener) {
+    return RemoveFirst([listener](Listener* entry) { return entry == listener; });
+  }
+
+  /// Removes the first entry `matches` accepts; false when there is none.
+  /// While that entry is being called on another thread, waits for the call
+  /// to return (delivering messages sent to this thread meanwhile), so the
+  /// caller may free what the entry uses as soon as this returns. Called
+  /// from inside the entry's own call, it does not wait for that call: the
+  /// entry is retired when its call returns.
+  template <class Matches>
+  bool RemoveFirst(Matches&& matches) {
+    std::unique_lock guard(m_lock);
+    Listener* removed = nullptr;
+    for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
+      if (matches(it->listener)) {
+        removed = it->listener;
+        m_entries.erase(it);
+        break;
+      }
+    }
+    if (removed == nullptr) return false;
+    const std::thread::id self = std::this_thread::get_id();
+    HANDLE callEnded = nullptr;
+    while (InFlightElsewhere(removed, self)) {
+      if (callEnded == nullptr) {
+        callEnded = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+        if (callEnded != nullptr && !m_waiters.push_back(callEnded)) {
+          CloseHandle(callEnded);
+          callEnded = nullptr;
+        }
+      }
+      guard.unlock();
+      WaitForCallEnd(callEnded);
+      guard.lock();
+    }
+    if (callEnded != nullptr) {
+      ForgetWaiter(callEnded);
+      CloseHandle(callEnded);
+    }
+    bool inFlightHere = false;
+    for (Call* call = m_pCalls; call != nullptr; call = call->next) {
+      if (call->listener == removed) {
+        call->retire = true;
+        inFlightHere = true;
+      }
+    }
+    guard.unlock();
+    if (!inFlightHere) Retire{}(removed);
+    return true;
+  }
+
+  /// Calls `notify(listener)` for every entry registered when the call began
+  /// and still registered when its turn comes, in registration order. Needs
+  /// no memory, so a notification is never lost for want of it.
+  template <class Notify>
+  void ForEach(Notify&& notify) {
+    std::unique_lock guard(m_lock);
+    const std::uint64_t last = m_lastSerial;
+    std::uint64_t done = 0;
+    for (;;) {
+      const Entry* next = FirstAfter(done);
+      if (next == nullptr || next->serial > last) break;
+      done = next->serial;
+      Call call{next->listener, std::this_thread::get_id(), false, m_pCalls};
+      m_pCalls = &call;
+      guard.unlock();
+      // Ends the call also when the entry throws: the exception goes on to
+      // the raising thread with the registry consistent.
+      struct CallEnd {
+        ListenerRegistry& registry;
+        std::unique_lock<std::mutex>& guard;
+        Call& call;
+        ~CallEnd() {
+          guard.lock();
+          if (Listener* retired = registry.EndCall(call)) {
+            guard.unlock();
+            Retire{}(retired);
+            guard.lock();
+          }
+        }
+      } end{*this, guard, call};
+      notify(call.listener);
+    }
+  }
+
+  std::size_t Size() const {
+    std::lock_guard guard(m_lock);
+    return m_entries.size();
+  }
+
+ private:
+  struct Entry {
+    Listener* listener;
+    std::uint64_t serial;  // increases with each registration
+  };
+  // A call in flight; it lives on the calling thread's stack.
+  struct Call {
+    Listener* listener;
+    std::thread::id thread;
+    bool retire;  // removed during the call: retire it when it returns
+    Call* next;
+  };
+
+  const Entry* FirstAfter(std::uint64_t serial) const {
+    for (const Entry& entry : m_entries)
+      if (entry.serial > serial) return &entry;
+    return nullptr;
+  }
+
+  bool InFlightElsewhere(Listener* listener, std::thread::id self) const {
+    for (const Call* call = m_pCalls; call != nullptr; call = call->next)
+      if (call->listener == listener && call->thread != self) return true;
+    return false;
+  }
+
+  // Unlinks `ended` and wakes the threads waiting for a call to end. Returns
+  // the entry to retire when this was its last call in flight.
+  Listener* EndCall(Call& ended) {
+    for (Call** link = &m_pCalls; *link != nullptr; link = &(*link)->next) {
+      if (*link == &ended) {
+        *link = ended.next;
+        break;
+      }
+    }
+    for (HANDLE waiter : m_waiters) SetEvent(waiter);
+    if (!ended.retire) return nullptr;
+    for (Call* call = m_pCalls; call != nullptr; call = call->next) {
+      if (call->listener == ended.listener) {
+        call->retire = true;  // an outer call of the same entry retires it
+        return nullptr;
+      }
+    }
+    return ended.listener;
+  }
+
+  void ForgetWaiter(HANDLE waiter) {
+    for (auto it = m_waiters.begin(); it != m_waiters.end(); ++it) {
+      if (*it == waiter) {
+        m_waiters.erase(it);
+        return;
+      }
+    }
+  }
+
+  mutable std::mutex m_lock;
+  Container::ZuVector<Entry> m_entries;
+  std::uint64_t m_lastSerial = 0;
+  Call* m_pCalls = nullptr;               // newest first
+  Container::ZuVector<HANDLE> m_waiters;  // events of threads in RemoveFirst
+};
+
+}  // namespace Runtime
