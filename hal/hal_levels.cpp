@@ -36,9 +36,9 @@ void CHALWinCE::Start() {
 }
 
 void CHALWinCE::StopThreads() {
-  for (CHALThread* thread : {static_cast<CHALThread*>(&m_pollingThread),
-                             static_cast<CHALThread*>(&m_storageCardThread),
-                             static_cast<CHALThread*>(&m_powerNotificationThread)}) {
+  for (CHALThread* thread :
+       {static_cast<CHALThread*>(&m_pollingThread), static_cast<CHALThread*>(&m_storageCardThread),
+        static_cast<CHALThread*>(&m_powerNotificationThread)}) {
     if (!thread->IsRunning()) continue;
     thread->RequestStop();
     thread->Wait(INFINITE);
@@ -54,11 +54,28 @@ CHALPlatform::CHALPlatform() {
   m_uiMinBrightnessLevel = 1;
   m_uiFadeStep = 20;
   m_uiPollSeconds = 5;
-  // This level's own bodies, also for the concrete object.
+  // This level's own bodies, also for the concrete object. A map that memory
+  // ran out for grabs nothing: the start-up is finished at the next use.
   KeyMap defaults;
-  CHALPlatform::FillDefaultKeyMap(defaults);
-  ReplaceKeyMap(defaults);
+  if (!FillPlatformDefaults(defaults) || !ReplaceKeyMap(defaults)) {
+    m_bDefaultMapPending = true;
+    m_bKeyStartPending.store(true);
+    return;
+  }
   CHALPlatform::ActivateSharedHardwareKeyMap(defaults);
+}
+
+void CHALPlatform::CompleteKeyStart() {
+  if (m_bDefaultMapPending) {
+    KeyMap defaults;
+    if (!FillPlatformDefaults(defaults) || !ReplaceKeyMap(defaults)) {
+      m_bKeyStartPending.store(true);
+      return;
+    }
+    m_bDefaultMapPending = false;
+  }
+  GrabKeyMap();
+  ConnectKeyEventHandler();
 }
 
 CHALPlatform::~CHALPlatform() {

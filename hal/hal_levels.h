@@ -6,8 +6,8 @@
 //   CHALExternApi (4) the vendor library, FM settings; the concrete class
 #pragma once
 
-#include "hal/device_threads.h"
 #include "ce/time.h"
+#include "hal/device_threads.h"
 #include "hal/hal.h"
 #include "runtime/message_window_thread.h"
 
@@ -35,6 +35,11 @@ class CHALCommon : public CHAL {
   CMessageWindowThread& KeyEventWindowThread() { return m_keyEventWindow; }
 
  protected:
+  /// Registers every key of the key map as a hot key of the key-event window.
+  void GrabKeyMap();
+  /// Unregisters every key of the key map.
+  void ReleaseKeyMap();
+
   /// Detaches this object's handlers from the key-event window, waiting for
   /// a handler call in flight. The concrete level calls it first thing in its
   /// destructor, so no key is dispatched into a half-destroyed object.
@@ -44,6 +49,7 @@ class CHALCommon : public CHAL {
   static bool ApplyZoneBias(CNavTimeZone const& zone, CNavTime const& now);
 
   CMessageWindowThread m_keyEventWindow;
+  std::atomic<bool> m_bKeyHandlerAttached{false};
   const wchar_t* m_pszTimeZonesKey;
   REG_TZI_FORMAT m_tziBuffer{};  // each "TZI" value of the database is read into it
 };
@@ -57,7 +63,7 @@ class CHALWinCE : public CHALCommon {
   void StopThreads() override;
   bool SetTimezone(CNavTimeZone const& zone) override;
 
-  virtual void RunTouchCalibration();                    // 79
+  virtual void RunTouchCalibration();                        // 79
   virtual void AdjustDeviceInfo(unsigned char* record) = 0;  // 80
 
  protected:
@@ -81,7 +87,15 @@ class CHALPlatform : public CHALWinCE {
                               eHardwareKey& key);  // 81
 
  protected:
+  void CompleteKeyStart() override;
+  /// Fills `map` with this level's default keys; false when one could not be
+  /// added for want of memory.
+  static bool FillPlatformDefaults(KeyMap& map);
+
   int m_iSavedMemorySplit = 0;
+  // The default map could not be built at construction. Only touched by
+  // the constructor and by CompleteKeyStart, which never run together.
+  bool m_bDefaultMapPending = false;
 };
 
 class CHALExternApi final : public CHALPlatform {

@@ -10,7 +10,15 @@ constexpr unsigned int kKeyReleased = MOD_KEYUP;
 }  // namespace
 
 void CHALCommon::ConnectKeyEventHandler() {
-  m_keyEventWindow.AddHandler(WM_HOTKEY, static_cast<CHAL*>(this), &CHAL::OnHotKey);
+  if (m_bKeyHandlerAttached.load()) return;
+  if (m_keyEventWindow.AddHandler(WM_HOTKEY, static_cast<CHAL*>(this), &CHAL::OnHotKey)) {
+    m_bKeyHandlerAttached.store(true);
+    return;
+  }
+  // Keys grabbed with nobody to deliver them would vanish: let them go until
+  // the handler can be attached.
+  ReleaseKeyMap();
+  m_bKeyStartPending.store(true);
 }
 
 void CHALPlatform::OnHotKey(unsigned int message, unsigned int wParam, long lParam, bool*) {

@@ -10,6 +10,11 @@ namespace {
 // Keys from this code on are device keys whose releases are reported too.
 constexpr unsigned long kFirstKeyUpCode = 0xC1;
 
+void GrabKey(HWND window, unsigned long code) {
+  const UINT modifiers = code >= kFirstKeyUpCode ? MOD_KEYUP : 0;
+  RegisterHotKey(window, static_cast<int>(code), modifiers, static_cast<UINT>(code));
+}
+
 }  // namespace
 
 bool CHALPlatform::ActivateSharedHardwareKeyMap(KeyMap& map) {
@@ -18,10 +23,7 @@ bool CHALPlatform::ActivateSharedHardwareKeyMap(KeyMap& map) {
     return false;
   }
   HWND window = KeyEventWindow();
-  for (const auto& entry : map) {
-    const UINT modifiers = entry.first >= kFirstKeyUpCode ? MOD_KEYUP : 0;
-    RegisterHotKey(window, static_cast<int>(entry.first), modifiers, static_cast<UINT>(entry.first));
-  }
+  for (const auto& entry : map) GrabKey(window, entry.first);
   return true;
 }
 
@@ -30,20 +32,35 @@ void CHALCommon::DeactivateSharedHardwareKeyMap(KeyMap& map) {
   for (const auto& entry : map) UnregisterHotKey(window, static_cast<int>(entry.first));
 }
 
-void CHALPlatform::FillDefaultKeyMap(KeyMap& map) {
-  map.insert(0x0D, eHardwareKeyEnter);
-  map.insert(0x26, eHardwareKeyUp);
-  map.insert(0x28, eHardwareKeyDown);
-  map.insert(0x25, eHardwareKeyLeft);
-  map.insert(0x27, eHardwareKeyRight);
-  map.insert(0xC4, eHardwareKeyDevice16);
-  map.insert(0xC3, eHardwareKeyDevice5);
-  map.insert(0xC2, eHardwareKeyDevice7);
-  map.insert(0xC1, eHardwareKeyDevice6);
-  map.insert(0x75, eHardwareKeyF6);
-  map.insert(0x76, eHardwareKeyF7);
-  map.insert(0xC5, eHardwareKeyDevice8);
+void CHALCommon::GrabKeyMap() {
+  // Registered under the lock rather than from a copy, which could fail.
+  std::lock_guard lock(m_keyMapLock);
+  HWND window = KeyEventWindow();
+  for (const auto& entry : m_keyMap) GrabKey(window, entry.first);
 }
+
+void CHALCommon::ReleaseKeyMap() {
+  std::lock_guard lock(m_keyMapLock);
+  HWND window = KeyEventWindow();
+  for (const auto& entry : m_keyMap) UnregisterHotKey(window, static_cast<int>(entry.first));
+}
+
+bool CHALPlatform::FillPlatformDefaults(KeyMap& map) {
+  static constexpr struct {
+    unsigned long code;
+    eHardwareKey key;
+  } kTable[] = {
+      {0x0D, eHardwareKeyEnter},   {0x26, eHardwareKeyUp},      {0x28, eHardwareKeyDown},
+      {0x25, eHardwareKeyLeft},    {0x27, eHardwareKeyRight},   {0xC4, eHardwareKeyDevice16},
+      {0xC3, eHardwareKeyDevice5}, {0xC2, eHardwareKeyDevice7}, {0xC1, eHardwareKeyDevice6},
+      {0x75, eHardwareKeyF6},      {0x76, eHardwareKeyF7},      {0xC5, eHardwareKeyDevice8},
+  };
+  bool complete = true;
+  for (const auto& entry : kTable) complete = map.insert(entry.code, entry.key) && complete;
+  return complete;
+}
+
+void CHALPlatform::FillDefaultKeyMap(KeyMap& map) { FillPlatformDefaults(map); }
 
 // The device's extended table. The HAL's construction fills the map with the
 // level-3 table above; this one is kept for devices that want it.
@@ -66,28 +83,30 @@ void CHALExternApi::FillDefaultKeyMap(KeyMap& map) {
 }
 
 bool ActivateSharedHardwareKeyMap(HardwareKeyMap& map) {
-  if (map.empty()) return false;
   CHAL* hal = GetHALInstance();
-  return hal != nullptr && hal->ActivateSharedHardwareKeyMap(map);
+  return hal != nullptr && !map.empty() && hal->ActivateSharedHardwareKeyMap(map);
 }
 
 void DeactivateSharedHardwareKeyMap(HardwareKeyMap& map) {
-  if (map.empty()) return;
-  if (CHAL* hal = GetHALInstance()) hal->DeactivateSharedHardwareKeyMap(map);
+  CHAL* hal = GetHALInstance();
+  if (hal != nullptr && !map.empty()) hal->DeactivateSharedHardwareKeyMap(map);
 }
 
 HardwareKeyMap const& GetHardwareKeyMap() {
   static HardwareKeyMap held;
   static std::mutex refreshing;
   std::lock_guard lock(refreshing);
-  if (CHAL* hal = GetHALInstance()) held = hal->CopyKeyMap();
+  if (CHAL* hal = GetHALInstance()) {
+    held = hal->CopyKeyMap();
+  } else {
+    held.clear();
+  }
   return held;
 }
 
 bool SetHardwareKeyMap(HardwareKeyMap const& map) {
-  if (map.empty()) return false;
   CHAL* hal = GetHALInstance();
-  if (hal == nullptr) return false;
+  if (hal == nullptr || map.empty()) return false;
   HardwareKeyMap current = hal->CopyKeyMap();
   hal->DeactivateSharedHardwareKeyMap(current);
   // The new map replaces the old one in one piece: a key arriving meanwhile

@@ -1,6 +1,15 @@
 // The worker-thread base: start handshake, stop, wait and termination.
 #include "runtime/hal_thread.h"
 
+namespace {
+
+// The thread object whose Run() the calling thread executes, if any.
+thread_local const CHALThread* t_pCurrentThread = nullptr;
+
+}  // namespace
+
+bool CHALThread::OnLibraryThread() { return t_pCurrentThread != nullptr; }
+
 CHALThread::CHALThread(unsigned long stackSize) : m_uiStackSize(stackSize) {}
 
 CHALThread::~CHALThread() {
@@ -27,6 +36,8 @@ DWORD CHALThread::ThreadEntry(LPVOID self) {
 bool CHALThread::Start(void* param, const PrioritySource* priorities) {
   if (m_hThread.load() != nullptr) return false;
   CCriticalSectionLock guard(m_lock);
+  // Tested again under the lock: a concurrent Start may have won the race.
+  if (m_hThread.load() != nullptr) return false;
   if (priorities != nullptr) {
     int priority = 0;
     if (priorities->ReadValue(L"ThreadPriorities", m_name.c_str(), priority)) m_iPriority = priority;
@@ -62,7 +73,9 @@ unsigned long CHALThread::ThreadMain() {
   // Applied here too, so Run() never starts at the platform's default.
   SetThreadPriority(GetCurrentThread(), m_iPriority.load());
   m_startedEvent.Set();
+  t_pCurrentThread = this;
   const unsigned long code = Run(m_pParam.load());
+  t_pCurrentThread = nullptr;
   m_bRunning.store(false);
   Exit(code);
   return code;  // not reached: Exit() ends the thread

@@ -49,10 +49,15 @@ class CHALThread : public CWaitableObject {
   virtual unsigned long ThreadMain();
 
   /// Starts the thread with `param` handed to Run(). Returns once the new
-  /// thread runs. False when a thread already runs or none can be created.
+  /// thread runs. False when a thread already runs (also when another
+  /// thread's Start of this object won the race) or none can be created.
   bool Start(void* param, const PrioritySource* priorities);
   void SetName(const String::StringProxy<String::ZuStringImpl>& name) { m_name = name; }
   const String::StringProxy<String::ZuStringImpl>& Name() const { return m_name; }
+
+  /// True when the calling thread is running the Run() of a thread object:
+  /// it is one of the library's own threads.
+  static bool OnLibraryThread();
 
   /// Asks Run() to return.
   void RequestStop() { m_stopEvent.Set(); }

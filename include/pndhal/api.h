@@ -26,7 +26,11 @@ using HardwareKeyMap = Container::ZuMap<unsigned long, eHardwareKey>;
 /// the application's start-up thread before any other thread calls in.
 PNDHAL_API void InitHAL();
 /// Stops the HAL's threads, deletes the phone link and the HAL. Does nothing
-/// when no HAL exists. Must not run concurrently with other calls.
+/// when no HAL exists, and nothing when called on one of the HAL's own
+/// threads (from inside a listener or window handler, which the teardown
+/// would have to wait for): call it again from another thread. Two calls from
+/// two threads tear the HAL down once. Must not run concurrently with other
+/// calls of the HAL.
 PNDHAL_API void FreeDLL();
 /// The phone link, creating the HAL first if needed; null only when the
 /// phone link could not be created.

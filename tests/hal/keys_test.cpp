@@ -2,6 +2,7 @@
 // through the simulated device to key and record listeners, replacing and
 // sharing key maps, and the empty-map cases.
 #include <atomic>
+#include <functional>
 #include <thread>
 
 #include "hal/hal_levels.h"
@@ -32,8 +33,8 @@ std::vector<unsigned long> Codes(const HardwareKeyMap& map) {
 TEST_F(Keys, DefaultMapHoldsTwelveKeysInAscendingOrder) {
   InitHAL();
   const HardwareKeyMap& map = GetHardwareKeyMap();
-  EXPECT_EQ(Codes(map), (std::vector<unsigned long>{0x0D, 0x25, 0x26, 0x27, 0x28, 0x75, 0x76, 0xC1, 0xC2, 0xC3,
-                                                    0xC4, 0xC5}));
+  EXPECT_EQ(Codes(map), (std::vector<unsigned long>{0x0D, 0x25, 0x26, 0x27, 0x28, 0x75, 0x76, 0xC1, 0xC2,
+                                                    0xC3, 0xC4, 0xC5}));
   EXPECT_EQ(map.find(0xC3)->second, 5);
   EXPECT_EQ(map.find(0xC4)->second, 16);
   EXPECT_EQ(&GetHardwareKeyMap(), &map) << "one held map";
@@ -121,7 +122,18 @@ TEST_F(Keys, AMapThatCannotBeCopiedLeavesTheOldKeysGrabbed) {
 }
 
 TEST_F(Keys, EmptyMapsAreRefusedWithoutABox) {
-  InitHAL();
+  // Each call with an empty map still creates the HAL, as every export does.
+  const std::function<void(HardwareKeyMap&)> calls[] = {
+      [](HardwareKeyMap& map) { EXPECT_FALSE(SetHardwareKeyMap(map)); },
+      [](HardwareKeyMap& map) { EXPECT_FALSE(ActivateSharedHardwareKeyMap(map)); },
+      [](HardwareKeyMap& map) { DeactivateSharedHardwareKeyMap(map); },
+  };
+  for (const auto& call : calls) {
+    FreeDLL();
+    HardwareKeyMap empty;
+    call(empty);
+    EXPECT_NE(PeekHALInstance(), nullptr);
+  }
   HardwareKeyMap empty;
   EXPECT_FALSE(SetHardwareKeyMap(empty));
   EXPECT_EQ(GetHardwareKeyMap().size(), 12u) << "the defaults stay active";
@@ -129,6 +141,34 @@ TEST_F(Keys, EmptyMapsAreRefusedWithoutABox) {
   EXPECT_FALSE(ActivateSharedHardwareKeyMap(empty));
   DeactivateSharedHardwareKeyMap(empty);
   EXPECT_TRUE(pndsim::MessageBoxes().empty());
+}
+
+TEST_F(Keys, WithoutTheHalTheHeldMapIsEmpty) {
+  EXPECT_EQ(GetHardwareKeyMap().size(), 12u);
+  FreeDLL();
+  ZuAllocFailAfter(0, 1000);
+  EXPECT_TRUE(GetHardwareKeyMap().empty()) << "not the map of the freed HAL";
+}
+
+// Memory running out anywhere in the start-up never leaves keys grabbed with
+// nobody to deliver them, and the next use of the HAL finishes the start-up.
+TEST_F(Keys, StartUpWithoutMemoryGrabsNoKeyItCannotDeliver) {
+  for (long skip = 0; skip < 120; ++skip) {
+    FreeDLL();
+    ZuAllocFailAfter(skip, 1);
+    InitHAL();
+    ZuAllocFailAfter(0, 0);
+    if (auto* hal = static_cast<CHALCommon*>(PeekHALInstance());
+        hal != nullptr && !pndsim::HotKeys().empty()) {
+      EXPECT_EQ(hal->KeyEventWindowThread().HotKeySignal().Size(), 1u) << "allocation " << skip;
+      EXPECT_EQ(GetHardwareKeyMap().size(), 12u) << "allocation " << skip;
+    }
+    KeyRecorder recorder;
+    Connect(&recorder);  // any use finishes the start-up
+    EXPECT_EQ(GetHardwareKeyMap().size(), 12u) << "allocation " << skip;
+    EXPECT_TRUE(PressAndWait(recorder, 0x0D, eHardwareKeyEnter)) << "allocation " << skip;
+    Disconnect(&recorder);
+  }
 }
 
 TEST_F(Keys, AnEmptyMapReachingTheDeviceLevelShowsTheErrorBox) {

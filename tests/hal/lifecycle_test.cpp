@@ -1,5 +1,8 @@
 // The HAL's life cycle through the exported functions: creation on first use,
 // one start, teardown that leaves nothing behind, and allocation failure.
+#include <atomic>
+#include <thread>
+
 #include "hal/hal.h"
 #include "hal_fixture.h"
 
@@ -39,6 +42,40 @@ TEST_F(LifeCycle, FreeDllLeavesNoThreadWindowOrHotKey) {
   EXPECT_TRUE(pndsim::HotKeys().empty());
   FreeDLL();  // a second teardown does nothing
   EXPECT_EQ(pndsim::WindowCount(), 0);
+}
+
+TEST_F(LifeCycle, FreeDllFromInsideAListenerLeavesTheHalForAnotherThreadToFree) {
+  struct Quitter : IHardwareKeyListener {
+    void Notify(eHardwareKey const&) override {
+      FreeDLL();  // an application leaving on its "exit" key
+      halAfter = PeekHALInstance();
+      returned.Notify();
+    }
+    std::atomic<CHAL*> halAfter{nullptr};
+    pndtest::Signal returned;
+  };
+  Quitter& quitter = Make<Quitter>();
+  Connect(&quitter);
+  ASSERT_TRUE(pndsim::PressKey(0x0D));
+  ASSERT_TRUE(quitter.returned.WaitFor(1)) << "FreeDLL on the key thread must not hang";
+  EXPECT_NE(quitter.halAfter.load(), nullptr) << "the HAL is still up";
+  FreeDLL();
+  EXPECT_EQ(PeekHALInstance(), nullptr);
+  EXPECT_EQ(pndsim::LiveThreadCount(), 0);
+}
+
+TEST_F(LifeCycle, ConcurrentFirstUsesAndFreesCreateAndDestroyOnce) {
+  for (int round = 0; round < 20; ++round) {
+    std::thread rival([] { InitHAL(); });
+    InitHAL();
+    rival.join();
+    EXPECT_EQ(KeyEventWindows(), 1) << "round " << round;
+    std::thread other([] { FreeDLL(); });
+    FreeDLL();
+    other.join();
+    EXPECT_EQ(pndsim::WindowCount(), 0) << "round " << round;
+    EXPECT_EQ(pndsim::LiveThreadCount(), 0) << "round " << round;
+  }
 }
 
 TEST_F(LifeCycle, FreeDllWithoutHalDoesNothing) {

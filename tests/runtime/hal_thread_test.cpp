@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <thread>
 #include <string>
+#include <thread>
 
 #include "runtime/hal_thread.h"
 #include "sim_guard.h"
@@ -101,6 +101,20 @@ TEST(HalThread, StopsOnRequestAndCanBeStartedAgain) {
   EXPECT_EQ(thread.StopEvent().Wait(0), WAIT_TIMEOUT) << "a new start clears the stop request";
   thread.RequestStop();
   EXPECT_TRUE(thread.Wait(INFINITE));
+}
+
+TEST(HalThread, OfTwoConcurrentStartsOneWinsAndNeitherBlocks) {
+  pndtest::SimGuard guard;
+  for (int round = 0; round < 50; ++round) {
+    StoppableThread thread;
+    std::atomic<int> started{0};
+    std::thread rival([&] { started += thread.Start(nullptr, nullptr); });
+    started += thread.Start(nullptr, nullptr);
+    rival.join();
+    EXPECT_EQ(started.load(), 1) << "round " << round;
+    thread.RequestStop();
+    EXPECT_TRUE(thread.Wait(INFINITE));
+  }
 }
 
 TEST(HalThread, WaitReportsTheEndOnlyOnceThePlatformThreadHasEnded) {
