@@ -76,6 +76,8 @@ class CHALThread : public CWaitableObject {
   static DWORD ThreadEntry(LPVOID self);
   void CloseOwnedHandle();
 
+  // m_lock serialises Start, Terminate and the thread's Exit; the fields
+  // below that cross threads are atomics, read without it.
   CCriticalSection m_lock;
   std::atomic<HANDLE> m_hThread{nullptr};
   CEvent m_stopEvent{true, false};

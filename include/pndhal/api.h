@@ -56,8 +56,10 @@ PNDHAL_API bool SetHardwareKeyMap(HardwareKeyMap const& map);
 // Disconnect removes its first registration. A listener may connect or
 // disconnect listeners, itself included, during its own call. Disconnect
 // from another thread returns once no call of that listener is in flight, so
-// the listener may be deleted right after.
-
+// the listener may be deleted right after; while it waits, the thread keeps
+// answering messages other threads send to it, so a listener that sends to
+// the disconnecting thread's window does not deadlock with it. The caller's
+// duty: a listener must not wait for a lock the disconnecting thread holds.
 PNDHAL_API void Connect(IHardwareKeyListener* listener);
 PNDHAL_API void Disconnect(IHardwareKeyListener* listener);
 PNDHAL_API void Connect(IHardwareKeyRecordListener* listener);
