@@ -80,7 +80,11 @@ HardwareKeyMap const& GetHardwareKeyMap() {
   static HardwareKeyMap held;
   static std::mutex refreshing;
   std::lock_guard lock(refreshing);
-  if (CHAL* hal = GetHALInstance()) held = hal->CopyKeyMap();
+  if (CHAL* hal = GetHALInstance()) {
+    held = hal->CopyKeyMap();
+  } else {
+    held.clear();
+  }
   return held;
 }
 
