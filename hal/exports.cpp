@@ -279,7 +279,8 @@ CNavTimeZone const& GetTimezone() {
   static CNavTimeZone held;
   static std::mutex refreshing;
   std::lock_guard lock(refreshing);
-  if (CHAL* hal = GetHALInstance()) held = hal->GetTimezone();
+  CHAL* hal = GetHALInstance();
+  held = hal != nullptr ? hal->GetTimezone() : CNavTimeZone();
   return held;
 }
 
@@ -287,6 +288,10 @@ Container::ZuVector<CNavTimeZone> const& GetAvailableTimezones() {
   static Container::ZuVector<CNavTimeZone> held;
   static std::mutex refreshing;
   std::lock_guard lock(refreshing);
-  if (CHAL* hal = GetHALInstance()) hal->GetAvailableTimezones(held);
+  if (CHAL* hal = GetHALInstance()) {
+    hal->GetAvailableTimezones(held);
+  } else {
+    held.clear();
+  }
   return held;
 }

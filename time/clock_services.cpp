@@ -3,11 +3,15 @@
 // system's current zone and from its zone database.
 #include "hal/hal_levels.h"
 #include "time/zone_database.h"
+#include "time/zone_offset.h"
 #include "time/zone_rules.h"
 
 namespace {
 
 using namespace TimeServices;
+
+constexpr double kEarliestOffsetSeconds = -12 * 3600;
+constexpr double kLatestOffsetSeconds = 14 * 3600;
 
 // Adds every zone of the database to a vector.
 class ZoneCollector final : public ZoneVisitor {
@@ -54,11 +58,12 @@ bool CHALCommon::SetGMTNavTime(CNavTime& time) {
 }
 
 bool CHALCommon::ApplyZoneBias(CNavTimeZone const& zone, CNavTime const& now) {
-  CNavTimeSpan offset;
-  zone.GetTimeSpan(now, offset);
-  const auto seconds = static_cast<std::int32_t>(static_cast<std::uint32_t>(offset.GetTotalSeconds()));
+  // Counted without wrapping, so that a huge base or shift cannot pass for a
+  // real offset; offsets in use run from 12 hours behind UTC to 14 ahead.
+  const double seconds = pndhal::timevalues::OffsetSecondsAt(zone, now);
+  if (!(seconds >= kEarliestOffsetSeconds && seconds <= kLatestOffsetSeconds)) return false;
   TIME_ZONE_INFORMATION information{};
-  information.Bias = seconds / -60;
+  information.Bias = static_cast<LONG>(seconds) / -60;
   return SetTimeZoneInformation(&information) != FALSE;
 }
 

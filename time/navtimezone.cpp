@@ -9,9 +9,11 @@
 
 #include "time/integer_reader.h"
 #include "time/offset_text.h"
+#include "time/zone_offset.h"
 
 using pndhal::timevalues::ConvertOffsetText;
 using pndhal::timevalues::ReadInteger;
+using pndhal::timevalues::ShiftMinutesAt;
 
 namespace {
 
@@ -46,10 +48,6 @@ std::int32_t WholeHours(float hours) noexcept {
     return std::numeric_limits<std::int32_t>::min();
   }
   return static_cast<std::int32_t>(hours);
-}
-
-std::int32_t Minus(std::int32_t value, std::uint32_t amount) noexcept {
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(value) - amount);
 }
 
 // One field of the rule records: the integer after the first occurrence of its marker in what remains of
@@ -239,29 +237,7 @@ bool CNavTimeZone::InitTimeZone(wchar_t const* descriptor) {
 }
 
 void CNavTimeZone::GetTimeSpan(CNavTime const& time, CNavTimeSpan& span) const {
-  const auto now = static_cast<std::int32_t>(static_cast<std::uint32_t>(time.GetTotalSeconds(false)));
-  std::uint32_t shift = 0;
-  for (std::size_t i = 0; i < m_vecRules.size(); ++i) {
-    const TimeZoneRule& rule = m_vecRules[i];
-    tm start{};
-    start.tm_min = rule.iMinute;
-    start.tm_hour = rule.iHour;
-    start.tm_mday = rule.iDay;
-    start.tm_mon = Minus(rule.iMonth, 1);
-    start.tm_year = Minus(rule.iYear, 1900);
-    const auto begin = static_cast<std::uint32_t>(time.Mknavtime(start));
-    if (static_cast<std::int32_t>(begin) > now) {
-      break;
-    }
-    const auto end = static_cast<std::int32_t>(begin + static_cast<std::uint32_t>(rule.iDays) * 86400u);
-    if (now <= end) {
-      // A rule read without a shift (a rejected descriptor keeps both lists as read) adds nothing.
-      if (i < m_vecShifts.size()) {
-        shift = static_cast<std::uint32_t>(m_vecShifts[i]) * 60u;
-      }
-      break;
-    }
-  }
+  const std::uint32_t shift = static_cast<std::uint32_t>(ShiftMinutesAt(*this, time)) * 60u;
   const std::uint32_t offset = static_cast<std::uint32_t>(WholeHours(m_fBaseOffset)) * 3600u + shift;
   span = CNavTimeSpan(static_cast<unsigned long>(offset));
 }

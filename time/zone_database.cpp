@@ -27,7 +27,8 @@ void ReadDisplayName(HKEY zoneKey, String::StringProxy<String::ZuStringImpl>& ou
   DWORD size = sizeof bytes;
   DWORD type = REG_NONE;
   out.Assign(L"");
-  if (RegQueryValueExW(zoneKey, L"Display", nullptr, &type, bytes, &size) != ERROR_SUCCESS || type != REG_SZ) return;
+  if (RegQueryValueExW(zoneKey, L"Display", nullptr, &type, bytes, &size) != ERROR_SUCCESS || type != REG_SZ)
+    return;
   wchar_t text[kNameChars];
   ce::Utf16BytesToWide(bytes, size, text, kNameChars);
   out.Assign(text);
@@ -52,7 +53,8 @@ bool WalkZoneDatabase(const wchar_t* key, int year, REG_TZI_FORMAT& tzi,
     wchar_t name[kNameChars];
     DWORD nameChars = kNameChars;
     RegistryKey zoneKey;
-    if (RegEnumKeyExW(database.key, index, name, &nameChars, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS ||
+    if (RegEnumKeyExW(database.key, index, name, &nameChars, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS ||
         RegOpenKeyExW(database.key, name, 0, KEY_QUERY_VALUE, &zoneKey.key) != ERROR_SUCCESS) {
       return false;
     }
@@ -64,11 +66,8 @@ bool WalkZoneDatabase(const wchar_t* key, int year, REG_TZI_FORMAT& tzi,
       return true;  // a short value would leave part of the record unread
     }
     ReadDisplayName(zoneKey.key, display);
-    // The base is the zone's standard offset: the window adds the daylight
-    // shift on top of it.
     wchar_t descriptor[kDescriptorChars];
-    FormatZoneDescriptor(descriptor, kDescriptorChars, BaseHours(tzi.Bias + tzi.StandardBias), tzi.DaylightDate,
-                         tzi.StandardDate, year);
+    FormatZoneDescriptor(descriptor, kDescriptorChars, tzi, year);
     visitor.Zone(name, display.c_str(), descriptor);
   }
 }
@@ -77,13 +76,21 @@ bool CurrentZoneDescriptor(wchar_t* out, std::size_t capacity, int year,
                            String::StringProxy<String::ZuStringImpl>& daylightName) {
   TIME_ZONE_INFORMATION information{};
   const DWORD answer = GetTimeZoneInformation(&information);
-  if (answer != TIME_ZONE_ID_STANDARD && answer != TIME_ZONE_ID_DAYLIGHT) return false;
+  if (answer != TIME_ZONE_ID_UNKNOWN && answer != TIME_ZONE_ID_STANDARD && answer != TIME_ZONE_ID_DAYLIGHT) {
+    return false;
+  }
   information.DaylightName[31] = L'\0';
   daylightName.Assign(information.DaylightName);
-  // The base is the bias in force now, daylight bias included.
-  const LONG inForce = answer == TIME_ZONE_ID_DAYLIGHT ? information.DaylightBias : information.StandardBias;
-  FormatZoneDescriptor(out, capacity, BaseHours(information.Bias + inForce), information.DaylightDate,
-                       information.StandardDate, year);
+  // Built as a database zone is, whatever time is in force now: the base is
+  // the standard offset and the windows add the daylight shift, so the zone's
+  // offset is the device's local time minus UTC all year.
+  REG_TZI_FORMAT record{};
+  record.Bias = information.Bias;
+  record.StandardBias = information.StandardBias;
+  record.DaylightBias = information.DaylightBias;
+  record.StandardDate = information.StandardDate;
+  record.DaylightDate = information.DaylightDate;
+  FormatZoneDescriptor(out, capacity, record, year);
   return true;
 }
 

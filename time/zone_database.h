@@ -31,8 +31,9 @@ bool WalkZoneDatabase(const wchar_t* key, int year, REG_TZI_FORMAT& tzi,
 
 /// Writes the descriptor of the system's current zone for `year` into `out`
 /// (`capacity` characters, terminator included) and its daylight name into
-/// `daylightName`. False, with nothing written, when the system reports no
-/// daylight rules or fails.
+/// `daylightName`; a zone without daylight rules gives its base and a window
+/// that adds nothing. False, with nothing written, when the system cannot
+/// report its zone.
 bool CurrentZoneDescriptor(wchar_t* out, std::size_t capacity, int year,
                            String::StringProxy<String::ZuStringImpl>& daylightName);
 

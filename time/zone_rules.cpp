@@ -2,6 +2,7 @@
 // date-time and zone values.
 #include "time/zone_rules.h"
 
+#include <array>
 #include <cwchar>
 
 namespace TimeServices {
@@ -18,11 +19,19 @@ unsigned long SecondsOf(SYSTEMTIME date, int year) {
   return NavTimeFromSystemTime(date).GetTotalSeconds(false);
 }
 
-// Whole days between the daylight and the standard transition of `year`.
-long WindowDays(const SYSTEMTIME& daylight, const SYSTEMTIME& standard, int year) {
-  const unsigned long start = SecondsOf(daylight, year);
-  const unsigned long end = SecondsOf(standard, year);
-  return CNavTimeSpan(start > end ? start - end : end - start).GetDays();
+// Whole days from `start` to the later `end`; second counts wrap at 2^32, so
+// the difference is taken modulo 2^32 too.
+long DaysBetween(unsigned long start, unsigned long end) {
+  return CNavTimeSpan((end - start) & 0xFFFFFFFFul).GetDays();
+}
+
+// True when the daylight transition comes after the standard one in the
+// calendar year: daylight time then spans the new year.
+bool SpansNewYear(const SYSTEMTIME& daylight, const SYSTEMTIME& standard) {
+  const auto key = [](const SYSTEMTIME& t) {
+    return std::array<WORD, 5>{t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
+  };
+  return key(daylight) > key(standard);
 }
 
 }  // namespace
@@ -65,12 +74,28 @@ SYSTEMTIME ActualTransition(SYSTEMTIME date, int year) {
   return date;
 }
 
-void FormatZoneDescriptor(wchar_t* out, std::size_t capacity, int baseHours, SYSTEMTIME daylight,
-                          SYSTEMTIME standard, int year) {
-  daylight = ActualTransition(daylight, year);
-  standard = ActualTransition(standard, year);
-  std::swprintf(out, capacity, L"TZ|%d.00|DY|1;60;[(y%dM%dd%dh%d) {%ld}]", baseHours, year, daylight.wMonth,
-                daylight.wDay, daylight.wHour, WindowDays(daylight, standard, year));
+void FormatZoneDescriptor(wchar_t* out, std::size_t capacity, const REG_TZI_FORMAT& record, int year) {
+  const long long base = BaseHours(std::int64_t{record.Bias} + record.StandardBias);
+  if (record.DaylightDate.wMonth == 0 || record.StandardDate.wMonth == 0) {
+    std::swprintf(out, capacity, L"TZ|%lld.00|DY|1;0;[(y%dM0d0h0) {0}]", base, year);
+    return;
+  }
+  const long long shift = std::int64_t{record.StandardBias} - record.DaylightBias;
+  const SYSTEMTIME daylight = ActualTransition(record.DaylightDate, year);
+  const SYSTEMTIME standard = ActualTransition(record.StandardDate, year);
+  if (!SpansNewYear(daylight, standard)) {
+    std::swprintf(out, capacity, L"TZ|%lld.00|DY|1;%lld;[(y%dM%dd%dh%d) {%ld}]", base, shift, year,
+                  daylight.wMonth, daylight.wDay, daylight.wHour,
+                  DaysBetween(SecondsOf(daylight, year), SecondsOf(standard, year)));
+    return;
+  }
+  const SYSTEMTIME earlier = ActualTransition(record.DaylightDate, year - 1);
+  const SYSTEMTIME later = ActualTransition(record.StandardDate, year + 1);
+  std::swprintf(out, capacity, L"TZ|%lld.00|DY|1;%lld;%lld;[(y%dM%dd%dh%d) {%ld};(y%dM%dd%dh%d) {%ld}]", base,
+                shift, shift, year - 1, earlier.wMonth, earlier.wDay, earlier.wHour,
+                DaysBetween(SecondsOf(earlier, year - 1), SecondsOf(standard, year)), year, daylight.wMonth,
+                daylight.wDay, daylight.wHour,
+                DaysBetween(SecondsOf(daylight, year), SecondsOf(later, year + 1)));
 }
 
 }  // namespace TimeServices

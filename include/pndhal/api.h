@@ -90,11 +90,23 @@ PNDHAL_API bool GetGMTNavTime(CNavTime& time);
 PNDHAL_API bool SetLocalNavTime(CNavTime& time);
 /// Sets the device clock from a UTC time; true when the system accepted it.
 PNDHAL_API bool SetGMTNavTime(CNavTime& time);
-/// Sets the system's bias to the zone's offset at the current time.
+/// Sets the system's bias to the zone's offset at the current UTC time, a
+/// fixed bias without daylight rules; true when the system accepted it. A
+/// zone whose offset then lies outside -12 h to +14 h is refused with false
+/// and the bias is left unchanged.
 PNDHAL_API bool SetTimezone(CNavTimeZone const& zone);
-/// The current zone, in a static object every call refreshes.
+/// The current zone, in a static object every call refreshes: the standard
+/// offset in whole hours as base (a fraction of an hour is dropped) and the
+/// daylight windows of the current UTC year with their own shift, two when
+/// daylight time spans the new year. Its offset at any time of the year is
+/// the device's local time minus UTC (up to that fraction), and handing it to
+/// SetTimezone keeps the device's local time. A zone without daylight time
+/// has its base and no shift; without a HAL, or when the system cannot
+/// report its zone, the zone is empty.
 PNDHAL_API CNavTimeZone const& GetTimezone();
-/// The system's zone database, in a static vector every call refills.
+/// The system's zone database, in a static vector every call refills, each
+/// zone built as GetTimezone builds the current one and described by its
+/// display name. Empty without a HAL or a readable database.
 PNDHAL_API Container::ZuVector<CNavTimeZone> const& GetAvailableTimezones();
 
 // --- Display ----------------------------------------------------------------------

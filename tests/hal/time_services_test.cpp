@@ -1,13 +1,18 @@
 // The device clock and time-zone services through the exported functions:
 // reading and setting the clock across a daylight transition, the current
 // zone and its bias, and the zone database as the HAL reads it.
-#include <cstdlib>
+#include <algorithm>
 #include <cstring>
-#include <ctime>
+#include <limits>
+#include <string>
+#include <vector>
 
+#include "../platform/clock/zone_test_support.h"
 #include "ce/registry.h"
 #include "ce/time.h"
 #include "hal_fixture.h"
+#include "pndhal/zualloc.h"
+#include "time/value_access.h"
 #include "time/zone_rules.h"
 
 namespace {
@@ -16,7 +21,8 @@ using TimeServices_ = pndtest::HalTest;
 using namespace std::chrono;
 
 pndsim::DeviceInstant Utc(int year, unsigned month, unsigned day, int hour = 0, int minute = 0) {
-  return pndsim::DeviceInstant(sys_days(std::chrono::year(year) / month / day) + hours(hour) + minutes(minute));
+  return pndsim::DeviceInstant(sys_days(std::chrono::year(year) / month / day) + hours(hour) +
+                               minutes(minute));
 }
 
 pndsim::ZoneDate Occurrence(std::uint16_t month, std::uint16_t weekday, std::uint16_t n, std::uint16_t hour) {
@@ -79,12 +85,53 @@ TEST(ZoneRules, WeekdayOccurrenceDatesBecomeTheActualDayOfTheYear) {
   EXPECT_EQ(ActualTransition(SYSTEMTIME{}, 2026).wMonth, 0) << "no transition";
 }
 
-TEST(ZoneRules, DescriptorOfTheWorkedExample) {
-  wchar_t text[256];
-  TimeServices::FormatZoneDescriptor(text, 256, 1, Date(3, 5, 2), Date(10, 5, 3), 2009);
-  EXPECT_STREQ(text, L"TZ|1.00|DY|1;60;[(y2009M3d29h2) {210}]");
-  TimeServices::FormatZoneDescriptor(text, 256, 0, SYSTEMTIME{}, SYSTEMTIME{}, 2026);
-  EXPECT_STREQ(text, L"TZ|0.00|DY|1;60;[(y2026M0d0h0) {0}]") << "all-zero dates";
+REG_TZI_FORMAT Record(LONG bias, LONG daylightBias, SYSTEMTIME daylight, SYSTEMTIME standard,
+                      LONG standardBias = 0) {
+  REG_TZI_FORMAT record{};
+  record.Bias = bias;
+  record.StandardBias = standardBias;
+  record.DaylightBias = daylightBias;
+  record.DaylightDate = daylight;
+  record.StandardDate = standard;
+  return record;
+}
+
+TEST(ZoneRules, DescriptorsCarryEveryDaylightPeriodOfTheYearWithItsShift) {
+  constexpr LONG kMax = std::numeric_limits<LONG>::max();
+  constexpr LONG kMin = std::numeric_limits<LONG>::min();
+  const SYSTEMTIME marchLastSunday = Date(3, 5, 2);
+  const SYSTEMTIME octoberLastSunday = Date(10, 5, 3);
+  const SYSTEMTIME octoberFirstSunday = Date(10, 1, 2);
+  const SYSTEMTIME aprilFirstSunday = Date(4, 1, 3);
+  const struct {
+    const char* what;
+    REG_TZI_FORMAT record;
+    int year;
+    const wchar_t* descriptor;
+  } cases[] = {
+      {"one window and one hour: the long-standing text",
+       Record(-60, -60, marchLastSunday, octoberLastSunday), 2009, L"TZ|1.00|DY|1;60;[(y2009M3d29h2) {210}]"},
+      {"the shift as it is", Record(0, -120, Date(3, 5, 1), octoberLastSunday), 2026,
+       L"TZ|0.00|DY|1;120;[(y2026M3d29h1) {210}]"},
+      {"across the new year: last year's window and this year's",
+       Record(-600, -60, octoberFirstSunday, aprilFirstSunday), 2026,
+       L"TZ|10.00|DY|1;60;60;[(y2025M10d5h2) {182};(y2026M10d4h2) {182}]"},
+      {"half an hour across the new year", Record(-630, -30, octoberFirstSunday, Date(4, 1, 2)), 2026,
+       L"TZ|10.00|DY|1;30;30;[(y2025M10d5h2) {182};(y2026M10d4h2) {182}]"},
+      {"no daylight time: a window that adds nothing", Record(-540, 0, SYSTEMTIME{}, SYSTEMTIME{}), 2026,
+       L"TZ|9.00|DY|1;0;[(y2026M0d0h0) {0}]"},
+      {"one transition missing: no daylight time", Record(-60, -60, marchLastSunday, SYSTEMTIME{}), 2026,
+       L"TZ|1.00|DY|1;0;[(y2026M0d0h0) {0}]"},
+      {"sums beyond 32 bits", Record(kMax, kMin, marchLastSunday, octoberLastSunday, 1), 2009,
+       L"TZ|-35791394.00|DY|1;2147483649;[(y2009M3d29h2) {210}]"},
+      {"differences beyond 32 bits", Record(kMin, kMax, marchLastSunday, octoberLastSunday, -1), 2009,
+       L"TZ|35791394.00|DY|1;-2147483648;[(y2009M3d29h2) {210}]"},
+  };
+  for (const auto& c : cases) {
+    wchar_t text[256];
+    TimeServices::FormatZoneDescriptor(text, 256, c.record, c.year);
+    EXPECT_STREQ(text, c.descriptor) << c.what;
+  }
 }
 
 TEST(ZoneRules, BaseHoursTruncateTowardZeroWithTheSignOfTheOffset) {
@@ -105,42 +152,70 @@ TEST(ZoneRules, SystemTimeConversionsKeepMillisecondsAndCountSundayAsZero) {
   EXPECT_EQ(back.GetTotalSeconds(false), static_cast<unsigned long>(Seconds(2009, 2, 1, 13)));
 }
 
-TEST_F(TimeServices_, CurrentZoneInStandardTimeHasTheStandardBase) {
+// South-east Australia: UTC+10, daylight time from the first Sunday of
+// October 02:00 to the first Sunday of April 03:00, across the new year.
+pndsim::ZoneInfo SouthEastAustralia() {
+  pndsim::ZoneInfo zone;
+  zone.bias = -600;
+  zone.standardName = "AEST";
+  zone.daylightName = "AEDT";
+  zone.daylightBias = -60;
+  zone.daylightDate = Occurrence(10, 0, 1, 2);
+  zone.standardDate = Occurrence(4, 0, 1, 3);
+  return zone;
+}
+
+long LocalMinusUtc() {
+  CNavTime local, utc;
+  GetLocalNavTime(local);
+  GetGMTNavTime(utc);
+  return static_cast<std::int32_t>(
+      static_cast<std::uint32_t>(local.GetTotalSeconds(false) - utc.GetTotalSeconds(false)));
+}
+
+TEST_F(TimeServices_, CurrentZoneIsRightAllYearInEitherSeasonAndHandedBackKeepsTheLocalTime) {
+  const struct {
+    const char* name;
+    pndsim::ZoneInfo zone;
+    std::int32_t january, july;
+  } zones[] = {{"Central Europe", CentralEurope(), 3600, 7200},
+               {"South-east Australia", SouthEastAustralia(), 39600, 36000}};
+  for (const auto& z : zones) {
+    for (const unsigned month : {1u, 7u}) {
+      SCOPED_TRACE(std::string(z.name) + " in month " + std::to_string(month));
+      ASSERT_TRUE(pndsim::SetTimeZoneInfo(z.zone));
+      ASSERT_TRUE(pndsim::PinClock(Utc(2026, month, 15, 12)));
+      const CNavTimeZone zone = GetTimezone();
+      EXPECT_EQ(OffsetAt(zone, Seconds(2026, 1, 15, 12)), z.january);
+      EXPECT_EQ(OffsetAt(zone, Seconds(2026, 7, 15, 12)), z.july);
+      EXPECT_EQ(OffsetAt(zone, Seconds(2026, 12, 15, 12)), z.january);
+      const long before = LocalMinusUtc();
+      EXPECT_EQ(OffsetAt(zone, Seconds(2026, month, 15, 12)), before);
+      ASSERT_TRUE(SetTimezone(zone));
+      EXPECT_EQ(LocalMinusUtc(), before) << "the device's local time stays";
+      EXPECT_EQ(pndsim::CurrentTimeZone().standardDate.month, 0) << "a fixed bias without daylight rules";
+    }
+  }
   ASSERT_TRUE(pndsim::SetTimeZoneInfo(CentralEurope()));
-  ASSERT_TRUE(pndsim::PinClock(Utc(2009, 1, 15, 12)));
-  const CNavTimeZone& zone = GetTimezone();
-  EXPECT_EQ(OffsetAt(zone, Seconds(2009, 1, 15)), 3600);
-  EXPECT_EQ(OffsetAt(zone, Seconds(2009, 3, 29, 2)), 7200) << "the window starts on the last Sunday";
-  EXPECT_EQ(OffsetAt(zone, Seconds(2009, 3, 29, 1)), 3600);
-  EXPECT_EQ(OffsetAt(zone, Seconds(2009, 10, 25, 2)), 7200) << "and lasts 210 days";
-  EXPECT_EQ(OffsetAt(zone, Seconds(2009, 10, 26)), 3600);
   wchar_t name[16];
-  zone.GetDescription(name, 16);
+  GetTimezone().GetDescription(name, 16);
   EXPECT_STREQ(name, L"CEST");
+  EXPECT_EQ(&GetTimezone(), &GetTimezone()) << "one held zone";
 }
 
-TEST_F(TimeServices_, CurrentZoneInDaylightTimeHasTheBiasInForceAsBase) {
-  ASSERT_TRUE(pndsim::SetTimeZoneInfo(CentralEurope()));
-  ASSERT_TRUE(pndsim::PinClock(Utc(2009, 7, 1, 12)));
-  const CNavTimeZone& zone = GetTimezone();
-  EXPECT_EQ(OffsetAt(zone, Seconds(2009, 1, 15)), 7200);
-  EXPECT_EQ(&GetTimezone(), &zone) << "one held zone";
-}
-
-TEST_F(TimeServices_, ZoneWithoutDaylightTimeGivesAnEmptyZone) {
+TEST_F(TimeServices_, ZoneWithoutDaylightTimeKeepsItsBaseAndASetZoneReadsBack) {
   pndsim::ZoneInfo fixed;
-  fixed.bias = -330;
+  fixed.bias = -540;
   ASSERT_TRUE(pndsim::SetTimeZoneInfo(fixed));
-  EXPECT_EQ(OffsetAt(GetTimezone(), Seconds(2026, 6, 1)), 0);
-}
+  ASSERT_TRUE(pndsim::PinClock(Utc(2026, 6, 1, 12)));
+  EXPECT_EQ(OffsetAt(GetTimezone(), Seconds(2026, 6, 1)), 9 * 3600);
+  EXPECT_EQ(OffsetAt(GetTimezone(), Seconds(2025, 11, 30)), 9 * 3600)
+      << "month 0, day 0 of the year adds nothing";
 
-TEST_F(TimeServices_, CurrentZoneHandedBackSetsTheSameBias) {
-  ASSERT_TRUE(pndsim::SetTimeZoneInfo(CentralEurope()));
-  ASSERT_TRUE(pndsim::PinClock(Utc(2026, 1, 15, 12)));
-  CNavTimeZone zone = GetTimezone();
-  ASSERT_TRUE(SetTimezone(zone));
-  EXPECT_EQ(pndsim::CurrentTimeZone().bias, -60);
-  EXPECT_EQ(pndsim::CurrentTimeZone().standardDate.month, 0) << "a fixed bias without daylight rules";
+  const CNavTimeZone set(L"TZ|-5.00|DY|1;60;[(y2026M1d1h0) {365}]");
+  ASSERT_TRUE(SetTimezone(set));
+  EXPECT_EQ(pndsim::CurrentTimeZone().bias, 240);
+  EXPECT_EQ(OffsetAt(GetTimezone(), Seconds(2026, 6, 1, 12)), OffsetAt(set, Seconds(2026, 6, 1, 12)));
 }
 
 TEST_F(TimeServices_, SetTimezoneWritesTheOffsetInForceAsBias) {
@@ -153,6 +228,36 @@ TEST_F(TimeServices_, SetTimezoneWritesTheOffsetInForceAsBias) {
   EXPECT_EQ(pndsim::CurrentTimeZone().bias, 270) << "-16200 seconds";
   pndsim::FailNext(pndsim::Call::SetTimeZoneInformation);
   EXPECT_FALSE(SetTimezone(CNavTimeZone()));
+}
+
+TEST_F(TimeServices_, SetTimezoneRefusesAnOffsetNoPlaceHasAndKeepsTheBias) {
+  ASSERT_TRUE(pndsim::PinClock(Utc(2009, 6, 1, 12)));
+  const struct {
+    const wchar_t* descriptor;
+    bool accepted;
+    std::int32_t bias;
+  } cases[] = {
+      {L"TZ|1e10|DY|1;60;[(y2009M3d29h2) {210}]", false, 0},
+      {L"TZ|1234567890123456789012345|DY|1;60;[(y2009M3d29h2) {210}]", false, 0},
+      {L"TZ|30|DY|1;60;[(y2009M3d29h2) {210}]", false, 0},
+      {L"TZ|-13|DY|1;60;[(y2009M3d29h2) {10}]", false, 0},
+      {L"TZ|14|DY|1;60;[(y2009M1d1h0) {365}]", false, 0},
+      {L"TZ|0|DY|1;71582789;[(y2009M1d1h0) {365}]", false, 0},  // 71582789 minutes wrap to 44 seconds
+      {L"TZ|-12|DY|1;60;[(y2009M3d29h2) {10}]", true, 720},
+      {L"TZ|14|DY|1;60;[(y2009M3d29h2) {10}]", true, -840},
+      {L"TZ|13|DY|1;60;[(y2009M1d1h0) {365}]", true, -840},
+  };
+  for (const auto& c : cases) {
+    ASSERT_TRUE(pndsim::SetTimeZoneInfo(CentralEurope()));
+    EXPECT_EQ(SetTimezone(CNavTimeZone(c.descriptor)), c.accepted) << pndsim::ToUtf8(c.descriptor);
+    const pndsim::ZoneInfo now = pndsim::CurrentTimeZone();
+    if (c.accepted) {
+      EXPECT_EQ(now.bias, c.bias) << pndsim::ToUtf8(c.descriptor);
+    } else {
+      EXPECT_EQ(now.bias, -60) << pndsim::ToUtf8(c.descriptor);
+      EXPECT_EQ(now.daylightDate.month, 3) << "the zone is left as it was";
+    }
+  }
 }
 
 TEST_F(TimeServices_, LocalAndUtcClockRoundTripsAcrossADaylightTransition) {
@@ -236,50 +341,84 @@ TEST_F(TimeServices_, DisplayOfAnotherTypeGivesAnEmptyDescription) {
   EXPECT_STREQ(display, L"");
 }
 
-// The offset the C library gives for `utc` under the zone named `name`.
-long HostOffset(const std::string& name, long utc) {
-  setenv("TZ", name.c_str(), 1);
-  tzset();
-  time_t t = utc;
-  tm local{};
-  localtime_r(&t, &local);
-  return local.tm_gmtoff;
+TEST_F(TimeServices_, BiasSumsOfCraftedRecordsDoNotOverflow) {
+  constexpr LONG kMax = std::numeric_limits<LONG>::max();
+  constexpr LONG kMin = std::numeric_limits<LONG>::min();
+  const struct {
+    LONG bias, standardBias, daylightBias;
+    float base;
+  } cases[] = {{kMax, 1, kMin, -35791394.0f}, {kMin, -1, kMax, 35791394.0f}};
+  for (const auto& c : cases) {
+    REG_TZI_FORMAT tzi = Tzi(c.bias, c.daylightBias);
+    tzi.StandardBias = c.standardBias;
+    tzi.DaylightDate = Date(3, 5, 2);
+    tzi.StandardDate = Date(10, 5, 3);
+    InstallDatabase({{"Crafted", tzi}});
+    ASSERT_EQ(GetAvailableTimezones().size(), 1u);
+    EXPECT_EQ(NavValueAccess::BaseOffset(GetAvailableTimezones()[0]), c.base) << "database record " << c.bias;
+
+    pndsim::ZoneInfo zone = CentralEurope();
+    zone.bias = c.bias;
+    zone.standardBias = c.standardBias;
+    zone.daylightBias = c.daylightBias;
+    ASSERT_TRUE(pndsim::SetTimeZoneInfo(zone));
+    EXPECT_EQ(NavValueAccess::BaseOffset(GetTimezone()), c.base) << "system record " << c.bias;
+  }
 }
 
-TEST_F(TimeServices_, GeneratedZonesAgreeWithTheCLibrary) {
-  const char* savedTz = std::getenv("TZ");
-  const std::string saved = savedTz != nullptr ? savedTz : "";
+TEST_F(TimeServices_, HeldResultsWithoutAHalAreEmpty) {
+  ASSERT_TRUE(pndsim::SetTimeZoneInfo(CentralEurope()));
+  InstallDatabase({{"A", Tzi(-60)}});
+  ASSERT_EQ(GetAvailableTimezones().size(), 1u);
+  ASSERT_FALSE(NavValueAccess::Rules(GetTimezone()).empty());
+  ASSERT_FALSE(GetHardwareKeyMap().empty());
+  FreeDLL();
+  ZuAllocFailAfter(0, 1000);  // no HAL can be created
+  const bool noZones = GetAvailableTimezones().empty();
+  const CNavTimeZone& zone = GetTimezone();
+  const bool noMap = GetHardwareKeyMap().empty();
+  ZuAllocFailAfter(0, 0);
+  EXPECT_TRUE(noZones);
+  EXPECT_TRUE(NavValueAccess::Rules(zone).empty());
+  EXPECT_EQ(NavValueAccess::BaseOffset(zone), 0.0f);
+  EXPECT_TRUE(noMap);
+}
+
+// Every generated zone, from the database and as the device's current zone, against the C library on the
+// 18th of every month at noon UTC. No transition of the current rules falls within two days of those
+// instants: a window is placed by the transition's local time but compared with UTC, so near a transition
+// the comparison would measure that placement rather than the zone.
+TEST_F(TimeServices_, EveryGeneratedZoneAgreesWithTheCLibraryAllYear) {
   const auto names = pndsim::ListRegistrySubkeys(pndsim::RegistryRoot::LocalMachine, "Time Zones");
+  if (names.empty()) GTEST_SKIP() << "the host has no tz database";
+  const int year = zonetest::CurrentUtcYear();
+  ASSERT_TRUE(pndsim::PinClock(Utc(year, 7, 1, 12)));
+  std::vector<pndsim::DeviceInstant> instants;
+  for (unsigned month = 1; month <= 12; ++month) instants.push_back(Utc(year, month, 18, 12));
+  // The C library's offsets, read before the HAL runs threads: TZ may change only while none does.
+  std::vector<std::vector<long>> host;
+  for (const std::string& name : names) {
+    zonetest::ScopedTz tz(name.c_str());
+    host.emplace_back();
+    for (const auto instant : instants) host.back().push_back(zonetest::CLibraryOffset(instant));
+  }
   const auto& zones = GetAvailableTimezones();
   ASSERT_EQ(zones.size(), names.size());
-  ASSERT_GT(zones.size(), 20u);
-  SYSTEMTIME now{};
-  GetSystemTime(&now);
-  const int year = now.wYear;
-  int compared = 0;
+  EXPECT_GT(zones.size(), 40u);
   for (std::size_t i = 0; i < names.size(); ++i) {
-    const auto value = pndsim::GetRegistryValue(pndsim::RegistryRoot::LocalMachine, "Time Zones\\" + names[i], "TZI");
-    ASSERT_TRUE(value.has_value());
-    REG_TZI_FORMAT tzi{};
-    std::memcpy(&tzi, value->data.data(), sizeof tzi);
-    const SYSTEMTIME start = TimeServices::ActualTransition(tzi.DaylightDate, year);
-    const SYSTEMTIME end = TimeServices::ActualTransition(tzi.StandardDate, year);
-    // Only daylight periods within one calendar year and of one hour can be
-    // expressed by a zone's single 60-minute window.
-    if (start.wMonth == 0 || start.wMonth >= end.wMonth || tzi.DaylightBias != -60) continue;
-    const long january = Seconds(year, 1, 15);
-    const long middle = (Seconds(year, start.wMonth, start.wDay) + Seconds(year, end.wMonth, end.wDay)) / 2;
-    const long december = Seconds(year, 12, 15);
-    const long standard = HostOffset(names[i], january);
-    const long base = standard / 3600 * 3600;  // whole hours, truncated toward zero
-    for (long t : {january, middle, december}) {
-      EXPECT_EQ(OffsetAt(zones[i], t), base + HostOffset(names[i], t) - standard) << names[i] << " at " << t;
+    SCOPED_TRACE(names[i]);
+    ASSERT_TRUE(pndsim::SetTimeZoneByName(names[i]));
+    const CNavTimeZone current = GetTimezone();
+    // Daylight time is ahead of standard time; a zone's base keeps the whole hours of its standard offset.
+    const long standard = *std::min_element(host[i].begin(), host[i].end());
+    const long base = standard / 3600 * 3600;
+    for (std::size_t m = 0; m < instants.size(); ++m) {
+      const long expected = base + host[i][m] - standard;
+      const long t = zonetest::Seconds(instants[m]);
+      EXPECT_EQ(OffsetAt(zones[i], t), expected) << "database zone, month " << m + 1;
+      EXPECT_EQ(OffsetAt(current, t), expected) << "current zone, month " << m + 1;
     }
-    ++compared;
   }
-  EXPECT_GT(compared, 10);
-  if (savedTz != nullptr) setenv("TZ", saved.c_str(), 1); else unsetenv("TZ");
-  tzset();
 }
 
 }  // namespace
