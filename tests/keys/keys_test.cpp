@@ -143,13 +143,6 @@ TEST_F(Keys, EmptyMapsAreRefusedWithoutABox) {
   EXPECT_TRUE(pndsim::MessageBoxes().empty());
 }
 
-TEST_F(Keys, WithoutTheHalTheHeldMapIsEmpty) {
-  EXPECT_EQ(GetHardwareKeyMap().size(), 12u);
-  FreeDLL();
-  ZuAllocFailAfter(0, 1000);
-  EXPECT_TRUE(GetHardwareKeyMap().empty()) << "not the map of the freed HAL";
-}
-
 // Memory running out anywhere in the start-up never leaves keys grabbed with
 // nobody to deliver them, and the next use of the HAL finishes the start-up.
 TEST_F(Keys, StartUpWithoutMemoryGrabsNoKeyItCannotDeliver) {
