@@ -3,6 +3,7 @@
 #include "hal/hal_levels.h"
 
 #include "bt/bthal_impl.h"
+#include "hal/vendor_library.h"
 
 // --- Level 1 ----------------------------------------------------------------
 
@@ -36,9 +37,9 @@ void CHALWinCE::Start() {
 }
 
 void CHALWinCE::StopThreads() {
-  for (CHALThread* thread : {static_cast<CHALThread*>(&m_pollingThread),
-                             static_cast<CHALThread*>(&m_storageCardThread),
-                             static_cast<CHALThread*>(&m_powerNotificationThread)}) {
+  for (CHALThread* thread :
+       {static_cast<CHALThread*>(&m_pollingThread), static_cast<CHALThread*>(&m_storageCardThread),
+        static_cast<CHALThread*>(&m_powerNotificationThread)}) {
     if (!thread->IsRunning()) continue;
     thread->RequestStop();
     thread->Wait(INFINITE);
@@ -81,9 +82,15 @@ CHALExternApi::CHALExternApi() {
   m_uiMinBrightnessLevel = 1;
   m_uiFadeStep = 20;
   m_uiPollSeconds = 5;
+  // A HAL created again after FreeDLL released the vendor library takes it
+  // back, so the device level works for every HAL object, not only the first.
+  Vendor::Load();
 }
 
-CHALExternApi::~CHALExternApi() { DetachKeyEventHandlers(); }
+CHALExternApi::~CHALExternApi() {
+  DetachKeyEventHandlers();
+  Vendor::Release();
+}
 
 void CHALExternApi::Start() {
   CHALPlatform::Start();
