@@ -32,8 +32,8 @@ std::vector<unsigned long> Codes(const HardwareKeyMap& map) {
 TEST_F(Keys, DefaultMapHoldsTwelveKeysInAscendingOrder) {
   InitHAL();
   const HardwareKeyMap& map = GetHardwareKeyMap();
-  EXPECT_EQ(Codes(map), (std::vector<unsigned long>{0x0D, 0x25, 0x26, 0x27, 0x28, 0x75, 0x76, 0xC1, 0xC2,
-                                                    0xC3, 0xC4, 0xC5}));
+  EXPECT_EQ(Codes(map), (std::vector<unsigned long>{0x0D, 0x25, 0x26, 0x27, 0x28, 0x75, 0x76, 0xC1, 0xC2, 0xC3,
+                                                    0xC4, 0xC5}));
   EXPECT_EQ(map.find(0xC3)->second, 5);
   EXPECT_EQ(map.find(0xC4)->second, 16);
   EXPECT_EQ(&GetHardwareKeyMap(), &map) << "one held map";

@@ -16,8 +16,7 @@ using TimeServices_ = pndtest::HalTest;
 using namespace std::chrono;
 
 pndsim::DeviceInstant Utc(int year, unsigned month, unsigned day, int hour = 0, int minute = 0) {
-  return pndsim::DeviceInstant(sys_days(std::chrono::year(year) / month / day) + hours(hour) +
-                               minutes(minute));
+  return pndsim::DeviceInstant(sys_days(std::chrono::year(year) / month / day) + hours(hour) + minutes(minute));
 }
 
 pndsim::ZoneDate Occurrence(std::uint16_t month, std::uint16_t weekday, std::uint16_t n, std::uint16_t hour) {
@@ -259,8 +258,7 @@ TEST_F(TimeServices_, GeneratedZonesAgreeWithTheCLibrary) {
   const int year = now.wYear;
   int compared = 0;
   for (std::size_t i = 0; i < names.size(); ++i) {
-    const auto value =
-        pndsim::GetRegistryValue(pndsim::RegistryRoot::LocalMachine, "Time Zones\\" + names[i], "TZI");
+    const auto value = pndsim::GetRegistryValue(pndsim::RegistryRoot::LocalMachine, "Time Zones\\" + names[i], "TZI");
     ASSERT_TRUE(value.has_value());
     REG_TZI_FORMAT tzi{};
     std::memcpy(&tzi, value->data.data(), sizeof tzi);
@@ -280,10 +278,7 @@ TEST_F(TimeServices_, GeneratedZonesAgreeWithTheCLibrary) {
     ++compared;
   }
   EXPECT_GT(compared, 10);
-  if (savedTz != nullptr)
-    setenv("TZ", saved.c_str(), 1);
-  else
-    unsetenv("TZ");
+  if (savedTz != nullptr) setenv("TZ", saved.c_str(), 1); else unsetenv("TZ");
   tzset();
 }
 

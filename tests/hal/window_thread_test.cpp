@@ -7,8 +7,7 @@
 
 namespace {
 
-const pndsim::WindowInfo* FindTitle(const std::vector<pndsim::WindowInfo>& windows,
-                                    const std::string& title) {
+const pndsim::WindowInfo* FindTitle(const std::vector<pndsim::WindowInfo>& windows, const std::string& title) {
   for (const auto& window : windows)
     if (window.title == title) return &window;
   return nullptr;
