@@ -102,12 +102,13 @@ bool CHALWinCE::SetBrightness(unsigned int percent, unsigned int fade) {
   if (level > m_uiMaxBrightnessLevel) return false;
   unsigned int current = 0;
   GetBrightness(current);
-  if (current != percent) {
-    CBrightnessFadeThread fadeThread(percent, fade);
-    // The fade never waits on anything but the fade lock, so waiting for it
-    // without a limit is safe, and no fade is ever cut off holding the lock.
-    if (fadeThread.Start(static_cast<CHAL*>(this), nullptr)) fadeThread.Wait(INFINITE);
-  }
+  if (current == percent) return true;
+  CBrightnessFadeThread fadeThread(percent, fade);
+  // A fade that cannot start changes nothing and is reported as such.
+  if (!fadeThread.Start(static_cast<CHAL*>(this), nullptr)) return false;
+  // The fade never waits on anything but the fade lock, so waiting for it
+  // without a limit is safe, and no fade is ever cut off holding the lock.
+  fadeThread.Wait(INFINITE);
   return true;
 }
 

@@ -150,7 +150,9 @@ unsigned long CPollingThread::Run(void* param) {
   PMPowerInfo lastPower{0, 0};
   CHAL::KeyMap keyMap = hal.CopyKeyMap();
 
-  while (StopEvent().Wait(0) != WAIT_OBJECT_0) {
+  // A stop event that cannot be waited for ends the thread instead of letting
+  // it spin.
+  while (StopEvent().Wait(0) == WAIT_TIMEOUT) {
     unsigned int volume = 0;
     hal.GetVolume(volume);
     const bool muted = false;
@@ -186,7 +188,7 @@ unsigned long CPollingThread::Run(void* param) {
 
     // The period is the stop wait's time-out, so a stop request ends the
     // thread at once instead of after the rest of the period.
-    if (StopEvent().Wait(periodMs) == WAIT_OBJECT_0) break;
+    if (StopEvent().Wait(periodMs) != WAIT_TIMEOUT) break;
     hal.ResetIdleTimerTick();
   }
   return 0;

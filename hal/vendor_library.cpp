@@ -9,10 +9,9 @@ namespace {
 std::atomic<HMODULE> g_hExternApi{nullptr};
 
 // Loads the library as the HAL library itself is loaded.
-const bool g_externApiLoaded = [] {
-  Vendor::Load();
-  return true;
-}();
+struct ExternApiLoader {
+  ExternApiLoader() { Vendor::Load(); }
+} const g_externApiLoader;
 
 }  // namespace
 
@@ -27,8 +26,6 @@ void Vendor::Release() {
   HMODULE module = g_hExternApi.load();
   if (module != nullptr && FreeLibrary(module) != FALSE) g_hExternApi.store(nullptr);
 }
-
-bool Vendor::IsLoaded() { return g_externApiLoaded && g_hExternApi.load() != nullptr; }
 
 FARPROC Vendor::Lookup(const wchar_t* name) {
   HMODULE module = g_hExternApi.load();

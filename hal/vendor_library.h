@@ -13,8 +13,6 @@ namespace Vendor {
 void Load();
 /// Frees the library; the handle is cleared when the release succeeds.
 void Release();
-/// True while a handle is held.
-bool IsLoaded();
 /// Looks `name` up afresh in the library; null when the library or the
 /// function is missing.
 FARPROC Lookup(const wchar_t* name);

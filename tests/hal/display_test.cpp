@@ -75,13 +75,28 @@ TEST_F(DisplayTest, PlatformLevelSkipsAFadeToTheCurrentBrightnessAndRefusesOutOf
   EXPECT_TRUE(hal.GetBrightness(percent));
   EXPECT_EQ(percent, 50u);
 
-  pndsim::SetBacklightLevel(9);  // above the maximum of 8
+  pndsim::FailNext(pndsim::Call::KernelIoControl);
   percent = 77;
+  EXPECT_FALSE(hal.GetBrightness(percent));  // a refused read is no reading of 0
+  EXPECT_EQ(percent, 77u);
+
+  pndsim::SetBacklightLevel(9);  // above the maximum of 8
   EXPECT_FALSE(hal.GetBrightness(percent));
   EXPECT_EQ(percent, 77u);
   // Nothing was read, so there is nothing to restore.
   EXPECT_FALSE(hal.PMDisplayOn());
   EXPECT_THAT(WrittenLevels(), IsEmpty());
+}
+
+TEST_F(DisplayTest, AFadeThatCannotStartIsReportedAndChangesNothing) {
+  PlatformHal hal(10, 1);
+  pndsim::SetBacklightLevel(2);
+  pndsim::ClearBacklightWrites();
+  pndsim::FailNext(pndsim::Call::CreateThread);
+  EXPECT_FALSE(hal.SetBrightness(100, 0));
+  EXPECT_THAT(WrittenLevels(), IsEmpty());
+  EXPECT_TRUE(hal.SetBrightness(100, 0));
+  EXPECT_EQ(pndsim::BacklightLevel(), 10u);
 }
 
 TEST_F(DisplayTest, RoundBrightnessRoundsToTheNearestWholeNumberHalvesUp) {
