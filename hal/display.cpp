@@ -13,7 +13,7 @@ namespace {
 
 // Held by a fade for its whole run, so fades of several callers follow one
 // another, each starting from the level the previous one left.
-CCriticalSection g_brightnessFadeLock;
+CCriticalSection g_brightnessFadeLock;  // NOLINT(cert-err58-cpp): creating a critical section does not throw
 
 constexpr float kPercentToFraction = 0.01f;
 

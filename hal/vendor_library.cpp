@@ -10,12 +10,12 @@ std::atomic<HMODULE> g_hExternApi{nullptr};
 
 // Loads the library as the HAL library itself is loaded.
 struct ExternApiLoader {
-  ExternApiLoader() { Vendor::Load(); }
+  ExternApiLoader() noexcept { Vendor::Load(); }
 } const g_externApiLoader;
 
 }  // namespace
 
-void Vendor::Load() {
+void Vendor::Load() noexcept {
   if (g_hExternApi.load() != nullptr) return;
   HMODULE module = LoadLibraryW(L"externapi.dll");
   HMODULE expected = nullptr;

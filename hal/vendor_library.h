@@ -10,7 +10,7 @@ namespace Vendor {
 
 /// Loads the library when no handle is held; the handle stays null when it
 /// cannot be loaded.
-void Load();
+void Load() noexcept;
 /// Frees the library; the handle is cleared when the release succeeds.
 void Release();
 /// Looks `name` up afresh in the library; null when the library or the
