@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 
 #include "ce/power.h"
+#include "ce/window.h"
 #include "device_fixture.h"
 
 static bool operator==(const PMPowerInfo& a, const PMPowerInfo& b) {
@@ -157,6 +158,46 @@ TEST_F(PowerTest, IdleTimerIsResetEachCycleOnlyWhileAsked) {
     ASSERT_TRUE(volume.WaitFor(before + 1));
   }
   EXPECT_LE(pndsim::IdleTimerResets(), stopped + 1);  // a tick already under way may land
+}
+
+TEST_F(PowerTest, ThePlatformLevelKeepsTheIdleTimerAwakeWhileTheApplicationIsInTheForeground) {
+  PlatformHal hal;  // built on this thread: the windows of this thread are the application's
+  WNDCLASSW windowClass{};
+  windowClass.lpfnWndProc = DefWindowProcW;
+  windowClass.lpszClassName = L"NavigationApp";
+  ASSERT_NE(RegisterClassW(&windowClass), 0);
+  HWND window =
+      CreateWindowExW(0, L"NavigationApp", L"map", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(window, nullptr);
+  VolumeRecorder volume;
+  hal.m_volumeListeners.Connect(&volume);
+  pndsim::SetBacklightLevel(4);
+  pndsim::ClearBacklightWrites();
+  hal.Start();
+
+  ASSERT_TRUE(pndsim::SetForegroundWindow(reinterpret_cast<std::uintptr_t>(window)));
+  EXPECT_TRUE(hal.IsApplicationInForeground());
+  ASSERT_TRUE(WaitUntil([] { return pndsim::IdleTimerResets() >= 2; }));
+  EXPECT_TRUE(WrittenLevels().empty());  // the brightness is set again as it was: no fade
+
+  ASSERT_TRUE(pndsim::SetForegroundWindow(0));
+  EXPECT_FALSE(hal.IsApplicationInForeground());
+  // Two volume changes seen prove two more full cycles ran.
+  for (std::uint16_t channel : {std::uint16_t{0x1000}, std::uint16_t{0x2000}}) {
+    const std::size_t before = volume.Count();
+    pndsim::SetVolumeChannels(channel, channel);
+    ASSERT_TRUE(volume.WaitFor(before + 1));
+  }
+  const int left = pndsim::IdleTimerResets();
+  const std::size_t seen = volume.Count();
+  pndsim::SetVolumeChannels(0x3000, 0x3000);
+  ASSERT_TRUE(volume.WaitFor(seen + 1));  // a cycle that ends with a tick
+  EXPECT_EQ(pndsim::IdleTimerResets(), left);
+
+  hal.StopThreads();
+  hal.m_volumeListeners.Disconnect(&volume);
+  DestroyWindow(window);
+  UnregisterClassW(L"NavigationApp", nullptr);
 }
 
 TEST_F(PowerTest, ResetDeviceAsksForARebootAndReportsARefusal) {
