@@ -138,6 +138,10 @@ class CHAL : public Runtime::ZuAllocated {
   /// when it still cannot. Not one of the numbered operations.
   virtual void CompleteKeyStart() {}
 
+  // The device threads read the level settings and the foreground flags.
+  friend class CBrightnessFadeThread;
+  friend class CPollingThread;
+
   // The daylight name read by the last GetTimezone and the display name read
   // last by GetAvailableTimezones.
   String::StringProxy<String::ZuStringImpl> m_timeZoneDaylightName;

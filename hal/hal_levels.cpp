@@ -3,6 +3,7 @@
 #include "hal/hal_levels.h"
 
 #include "bt/bthal_impl.h"
+#include "hal/vendor_library.h"
 
 // --- Level 1 ----------------------------------------------------------------
 
@@ -98,9 +99,15 @@ CHALExternApi::CHALExternApi() {
   m_uiMinBrightnessLevel = 1;
   m_uiFadeStep = 20;
   m_uiPollSeconds = 5;
+  // A HAL created again after FreeDLL released the vendor library takes it
+  // back, so the device level works for every HAL object, not only the first.
+  Vendor::Load();
 }
 
-CHALExternApi::~CHALExternApi() { DetachKeyEventHandlers(); }
+CHALExternApi::~CHALExternApi() {
+  DetachKeyEventHandlers();
+  Vendor::Release();
+}
 
 void CHALExternApi::Start() {
   CHALPlatform::Start();

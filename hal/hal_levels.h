@@ -27,6 +27,8 @@ class CHALCommon : public CHAL {
   bool SetTimezone(CNavTimeZone const& zone) override;
   CNavTimeZone GetTimezone() override;
   bool GetAvailableTimezones(Container::ZuVector<CNavTimeZone>& zones) override;
+  bool SetVolume(unsigned int percent) override;
+  bool GetVolume(unsigned int& percent) override;
 
   /// The key-event window on which hot keys are registered (null if it
   /// could not be created).
@@ -62,6 +64,21 @@ class CHALWinCE : public CHALCommon {
   void Start() override;
   void StopThreads() override;
   bool SetTimezone(CNavTimeZone const& zone) override;
+  bool SetScreenOrientation(bool const& landscape) override;
+  bool GetScreenOrientation(DisplayInfo& info) override;
+  bool SetBrightness(unsigned int percent, unsigned int fade) override;
+  bool PMDisplayOff() override;
+  bool PMDisplayOn() override;
+  unsigned int RoundBrightness(float level) override;
+  void GetRawBrightness(unsigned int& level) override;
+  void SetRawBrightness(unsigned int const& level) override;
+  bool Mute(bool mute) override;
+  bool PMGetPowerInfo(PMPowerInfo& info) override;
+  bool ResetDevice() override;
+  bool SuspendDevice() override;
+  void StartResetIdleTimer() override;
+  void StopResetIdleTimer() override;
+  bool IsApplicationInForeground() override;
 
   virtual void RunTouchCalibration();                        // 79
   virtual void AdjustDeviceInfo(unsigned char* record) = 0;  // 80
@@ -83,6 +100,9 @@ class CHALPlatform : public CHALWinCE {
   void FillDefaultKeyMap(KeyMap& map) override;
   void OnHotKey(unsigned int message, unsigned int wParam, long lParam, bool* handled) override;
   void AdjustDeviceInfo(unsigned char* record) override;
+  bool GetBrightness(unsigned int& percent) override;
+  void ActivatePowerKey(bool activate) override;
+  void ResetIdleTimerTick() override;
   virtual void MapUnmappedKey(unsigned int const& message, unsigned int const& wParam,
                               eHardwareKey& key);  // 81
 
@@ -107,6 +127,11 @@ class CHALExternApi final : public CHALPlatform {
   void DestroyBTHAL() override;
   void CreateBTHAL() override;
   void FillDefaultKeyMap(KeyMap& map) override;
+  bool GetBrightness(unsigned int& percent) override;
+  bool SetBrightness(unsigned int percent, unsigned int fade) override;
+  void GetRawBrightness(unsigned int& level) override;
+  void SetRawBrightness(unsigned int const& level) override;
+  bool SuspendDevice() override;
   bool IsForegroundTrackingEnabled() override;
   bool IsFMTransmitterActive() override;
   void SetFMBandwidth(unsigned int const& low, unsigned int const& high) override;

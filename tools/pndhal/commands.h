@@ -18,6 +18,15 @@ int Time(const std::vector<std::string>& args);
 /// Prints the zone database as the HAL reads it (`--json` for JSON).
 int Zones(const std::vector<std::string>& args);
 
+/// Prints power, display and audio state as the HAL reports it (`--json`
+/// for JSON).
+int Info(const std::vector<std::string>& args);
+
+/// The tour's device part on a running HAL: battery and AC changes, a
+/// backlight fade, a volume change and a suspend/resume, each as the
+/// listeners receive it. Frees the HAL. False when a listener call is missing.
+bool TourDeviceServices();
+
 /// Prints the platform actions recorded since the last call, indented.
 void PrintNewTrace(std::FILE* out);
 

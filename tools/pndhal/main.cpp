@@ -16,6 +16,7 @@ constexpr const char* kUsage =
     "commands:\n"
     "  tour    start the HAL, walk through a short scenario and print every\n"
     "          platform action and listener call\n"
+    "  info    show power, display and audio as the HAL reports them [--json]\n"
     "  time    show the device's UTC and local time and its time zone [--json]\n"
     "  zones   list the time-zone database as the HAL reads it [--json]\n";
 
@@ -37,6 +38,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (command == "tour") return tool::Tour(args);
+  if (command == "info") return tool::Info(args);
   if (command == "time") return tool::Time(args);
   if (command == "zones") return tool::Zones(args);
   std::fprintf(stderr, "pndhal: unknown command '%s'\n%s", command.c_str(), kUsage);

@@ -40,9 +40,7 @@ class PrintingKeyListener : public IHardwareKeyListener, public IHardwareKeyReco
   int calls_ = 0;
 };
 
-void Step(const char* title) {
-  std::printf("\n== %s\n", title);
-}
+void Step(const char* title) { std::printf("\n== %s\n", title); }
 
 bool Press(PrintingKeyListener& listener, unsigned virtualKey, bool release, const char* name) {
   std::printf("  press %s (0x%02X)%s\n", name, virtualKey, release ? " and release it" : "");
@@ -78,6 +76,8 @@ int Tour(const std::vector<std::string>& args) {
     return 2;
   }
   pndsim::Reset();
+  // Simulated time runs 100 times faster: the 5-second polling period takes 50 ms.
+  pndsim::SetTimeScale(100);
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
 
   Step("Starting the HAL on the simulated device");
@@ -111,10 +111,12 @@ int Tour(const std::vector<std::string>& args) {
   ok = ok && Press(listener, 0xC3, true, "device key");
   SetRecordModeOn(false);
 
-  Step("Freeing the HAL");
   Disconnect(static_cast<IHardwareKeyListener*>(&listener));
   Disconnect(static_cast<IHardwareKeyRecordListener*>(&listener));
-  FreeDLL();
+  PrintNewTrace(stdout);
+  ok = TourDeviceServices() && ok;
+
+  Step("The HAL freed");
   PrintNewTrace(stdout);
   PrintDevice();
   return ok ? 0 : 1;

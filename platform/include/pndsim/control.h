@@ -33,6 +33,8 @@ enum class Call {
   WaveOutGetVolume,
   LoadLibrary,
   CreateProcess,
+  GetProcAddress,
+  FreeLibrary,
 };
 
 /// Restores the default device: time scale 1, no pending faults, an empty

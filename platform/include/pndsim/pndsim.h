@@ -2,8 +2,12 @@
 // developer uses to drive the simulated device and observe what the HAL did.
 #pragma once
 
+#include "pndsim/audio.h"
 #include "pndsim/clock.h"
 #include "pndsim/control.h"
+#include "pndsim/display.h"
 #include "pndsim/kernel.h"
+#include "pndsim/power.h"
 #include "pndsim/registry.h"
+#include "pndsim/vendor.h"
 #include "pndsim/windows.h"

@@ -7,7 +7,7 @@
 namespace sim {
 namespace {
 
-constexpr std::size_t kCallCount = static_cast<std::size_t>(pndsim::Call::CreateProcess) + 1;
+constexpr std::size_t kCallCount = static_cast<std::size_t>(pndsim::Call::FreeLibrary) + 1;
 
 std::array<std::atomic<int>, kCallCount>& PendingFailures() {
   static auto* failures = new std::array<std::atomic<int>, kCallCount>{};

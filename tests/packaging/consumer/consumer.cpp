@@ -4,8 +4,11 @@
 #include <pndhal/pndhal.h>
 #include <pndsim/pndsim.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 namespace {
 
@@ -18,15 +21,39 @@ void Check(bool condition, const char* what) {
   }
 }
 
-struct Listener : IHardwareKeyListener, IHardwareKeyRecordListener, IPMPowerListener, IVolumeListener,
-                  ICardListener, ISuspendResumeDeviceListener {
+struct Listener : IHardwareKeyListener,
+                  IHardwareKeyRecordListener,
+                  IPMPowerListener,
+                  IVolumeListener,
+                  ICardListener,
+                  ISuspendResumeDeviceListener {
   void Notify(eHardwareKey const&) override {}
   void Notify(unsigned long) override {}
-  void Notify(PMPowerInfo const&) override {}
-  void Notify(VolumeInfo const&) override {}
+  void Notify(PMPowerInfo const& info) override {
+    lastPowerState = info.powerState;
+    ++powerCalls;
+  }
+  void Notify(VolumeInfo const& volume) override {
+    lastVolume = volume.volume;
+    ++volumeCalls;
+  }
   void Notify(CardInfo const&) override {}
-  void Notify(bool const&) override {}
+  void Notify(bool const& suspending) override { ++(suspending ? suspends : resumes); }
+
+  std::atomic<int> powerCalls{0}, volumeCalls{0}, suspends{0}, resumes{0};
+  std::atomic<unsigned> lastPowerState{0}, lastVolume{0};
 };
+
+// Polls `condition` for up to five seconds.
+template <class Condition>
+bool Eventually(Condition condition) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -44,6 +71,18 @@ int main() {
   Connect(static_cast<IVolumeListener*>(&listener));
   Connect(static_cast<ICardListener*>(&listener));
   Connect(static_cast<ISuspendResumeDeviceListener*>(&listener));
+
+  // The device driven through the simulator reaches the listeners.
+  Check(Eventually([&] { return listener.powerCalls > 0; }), "the power state at connection");
+  pndsim::SetBattery(70, 0x08);
+  pndsim::PlugAc();
+  Check(Eventually([&] { return listener.lastPowerState == 2; }), "a power report of charging");
+  pndsim::SetVolumeChannels(0x7FFF, 0x7FFF);
+  Check(Eventually([&] { return listener.lastVolume == 49; }), "a volume report of 49%");
+  Check(Eventually([] { return pndsim::PowerNotificationCount() == 1; }), "power notifications requested");
+  Check(pndsim::Suspend() && Eventually([&] { return listener.suspends == 1; }), "a suspend notification");
+  Check(pndsim::Resume() && Eventually([&] { return listener.resumes == 1; }), "a resume notification");
+  Check(SetBrightness(100, 0) && pndsim::BacklightLevel() == 10, "the vendor library to set the backlight");
 
   Check(GetHardwareKeyMap().size() == 12, "twelve default keys");
   HardwareKeyMap map = GetHardwareKeyMap();
@@ -110,7 +149,8 @@ int main() {
   unsigned int step = 1;
   SetFMFrequencySearchStepSize(step);
   Check(!SetFMFrequency(1000) && !StepFMFrequencyForward(step) && !StepFMFrequencyBackward(step) &&
-            !GetFMFrequency(value) && !SetFMPower(1) && !SetFMMode(1) && !GetFMMode(value) && !SetFMEmphasis(step),
+            !GetFMFrequency(value) && !SetFMPower(1) && !SetFMMode(1) && !GetFMMode(value) &&
+            !SetFMEmphasis(step),
         "FM tuning to be refused");
   unsigned int low = 0, high = 0;
   GetFMBandwidth(low, high);

@@ -1,0 +1,195 @@
+// Power operations of the HAL levels and the two threads that watch the
+// device: power notifications (suspend and resume) and the periodic polling
+// of volume, foreground and power state.
+#include <cstring>
+
+#include "ce/power.h"
+#include "ce/window.h"
+#include "hal/hal_levels.h"
+
+namespace {
+
+constexpr DWORD kPowerQueueMaxMessage = 4096;
+constexpr DWORD kPowerBroadcastBufferSize = 552;
+constexpr DWORD kDeviceSuspendPauseMs = 60;
+constexpr DWORD kPowerKeyPauseMs = 1000;
+constexpr DWORD kSilentKeyDown = KEYEVENTF_SILENT;
+constexpr DWORD kSilentKeyUp = KEYEVENTF_SILENT | KEYEVENTF_KEYUP;
+
+// powerState from the AC-line status and battery flag; false when the pair
+// matches no known row and the caller's value stays.
+bool DerivePowerState(BYTE acLine, BYTE batteryFlag, std::uint32_t& state) {
+  if (acLine == AC_LINE_OFFLINE) {
+    state = batteryFlag == BATTERY_FLAG_UNKNOWN ? 3 : 0;
+    return true;
+  }
+  if (acLine != AC_LINE_ONLINE) return false;
+  switch (batteryFlag) {
+    case BATTERY_FLAG_HIGH:
+      state = 3;
+      return true;
+    case BATTERY_FLAG_CHARGING:
+      state = 2;
+      return true;
+    case BATTERY_FLAG_NO_BATTERY:
+      state = 1;
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+// --- Level 2 ------------------------------------------------------------------
+
+bool CHALWinCE::PMGetPowerInfo(PMPowerInfo& info) {
+  SYSTEM_POWER_STATUS_EX status{};
+  GetSystemPowerStatusEx(&status, FALSE);
+  info.batteryLevel = status.BatteryLifePercent;
+  DerivePowerState(status.ACLineStatus, status.BatteryFlag, info.powerState);
+  return status.BatteryLifePercent != 0;
+}
+
+bool CHALWinCE::ResetDevice() {
+  return KernelIoControl(IOCTL_HAL_REBOOT, nullptr, 0, nullptr, 0, nullptr) != FALSE;
+}
+
+bool CHALWinCE::SuspendDevice() {
+  SetSystemPowerState(nullptr, POWER_STATE_SUSPEND, POWER_FORCE);
+  Sleep(kDeviceSuspendPauseMs);
+  return true;
+}
+
+void CHALWinCE::StartResetIdleTimer() { m_bResetIdleTimer.store(true); }
+
+void CHALWinCE::StopResetIdleTimer() { m_bResetIdleTimer.store(false); }
+
+bool CHALWinCE::IsApplicationInForeground() {
+  HWND foreground = GetForegroundWindow();
+  return foreground != nullptr && GetWindowThreadProcessId(foreground, nullptr) == m_dwCreatorThreadId;
+}
+
+// --- Level 3 ------------------------------------------------------------------
+
+void CHALPlatform::ActivatePowerKey(bool activate) {
+  if (activate) {
+    if (!m_powerNotificationThread.IsRunning()) return;
+    m_powerNotificationThread.RequestStop();
+    m_powerNotificationThread.Wait(INFINITE);
+    return;
+  }
+  if (m_powerNotificationThread.IsRunning()) return;
+  m_powerNotificationThread.SetPriority(THREAD_PRIORITY_ABOVE_NORMAL);
+  m_powerNotificationThread.Start(static_cast<CHAL*>(this), nullptr);
+}
+
+void CHALPlatform::ResetIdleTimerTick() {
+  if (m_bResetIdleTimer.load()) SystemIdleTimerReset();
+}
+
+// --- Level 4 ------------------------------------------------------------------
+
+bool CHALExternApi::SuspendDevice() {
+  Sleep(kPowerKeyPauseMs);
+  keybd_event(VK_OFF, 0, kSilentKeyDown, 0);
+  keybd_event(VK_OFF, 0, kSilentKeyUp, 0);
+  return true;
+}
+
+// --- Threads ------------------------------------------------------------------
+
+unsigned long CPowerNotificationThread::Run(void* param) {
+  if (param == nullptr) return 0;
+  CHAL& hal = *static_cast<CHAL*>(param);
+  MSGQUEUEOPTIONS options{sizeof(MSGQUEUEOPTIONS), 0, 0, kPowerQueueMaxMessage, TRUE};
+  HANDLE queue = CreateMsgQueue(nullptr, &options);
+  HANDLE registration = queue == nullptr ? nullptr : RequestPowerNotifications(queue, POWER_NOTIFY_ALL);
+
+  // Without a queue, or once a wait fails, only the stop request is left to
+  // wait for: the thread never spins.
+  const HANDLE objects[] = {StopEvent().GetHandle(), queue};
+  DWORD count = queue == nullptr ? 1 : 2;
+  alignas(DWORD) std::uint8_t buffer[kPowerBroadcastBufferSize];
+  for (;;) {
+    const DWORD woken = WaitForMultipleObjects(count, objects, FALSE, INFINITE);
+    if (woken == WAIT_OBJECT_0) break;
+    if (woken != WAIT_OBJECT_0 + 1) {
+      if (count == 1) break;
+      count = 1;
+      continue;
+    }
+    DWORD read = 0;
+    DWORD flags = 0;
+    if (ReadMsgQueue(queue, buffer, sizeof buffer, &read, 0, &flags) == FALSE) continue;
+    if (read < 2 * sizeof(DWORD)) continue;
+    DWORD message = 0;
+    DWORD stateFlags = 0;
+    std::memcpy(&message, buffer, sizeof message);
+    std::memcpy(&stateFlags, buffer + sizeof(DWORD), sizeof stateFlags);
+    if (message == PBT_TRANSITION && stateFlags == POWER_STATE_SUSPEND) {
+      hal.NotifySuspendResume(true);
+    } else if (message == PBT_RESUME) {
+      hal.NotifySuspendResume(false);
+    }
+  }
+
+  if (queue != nullptr) {
+    if (registration != nullptr) StopPowerNotifications(registration);
+    CloseMsgQueue(queue);
+  }
+  return 0;
+}
+
+unsigned long CPollingThread::Run(void* param) {
+  if (param == nullptr) return 0;
+  CHAL& hal = *static_cast<CHAL*>(param);
+  const DWORD periodMs = hal.m_uiPollSeconds * 1000;
+  VolumeInfo lastVolume{0, false};
+  PMPowerInfo current{0, 0};
+  PMPowerInfo lastPower{0, 0};
+  CHAL::KeyMap keyMap = hal.CopyKeyMap();
+
+  // A stop event that cannot be waited for ends the thread instead of letting
+  // it spin.
+  while (StopEvent().Wait(0) == WAIT_TIMEOUT) {
+    unsigned int volume = 0;
+    hal.GetVolume(volume);
+    const bool muted = false;
+    if (volume != lastVolume.volume || muted != lastVolume.muted) {
+      lastVolume.volume = static_cast<unsigned char>(volume);
+      lastVolume.muted = muted;
+      hal.NotifyVolume(lastVolume);
+    }
+
+    if (hal.IsForegroundTrackingEnabled()) {
+      const bool inForeground = hal.IsApplicationInForeground();
+      if (inForeground && !hal.m_bInForeground) {
+        unsigned int percent = 0;
+        hal.GetBrightness(percent);
+        hal.SetBrightness(percent, 100);
+        hal.m_bResetIdleTimer.store(true);
+        hal.OnForegroundChanged(true);
+        hal.m_bInForeground = true;
+        hal.ActivateSharedHardwareKeyMap(keyMap);
+      } else if (!inForeground && hal.m_bInForeground) {
+        hal.m_bResetIdleTimer.store(false);
+        hal.OnForegroundChanged(false);
+        hal.m_bInForeground = false;
+        hal.DeactivateSharedHardwareKeyMap(keyMap);
+      }
+    }
+
+    hal.PMGetPowerInfo(current);
+    if (current.batteryLevel != lastPower.batteryLevel || current.powerState != lastPower.powerState) {
+      hal.NotifyPower(current);
+      lastPower = current;
+    }
+
+    // The period is the stop wait's time-out, so a stop request ends the
+    // thread at once instead of after the rest of the period.
+    if (StopEvent().Wait(periodMs) != WAIT_TIMEOUT) break;
+    hal.ResetIdleTimerTick();
+  }
+  return 0;
+}

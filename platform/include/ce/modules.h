@@ -1,0 +1,18 @@
+// Dynamic loading of libraries on the device platform.
+#pragma once
+
+#include "ce/types.h"
+
+using FARPROC = void (*)();
+
+inline constexpr DWORD ERROR_MOD_NOT_FOUND = 126;
+inline constexpr DWORD ERROR_PROC_NOT_FOUND = 127;
+
+/// Loads a library by file name ("name.dll"), counting the references of
+/// one already loaded. Null with ERROR_MOD_NOT_FOUND when there is none.
+PNDSIM_API HMODULE LoadLibraryW(LPCWSTR fileName);
+/// The address of an exported function by name; null with
+/// ERROR_PROC_NOT_FOUND when the library has none.
+PNDSIM_API FARPROC GetProcAddressW(HMODULE module, LPCWSTR name);
+/// Drops one reference to a loaded library; FALSE for a bad handle.
+PNDSIM_API BOOL FreeLibrary(HMODULE module);

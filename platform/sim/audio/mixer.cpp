@@ -1,0 +1,50 @@
+// The simulated wave-output mixer: one volume word for device 0, two channels.
+#include <atomic>
+#include <cstdio>
+
+#include "../kernel/kernel.h"
+#include "ce/audio.h"
+#include "pndsim/audio.h"
+
+namespace sim {
+namespace {
+
+constexpr std::uint32_t kDefaultVolume = 0xCCCCCCCC;  // 80 percent on both channels
+
+std::atomic<std::uint32_t>& Volume() {
+  static auto* volume = [] {
+    auto* created = new std::atomic<std::uint32_t>(kDefaultVolume);
+    OnReset([] { Volume().store(kDefaultVolume); });
+    return created;
+  }();
+  return *volume;
+}
+
+}  // namespace
+}  // namespace sim
+
+using namespace sim;
+
+MMRESULT waveOutSetVolume(HWAVEOUT device, DWORD volume) {
+  if (device != nullptr) return MMSYSERR_BADDEVICEID;
+  if (ShouldFail(pndsim::Call::WaveOutSetVolume)) return MMSYSERR_ERROR;
+  Volume().store(volume);
+  char detail[16];
+  std::snprintf(detail, sizeof detail, "0x%08X", volume);
+  Record("wave.volume", detail);
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT waveOutGetVolume(HWAVEOUT device, DWORD* volume) {
+  if (device != nullptr) return MMSYSERR_BADDEVICEID;
+  if (volume == nullptr) return MMSYSERR_INVALPARAM;
+  if (ShouldFail(pndsim::Call::WaveOutGetVolume)) return MMSYSERR_ERROR;
+  *volume = Volume().load();
+  return MMSYSERR_NOERROR;
+}
+
+std::uint32_t pndsim::VolumeWord() { return Volume().load(); }
+
+void pndsim::SetVolumeChannels(std::uint16_t left, std::uint16_t right) {
+  Volume().store(static_cast<std::uint32_t>(left) | static_cast<std::uint32_t>(right) << 16);
+}

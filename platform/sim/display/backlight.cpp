@@ -1,0 +1,125 @@
+// The simulated display: the raw backlight level and every write to it, the
+// screen resolution, and the screen's device context.
+#include "backlight.h"
+
+#include <mutex>
+
+#include "../kernel/kernel.h"
+#include "ce/display.h"
+#include "ce/window.h"
+#include "pndsim/display.h"
+
+namespace sim {
+namespace {
+
+constexpr unsigned kDefaultLevel = 10;
+constexpr int kDefaultWidth = 480;
+constexpr int kDefaultHeight = 272;
+
+struct Display {
+  std::mutex mutex;
+  unsigned level = kDefaultLevel;
+  std::vector<pndsim::BacklightWrite> writes;
+  int width = kDefaultWidth;
+  int height = kDefaultHeight;
+};
+
+Display& Model() {
+  static auto* model = [] {
+    auto* created = new Display;
+    OnReset([] {
+      Display& display = Model();
+      std::lock_guard lock(display.mutex);
+      display.level = kDefaultLevel;
+      display.writes.clear();
+      display.width = kDefaultWidth;
+      display.height = kDefaultHeight;
+    });
+    return created;
+  }();
+  return *model;
+}
+
+// The one device context there is: the screen's.
+HDC const kScreenContext = reinterpret_cast<HDC>(static_cast<std::uintptr_t>(0x5C00));
+
+}  // namespace
+
+unsigned ReadBacklight() {
+  Display& display = Model();
+  std::lock_guard lock(display.mutex);
+  return display.level;
+}
+
+void WriteBacklightLevel(unsigned level, const std::string& via) {
+  const std::uint32_t tick = GetTickCount();
+  {
+    Display& display = Model();
+    std::lock_guard lock(display.mutex);
+    display.level = level;
+    display.writes.push_back({level, tick, via});
+  }
+  Record("backlight", "level=" + std::to_string(level) + " via=" + via);
+}
+
+}  // namespace sim
+
+using namespace sim;
+
+HDC GetDC(HWND window) {
+  if (window != nullptr && !IsWindow(window)) return nullptr;
+  return kScreenContext;
+}
+
+int ReleaseDC(HWND, HDC context) { return context == kScreenContext ? 1 : 0; }
+
+int GetDeviceCaps(HDC context, int index) {
+  if (context != kScreenContext) return 0;
+  Display& display = Model();
+  std::lock_guard lock(display.mutex);
+  switch (index) {
+    case HORZRES:
+      return display.width;
+    case VERTRES:
+      return display.height;
+    case BITSPIXEL:
+      return 16;
+    default:
+      return 0;
+  }
+}
+
+unsigned pndsim::BacklightLevel() { return ReadBacklight(); }
+
+void pndsim::SetBacklightLevel(unsigned level) {
+  Display& display = Model();
+  std::lock_guard lock(display.mutex);
+  display.level = level;
+}
+
+void pndsim::WriteBacklight(unsigned level, const std::string& via) { WriteBacklightLevel(level, via); }
+
+std::vector<pndsim::BacklightWrite> pndsim::BacklightWrites() {
+  Display& display = Model();
+  std::lock_guard lock(display.mutex);
+  return display.writes;
+}
+
+void pndsim::ClearBacklightWrites() {
+  Display& display = Model();
+  std::lock_guard lock(display.mutex);
+  display.writes.clear();
+}
+
+void pndsim::SetScreenSize(int width, int height) {
+  Display& display = Model();
+  std::lock_guard lock(display.mutex);
+  display.width = width < 0 ? 0 : width;
+  display.height = height < 0 ? 0 : height;
+}
+
+std::pair<int, int> pndsim::ScreenSize() {
+  Display& display = Model();
+  std::lock_guard lock(display.mutex);
+  return {display.width, display.height};
+}

@@ -1,0 +1,154 @@
+// Dynamic loading: a library named "name.dll" is the shared object
+// "libname.so", looked for beside the simulator first and then on the
+// loader's path. Each library has one handle, counted by LoadLibraryW and
+// FreeLibrary.
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+
+#include "../kernel/kernel.h"
+#include "ce/modules.h"
+#include "pndsim/vendor.h"
+
+namespace sim {
+namespace {
+
+struct LoadedModule {
+  std::string name;  // as asked for, lower case
+  void* library = nullptr;
+  int references = 0;
+};
+
+struct Modules {
+  std::mutex mutex;
+  std::map<std::uintptr_t, LoadedModule> byHandle;
+  std::uintptr_t next = 0x10000;
+};
+
+Modules& Table() {
+  static auto* modules = new Modules;
+  return *modules;
+}
+
+std::string SharedObjectName(std::string name) {
+  std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+  if (name.size() > 4 && name.ends_with(".dll")) name.resize(name.size() - 4);
+  return "lib" + name + ".so";
+}
+
+// The folder of libpndsim.so, where the build and an install put the
+// run-time-loaded libraries too.
+std::string OwnFolder() {
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&SharedObjectName), &info) == 0 || info.dli_fname == nullptr) return {};
+  std::string path = info.dli_fname;
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+void* OpenLibrary(const std::string& file) {
+  const std::string folder = OwnFolder();
+  if (!folder.empty()) {
+    if (void* library = dlopen((folder + file).c_str(), RTLD_NOW | RTLD_LOCAL)) return library;
+  }
+  return dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+}
+
+}  // namespace
+}  // namespace sim
+
+using namespace sim;
+
+HMODULE LoadLibraryW(LPCWSTR fileName) {
+  if (fileName == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  std::string name = Narrow(fileName);
+  std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+  if (ShouldFail(pndsim::Call::LoadLibrary)) {
+    Record("module.load", name + " failed");
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+  }
+  Modules& modules = Table();
+  std::lock_guard lock(modules.mutex);
+  for (auto& [handle, module] : modules.byHandle) {
+    if (module.name == name) {
+      ++module.references;
+      return reinterpret_cast<HMODULE>(handle);
+    }
+  }
+  void* library = OpenLibrary(SharedObjectName(name));
+  if (library == nullptr) {
+    Record("module.load", name + " not found");
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+  }
+  const std::uintptr_t handle = modules.next;
+  modules.next += 4;
+  modules.byHandle.emplace(handle, LoadedModule{name, library, 1});
+  Record("module.load", name);
+  return reinterpret_cast<HMODULE>(handle);
+}
+
+FARPROC GetProcAddressW(HMODULE module, LPCWSTR name) {
+  if (name == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  const std::string symbol = Narrow(name);
+  void* library = nullptr;
+  {
+    Modules& modules = Table();
+    std::lock_guard lock(modules.mutex);
+    auto it = modules.byHandle.find(reinterpret_cast<std::uintptr_t>(module));
+    if (it != modules.byHandle.end()) library = it->second.library;
+  }
+  if (library == nullptr) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
+  }
+  void* address = ShouldFail(pndsim::Call::GetProcAddress) ? nullptr : dlsym(library, symbol.c_str());
+  if (address == nullptr) {
+    SetLastError(ERROR_PROC_NOT_FOUND);
+    return nullptr;
+  }
+  return reinterpret_cast<FARPROC>(address);
+}
+
+BOOL FreeLibrary(HMODULE module) {
+  void* library = nullptr;
+  std::string name;
+  {
+    Modules& modules = Table();
+    std::lock_guard lock(modules.mutex);
+    auto it = modules.byHandle.find(reinterpret_cast<std::uintptr_t>(module));
+    if (it == modules.byHandle.end()) {
+      SetLastError(ERROR_INVALID_HANDLE);
+      return FALSE;
+    }
+    if (ShouldFail(pndsim::Call::FreeLibrary)) {
+      SetLastError(ERROR_GEN_FAILURE);
+      return FALSE;
+    }
+    name = it->second.name;
+    if (--it->second.references == 0) {
+      library = it->second.library;
+      modules.byHandle.erase(it);
+    }
+  }
+  if (library != nullptr) dlclose(library);
+  Record("module.free", name);
+  return TRUE;
+}
+
+std::vector<std::string> pndsim::LoadedLibraries() {
+  Modules& modules = Table();
+  std::lock_guard lock(modules.mutex);
+  std::vector<std::string> names;
+  for (const auto& [handle, module] : modules.byHandle) names.push_back(module.name);
+  return names;
+}

@@ -1,0 +1,67 @@
+// The device data behind the vendor library: the 2048-byte flash area and the
+// Bluetooth device address.
+#include <algorithm>
+#include <mutex>
+
+#include "../kernel/kernel.h"
+#include "pndsim/vendor.h"
+
+namespace sim {
+namespace {
+
+constexpr std::array<std::uint8_t, 6> kDefaultAddress{0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
+
+struct VendorData {
+  std::mutex mutex;
+  std::array<std::uint8_t, pndsim::kFlashSize> flash{};
+  std::array<std::uint8_t, 6> address = kDefaultAddress;
+};
+
+VendorData& Data() {
+  static auto* data = [] {
+    auto* created = new VendorData;
+    OnReset([] {
+      VendorData& vendor = Data();
+      std::lock_guard lock(vendor.mutex);
+      vendor.flash.fill(0);
+      vendor.address = kDefaultAddress;
+    });
+    return created;
+  }();
+  return *data;
+}
+
+bool InArea(std::size_t offset, std::size_t length) {
+  return offset <= pndsim::kFlashSize && length <= pndsim::kFlashSize - offset;
+}
+
+}  // namespace
+}  // namespace sim
+
+bool pndsim::ReadFlashArea(std::size_t offset, std::span<std::uint8_t> out) {
+  if (!sim::InArea(offset, out.size())) return false;
+  sim::VendorData& vendor = sim::Data();
+  std::lock_guard lock(vendor.mutex);
+  std::copy_n(vendor.flash.begin() + static_cast<std::ptrdiff_t>(offset), out.size(), out.begin());
+  return true;
+}
+
+bool pndsim::WriteFlashArea(std::size_t offset, std::span<const std::uint8_t> bytes) {
+  if (!sim::InArea(offset, bytes.size())) return false;
+  sim::VendorData& vendor = sim::Data();
+  std::lock_guard lock(vendor.mutex);
+  std::copy(bytes.begin(), bytes.end(), vendor.flash.begin() + static_cast<std::ptrdiff_t>(offset));
+  return true;
+}
+
+std::array<std::uint8_t, 6> pndsim::BtAddress() {
+  sim::VendorData& vendor = sim::Data();
+  std::lock_guard lock(vendor.mutex);
+  return vendor.address;
+}
+
+void pndsim::SetBtAddress(const std::array<std::uint8_t, 6>& address) {
+  sim::VendorData& vendor = sim::Data();
+  std::lock_guard lock(vendor.mutex);
+  vendor.address = address;
+}

@@ -1,0 +1,85 @@
+// Point-to-point message queues: creation, reading with a time-out, closing.
+#include "msg_queue.h"
+
+#include <cstring>
+
+#include "ce/power.h"
+
+namespace sim {
+
+bool MsgQueueObject::Write(std::span<const std::uint8_t> message) {
+  if (message.size() > maxMessageBytes_) return false;
+  if (maxMessages_ != 0 && messages_.size() >= maxMessages_) return false;
+  messages_.emplace_back(message.begin(), message.end());
+  WakeWaiters();
+  return true;
+}
+
+std::vector<std::uint8_t> MsgQueueObject::Take() {
+  std::vector<std::uint8_t> message = std::move(messages_.front());
+  messages_.pop_front();
+  return message;
+}
+
+}  // namespace sim
+
+using namespace sim;
+
+HANDLE CreateMsgQueue(LPCWSTR name, LPMSGQUEUEOPTIONS options) {
+  if (options == nullptr || options->dwSize != sizeof(MSGQUEUEOPTIONS) || options->cbMaxMessage == 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  if (name != nullptr) {  // named queues are not used by the HAL and not emulated
+    SetLastError(ERROR_NOT_SUPPORTED);
+    return nullptr;
+  }
+  if (ShouldFail(pndsim::Call::CreateMsgQueue)) {
+    SetLastError(ERROR_OUTOFMEMORY);
+    return nullptr;
+  }
+  auto queue = std::make_shared<MsgQueueObject>(options->dwMaxMessages, options->cbMaxMessage);
+  KernelLock lock(KernelMutex());
+  return InsertHandle(std::move(queue));
+}
+
+BOOL ReadMsgQueue(HANDLE handle, LPVOID buffer, DWORD bufferSize, DWORD* bytesRead, DWORD timeout,
+                  DWORD* flags) {
+  ThreadObject& self = CurrentThread();
+  KernelLock lock(KernelMutex());
+  auto queue = LookupAs<MsgQueueObject>(handle);
+  if (!queue || buffer == nullptr || bytesRead == nullptr) {
+    lock.unlock();
+    SetLastError(queue ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  Waitable* objects[] = {queue.get()};
+  if (WaitAny(lock, self, objects, timeout) != WAIT_OBJECT_0) {
+    lock.unlock();
+    SetLastError(ERROR_TIMEOUT);
+    return FALSE;
+  }
+  const std::vector<std::uint8_t> message = queue->Take();
+  lock.unlock();
+  if (message.size() > bufferSize) {
+    *bytesRead = 0;
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return FALSE;
+  }
+  std::memcpy(buffer, message.data(), message.size());
+  *bytesRead = static_cast<DWORD>(message.size());
+  if (flags != nullptr) *flags = 0;
+  return TRUE;
+}
+
+BOOL CloseMsgQueue(HANDLE queue) {
+  {
+    KernelLock lock(KernelMutex());
+    if (!LookupAs<MsgQueueObject>(queue)) {
+      lock.unlock();
+      SetLastError(ERROR_INVALID_HANDLE);
+      return FALSE;
+    }
+  }
+  return CloseHandle(queue);
+}

@@ -1,0 +1,258 @@
+// The simulated device's power: status report, suspend and resume, the idle
+// timer, injected key events and the power broadcasts written to every queue
+// registered for power notifications. All state is guarded by the kernel lock.
+#include <cstdio>
+#include <cstring>
+
+#include "ce/power.h"
+#include "msg_queue.h"
+#include "pndsim/power.h"
+#include "power_model.h"
+
+namespace sim {
+namespace {
+
+constexpr pndsim::PowerStatus kDefaultStatus{AC_LINE_OFFLINE, BATTERY_FLAG_HIGH, 80};
+
+// A queue's registration for power broadcasts.
+class PowerRegistration final : public Object {
+ public:
+  PowerRegistration(std::weak_ptr<MsgQueueObject> target, DWORD kinds)
+      : queue(std::move(target)), mask(kinds) {}
+  std::weak_ptr<MsgQueueObject> queue;
+  DWORD mask;
+};
+
+struct PowerModel {
+  pndsim::PowerStatus status = kDefaultStatus;
+  bool suspended = false;
+  int suspends = 0;
+  int reboots = 0;
+  int idleResets = 0;
+  std::vector<std::weak_ptr<PowerRegistration>> registrations;
+};
+
+PowerModel& Model() {
+  static auto* model = [] {
+    auto* created = new PowerModel;
+    OnReset([] {
+      KernelLock lock(KernelMutex());
+      PowerModel& power = Model();
+      power.status = kDefaultStatus;
+      power.suspended = false;
+      power.suspends = power.reboots = power.idleResets = 0;
+      // Registrations belong to running code and stay.
+    });
+    return created;
+  }();
+  return *model;
+}
+
+std::string Hex(DWORD value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08X", value);
+  return text;
+}
+
+// Writes one broadcast to every matching queue. Requires the kernel lock.
+int Broadcast(DWORD message, DWORD flags, const std::string& stateName) {
+  std::u16string name(stateName.begin(), stateName.end());  // state names are ASCII
+  const DWORD nameBytes = static_cast<DWORD>((name.size() + 1) * sizeof(char16_t));
+  std::vector<std::uint8_t> record(offsetof(POWER_BROADCAST, SystemPowerState) + nameBytes, 0);
+  std::memcpy(record.data(), &message, sizeof message);
+  std::memcpy(record.data() + 4, &flags, sizeof flags);
+  std::memcpy(record.data() + 8, &nameBytes, sizeof nameBytes);
+  std::memcpy(record.data() + 12, name.data(), name.size() * sizeof(char16_t));
+
+  PowerModel& power = Model();
+  int written = 0;
+  std::erase_if(power.registrations, [](const auto& entry) { return entry.expired(); });
+  for (const auto& entry : power.registrations) {
+    auto registration = entry.lock();
+    auto queue = registration ? registration->queue.lock() : nullptr;
+    if (queue && (registration->mask & message) != 0 && queue->Write(record)) ++written;
+  }
+  Record("power.broadcast", "message=" + Hex(message) + " flags=" + Hex(flags) + " state=" + stateName +
+                                " queues=" + std::to_string(written));
+  return written;
+}
+
+// Suspends the device. Requires the kernel lock.
+bool SuspendLocked(const std::string& cause) {
+  PowerModel& power = Model();
+  if (power.suspended) return false;
+  power.suspended = true;
+  ++power.suspends;
+  Record("power.suspend", cause);
+  Broadcast(PBT_TRANSITION, POWER_STATE_SUSPEND, "suspend");
+  return true;
+}
+
+// Changes the status and broadcasts the change, as the battery driver does.
+template <class Change>
+void ChangeStatus(Change change) {
+  KernelLock lock(KernelMutex());
+  pndsim::PowerStatus& status = Model().status;
+  change(status);
+  char detail[64];
+  std::snprintf(detail, sizeof detail, "ac=%u flag=0x%02X battery=%u", status.acLineStatus,
+                status.batteryFlag, status.batteryPercent);
+  Record("power.status", detail);
+  Broadcast(PBT_POWERSTATUSCHANGE, 0, "");
+}
+
+}  // namespace
+
+void RebootDevice() {
+  KernelLock lock(KernelMutex());
+  ++Model().reboots;
+  Record("power.reboot", "");
+}
+
+}  // namespace sim
+
+using namespace sim;
+
+BOOL GetSystemPowerStatusEx(PSYSTEM_POWER_STATUS_EX status, BOOL) {
+  if (status == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  KernelLock lock(KernelMutex());
+  const pndsim::PowerStatus& current = Model().status;
+  *status = SYSTEM_POWER_STATUS_EX{};
+  status->ACLineStatus = current.acLineStatus;
+  status->BatteryFlag = current.batteryFlag;
+  status->BatteryLifePercent = current.batteryPercent;
+  status->BatteryLifeTime = status->BatteryFullLifeTime = 0xFFFFFFFF;  // unknown, as the device reports
+  status->BackupBatteryFlag = BATTERY_FLAG_UNKNOWN;
+  status->BackupBatteryLifePercent = BATTERY_PERCENTAGE_UNKNOWN;
+  status->BackupBatteryLifeTime = status->BackupBatteryFullLifeTime = 0xFFFFFFFF;
+  return TRUE;
+}
+
+DWORD SetSystemPowerState(LPCWSTR stateName, DWORD stateFlags, DWORD options) {
+  const bool byName = stateName != nullptr && Narrow(stateName) == "suspend";
+  KernelLock lock(KernelMutex());
+  Record("power.request", "state=" + Hex(stateFlags) + " options=" + Hex(options));
+  if (!byName && stateFlags != POWER_STATE_SUSPEND) return ERROR_NOT_SUPPORTED;
+  SuspendLocked("SetSystemPowerState");
+  return ERROR_SUCCESS;
+}
+
+void keybd_event(BYTE virtualKey, BYTE scanCode, DWORD flags, DWORD extraInfo) {
+  char detail[80];
+  std::snprintf(detail, sizeof detail, "vk=0x%02X scan=%u flags=0x%X extra=%u", virtualKey, scanCode, flags,
+                extraInfo);
+  KernelLock lock(KernelMutex());
+  Record("keybd_event", detail);
+  // The power-off key acts on its press.
+  if (virtualKey == VK_OFF && (flags & KEYEVENTF_KEYUP) == 0) SuspendLocked("power key");
+}
+
+void SystemIdleTimerReset() {
+  KernelLock lock(KernelMutex());
+  ++Model().idleResets;
+  Record("idle.reset", std::to_string(Model().idleResets));
+}
+
+HANDLE RequestPowerNotifications(HANDLE queue, DWORD mask) {
+  KernelLock lock(KernelMutex());
+  auto object = LookupAs<MsgQueueObject>(queue);
+  if (!object) {
+    lock.unlock();
+    SetLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
+  }
+  auto registration = std::make_shared<PowerRegistration>(object, mask);
+  Model().registrations.push_back(registration);
+  Record("power.notify", "mask=" + Hex(mask));
+  return InsertHandle(std::move(registration));
+}
+
+BOOL StopPowerNotifications(HANDLE registration) {
+  {
+    KernelLock lock(KernelMutex());
+    if (!LookupAs<PowerRegistration>(registration)) {
+      lock.unlock();
+      SetLastError(ERROR_INVALID_HANDLE);
+      return FALSE;
+    }
+  }
+  return CloseHandle(registration);
+}
+
+pndsim::PowerStatus pndsim::GetPowerStatus() {
+  KernelLock lock(KernelMutex());
+  return Model().status;
+}
+
+void pndsim::SetPowerStatus(PowerStatus status) {
+  ChangeStatus([&](PowerStatus& current) { current = status; });
+}
+
+void pndsim::PlugAc() {
+  ChangeStatus([](PowerStatus& current) { current.acLineStatus = AC_LINE_ONLINE; });
+}
+
+void pndsim::UnplugAc() {
+  ChangeStatus([](PowerStatus& current) { current.acLineStatus = AC_LINE_OFFLINE; });
+}
+
+void pndsim::SetBattery(std::uint8_t percent, std::uint8_t flag) {
+  ChangeStatus([&](PowerStatus& current) {
+    current.batteryPercent = percent;
+    current.batteryFlag = flag;
+  });
+}
+
+bool pndsim::Suspend() {
+  KernelLock lock(KernelMutex());
+  return SuspendLocked("control");
+}
+
+bool pndsim::Resume() {
+  KernelLock lock(KernelMutex());
+  PowerModel& power = Model();
+  if (!power.suspended) return false;
+  power.suspended = false;
+  Record("power.resume", "");
+  Broadcast(PBT_RESUME, 0, "");
+  Broadcast(PBT_TRANSITION, POWER_STATE_ON, "on");
+  return true;
+}
+
+bool pndsim::IsSuspended() {
+  KernelLock lock(KernelMutex());
+  return Model().suspended;
+}
+
+int pndsim::SuspendCount() {
+  KernelLock lock(KernelMutex());
+  return Model().suspends;
+}
+
+int pndsim::RebootCount() {
+  KernelLock lock(KernelMutex());
+  return Model().reboots;
+}
+
+int pndsim::IdleTimerResets() {
+  KernelLock lock(KernelMutex());
+  return Model().idleResets;
+}
+
+int pndsim::BroadcastPower(std::uint32_t message, std::uint32_t flags, const std::string& stateName) {
+  KernelLock lock(KernelMutex());
+  return Broadcast(message, flags, stateName);
+}
+
+int pndsim::PowerNotificationCount() {
+  KernelLock lock(KernelMutex());
+  int count = 0;
+  for (const auto& entry : Model().registrations) {
+    auto registration = entry.lock();
+    if (registration && !registration->queue.expired()) ++count;
+  }
+  return count;
+}
