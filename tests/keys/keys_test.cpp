@@ -14,16 +14,6 @@ using Keys = pndtest::HalTest;
 using pndtest::KeyRecorder;
 using pndtest::PressAndWait;
 
-class RecordRecorder : public IHardwareKeyRecordListener {
- public:
-  void Notify(unsigned long virtualKey) override {
-    codes.push_back(virtualKey);
-    received.Notify();
-  }
-  std::vector<unsigned long> codes;  // written on the key-event thread only
-  pndtest::Signal received;
-};
-
 std::vector<unsigned long> Codes(const HardwareKeyMap& map) {
   std::vector<unsigned long> codes;
   for (const auto& entry : map) codes.push_back(entry.first);
@@ -54,7 +44,7 @@ TEST_F(Keys, UpArrowPressAndReleaseDeliversOneKey) {
   EXPECT_TRUE(pndsim::PressKey(0x26));
   EXPECT_FALSE(pndsim::ReleaseKey(0x26)) << "registered without key-up reporting";
   ASSERT_TRUE(PressAndWait(recorder, 0x0D, 4));
-  EXPECT_EQ(recorder.Keys(), (std::vector<int>{0, 4}));
+  EXPECT_EQ(recorder.Values(), (std::vector<int>{0, 4}));
 }
 
 TEST_F(Keys, DeviceKeyReleaseIsReportedButNotDelivered) {
@@ -63,23 +53,23 @@ TEST_F(Keys, DeviceKeyReleaseIsReportedButNotDelivered) {
   EXPECT_TRUE(pndsim::PressKey(0xC1));
   EXPECT_TRUE(pndsim::ReleaseKey(0xC1)) << "two hot-key messages";
   ASSERT_TRUE(PressAndWait(recorder, 0x0D, 4));
-  EXPECT_EQ(recorder.Keys(), (std::vector<int>{6, 4}));
+  EXPECT_EQ(recorder.Values(), (std::vector<int>{6, 4}));
 }
 
 TEST_F(Keys, RecordModeDeliversRawCodesUntilSwitchedOff) {
   KeyRecorder& keys = Make<KeyRecorder>();
-  RecordRecorder& records = Make<RecordRecorder>();
+  pndtest::KeyRecordRecorder& records = Make<pndtest::KeyRecordRecorder>();
   Connect(&keys);
   Connect(&records);
   SetRecordModeOn(true);
   pndsim::PressKey(0xC1);
   pndsim::ReleaseKey(0xC1);
   pndsim::PressKey(0x26);
-  ASSERT_TRUE(records.received.WaitFor(2));
+  ASSERT_TRUE(records.WaitFor(2));
   SetRecordModeOn(false);
   ASSERT_TRUE(PressAndWait(keys, 0xC3, 5));
-  EXPECT_EQ(records.codes, (std::vector<unsigned long>{0xC1, 0x26}));
-  EXPECT_EQ(keys.Keys(), (std::vector<int>{5})) << "only the press after record mode";
+  EXPECT_EQ(records.Values(), (std::vector<unsigned long>{0xC1, 0x26}));
+  EXPECT_EQ(keys.Values(), (std::vector<int>{5})) << "only the press after record mode";
 }
 
 TEST_F(Keys, SharedMapKeyWithoutEntryArrivesAsUnmapped) {
@@ -89,7 +79,7 @@ TEST_F(Keys, SharedMapKeyWithoutEntryArrivesAsUnmapped) {
   shared.insert(0x77, eHardwareKeyF8);
   ASSERT_TRUE(ActivateSharedHardwareKeyMap(shared));
   ASSERT_TRUE(PressAndWait(recorder, 0x77, 28));
-  EXPECT_EQ(recorder.Keys(), (std::vector<int>{28}));
+  EXPECT_EQ(recorder.Values(), (std::vector<int>{28}));
   DeactivateSharedHardwareKeyMap(shared);
   EXPECT_FALSE(pndsim::PressKey(0x77)) << "released again";
   EXPECT_EQ(GetHardwareKeyMap().size(), 12u) << "sharing leaves the HAL's own map alone";
@@ -107,7 +97,7 @@ TEST_F(Keys, ReplacingTheMapGrabsOnlyItsKeys) {
   EXPECT_EQ(Codes(GetHardwareKeyMap()), (std::vector<unsigned long>{0x26}));
   EXPECT_FALSE(pndsim::PressKey(0x0D));
   ASSERT_TRUE(PressAndWait(recorder, 0x26, 0));
-  EXPECT_EQ(recorder.Keys(), (std::vector<int>{0}));
+  EXPECT_EQ(recorder.Values(), (std::vector<int>{0}));
 }
 
 TEST_F(Keys, AMapThatCannotBeCopiedLeavesTheOldKeysGrabbed) {
@@ -190,7 +180,7 @@ TEST_F(Keys, AKeyBeforeStartReachesNoHandler) {
   EXPECT_TRUE(pndsim::PressKey(0x26));
   PostMessageW(hal.KeyEventWindow(), WM_USER + 1, 0, 0);
   ASSERT_TRUE(drained.WaitFor(1)) << "the key message was dispatched before this one";
-  EXPECT_TRUE(recorder.Keys().empty());
+  EXPECT_TRUE(recorder.Values().empty());
   CMessageWindowThread::RemoveHandler(hal.KeyEventWindowThread().MessageSignal(), &drain);
 }
 
@@ -210,7 +200,7 @@ TEST_F(Keys, EachKeyIsTranslatedWithTheOldOrTheNewMapNeverAPartialOne) {
   done = true;
   presser.join();
   ASSERT_TRUE(PressAndWait(recorder, 0x28, 1));
-  for (int key : recorder.Keys()) EXPECT_TRUE(key == 0 || key == 1 || key == 2) << key;
+  for (int key : recorder.Values()) EXPECT_TRUE(key == 0 || key == 1 || key == 2) << key;
 }
 
 TEST_F(Keys, FreeDllDestroysTheKeyEventWindowAndReleasesEveryKey) {

@@ -69,7 +69,7 @@ TEST_F(Listeners, NullAndUnknownListenersAreIgnored) {
   Disconnect(&never);
   Connect(&last);
   ASSERT_TRUE(PressAndWait(last, 0x26, 0)) << "a null registration would have crashed the dispatch";
-  EXPECT_TRUE(never.Keys().empty());
+  EXPECT_TRUE(never.Values().empty());
 }
 
 // Disconnects itself on its first call and connects `next`.
@@ -95,10 +95,10 @@ TEST_F(Listeners, AListenerMayDisconnectItselfAndConnectAnotherDuringItsCall) {
   Connect(&last);
   ASSERT_TRUE(PressAndWait(last, 0x26, 0));
   EXPECT_EQ(once.calls, 1);
-  EXPECT_TRUE(added.Keys().empty()) << "connected during the event: called from the next one on";
+  EXPECT_TRUE(added.Values().empty()) << "connected during the event: called from the next one on";
   ASSERT_TRUE(PressAndWait(added, 0x28, 1)) << "the newest listener is called last";
   EXPECT_EQ(once.calls, 1);
-  EXPECT_EQ(added.Keys(), (std::vector<int>{1}));
+  EXPECT_EQ(added.Values(), (std::vector<int>{1}));
 }
 
 // Fails the test if called after it was disconnected.

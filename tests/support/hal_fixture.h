@@ -4,12 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <vector>
 
 #include "pndhal/pndhal.h"
+#include "listener_recorders.h"
 #include "sim_guard.h"
 
 namespace pndtest {
@@ -36,37 +36,7 @@ class HalTest : public ::testing::Test {
   std::vector<std::shared_ptr<void>> owned_;
 };
 
-/// Records every key it receives.
-class KeyRecorder : public IHardwareKeyListener {
- public:
-  void Notify(eHardwareKey const& key) override {
-    std::lock_guard lock(mutex_);
-    keys_.push_back(key);
-    arrived_.notify_all();
-  }
-  std::vector<int> Keys() {
-    std::lock_guard lock(mutex_);
-    return keys_;
-  }
-  std::size_t Count() {
-    std::lock_guard lock(mutex_);
-    return keys_.size();
-  }
-  /// Waits until `key` arrives at position `from` or later.
-  bool WaitForKey(int key, std::size_t from) {
-    std::unique_lock lock(mutex_);
-    return arrived_.wait_for(lock, std::chrono::seconds(10), [&] {
-      for (std::size_t i = from; i < keys_.size(); ++i)
-        if (keys_[i] == key) return true;
-      return false;
-    });
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable arrived_;
-  std::vector<int> keys_;
-};
+using KeyRecorder = HardwareKeyRecorder;
 
 /// Presses `virtualKey` and waits until `recorder` receives `key` for it:
 /// every key pressed before it has been dispatched by then (the recorder must
@@ -74,7 +44,7 @@ class KeyRecorder : public IHardwareKeyListener {
 inline bool PressAndWait(KeyRecorder& recorder, unsigned virtualKey, int key) {
   const std::size_t before = recorder.Count();
   if (!pndsim::PressKey(virtualKey)) return false;
-  return recorder.WaitForKey(key, before);
+  return recorder.WaitForValue(key, before);
 }
 
 }  // namespace pndtest

@@ -26,6 +26,17 @@ class Recorder : public Listener {
     std::unique_lock lock(mutex_);
     return arrived_.wait_for(lock, limit, [&] { return values_.size() >= count; });
   }
+  /// Waits until `value` arrives at position `from` or later; false after
+  /// `limit`.
+  bool WaitForValue(Value const& value, std::size_t from,
+                    std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+    std::unique_lock lock(mutex_);
+    return arrived_.wait_for(lock, limit, [&] {
+      for (std::size_t i = from; i < values_.size(); ++i)
+        if (values_[i] == value) return true;
+      return false;
+    });
+  }
   std::vector<Value> Values() {
     std::lock_guard lock(mutex_);
     return values_;
