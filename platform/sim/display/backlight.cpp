@@ -4,6 +4,7 @@
 
 #include <mutex>
 
+#include "../io_control/io_control.h"
 #include "../kernel/kernel.h"
 #include "ce/display.h"
 #include "ce/window.h"
@@ -49,6 +50,22 @@ unsigned ReadBacklight() {
   Display& display = Model();
   std::lock_guard lock(display.mutex);
   return display.level;
+}
+
+// The driver takes its request in the size arguments: a read request stores
+// the level where the byte count would go, a write carries it.
+BOOL BacklightIoControl(const IoControlRequest& request) {
+  if (request.inputSize == BACKLIGHT_READ_REQUEST) {
+    if (request.bytesReturned == nullptr) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return FALSE;
+    }
+    *request.bytesReturned = ReadBacklight();
+    Record("ioctl", "backlight read");
+    return TRUE;
+  }
+  WriteBacklightLevel(request.inputSize, "ioctl");
+  return TRUE;
 }
 
 void WriteBacklightLevel(unsigned level, const std::string& via) {

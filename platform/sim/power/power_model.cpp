@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "../io_control/io_control.h"
 #include "ce/power.h"
 #include "msg_queue.h"
 #include "pndsim/power.h"
-#include "power_model.h"
 
 namespace sim {
 namespace {
@@ -103,10 +103,11 @@ void ChangeStatus(Change change) {
 
 }  // namespace
 
-void RebootDevice() {
+BOOL RebootIoControl(const IoControlRequest&) {
   KernelLock lock(KernelMutex());
   ++Model().reboots;
   Record("power.reboot", "");
+  return TRUE;
 }
 
 }  // namespace sim

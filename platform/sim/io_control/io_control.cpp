@@ -1,0 +1,47 @@
+// The kernel I/O control call: a table from control code to the handler of
+// the device concern that answers it. A new code is one row here and one
+// handler in its concern's folder.
+#include "io_control.h"
+
+#include <iterator>
+
+#include "../kernel/kernel.h"
+
+namespace sim {
+namespace {
+
+struct IoControl {
+  DWORD code;
+  const char* name;  // in the trace
+  IoControlHandler handler;
+};
+
+constexpr IoControl kIoControls[] = {
+    {IOCTL_HAL_REBOOT, "reboot", &RebootIoControl},
+    {IOCTL_BACKLIGHT, "backlight", &BacklightIoControl},
+};
+
+const IoControl* Find(DWORD code) {
+  for (const IoControl& control : kIoControls)
+    if (control.code == code) return &control;
+  return nullptr;
+}
+
+}  // namespace
+}  // namespace sim
+
+using namespace sim;
+
+BOOL KernelIoControl(DWORD code, LPVOID input, DWORD inputSize, LPVOID output, DWORD outputSize,
+                     DWORD* bytesReturned) {
+  if (ShouldFail(pndsim::Call::KernelIoControl)) {
+    SetLastError(ERROR_GEN_FAILURE);
+    return FALSE;
+  }
+  const IoControl* control = Find(code);
+  if (control == nullptr) {
+    SetLastError(ERROR_NOT_SUPPORTED);
+    return FALSE;
+  }
+  return control->handler(IoControlRequest{input, inputSize, output, outputSize, bytesReturned});
+}

@@ -1,0 +1,24 @@
+// The handlers behind the kernel I/O control call: one function per control
+// code, each living with the device concern it serves.
+#pragma once
+
+#include "ce/power.h"
+
+namespace sim {
+
+/// The arguments of one KernelIoControl call.
+struct IoControlRequest {
+  LPVOID input;
+  DWORD inputSize;
+  LPVOID output;
+  DWORD outputSize;
+  DWORD* bytesReturned;
+};
+
+/// Answers one control code: TRUE, or FALSE with the last error set.
+using IoControlHandler = BOOL (*)(const IoControlRequest& request);
+
+BOOL RebootIoControl(const IoControlRequest& request);     // power/
+BOOL BacklightIoControl(const IoControlRequest& request);  // display/
+
+}  // namespace sim
