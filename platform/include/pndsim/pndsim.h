@@ -5,5 +5,6 @@
 #include "pndsim/clock.h"
 #include "pndsim/control.h"
 #include "pndsim/kernel.h"
+#include "pndsim/programs.h"
 #include "pndsim/registry.h"
 #include "pndsim/windows.h"
