@@ -7,4 +7,5 @@
 #include "pndsim/kernel.h"
 #include "pndsim/programs.h"
 #include "pndsim/registry.h"
+#include "pndsim/telephone.h"
 #include "pndsim/windows.h"
