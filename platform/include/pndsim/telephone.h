@@ -96,7 +96,7 @@ struct TelephoneMessage {
   std::vector<std::string> fields;  ///< copy-data: the UTF-16 text fields, decoded to UTF-8
   /// One line: the name, then "wParam lParam" or, for copy-data,
   /// "dwData cbData" and each field in double quotes.
-  std::string Text() const;
+  PNDSIM_CONTROL_API std::string Text() const;
 };
 
 /// Every message the program received since the last reset or
