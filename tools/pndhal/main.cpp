@@ -17,7 +17,9 @@ constexpr const char* kUsage =
     "  tour    start the HAL, walk through a short scenario and print every\n"
     "          platform action and listener call\n"
     "  time    show the device's UTC and local time and its time zone [--json]\n"
-    "  zones   list the time-zone database as the HAL reads it [--json]\n";
+    "  zones   list the time-zone database as the HAL reads it [--json]\n"
+    "  phone   launch the phone link with the simulated telephone program and\n"
+    "          show its state [--call STATE] [--power on|off] [--json]\n";
 
 }  // namespace
 
@@ -39,6 +41,7 @@ int main(int argc, char** argv) {
   if (command == "tour") return tool::Tour(args);
   if (command == "time") return tool::Time(args);
   if (command == "zones") return tool::Zones(args);
+  if (command == "phone") return tool::Phone(args);
   std::fprintf(stderr, "pndhal: unknown command '%s'\n%s", command.c_str(), kUsage);
   return 2;
 }

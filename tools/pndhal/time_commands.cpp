@@ -47,11 +47,13 @@ class ZonePrinter final : public TimeServices::ZoneVisitor {
     const long offset = OffsetNow(zone);
     if (json_) {
       std::printf("%s  {\"name\": %s, \"display\": %s, \"descriptor\": %s, \"offsetNowSeconds\": %ld}",
-                  count_ == 0 ? "" : ",\n", JsonString(pndsim::ToUtf8(name)).c_str(), JsonString(pndsim::ToUtf8(display)).c_str(),
-                  JsonString(pndsim::ToUtf8(descriptor)).c_str(), offset);
+                  count_ == 0 ? "" : ",\n", JsonString(pndsim::ToUtf8(name)).c_str(),
+                  JsonString(pndsim::ToUtf8(display)).c_str(), JsonString(pndsim::ToUtf8(descriptor)).c_str(),
+                  offset);
     } else {
-      std::printf("%-32s %+6.2f h  %-48s %s\n", pndsim::ToUtf8(name).c_str(), static_cast<double>(offset) / 3600,
-                  pndsim::ToUtf8(descriptor).c_str(), pndsim::ToUtf8(display).c_str());
+      std::printf("%-32s %+6.2f h  %-48s %s\n", pndsim::ToUtf8(name).c_str(),
+                  static_cast<double>(offset) / 3600, pndsim::ToUtf8(descriptor).c_str(),
+                  pndsim::ToUtf8(display).c_str());
     }
     ++count_;
   }
@@ -73,13 +75,14 @@ int Time(const std::vector<std::string>& args) {
   wchar_t descriptor[TimeServices::kDescriptorChars] = L"";
   String::StringProxy<String::ZuStringImpl> daylightName;
   const bool hasRules = TimeServices::CurrentZoneDescriptor(descriptor, TimeServices::kDescriptorChars,
-                                                           TimeServices::CurrentUtcYear(), daylightName);
+                                                            TimeServices::CurrentUtcYear(), daylightName);
   const long offset = OffsetNow(GetTimezone());
   const std::string zoneName = pndsim::TimeZoneName();
   if (json) {
     std::printf("{\"utc\": %s, \"local\": %s, \"zone\": %s, \"descriptor\": %s, \"offsetNowSeconds\": %ld}\n",
                 JsonString(Formatted(utc)).c_str(), JsonString(Formatted(local)).c_str(),
-                JsonString(zoneName).c_str(), hasRules ? JsonString(pndsim::ToUtf8(descriptor)).c_str() : "null", offset);
+                JsonString(zoneName).c_str(),
+                hasRules ? JsonString(pndsim::ToUtf8(descriptor)).c_str() : "null", offset);
   } else {
     std::printf("device time (UTC):   %s\n", Formatted(utc).c_str());
     std::printf("device time (local): %s\n", Formatted(local).c_str());
