@@ -85,9 +85,7 @@ bool ParseHex(const wchar_t* text, DWORD& value) {
 
 }  // namespace
 
-CBTHALImpl::~CBTHALImpl() {
-  if (m_bConnected.load()) CloseStatusChannel();
-}
+CBTHALImpl::~CBTHALImpl() { CloseStatusChannel(); }
 
 HWND CBTHALImpl::FindTelephone() { return FindWindowW(nullptr, Phone::kTelephoneTitle); }
 
@@ -178,20 +176,23 @@ bool CBTHALImpl::SetPhoneVolume(unsigned int percent) {
 bool CBTHALImpl::MutePhone(bool mute) {
   bool muted = false;
   if (!IsPhoneMuted(muted) || muted == mute) return false;
+  const unsigned int start = m_uiVolumeIndex.load();
   unsigned int target = 0;
   if (mute) {
-    m_uiSavedVolumeIndex.store(m_uiVolumeIndex.load());
+    m_uiSavedVolumeIndex.store(start);
   } else {
     target = m_uiSavedVolumeIndex.load();
     if (target == 0) target = kUnmuteStep;
   }
   // One request moves one step: as many are posted as the way is long, so the
   // phone is muted (or back at its step) once the program has handled them.
-  while (m_uiVolumeIndex.load() != target) {
-    const unsigned int before = m_uiVolumeIndex.load();
-    if (!SetPhoneVolume(target * 10)) return false;
-    if (m_uiVolumeIndex.load() == before) break;
+  // Counted from the start, so reports arriving meanwhile cannot add steps.
+  const bool up = target > start;
+  const UINT request = Phone::RegisteredMessages().volumeRequest;
+  for (unsigned int steps = up ? target - start : start - target; steps > 0; --steps) {
+    if (!PostToTelephone(request, 1, up ? 1 : 0)) return false;
   }
+  m_uiVolumeIndex.store(target);
   return true;
 }
 

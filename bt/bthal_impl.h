@@ -13,8 +13,8 @@
 class CBTHALImpl final : public CBTHAL, public Runtime::ZuAllocated {
  public:
   CBTHALImpl() = default;
-  /// Closes an open status channel (without asking the telephone program to
-  /// close).
+  /// Closes the status channel when one is open (without asking the telephone
+  /// program to close).
   ~CBTHALImpl() override;
 
   bool LaunchPhone(wchar_t const* path) override;

@@ -66,7 +66,6 @@ bool TelephoneGone() { return !pndsim::Telephone().running && pndsim::WaitForPro
 class PhoneLink : public pndtest::HalTest {
  protected:
   void SetUp() override {
-    pndsim::SetTimeScale(20);  // the 200-millisecond window wait takes 10
     link_ = GetBTHAL();
     ASSERT_NE(link_, nullptr);
     calls_ = &Make<CallRecorder>();
@@ -109,6 +108,7 @@ TEST_F(PhoneLink, LaunchStartsTheProgramBesideTheApplicationsFolderHidden) {
       {"\\Main.exe", "\\TelBridge\\TelBridge.exe"},
       {"/sd/apps/main.exe", "/sd/TelBridge\\TelBridge.exe"},
   };
+  pndsim::SetTimeScale(20);  // these programs show no window: the 200-millisecond wait takes 10
   for (const Case& c : cases) {
     SCOPED_TRACE(c.application);
     ASSERT_TRUE(pndsim::SetApplicationPath(c.application));
@@ -421,6 +421,7 @@ TEST_F(PhoneLink, LaunchingAgainWhileConnectedKeepsOneChannel) {
 }
 
 TEST_F(PhoneLink, AWindowThatAppearsLateIsAttachedToByTheNextLaunch) {
+  pndsim::SetTimeScale(20);  // the window comes after 200 real milliseconds, the wait ends after 10
   pndsim::SetTelephoneWindowDelay(4000);
   EXPECT_TRUE(link_->LaunchPhone(nullptr));
   EXPECT_TRUE(LogLines().empty()) << "nobody to register with yet";
