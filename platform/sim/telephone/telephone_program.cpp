@@ -282,13 +282,16 @@ std::uint32_t TelephoneMain(const std::string& commandLine) {
     shared.state.commandLine = commandLine;
     delay = shared.windowDelay;
   }
-  if (delay != 0) Sleep(delay);
-  RegisterTelephoneClass();
-  {
+  // Waits in short steps, so that a stop request does not wait out the delay.
+  auto stopRequested = [] {
     Shared& shared = State();
     std::lock_guard lock(shared.mutex);
-    if (shared.stopRequested) return 0;
-  }
+    return shared.stopRequested;
+  };
+  const DWORD begin = GetTickCount();
+  while (GetTickCount() - begin < delay && !stopRequested()) Sleep(10);
+  if (stopRequested()) return 0;
+  RegisterTelephoneClass();
   // "-h" starts the program with its window hidden.
   const bool visible = commandLine != "-h";
   HWND window = CreateWindowExW(0, kClassName, kWindowTitle, visible ? WS_VISIBLE : 0, 0, 0, 480, 272,
