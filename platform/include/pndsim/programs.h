@@ -48,7 +48,7 @@ struct ProcessRecord {
 /// The processes started since the last reset, in the order started.
 PNDSIM_CONTROL_API std::vector<ProcessRecord> Processes();
 
-/// Waits until no process started with CreateProcessW runs any more, at
+/// Waits until no process started since the last reset runs any more, at
 /// most `milliseconds` of real time; true when none runs.
 PNDSIM_CONTROL_API bool WaitForProcessesToEnd(std::uint32_t milliseconds);
 

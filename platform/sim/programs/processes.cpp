@@ -109,7 +109,7 @@ struct Registration {
       Programs& state = State();
       state.installed = state.defaults;
       state.applicationPath = kDefaultApplicationPath;
-      std::erase_if(state.started, [](const auto& process) { return process->ended; });
+      state.started.clear();  // a process still running goes on, unlisted
     });
   }
 } g_registration;
