@@ -8,7 +8,9 @@
 namespace Phone {
 namespace {
 
-Messages Register() {
+// Registration cannot throw: a name it could not register keeps the number 0,
+// which no message carries.
+Messages Register() noexcept {
   Messages ids{};
   ids.showHidePhoneline = RegisterWindowMessageW(L"WM_ORXBT_INMSG_SHOWHIDE_PHONELINE");
   ids.showHideDialer = RegisterWindowMessageW(L"WM_ORXBT_INMSG_SHOWHIDE_DIALER");

@@ -38,17 +38,16 @@ std::vector<std::string> LogLines() {
   return lines;
 }
 
-const std::string kRegisterFirst = "WM_COPYDATA 11024 400 \"FirstBTStatusMsgWnd\" \"\"";
-const std::string kRegisterSecond = "WM_COPYDATA 11024 400 \"SecondBTStatusMsgWnd\" \"\"";
-const std::string kUnregisterFirst = "WM_COPYDATA 11025 400 \"FirstBTStatusMsgWnd\" \"\"";
-const std::string kUnregisterSecond = "WM_COPYDATA 11025 400 \"SecondBTStatusMsgWnd\" \"\"";
-const std::vector<std::string> kQueries = {
-    "WM_ORXBT_INMSG_GETBTPOWER 0 0", "WM_ORXBT_INMSG_GETCALLSTATUS 0 0", "WM_ORXBT_INMSG_VOLUMEREQUEST 0 0",
-    "WM_ORXBT_INMSG_MENUANIMATION 0 0"};
+constexpr const char* kRegisterFirst = "WM_COPYDATA 11024 400 \"FirstBTStatusMsgWnd\" \"\"";
+constexpr const char* kRegisterSecond = "WM_COPYDATA 11024 400 \"SecondBTStatusMsgWnd\" \"\"";
+constexpr const char* kUnregisterFirst = "WM_COPYDATA 11025 400 \"FirstBTStatusMsgWnd\" \"\"";
+constexpr const char* kUnregisterSecond = "WM_COPYDATA 11025 400 \"SecondBTStatusMsgWnd\" \"\"";
 
-std::vector<std::string> Joined(std::vector<std::string> first, const std::vector<std::string>& second) {
-  first.insert(first.end(), second.begin(), second.end());
-  return first;
+// What the program receives when the link opens: the register record, the
+// three queries and the greeting.
+std::vector<std::string> LaunchLines() {
+  return {kRegisterFirst, "WM_ORXBT_INMSG_GETBTPOWER 0 0", "WM_ORXBT_INMSG_GETCALLSTATUS 0 0",
+          "WM_ORXBT_INMSG_VOLUMEREQUEST 0 0", "WM_ORXBT_INMSG_MENUANIMATION 0 0"};
 }
 
 bool WaitUntil(bool (*condition)()) {
@@ -133,7 +132,7 @@ TEST_F(PhoneLink, LaunchOrAttachRegistersTheFirstStatusWindowAndLearnsTheState) 
     const std::size_t before = pndsim::Processes().size();
     Launch();
     EXPECT_EQ(pndsim::Processes().size(), alreadyRunning ? before : before + 1);
-    EXPECT_EQ(LogLines(), Joined({kRegisterFirst}, kQueries));
+    EXPECT_EQ(LogLines(), LaunchLines());
     const pndsim::TelephoneState telephone = pndsim::Telephone();
     EXPECT_EQ(telephone.statusWindows, std::vector<std::string>{"FirstBTStatusMsgWnd"});
     EXPECT_EQ(telephone.commandLine, alreadyRunning ? "" : "-h");
@@ -402,7 +401,7 @@ TEST_F(PhoneLink, CloseThenRelaunchStartsAFreshProgramAndReportsReachTheListener
   pndsim::ClearTelephoneLog();
   Launch();
   EXPECT_EQ(pndsim::Processes().size(), 2u);
-  EXPECT_EQ(LogLines(), Joined({kRegisterFirst}, kQueries));
+  EXPECT_EQ(LogLines(), LaunchLines());
   ASSERT_TRUE(pndsim::SetTelephoneCallState(pndsim::TelephoneCall::Active));
   EXPECT_EQ(calls_->Values(), (std::vector<int>{1, 4}));
 }
@@ -412,7 +411,7 @@ TEST_F(PhoneLink, LaunchingAgainWhileConnectedKeepsOneChannel) {
   pndsim::ClearTelephoneLog();
   Launch();
   EXPECT_EQ(pndsim::Processes().size(), 1u);
-  EXPECT_EQ(LogLines(), Joined({kRegisterFirst}, kQueries)) << "registered again under its own title";
+  EXPECT_EQ(LogLines(), LaunchLines()) << "registered again under its own title";
   ASSERT_TRUE(pndsim::SetTelephoneForeground(pndsim::TelephoneForeground::Telephone));
   EXPECT_EQ(foreground_->Values(), std::vector<int>{1}) << "one set of handlers";
   EXPECT_TRUE(link_->ClosePhone());
@@ -427,7 +426,7 @@ TEST_F(PhoneLink, AWindowThatAppearsLateIsAttachedToByTheNextLaunch) {
   EXPECT_TRUE(LogLines().empty()) << "nobody to register with yet";
   ASSERT_TRUE(WaitUntil(TelephoneRunning));
   Launch();
-  EXPECT_EQ(LogLines(), Joined({kRegisterFirst}, kQueries));
+  EXPECT_EQ(LogLines(), LaunchLines());
   EXPECT_EQ(pndsim::Processes().size(), 1u);
 }
 

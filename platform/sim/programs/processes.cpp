@@ -43,9 +43,11 @@ struct Programs {
   DWORD nextProcessId = 0x4000;
 };
 
+std::wstring DefaultApplicationPath();
+
 // Requires the kernel lock.
 Programs& State() {
-  static auto* programs = new Programs;
+  static auto* programs = new Programs{{}, {}, DefaultApplicationPath(), {}, 0x4000};
   return *programs;
 }
 
@@ -71,7 +73,7 @@ std::wstring Widen(std::string_view text) {
 
 namespace {
 
-const std::wstring kDefaultApplicationPath = Widen(pndsim::kDefaultApplicationPath);
+std::wstring DefaultApplicationPath() { return Widen(pndsim::kDefaultApplicationPath); }
 
 // The process the calling thread belongs to; null on the application's
 // threads. Threads a program starts itself count as the application's.
@@ -108,7 +110,7 @@ struct Registration {
       KernelLock lock(KernelMutex());
       Programs& state = State();
       state.installed = state.defaults;
-      state.applicationPath = kDefaultApplicationPath;
+      state.applicationPath = DefaultApplicationPath();
       state.started.clear();  // a process still running goes on, unlisted
     });
   }
@@ -116,7 +118,7 @@ struct Registration {
 
 }  // namespace
 
-void InstallDefaultProgram(std::string path, pndsim::ProgramMain main) {
+void InstallDefaultProgram(std::string_view path, pndsim::ProgramMain main) {
   const std::wstring key = window::FoldCase(Widen(path).c_str());
   KernelLock lock(KernelMutex());
   State().defaults[key] = main;

@@ -11,7 +11,7 @@ namespace sim::programs {
 
 /// Stores `main` at `path` now and after every reset (a program of the
 /// default device). Call it from a static initialiser or later.
-void InstallDefaultProgram(std::string path, pndsim::ProgramMain main);
+void InstallDefaultProgram(std::string_view path, pndsim::ProgramMain main);
 
 /// UTF-8 text as wide text; malformed sequences become U+FFFD.
 std::wstring Widen(std::string_view text);
