@@ -351,9 +351,11 @@ TEST_F(PhoneLink, WindowTextAndLanguageRequests) {
 
   struct Text {
     std::wstring text;
-    std::size_t received;  // characters the program gets
-  } const texts[] = {
-      {L"Call +49 89 1234", 16}, {std::wstring(259, L'a'), 259}, {std::wstring(300, L'b'), 259}};
+    std::size_t received;  // characters the program gets (a pair that does not fit is left out whole)
+  } const texts[] = {{L"Call +49 89 1234", 16},
+                     {std::wstring(259, L'a'), 259},
+                     {std::wstring(300, L'b'), 259},
+                     {std::wstring(258, L'c') + L"\U0001F600", 258}};
   for (const Text& t : texts) {
     SCOPED_TRACE(t.text.size());
     EXPECT_TRUE(link_->SendPhoneText(t.text.c_str()));
