@@ -48,6 +48,10 @@ struct TelephoneState {
   int factoryResets = 0;
 };
 
+/// The calls below that wait for the program must not be made from a phone-link
+/// listener: the program's report would wait for the very thread that waits for
+/// it, and the call gives up after five seconds.
+
 /// The telephone program's current state.
 PNDSIM_CONTROL_API TelephoneState Telephone();
 
