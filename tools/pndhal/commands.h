@@ -27,6 +27,13 @@ int Info(const std::vector<std::string>& args);
 /// listeners receive it. Frees the HAL. False when a listener call is missing.
 bool TourDeviceServices();
 
+/// Launches the phone link with the simulated telephone program, applies
+/// `--call` and `--power`, and prints the link's state (`--json` for JSON).
+int Phone(const std::vector<std::string>& args);
+
+/// A readable name of a phone-link call status (-1 to 5).
+const char* CallStatusName(int status);
+
 /// Prints the platform actions recorded since the last call, indented.
 void PrintNewTrace(std::FILE* out);
 

@@ -18,7 +18,9 @@ constexpr const char* kUsage =
     "          platform action and listener call\n"
     "  info    show power, display and audio as the HAL reports them [--json]\n"
     "  time    show the device's UTC and local time and its time zone [--json]\n"
-    "  zones   list the time-zone database as the HAL reads it [--json]\n";
+    "  zones   list the time-zone database as the HAL reads it [--json]\n"
+    "  phone   launch the phone link with the simulated telephone program and\n"
+    "          show its state [--call STATE] [--power on|off] [--json]\n";
 
 }  // namespace
 
@@ -41,6 +43,7 @@ int main(int argc, char** argv) {
   if (command == "info") return tool::Info(args);
   if (command == "time") return tool::Time(args);
   if (command == "zones") return tool::Zones(args);
+  if (command == "phone") return tool::Phone(args);
   std::fprintf(stderr, "pndhal: unknown command '%s'\n%s", command.c_str(), kUsage);
   return 2;
 }

@@ -40,6 +40,23 @@ class PrintingKeyListener : public IHardwareKeyListener, public IHardwareKeyReco
   int calls_ = 0;
 };
 
+// Prints what the phone link's listeners are told (on the link's window
+// thread, while the telephone program's report is being handled).
+class PrintingPhoneListener : public IBTCallStatusListener {
+ public:
+  void Notify(int const* status) override {
+    std::printf("    call-status listener: %d (%s)\n", *status, CallStatusName(*status));
+  }
+};
+
+class PrintingForegroundListener : public IBTForegroundListener {
+ public:
+  void Notify(int const* state) override {
+    std::printf("    foreground listener: %d (%s in front)\n", *state,
+                *state == 1 ? "telephone" : "application");
+  }
+};
+
 void Step(const char* title) { std::printf("\n== %s\n", title); }
 
 bool Press(PrintingKeyListener& listener, unsigned virtualKey, bool release, const char* name) {
@@ -110,6 +127,38 @@ int Tour(const std::vector<std::string>& args) {
   SetRecordModeOn(true);
   ok = ok && Press(listener, 0xC3, true, "device key");
   SetRecordModeOn(false);
+
+  Step("A call on the simulated telephone");
+  CBTHAL* link = GetBTHAL();
+  PrintingPhoneListener calls;
+  PrintingForegroundListener foreground;
+  link->ConnectCallStatusListener(&calls);
+  link->ConnectForegroundListener(&foreground);
+  std::printf("  launch the phone link\n");
+  const bool launched = link->LaunchPhone(nullptr) && pndsim::SyncTelephone();
+  ok = ok && launched;
+  PrintNewTrace(stdout);
+  if (launched) {
+    std::printf("  the phone rings\n");
+    pndsim::SetTelephoneCallState(pndsim::TelephoneCall::Incoming);
+    std::printf("  the telephone program comes to the front\n");
+    pndsim::SetTelephoneForeground(pndsim::TelephoneForeground::Telephone);
+    std::printf("  the call is answered\n");
+    pndsim::SetTelephoneCallState(pndsim::TelephoneCall::Active);
+    std::printf("  the application hangs up\n");
+    ok = ok && link->HangUp() && pndsim::SyncTelephone();
+    pndsim::SetTelephoneForeground(pndsim::TelephoneForeground::Application);
+    int status = -1;
+    link->GetCallStatus(status);
+    std::printf("  call status now: %d (%s)\n", status, CallStatusName(status));
+    std::printf("  close the phone link\n");
+    link->ClosePhone();
+    PrintNewTrace(stdout);
+  } else {
+    std::fprintf(stderr, "pndhal: tour: the telephone program did not answer\n");
+  }
+  link->DisconnectCallStatusListener(&calls);
+  link->DisconnectForegroundListener(&foreground);
 
   Disconnect(static_cast<IHardwareKeyListener*>(&listener));
   Disconnect(static_cast<IHardwareKeyRecordListener*>(&listener));

@@ -10,7 +10,10 @@ void PrintNewTrace(std::FILE* out) {
   const auto events = pndsim::Trace();
   if (events.size() < printed) printed = 0;  // the trace was reset
   for (; printed < events.size(); ++printed) {
-    std::fprintf(out, "    platform: %-18s %s\n", events[printed].kind.c_str(), events[printed].detail.c_str());
+    // The simulator's own requests to its telephone program are no action of the HAL's.
+    if (events[printed].detail.find("PNDSIM_TELEPHONE_CONTROL") != std::string::npos) continue;
+    std::fprintf(out, "    platform: %-18s %s\n", events[printed].kind.c_str(),
+                 events[printed].detail.c_str());
   }
 }
 

@@ -8,6 +8,8 @@
 #include "pndsim/display.h"
 #include "pndsim/kernel.h"
 #include "pndsim/power.h"
+#include "pndsim/programs.h"
 #include "pndsim/registry.h"
+#include "pndsim/telephone.h"
 #include "pndsim/vendor.h"
 #include "pndsim/windows.h"

@@ -250,7 +250,10 @@ LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   std::shared_ptr<MessageQueue> own = CurrentQueue(self);
   std::shared_ptr<MessageQueue> receiver = target->queue;
   target.reset();
-  auto sent = std::make_shared<SentMessage>(window, message, wParam, lParam);
+  std::shared_ptr<void> payload;
+  const LPARAM delivered = CopyForReceiver(message, lParam, payload);
+  auto sent = std::make_shared<SentMessage>(window, message, wParam, delivered);
+  sent->payload = std::move(payload);
   receiver->Send(sent);
   // A sender that ends while it waits (terminated at its wait) takes its
   // message back, so the receiver never reads the sender's vanished data.

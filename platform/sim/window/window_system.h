@@ -35,6 +35,8 @@ class SentMessage final : public Waitable {
   const UINT message;
   const WPARAM wParam;
   const LPARAM lParam;
+  /// The receiver's copy of data the message points to (WM_COPYDATA).
+  std::shared_ptr<void> payload;
 
  private:
   LRESULT result_ = 0;
@@ -166,6 +168,12 @@ std::string Hex(std::uintptr_t value);
 /// A readable name of a message number for the trace: the standard name or
 /// the registered one, with the number. Requires the kernel lock.
 std::string DescribeMessage(UINT message);
+
+/// For a message whose long parameter points at data (WM_COPYDATA), a copy
+/// of that data for a receiver on another thread, stored in `payload`, and the
+/// long parameter that points at the copy; otherwise `lParam` itself. The
+/// sender's memory is then never read from the receiving thread.
+LPARAM CopyForReceiver(UINT message, LPARAM lParam, std::shared_ptr<void>& payload);
 
 /// Runs the procedure of the oldest message sent to `queue` (the calling
 /// thread's) and hands the result to its sender. Releases the kernel lock

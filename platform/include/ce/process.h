@@ -1,0 +1,45 @@
+// Processes of the device platform: starting a program by its file name,
+// the handles of its process and first thread, its exit code, and the file
+// name of the calling process's executable.
+#pragma once
+
+#include "ce/kernel.h"
+
+struct STARTUPINFOW;
+using LPSTARTUPINFOW = STARTUPINFOW*;
+
+struct PROCESS_INFORMATION {
+  HANDLE hProcess;
+  HANDLE hThread;
+  DWORD dwProcessId;
+  DWORD dwThreadId;
+};
+using LPPROCESS_INFORMATION = PROCESS_INFORMATION*;
+
+/// Starts the program stored at `applicationName` (compared without regard to
+/// case) with `commandLine` (null: empty). On success fills `information`
+/// with a handle of the new process and of its first thread, each signalled
+/// once the program has ended, and returns TRUE; the caller closes both.
+/// Returns FALSE with ERROR_INVALID_PARAMETER for a null file name or
+/// `information`, or creation flags, inheritance, an environment or a folder
+/// the platform does not take; ERROR_FILE_NOT_FOUND for a file that holds no
+/// program; ERROR_NOT_ENOUGH_MEMORY when the process could not be created.
+PNDSIM_API BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine,
+                               LPSECURITY_ATTRIBUTES processAttributes,
+                               LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles,
+                               DWORD creationFlags, LPVOID environment, LPCWSTR currentDirectory,
+                               LPSTARTUPINFOW startupInfo, LPPROCESS_INFORMATION information);
+
+/// Stores the exit code of the process behind `process` in `*exitCode`:
+/// STILL_ACTIVE while it runs. FALSE with ERROR_INVALID_HANDLE for a handle
+/// that is not a process, ERROR_INVALID_PARAMETER for a null `exitCode`.
+PNDSIM_API BOOL GetExitCodeProcess(HANDLE process, DWORD* exitCode);
+
+/// Copies the full file name of the calling process's executable (`module`
+/// null) into `fileName`, which holds `size` characters, and terminates it.
+/// Returns the characters copied without the terminator. A name that does not
+/// fit is cut to size - 1 characters; the result is then `size`, with
+/// ERROR_INSUFFICIENT_BUFFER. Returns 0 with ERROR_INVALID_PARAMETER for a
+/// null buffer or a size of 0, and with ERROR_INVALID_HANDLE for a module
+/// other than the process's own.
+PNDSIM_API DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size);

@@ -1,0 +1,55 @@
+// Control of the simulated device's programs: the navigation application's
+// own file name, the programs CreateProcessW can start, and the processes
+// started so far.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "pndsim/control.h"
+
+namespace pndsim {
+
+/// The file name of the navigation application's executable on the default
+/// device, which GetModuleFileNameW reports to the HAL.
+inline constexpr const char* kDefaultApplicationPath = "\\Storage Card\\Apps\\Main.exe";
+
+/// Sets the application's file name (UTF-8) that GetModuleFileNameW reports
+/// on the application's threads. An empty name is ignored (false).
+PNDSIM_CONTROL_API bool SetApplicationPath(std::string_view path);
+/// The application's file name, UTF-8.
+PNDSIM_CONTROL_API std::string ApplicationPath();
+
+/// A program's main function: runs on the new process's first thread with
+/// the command line (UTF-8); its result is the process's exit code.
+using ProgramMain = std::function<std::uint32_t(const std::string& commandLine)>;
+
+/// Stores a program at `path` (UTF-8, compared without regard to case),
+/// replacing one stored there. False for an empty path or a missing main.
+PNDSIM_CONTROL_API bool InstallProgram(std::string_view path, ProgramMain main);
+/// Removes the program at `path`; false when none is stored there. Running
+/// processes of it go on.
+PNDSIM_CONTROL_API bool RemoveProgram(std::string_view path);
+/// True when a program is stored at `path`.
+PNDSIM_CONTROL_API bool ProgramInstalled(std::string_view path);
+
+/// One process started with CreateProcessW.
+struct ProcessRecord {
+  std::uint32_t id;
+  std::string path;         ///< UTF-8, as the caller gave it
+  std::string commandLine;  ///< UTF-8
+  bool running;
+  std::uint32_t exitCode;  ///< valid once it has ended
+};
+
+/// The processes started since the last reset, in the order started.
+PNDSIM_CONTROL_API std::vector<ProcessRecord> Processes();
+
+/// Waits until no process started since the last reset runs any more, at
+/// most `milliseconds` of real time; true when none runs.
+PNDSIM_CONTROL_API bool WaitForProcessesToEnd(std::uint32_t milliseconds);
+
+}  // namespace pndsim

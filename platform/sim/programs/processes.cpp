@@ -1,0 +1,295 @@
+// Simulated processes: the programs stored on the device, CreateProcessW
+// running one on an emulated thread of its own, the handles of the process
+// and its thread, and the executable's file name each thread reports.
+#include <algorithm>
+#include <map>
+#include <memory>
+
+#include "../kernel/kernel.h"
+#include "../window/window_system.h"
+#include "ce/process.h"
+#include "programs.h"
+
+namespace sim::programs {
+namespace {
+
+// A started program. Its handle is signalled once the program's main function
+// has returned or its thread has ended otherwise. Fields other than the
+// constants require the kernel lock.
+class ProcessObject final : public Waitable {
+ public:
+  ProcessObject(DWORD id, std::wstring path, std::wstring commandLine)
+      : id_(id), path_(std::move(path)), commandLine_(std::move(commandLine)) {}
+
+  bool IsSignaled() const override { return ended; }
+  DWORD id() const { return id_; }
+  const std::wstring& path() const { return path_; }
+  const std::wstring& commandLine() const { return commandLine_; }
+
+  bool ended = false;
+  DWORD exitCode = STILL_ACTIVE;
+
+ private:
+  DWORD id_;
+  std::wstring path_;
+  std::wstring commandLine_;
+};
+
+struct Programs {
+  std::map<std::wstring, pndsim::ProgramMain> installed;  // by folded path
+  std::map<std::wstring, pndsim::ProgramMain> defaults;
+  std::wstring applicationPath;
+  std::vector<std::shared_ptr<ProcessObject>> started;
+  DWORD nextProcessId = 0x4000;
+};
+
+std::wstring DefaultApplicationPath();
+
+// Requires the kernel lock.
+Programs& State() {
+  static auto* programs = new Programs{{}, {}, DefaultApplicationPath(), {}, 0x4000};
+  return *programs;
+}
+
+}  // namespace
+
+std::wstring Widen(std::string_view text) {
+  std::wstring wide;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+    if (length == 0 || i + length > text.size()) {
+      wide += L'\uFFFD';
+      ++i;
+      continue;
+    }
+    char32_t c = length == 1 ? lead : lead & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+    wide += static_cast<wchar_t>(c);
+    i += length;
+  }
+  return wide;
+}
+
+namespace {
+
+std::wstring DefaultApplicationPath() { return Widen(pndsim::kDefaultApplicationPath); }
+
+// The process the calling thread belongs to; null on the application's
+// threads. Threads a program starts itself count as the application's.
+thread_local std::shared_ptr<ProcessObject> t_process;
+
+struct StartRecord {
+  std::shared_ptr<ProcessObject> process;
+  pndsim::ProgramMain main;
+};
+
+DWORD ProcessEntry(LPVOID raw) {
+  std::unique_ptr<StartRecord> start(static_cast<StartRecord*>(raw));
+  t_process = start->process;
+  // The process ends with its thread, also when the thread is terminated or
+  // the program throws.
+  struct End {
+    ProcessObject& process;
+    DWORD code = STILL_ACTIVE;
+    ~End() {
+      ThreadObject& self = CurrentThread();
+      KernelLock lock(KernelMutex());
+      process.exitCode = code != STILL_ACTIVE ? code : self.exitCode == STILL_ACTIVE ? 0 : self.exitCode;
+      process.ended = true;
+      process.WakeWaiters();
+    }
+  } end{*start->process};
+  end.code = start->main(Narrow(start->process->commandLine().c_str()));
+  return end.code;
+}
+
+struct Registration {
+  Registration() noexcept {
+    OnReset([] {
+      KernelLock lock(KernelMutex());
+      Programs& state = State();
+      state.installed = state.defaults;
+      state.applicationPath = DefaultApplicationPath();
+      state.started.clear();  // a process still running goes on, unlisted
+    });
+  }
+} g_registration;
+
+}  // namespace
+
+void InstallDefaultProgram(std::string_view path, pndsim::ProgramMain main) {
+  const std::wstring key = window::FoldCase(Widen(path).c_str());
+  KernelLock lock(KernelMutex());
+  State().defaults[key] = main;
+  State().installed[key] = std::move(main);
+}
+
+}  // namespace sim::programs
+
+using namespace sim;
+using namespace sim::programs;
+
+BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTRIBUTES processAttributes,
+                    LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles, DWORD creationFlags,
+                    LPVOID environment, LPCWSTR currentDirectory, LPSTARTUPINFOW startupInfo,
+                    LPPROCESS_INFORMATION information) {
+  if (applicationName == nullptr || information == nullptr || processAttributes != nullptr ||
+      threadAttributes != nullptr || inheritHandles != FALSE || creationFlags != 0 ||
+      environment != nullptr || currentDirectory != nullptr || startupInfo != nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  const std::wstring path = applicationName;
+  const std::wstring arguments = commandLine != nullptr ? commandLine : L"";
+  const std::string detail =
+      "path=\"" + Narrow(path.c_str()) + "\" commandLine=\"" + Narrow(arguments.c_str()) + "\"";
+  pndsim::ProgramMain main;
+  std::shared_ptr<ProcessObject> process;
+  {
+    KernelLock lock(KernelMutex());
+    Programs& state = State();
+    auto it = state.installed.find(window::FoldCase(path.c_str()));
+    if (it != state.installed.end()) {
+      main = it->second;
+      process = std::make_shared<ProcessObject>(state.nextProcessId, path, arguments);
+      state.nextProcessId += 4;
+    }
+  }
+  DWORD error = ERROR_SUCCESS;
+  if (!process) {
+    error = ERROR_FILE_NOT_FOUND;
+  } else if (ShouldFail(pndsim::Call::CreateProcess)) {
+    error = ERROR_NOT_ENOUGH_MEMORY;
+  }
+  if (error != ERROR_SUCCESS) {
+    Record("process.start", detail + " error=" + std::to_string(error));
+    SetLastError(error);
+    return FALSE;
+  }
+  auto* start = new StartRecord{process, std::move(main)};
+  DWORD threadId = 0;
+  HANDLE thread = CreateThread(nullptr, 0, ProcessEntry, start, 0, &threadId);
+  if (thread == nullptr) {
+    const DWORD threadError = GetLastError();
+    delete start;
+    Record("process.start", detail + " error=" + std::to_string(threadError));
+    SetLastError(threadError);
+    return FALSE;
+  }
+  {
+    KernelLock lock(KernelMutex());
+    State().started.push_back(process);
+    information->hProcess = InsertHandle(process);
+  }
+  information->hThread = thread;
+  information->dwProcessId = process->id();
+  information->dwThreadId = threadId;
+  Record("process.start", detail + " id=" + std::to_string(process->id()));
+  return TRUE;
+}
+
+BOOL GetExitCodeProcess(HANDLE handle, DWORD* exitCode) {
+  KernelLock lock(KernelMutex());
+  auto process = LookupAs<ProcessObject>(handle);
+  if (!process || exitCode == nullptr) {
+    lock.unlock();
+    SetLastError(process ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  *exitCode = process->ended ? process->exitCode : STILL_ACTIVE;
+  return TRUE;
+}
+
+DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size) {
+  if (fileName == nullptr || size == 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  if (module != nullptr) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return 0;
+  }
+  std::wstring path;
+  if (t_process) {
+    path = t_process->path();
+  } else {
+    KernelLock lock(KernelMutex());
+    path = State().applicationPath;
+  }
+  const std::size_t copied = std::min<std::size_t>(path.size(), size - 1);
+  std::copy_n(path.begin(), copied, fileName);
+  fileName[copied] = L'\0';
+  if (copied < path.size()) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return size;
+  }
+  return static_cast<DWORD>(copied);
+}
+
+bool pndsim::SetApplicationPath(std::string_view path) {
+  if (path.empty()) return false;
+  std::wstring wide = Widen(path);
+  KernelLock lock(KernelMutex());
+  State().applicationPath = std::move(wide);
+  return true;
+}
+
+std::string pndsim::ApplicationPath() {
+  KernelLock lock(KernelMutex());
+  return Narrow(State().applicationPath.c_str());
+}
+
+bool pndsim::InstallProgram(std::string_view path, ProgramMain main) {
+  if (path.empty() || !main) return false;
+  const std::wstring key = window::FoldCase(Widen(path).c_str());
+  KernelLock lock(KernelMutex());
+  State().installed[key] = std::move(main);
+  return true;
+}
+
+bool pndsim::RemoveProgram(std::string_view path) {
+  const std::wstring key = window::FoldCase(Widen(path).c_str());
+  KernelLock lock(KernelMutex());
+  return State().installed.erase(key) != 0;
+}
+
+bool pndsim::ProgramInstalled(std::string_view path) {
+  const std::wstring key = window::FoldCase(Widen(path).c_str());
+  KernelLock lock(KernelMutex());
+  return State().installed.count(key) != 0;
+}
+
+std::vector<pndsim::ProcessRecord> pndsim::Processes() {
+  KernelLock lock(KernelMutex());
+  std::vector<ProcessRecord> records;
+  for (const auto& process : State().started) {
+    records.push_back({process->id(), Narrow(process->path().c_str()), Narrow(process->commandLine().c_str()),
+                       !process->ended, process->ended ? process->exitCode : STILL_ACTIVE});
+  }
+  return records;
+}
+
+bool pndsim::WaitForProcessesToEnd(std::uint32_t milliseconds) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  ThreadObject& self = CurrentThread();
+  KernelLock lock(KernelMutex());
+  for (;;) {
+    std::shared_ptr<ProcessObject> running;
+    for (const auto& process : State().started) {
+      if (!process->ended) {
+        running = process;
+        break;
+      }
+    }
+    if (!running) return true;
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return false;
+    // WaitAny scales its time-out; the limit here is real time.
+    const double scaled = static_cast<double>(left.count()) * pndsim::TimeScale();
+    Waitable* const wanted = running.get();
+    WaitAny(lock, self, std::span<Waitable* const>(&wanted, 1),
+            static_cast<DWORD>(std::min(scaled, 4294967294.0)));
+  }
+}

@@ -1,0 +1,19 @@
+// Internals of the simulated programs shared with the simulator's other
+// parts: the programs stored on the device by default.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "pndsim/programs.h"
+
+namespace sim::programs {
+
+/// Stores `main` at `path` now and after every reset (a program of the
+/// default device). Call it from a static initialiser or later.
+void InstallDefaultProgram(std::string_view path, pndsim::ProgramMain main);
+
+/// UTF-8 text as wide text; malformed sequences become U+FFFD.
+std::wstring Widen(std::string_view text);
+
+}  // namespace sim::programs

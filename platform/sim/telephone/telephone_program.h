@@ -1,0 +1,84 @@
+// Internals of the simulated telephone program shared by its parts: the
+// protocol's message names and records, and the state the program and its
+// control API share.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "ce/window.h"
+#include "pndsim/telephone.h"
+
+namespace sim::telephone {
+
+/// The protocol's registered messages, in the order of kMessageNames.
+enum Message : int {
+  kShowHidePhoneline,
+  kShowHideDialer,
+  kShowHideSetting,
+  kShowHideFloatingWnd,
+  kBtPower,
+  kGetBtPower,
+  kBtPowerStatus,
+  kGetCallStatus,
+  kCallStatus,
+  kHangUp,
+  kGetMissCall,
+  kMissCall,
+  kQueryFunction,
+  kGprsConnection,
+  kChangeLang,
+  kErrorCode,
+  kGetVersion,
+  kMenuAnimation,
+  kChgForegroundApp,
+  kVolumeRequest,
+  kVolumeIndex,
+  kFactoryReset,
+  kMessageCount
+};
+
+/// The names the program registers its messages under.
+extern const wchar_t* const kMessageNames[kMessageCount];
+
+/// The number of `message`, registered on first use.
+UINT MessageId(Message message);
+
+/// The copy-data records: register and unregister carry two fields of 100
+/// UTF-16 units (400 bytes), the text record one field of 260 (520 bytes).
+inline constexpr std::uintptr_t kRegisterRecord = 11024;
+inline constexpr std::uintptr_t kUnregisterRecord = 11025;
+inline constexpr std::uintptr_t kTextRecord = 11026;
+inline constexpr std::uint32_t kStatusRecordBytes = 400;
+inline constexpr std::uint32_t kTextRecordBytes = 520;
+inline constexpr const wchar_t* kWindowTitle = L"ORX_TELBRIDGE";
+
+/// What the program and the control API share; guarded by `mutex`. Nothing
+/// that takes the kernel lock runs with it held.
+struct Shared {
+  std::mutex mutex;
+  std::condition_variable changed;
+  pndsim::TelephoneState state;
+  HWND window = nullptr;
+  int instances = 0;  // main functions running
+  std::uint32_t windowDelay = 0;
+  bool stopRequested = false;
+  std::uint64_t requested = 0;  // control requests posted
+  std::uint64_t handled = 0;    // control requests handled
+  std::vector<pndsim::TelephoneMessage> log;
+};
+
+Shared& State();
+
+/// The program's main function.
+std::uint32_t TelephoneMain(const std::string& commandLine);
+
+/// The private message through which the control API asks the program (on
+/// its own thread) to report a state: wParam the Message to send, lParam the
+/// request number.
+UINT ControlMessage();
+
+}  // namespace sim::telephone
