@@ -40,9 +40,7 @@ class PrintingKeyListener : public IHardwareKeyListener, public IHardwareKeyReco
   int calls_ = 0;
 };
 
-void Step(const char* title) {
-  std::printf("\n== %s\n", title);
-}
+void Step(const char* title) { std::printf("\n== %s\n", title); }
 
 bool Press(PrintingKeyListener& listener, unsigned virtualKey, bool release, const char* name) {
   std::printf("  press %s (0x%02X)%s\n", name, virtualKey, release ? " and release it" : "");
@@ -50,7 +48,7 @@ bool Press(PrintingKeyListener& listener, unsigned virtualKey, bool release, con
   const bool delivered = pndsim::PressKey(virtualKey);
   if (release) pndsim::ReleaseKey(virtualKey);
   if (!delivered) {
-    std::printf("    nobody owns this key\n");
+    std::printf("    the press reached nobody (no hot key, or its owner's queue is full)\n");
     return true;
   }
   const bool arrived = listener.WaitFor(before + 1);

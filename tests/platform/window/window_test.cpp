@@ -214,23 +214,32 @@ TEST(ShowWindow, ReportsThePreviousVisibility) {
   EXPECT_FALSE(pndsim::Windows()[0].visible);
 }
 
-TEST(FindWindow, FindsTheFirstLiveWindowWithTheExactTitle) {
+TEST(FindWindow, MatchesRegardlessOfCaseAndFindsTheTopMostWindow) {
   wintest::Guard guard;
-  HWND first = CreateTestWindow(L"ORX_TELBRIDGE", nullptr);
-  HWND second = CreateTestWindow(L"ORX_TELBRIDGE", nullptr);
+  HWND older = CreateTestWindow(L"ORX_TELBRIDGE", nullptr);
+  HWND newer = CreateTestWindow(L"Orx_TelBridge", nullptr);
   HWND other = CreateTestWindow(L"FirstBTStatusMsgWnd", nullptr);
-  ASSERT_TRUE(first && second && other);
+  ASSERT_TRUE(older && newer && other);
 
-  EXPECT_EQ(FindWindowW(nullptr, L"ORX_TELBRIDGE"), first);
-  EXPECT_EQ(FindWindowW(nullptr, L"FirstBTStatusMsgWnd"), other);
-  EXPECT_EQ(FindWindowW(nullptr, L"orx_telbridge"), nullptr) << "titles compare exactly";
-  EXPECT_EQ(FindWindowW(nullptr, L"ORX_TELBRIDG"), nullptr);
-  EXPECT_EQ(FindWindowW(wintest::kClassName, L"FirstBTStatusMsgWnd"), other);
-  EXPECT_EQ(FindWindowW(L"OtherClass", L"FirstBTStatusMsgWnd"), nullptr);
-  EXPECT_EQ(FindWindowW(wintest::kClassName, nullptr), first);
-
-  ASSERT_TRUE(DestroyWindow(first));
-  EXPECT_EQ(FindWindowW(nullptr, L"ORX_TELBRIDGE"), second);
+  const struct {
+    const wchar_t* className;
+    const wchar_t* title;
+    HWND expected;
+  } kCases[] = {
+      {nullptr, L"ORX_TELBRIDGE", newer},
+      {nullptr, L"orx_telbridge", newer},
+      {nullptr, L"ORX_TELBRIDG", nullptr},
+      {nullptr, L"firstbtstatusmsgwnd", other},
+      {L"pndtestwindow", L"FirstBTStatusMsgWnd", other},
+      {L"OtherClass", L"FirstBTStatusMsgWnd", nullptr},
+      {wintest::kClassName, nullptr, other},
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(FindWindowW(c.className, c.title), c.expected)
+        << pndsim::ToUtf8(c.className) << " / " << pndsim::ToUtf8(c.title);
+  }
+  ASSERT_TRUE(DestroyWindow(newer));
+  EXPECT_EQ(FindWindowW(nullptr, L"orx_telbridge"), older);
 }
 
 TEST(WindowOwner, GetWindowThreadProcessIdNamesTheCreatingThread) {
