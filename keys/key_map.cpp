@@ -18,6 +18,9 @@ bool CHALPlatform::ActivateSharedHardwareKeyMap(KeyMap& map) {
     return false;
   }
   HWND window = KeyEventWindow();
+  // Without the key-event window a null window would grab the keys for the calling thread, whose queue
+  // nobody reads as key events: the keys would be lost to every program.
+  if (window == nullptr) return false;
   for (const auto& entry : map) {
     const UINT modifiers = entry.first >= kFirstKeyUpCode ? MOD_KEYUP : 0;
     RegisterHotKey(window, static_cast<int>(entry.first), modifiers, static_cast<UINT>(entry.first));
@@ -27,6 +30,7 @@ bool CHALPlatform::ActivateSharedHardwareKeyMap(KeyMap& map) {
 
 void CHALCommon::DeactivateSharedHardwareKeyMap(KeyMap& map) {
   HWND window = KeyEventWindow();
+  if (window == nullptr) return;  // nothing was grabbed, and null would name the calling thread's keys
   for (const auto& entry : map) UnregisterHotKey(window, static_cast<int>(entry.first));
 }
 
