@@ -46,7 +46,7 @@ TEST(KernelEvent, AutoResetReleasesOneWaitThenResets) {
 TEST(KernelEvent, InvalidHandlesFailWithLastError) {
   pndtest::SimGuard guard;
   HANDLE bogus = reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(0x7FFF0));
-  SetLastError(0);
+  pndtest::PoisonLastError();
   EXPECT_FALSE(SetEvent(bogus));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
   EXPECT_EQ(WaitForSingleObject(bogus, 0), WAIT_FAILED);
@@ -73,6 +73,7 @@ TEST(KernelWait, WaitAllAndBadCountsAreRefused) {
   pndtest::SimGuard guard;
   Handle a(CreateEventW(nullptr, TRUE, TRUE, nullptr));
   HANDLE all[] = {a};
+  pndtest::PoisonLastError();
   EXPECT_EQ(WaitForMultipleObjects(1, all, TRUE, 0), WAIT_FAILED);
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
   EXPECT_EQ(WaitForMultipleObjects(0, all, FALSE, 0), WAIT_FAILED);
@@ -206,6 +207,7 @@ TEST(KernelWait, ThePseudoHandlesOfTheCurrentThreadAndProcessAreWaitedOnAndNever
   for (HANDLE self : {GetCurrentThread(), GetCurrentProcess()}) {
     pndtest::PoisonLastError();
     EXPECT_EQ(WaitForSingleObject(self, 0), WAIT_TIMEOUT);
+    pndtest::PoisonLastError();
     EXPECT_EQ(WaitForSingleObject(self, 500), WAIT_TIMEOUT);
     EXPECT_EQ(GetLastError(), pndtest::kPoisonError) << "a time-out is no failure";
     const HANDLE both[] = {self, event};
@@ -238,15 +240,18 @@ TEST(KernelEvent, ANamedEventIsSharedByItsNameUntilItsLastHandleCloses) {
   EXPECT_EQ(WaitForSingleObject(second, 0), WAIT_OBJECT_0);
   EXPECT_EQ(WaitForSingleObject(second, 0), WAIT_OBJECT_0) << "and its manual reset";
 
+  pndtest::PoisonLastError();
   Handle otherCase(CreateEventW(nullptr, TRUE, FALSE, L"powerevent"));
   EXPECT_EQ(GetLastError(), ERROR_SUCCESS) << "names compare exactly";
   EXPECT_EQ(WaitForSingleObject(otherCase, 0), WAIT_TIMEOUT);
+  pndtest::PoisonLastError();
   Handle unnamed(CreateEventW(nullptr, TRUE, FALSE, L""));
   EXPECT_EQ(GetLastError(), ERROR_SUCCESS) << "an empty name is no name";
 
   ASSERT_TRUE(CloseHandle(second));
   ASSERT_TRUE(CloseHandle(first.value));
   first.value = nullptr;
+  pndtest::PoisonLastError();
   Handle again(CreateEventW(nullptr, TRUE, FALSE, L"PowerEvent"));
   EXPECT_EQ(GetLastError(), ERROR_SUCCESS) << "the name went with the last handle";
   EXPECT_EQ(WaitForSingleObject(again, 0), WAIT_TIMEOUT);

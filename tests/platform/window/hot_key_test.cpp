@@ -18,14 +18,18 @@ TEST(HotKey, AKeyHasOneOwnerAndUnregisteringFreesIt) {
   ASSERT_TRUE(first && second);
 
   EXPECT_TRUE(RegisterHotKey(first, 0x26, 0, 0x26));
+  pndtest::PoisonLastError();
   EXPECT_FALSE(RegisterHotKey(second, 0x26, 0, 0x26));
   EXPECT_EQ(GetLastError(), ERROR_HOTKEY_ALREADY_REGISTERED);
+  pndtest::PoisonLastError();
   EXPECT_FALSE(RegisterHotKey(first, 5, 0, 0x26)) << "another id of the same window is another owner";
   EXPECT_EQ(GetLastError(), ERROR_HOTKEY_ALREADY_REGISTERED);
 
+  pndtest::PoisonLastError();
   EXPECT_FALSE(UnregisterHotKey(second, 0x26));
   EXPECT_EQ(GetLastError(), ERROR_HOTKEY_NOT_REGISTERED);
   EXPECT_TRUE(UnregisterHotKey(first, 0x26));
+  pndtest::PoisonLastError();
   EXPECT_FALSE(UnregisterHotKey(first, 0x26));
   EXPECT_EQ(GetLastError(), ERROR_HOTKEY_NOT_REGISTERED);
 
@@ -113,8 +117,10 @@ TEST(HotKey, RegisteringTheSameWindowAndIdAgainReplacesKeyAndModifiers) {
 TEST(HotKey, ARegistrationNeedsALiveWindowAKnownModifierAndAKeyInRange) {
   wintest::Guard guard;
   HWND window = CreateTestWindow(L"Owner", nullptr);
+  pndtest::PoisonLastError();
   EXPECT_FALSE(RegisterHotKey(reinterpret_cast<HWND>(0x4242), 1, 0, 0x26));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
+  pndtest::PoisonLastError();
   EXPECT_FALSE(RegisterHotKey(window, 1, 0x8000, 0x26));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
   EXPECT_FALSE(RegisterHotKey(window, 1, 0, 0));
@@ -239,6 +245,7 @@ TEST(HotKey, AnInjectedFailureFailsOneRegistration) {
   wintest::Guard guard;
   HWND window = CreateTestWindow(L"Owner", nullptr);
   pndsim::FailNext(pndsim::Call::RegisterHotKey);
+  pndtest::PoisonLastError();
   EXPECT_FALSE(RegisterHotKey(window, 1, 0, 0x26));
   EXPECT_EQ(GetLastError(), ERROR_HOTKEY_ALREADY_REGISTERED);
   EXPECT_TRUE(pndsim::HotKeys().empty());

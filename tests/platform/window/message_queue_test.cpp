@@ -59,6 +59,7 @@ TEST(GetMessage, ARangeFilterTakesOnlyMessagesInTheRange) {
 TEST(GetMessage, AnInvalidFilterWindowGivesMinusOne) {
   wintest::Guard guard;
   BOOL result = 0;
+  pndtest::PoisonLastError();
   Get(reinterpret_cast<HWND>(0x4242), 0, 0, &result);
   EXPECT_EQ(result, -1);
   EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
@@ -75,6 +76,7 @@ TEST(GetMessage, AnInvalidFilterWindowGivesMinusOne) {
   Get(other.hwnd(), 0, 0, &result);
   EXPECT_EQ(result, -1);
 
+  pndtest::PoisonLastError();
   EXPECT_EQ(GetMessageW(nullptr, nullptr, 0, 0), -1);
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
 }
@@ -214,6 +216,7 @@ TEST(DispatchMessage, RefusesAnotherThreadsWindow) {
     return DefWindowProcW(window, message, wParam, lParam);
   });
   const MSG message{owner.hwnd(), WM_USER, 0, 0, 0, {0, 0}};
+  pndtest::PoisonLastError();
   EXPECT_EQ(DispatchMessageW(&message), 0);
   EXPECT_EQ(GetLastError(), ERROR_WINDOW_OF_OTHER_THREAD);
   EXPECT_TRUE(owner.Stop());

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <vector>
 
+#include "last_error.h"
 #include "window_test_support.h"
 
 namespace {
@@ -149,6 +150,7 @@ TEST(WindowExtraBytes, AnIndexOutsideTheExtraBytesFails) {
   EXPECT_EQ(GetWindowLongW(window, 4), 0);
   EXPECT_EQ(GetLastError(), ERROR_SUCCESS) << "index 4 holds a LONG";
 
+  pndtest::PoisonLastError();
   EXPECT_EQ(GetWindowLongW(reinterpret_cast<HWND>(0x4242), 0), 0);
   EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
 }
@@ -171,12 +173,16 @@ TEST(DestroyWindow, SendsWmDestroyAndTheHandleIsDeadAfterwards) {
   EXPECT_EQ(pndsim::WindowCount(), 0);
   EXPECT_EQ(wintest::NextQueued().message, wintest::kMarkerMessage) << "its posted message was dropped";
 
+  pndtest::PoisonLastError();
   EXPECT_FALSE(DestroyWindow(window));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
+  pndtest::PoisonLastError();
   EXPECT_FALSE(PostMessageW(window, WM_USER, 0, 0));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
+  pndtest::PoisonLastError();
   EXPECT_EQ(SendMessageW(window, WM_USER, 0, 0), 0);
   EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
+  pndtest::PoisonLastError();
   EXPECT_FALSE(ShowWindow(window, SW_SHOWNORMAL));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
 }
@@ -187,6 +193,7 @@ TEST(DestroyWindow, OnlyTheOwningThreadMayDestroyItsWindow) {
     return DefWindowProcW(window, message, wParam, lParam);
   });
   ASSERT_NE(owner.hwnd(), nullptr);
+  pndtest::PoisonLastError();
   EXPECT_FALSE(DestroyWindow(owner.hwnd()));
   EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
   EXPECT_TRUE(IsWindow(owner.hwnd()));
@@ -258,6 +265,7 @@ TEST(WindowOwner, GetWindowThreadProcessIdNamesTheCreatingThread) {
   EXPECT_EQ(windows[0].ownerThread, owner.threadId());
   EXPECT_EQ(windows[0].className, "PndTestWindow");
 
+  pndtest::PoisonLastError();
   EXPECT_EQ(GetWindowThreadProcessId(reinterpret_cast<HWND>(0x4242), &process), 0u);
   EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
 }
