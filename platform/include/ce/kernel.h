@@ -70,7 +70,7 @@ PNDSIM_API DWORD GetLastError();
 PNDSIM_API void SetLastError(DWORD error);
 
 // A recursive lock owned by one thread at a time. The record only points at
-// the emulation's lock, so it can be copied around like the original's.
+// the emulation's lock, so it can be copied around like the device's.
 struct CRITICAL_SECTION {
   void* lock;
 };

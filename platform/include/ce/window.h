@@ -146,7 +146,7 @@ PNDSIM_API LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPAR
 PNDSIM_API LONG GetWindowLongW(HWND window, int index);
 /// Stores a 32-bit value at byte `index` of the extra bytes and returns the
 /// previous one; fails like GetWindowLongW. A success does not clear the last
-/// error, so a previous value of 0 is told from a failure as on the original.
+/// error, so a previous value of 0 is told from a failure as on the device.
 PNDSIM_API LONG SetWindowLongW(HWND window, int index, LONG value);
 /// GetWindowLongW for a pointer-sized value.
 PNDSIM_API LONG_PTR GetWindowLongPtrW(HWND window, int index);
@@ -164,7 +164,8 @@ PNDSIM_API LONG_PTR SetWindowLongPtrW(HWND window, int index, LONG_PTR value);
 /// ERROR_INVALID_PARAMETER for a null `message`, else TRUE.
 PNDSIM_API BOOL GetMessageW(MSG* message, HWND window, UINT filterMin, UINT filterMax);
 /// Generates no characters (there is no keyboard layout); returns TRUE for
-/// key messages, as the original does whatever it generates, FALSE otherwise.
+/// key messages, as the device platform does whatever it generates, FALSE
+/// otherwise.
 PNDSIM_API BOOL TranslateMessage(const MSG* message);
 /// Calls the procedure of the message's window and returns its result. Returns
 /// 0 for a thread message, with ERROR_INVALID_WINDOW_HANDLE for an invalid
