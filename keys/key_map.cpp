@@ -23,12 +23,16 @@ bool CHALPlatform::ActivateSharedHardwareKeyMap(KeyMap& map) {
     return false;
   }
   HWND window = KeyEventWindow();
+  // Without the key-event window a null window would grab the keys for the calling thread, whose queue
+  // nobody reads as key events: the keys would be lost to every program.
+  if (window == nullptr) return false;
   for (const auto& entry : map) GrabKey(window, entry.first);
   return true;
 }
 
 void CHALCommon::DeactivateSharedHardwareKeyMap(KeyMap& map) {
   HWND window = KeyEventWindow();
+  if (window == nullptr) return;  // nothing was grabbed, and null would name the calling thread's keys
   for (const auto& entry : map) UnregisterHotKey(window, static_cast<int>(entry.first));
 }
 
@@ -36,6 +40,7 @@ void CHALCommon::GrabKeyMap() {
   // Registered under the lock rather than from a copy, which could fail.
   std::lock_guard lock(m_keyMapLock);
   HWND window = KeyEventWindow();
+  if (window == nullptr) return;  // as ActivateSharedHardwareKeyMap: never grab for this thread
   for (const auto& entry : m_keyMap) GrabKey(window, entry.first);
 }
 

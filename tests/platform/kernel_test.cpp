@@ -1,11 +1,14 @@
-// Behaviour of the emulated kernel: events, waits, threads, termination,
-// critical sections, the tick count and fault injection.
+// Behaviour of the emulated kernel: events (named ones too), waits (on the
+// pseudo-handles too), threads and their exit codes, termination, critical
+// sections and the tick count.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <memory>
+#include <string>
 
 #include "ce/kernel.h"
+#include "last_error.h"
 #include "sim_guard.h"
 
 namespace {
@@ -43,7 +46,7 @@ TEST(KernelEvent, AutoResetReleasesOneWaitThenResets) {
 TEST(KernelEvent, InvalidHandlesFailWithLastError) {
   pndtest::SimGuard guard;
   HANDLE bogus = reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(0x7FFF0));
-  SetLastError(0);
+  pndtest::PoisonLastError();
   EXPECT_FALSE(SetEvent(bogus));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
   EXPECT_EQ(WaitForSingleObject(bogus, 0), WAIT_FAILED);
@@ -70,6 +73,7 @@ TEST(KernelWait, WaitAllAndBadCountsAreRefused) {
   pndtest::SimGuard guard;
   Handle a(CreateEventW(nullptr, TRUE, TRUE, nullptr));
   HANDLE all[] = {a};
+  pndtest::PoisonLastError();
   EXPECT_EQ(WaitForMultipleObjects(1, all, TRUE, 0), WAIT_FAILED);
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
   EXPECT_EQ(WaitForMultipleObjects(0, all, FALSE, 0), WAIT_FAILED);
@@ -87,8 +91,8 @@ TEST(KernelWait, AnotherThreadWakesAnInfiniteWait) {
   pndtest::SimGuard guard;
   Handle event(CreateEventW(nullptr, FALSE, FALSE, nullptr));
   Handle thread(CreateThread(
-      nullptr, 0, [](LPVOID e) -> DWORD { return SetEvent(static_cast<HANDLE>(e)) ? 7 : 0; },
-      event.value, 0, nullptr));
+      nullptr, 0, [](LPVOID e) -> DWORD { return SetEvent(static_cast<HANDLE>(e)) ? 7 : 0; }, event.value, 0,
+      nullptr));
   ASSERT_NE(thread.value, nullptr);
   EXPECT_EQ(WaitForSingleObject(event, INFINITE), WAIT_OBJECT_0);
   EXPECT_EQ(WaitForSingleObject(thread, INFINITE), WAIT_OBJECT_0);
@@ -174,16 +178,88 @@ TEST(KernelThread, TerminationEndsABlockedThreadAndReleasesItsLocks) {
   CloseHandle(context.holding);
 }
 
-TEST(KernelThread, CreationFailsOnDemand) {
+TEST(KernelThread, TheExitCodeIsWhateverTheThreadEndedWithStillActiveIncluded) {
   pndtest::SimGuard guard;
-  pndsim::FailNext(pndsim::Call::CreateThread);
-  EXPECT_EQ(CreateThread(nullptr, 0, [](LPVOID) -> DWORD { return 0; }, nullptr, 0, nullptr), nullptr);
-  EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
-  pndsim::FailNext(pndsim::Call::CreateEvent, 2);
-  EXPECT_EQ(CreateEventW(nullptr, TRUE, FALSE, nullptr), nullptr);
-  EXPECT_EQ(CreateEventW(nullptr, TRUE, FALSE, nullptr), nullptr);
-  Handle third(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  EXPECT_NE(third.value, nullptr) << "only the requested number of calls fail";
+  struct End {
+    DWORD code;
+    bool byExitThread;
+  };
+  End ends[] = {{0, false}, {STILL_ACTIVE, false}, {STILL_ACTIVE, true}, {0xFFFFFFFF, false}, {258, true}};
+  for (End& end : ends) {
+    Handle thread(CreateThread(
+        nullptr, 0,
+        [](LPVOID p) -> DWORD {
+          const auto* e = static_cast<const End*>(p);
+          if (e->byExitThread) ExitThread(e->code);
+          return e->code;
+        },
+        &end, 0, nullptr));
+    ASSERT_EQ(WaitForSingleObject(thread, INFINITE), WAIT_OBJECT_0);
+    DWORD code = 0;
+    ASSERT_TRUE(GetExitCodeThread(thread, &code));
+    EXPECT_EQ(code, end.code) << "by ExitThread: " << end.byExitThread;
+  }
+}
+
+TEST(KernelWait, ThePseudoHandlesOfTheCurrentThreadAndProcessAreWaitedOnAndNeverSignalled) {
+  pndtest::SimGuard guard(1000);
+  Handle event(CreateEventW(nullptr, TRUE, TRUE, nullptr));
+  for (HANDLE self : {GetCurrentThread(), GetCurrentProcess()}) {
+    pndtest::PoisonLastError();
+    EXPECT_EQ(WaitForSingleObject(self, 0), WAIT_TIMEOUT);
+    pndtest::PoisonLastError();
+    EXPECT_EQ(WaitForSingleObject(self, 500), WAIT_TIMEOUT);
+    EXPECT_EQ(GetLastError(), pndtest::kPoisonError) << "a time-out is no failure";
+    const HANDLE both[] = {self, event};
+    EXPECT_EQ(WaitForMultipleObjects(2, both, FALSE, 0), WAIT_OBJECT_0 + 1);
+    EXPECT_TRUE(CloseHandle(self)) << "closing a pseudo-handle does nothing";
+    EXPECT_EQ(WaitForSingleObject(self, 0), WAIT_TIMEOUT);
+    pndtest::PoisonLastError();
+    EXPECT_FALSE(SetEvent(self));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+  }
+  EXPECT_TRUE(SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_LOWEST));
+  EXPECT_EQ(GetThreadPriority(GetCurrentThread()), THREAD_PRIORITY_LOWEST);
+  SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_NORMAL);
+}
+
+TEST(KernelEvent, ANamedEventIsSharedByItsNameUntilItsLastHandleCloses) {
+  pndtest::SimGuard guard;
+  pndtest::PoisonLastError();
+  Handle first(CreateEventW(nullptr, TRUE, FALSE, L"PowerEvent"));
+  ASSERT_NE(first.value, nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
+
+  pndtest::PoisonLastError();
+  auto* second = CreateEventW(nullptr, FALSE, TRUE, L"PowerEvent");
+  ASSERT_NE(second, nullptr);
+  EXPECT_NE(second, first.value) << "a handle of its own";
+  EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+  EXPECT_EQ(WaitForSingleObject(second, 0), WAIT_TIMEOUT) << "the existing event keeps its state";
+  ASSERT_TRUE(SetEvent(first));
+  EXPECT_EQ(WaitForSingleObject(second, 0), WAIT_OBJECT_0);
+  EXPECT_EQ(WaitForSingleObject(second, 0), WAIT_OBJECT_0) << "and its manual reset";
+
+  pndtest::PoisonLastError();
+  Handle otherCase(CreateEventW(nullptr, TRUE, FALSE, L"powerevent"));
+  EXPECT_EQ(GetLastError(), ERROR_SUCCESS) << "names compare exactly";
+  EXPECT_EQ(WaitForSingleObject(otherCase, 0), WAIT_TIMEOUT);
+  pndtest::PoisonLastError();
+  Handle unnamed(CreateEventW(nullptr, TRUE, FALSE, L""));
+  EXPECT_EQ(GetLastError(), ERROR_SUCCESS) << "an empty name is no name";
+
+  ASSERT_TRUE(CloseHandle(second));
+  ASSERT_TRUE(CloseHandle(first.value));
+  first.value = nullptr;
+  pndtest::PoisonLastError();
+  Handle again(CreateEventW(nullptr, TRUE, FALSE, L"PowerEvent"));
+  EXPECT_EQ(GetLastError(), ERROR_SUCCESS) << "the name went with the last handle";
+  EXPECT_EQ(WaitForSingleObject(again, 0), WAIT_TIMEOUT);
+
+  const std::wstring tooLong(261, L'x');
+  pndtest::PoisonLastError();
+  EXPECT_EQ(CreateEventW(nullptr, TRUE, FALSE, tooLong.c_str()), nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_FILENAME_EXCED_RANGE);
 }
 
 TEST(KernelCriticalSection, IsRecursiveAndExcludesOtherThreads) {
@@ -231,7 +307,8 @@ TEST(KernelInterlocked, IncrementAndDecrementReturnTheNewValue) {
 
 TEST(KernelLastError, IsPerThread) {
   SetLastError(1234);
-  Handle thread(CreateThread(nullptr, 0, [](LPVOID) -> DWORD { return GetLastError(); }, nullptr, 0, nullptr));
+  Handle thread(CreateThread(
+      nullptr, 0, [](LPVOID) -> DWORD { return GetLastError(); }, nullptr, 0, nullptr));
   WaitForSingleObject(thread, INFINITE);
   DWORD code = 1;
   GetExitCodeThread(thread, &code);

@@ -65,7 +65,7 @@ bool Press(PrintingKeyListener& listener, unsigned virtualKey, bool release, con
   const bool delivered = pndsim::PressKey(virtualKey);
   if (release) pndsim::ReleaseKey(virtualKey);
   if (!delivered) {
-    std::printf("    nobody owns this key\n");
+    std::printf("    the press reached nobody (no hot key, or its owner's queue is full)\n");
     return true;
   }
   const bool arrived = listener.WaitFor(before + 1);

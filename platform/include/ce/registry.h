@@ -60,7 +60,9 @@ inline constexpr DWORD ERROR_KEY_DELETED = 1018;
 /// `key` itself again) of the open key `key` into `*result`. `options` and `desired` are accepted
 /// and not enforced, as on the device. Returns ERROR_SUCCESS; ERROR_INVALID_PARAMETER for a null
 /// `result`; ERROR_INVALID_HANDLE for a key that is not open; ERROR_KEY_DELETED when `key` was
-/// deleted; ERROR_FILE_NOT_FOUND when the path does not exist. `*result` is null after a failure.
+/// deleted; ERROR_BAD_PATHNAME for a path that begins with a backslash; ERROR_FILE_NOT_FOUND when the
+/// path does not exist. `*result` is null after a failure. A failure injected with
+/// pndsim::Call::RegOpenKey answers ERROR_ACCESS_DENIED.
 PNDSIM_API LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM desired, PHKEY result);
 
 /// Writes the name of subkey number `index` (in creation order) of `key` into `name`. On entry

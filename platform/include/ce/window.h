@@ -109,9 +109,8 @@ inline constexpr UINT MB_OK = 0x00000000;
 inline constexpr int IDOK = 1;
 
 // Class and window names may also be given as an atom (a value below 0x10000
-// in place of the pointer), as RegisterClassW returns it. Class names and
-// registered message names compare without regard to case; window titles
-// compare exactly.
+// in place of the pointer), as RegisterClassW returns it. Class names, window
+// titles and registered message names compare without regard to case.
 
 /// Registers a window class for this process (the instance is kept but plays
 /// no part in lookups). Returns its atom (0xC000 and up). Returns 0 with
@@ -154,7 +153,7 @@ PNDSIM_API LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPAR
 PNDSIM_API LONG GetWindowLongW(HWND window, int index);
 /// Stores a 32-bit value at byte `index` of the extra bytes and returns the
 /// previous one; fails like GetWindowLongW. A success does not clear the last
-/// error, so a previous value of 0 is told from a failure as on the original.
+/// error, so a previous value of 0 is told from a failure as on the device.
 PNDSIM_API LONG SetWindowLongW(HWND window, int index, LONG value);
 /// GetWindowLongW for a pointer-sized value.
 PNDSIM_API LONG_PTR GetWindowLongPtrW(HWND window, int index);
@@ -164,14 +163,16 @@ PNDSIM_API LONG_PTR SetWindowLongPtrW(HWND window, int index, LONG_PTR value);
 /// Waits for the next posted message of the calling thread that the filter
 /// accepts (`window` null: any; else that window's only; `filterMin` and
 /// `filterMax` both 0: any number, else that inclusive range) and removes it.
-/// WM_QUIT passes every filter. Messages sent from other threads are delivered
-/// to their procedures while it waits. Returns 0 for WM_QUIT, -1 with
+/// WM_QUIT passes every range filter; the quit request of PostQuitMessage
+/// passes the window filter too. Messages sent from other threads are
+/// delivered to their procedures while it waits. Returns 0 for WM_QUIT, -1 with
 /// ERROR_INVALID_WINDOW_HANDLE when `window` is not a window of the calling
 /// thread (also when it is destroyed during the wait), -1 with
 /// ERROR_INVALID_PARAMETER for a null `message`, else TRUE.
 PNDSIM_API BOOL GetMessageW(MSG* message, HWND window, UINT filterMin, UINT filterMax);
 /// Generates no characters (there is no keyboard layout); returns TRUE for
-/// key messages, as the original does whatever it generates, FALSE otherwise.
+/// key messages, as the device platform does whatever it generates, FALSE
+/// otherwise.
 PNDSIM_API BOOL TranslateMessage(const MSG* message);
 /// Calls the procedure of the message's window and returns its result. Returns
 /// 0 for a thread message, with ERROR_INVALID_WINDOW_HANDLE for an invalid
@@ -179,7 +180,8 @@ PNDSIM_API BOOL TranslateMessage(const MSG* message);
 PNDSIM_API LRESULT DispatchMessageW(const MSG* message);
 /// Appends a message to the queue of the window's thread (`window` null: of
 /// the calling thread) and returns at once. FALSE with
-/// ERROR_INVALID_WINDOW_HANDLE for an invalid window.
+/// ERROR_INVALID_WINDOW_HANDLE for an invalid window and
+/// ERROR_NOT_ENOUGH_QUOTA when that queue holds 10,000 posted messages.
 PNDSIM_API BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 /// Calls the window's procedure on the window's thread and returns its result.
 /// From another thread the caller blocks until the owner has run it, and
@@ -187,11 +189,16 @@ PNDSIM_API BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lP
 /// ERROR_INVALID_WINDOW_HANDLE for an invalid window, and 0 when the window is
 /// destroyed or its thread ends before it answered.
 PNDSIM_API LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-/// Posts WM_QUIT with wParam `exitCode` to the calling thread's queue.
+/// Asks the calling thread's message loop to end: GetMessageW returns WM_QUIT
+/// (wParam `exitCode`, hwnd null) once no posted message its filter accepts
+/// is waiting, whatever its filter, so messages posted later are still
+/// retrieved first. It takes no room in the queue; calling it again only
+/// replaces the exit code.
 PNDSIM_API void PostQuitMessage(int exitCode);
 
-/// The first window, in creation order, of class `className` titled
-/// `windowName`; a null argument matches any. Null when none matches.
+/// The top-most (most recently created) window of class `className` titled
+/// `windowName`, both compared without regard to case; a null argument
+/// matches any. Null when none matches.
 PNDSIM_API HWND FindWindowW(LPCWSTR className, LPCWSTR windowName);
 /// The id of the thread that owns `window`; stores the process id in
 /// `*processId` when given. 0 with ERROR_INVALID_WINDOW_HANDLE for an invalid
@@ -204,18 +211,22 @@ PNDSIM_API HWND GetForegroundWindow();
 /// number. 0 with ERROR_INVALID_PARAMETER for a null or empty name.
 PNDSIM_API UINT RegisterWindowMessageW(LPCWSTR name);
 
-/// Makes `window` (of any thread) the owner of virtual key `virtualKey` (1 to
-/// 0xFE): each press then posts WM_HOTKEY (wParam `id`, lParam the modifiers in
-/// the low and the key in the high 16 bits), and each release too when
-/// `modifiers` holds MOD_KEYUP. Registering the same window and id again
-/// replaces key and modifiers. FALSE with ERROR_HOTKEY_ALREADY_REGISTERED when
-/// another window or id owns the key or a failure was injected
-/// (Call::RegisterHotKey), ERROR_INVALID_WINDOW_HANDLE for an
-/// invalid window, ERROR_INVALID_PARAMETER for an unknown modifier or a key out
-/// of range.
+/// Makes `window` (of any thread) the owner of the hot key `virtualKey` (1 to
+/// 0xFE) pressed with `modifiers`; the same key with other modifiers is
+/// another hot key, and MOD_KEYUP only asks for releases too. With `window`
+/// null the hot key belongs to the calling thread: its messages go to that
+/// thread's queue with a null hwnd, and it ends with the thread. Each press
+/// posts WM_HOTKEY (wParam `id`, lParam the modifiers in the low and the key
+/// in the high 16 bits), and each release too when `modifiers` holds
+/// MOD_KEYUP. Registering the same owner and id again replaces key and
+/// modifiers. FALSE with ERROR_HOTKEY_ALREADY_REGISTERED when another owner or
+/// id holds the combination or a failure was injected (Call::RegisterHotKey),
+/// ERROR_INVALID_WINDOW_HANDLE for an invalid window, ERROR_INVALID_PARAMETER
+/// for an unknown modifier or a key out of range.
 PNDSIM_API BOOL RegisterHotKey(HWND window, int id, UINT modifiers, UINT virtualKey);
-/// Releases the hot key `id` of `window`. FALSE with ERROR_HOTKEY_NOT_REGISTERED
-/// when it has none, ERROR_INVALID_WINDOW_HANDLE for an invalid window.
+/// Releases the hot key `id` of `window` (null: of the calling thread). FALSE
+/// with ERROR_HOTKEY_NOT_REGISTERED when it has none,
+/// ERROR_INVALID_WINDOW_HANDLE for an invalid window.
 PNDSIM_API BOOL UnregisterHotKey(HWND window, int id);
 
 /// A handle of a predefined brush, pen, font or palette, the same for the life

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "pndsim/calls.h"
+
 #if defined(PNDSIM_BUILDING)
 #define PNDSIM_CONTROL_API __attribute__((visibility("default")))
 #else
@@ -13,29 +15,6 @@
 #endif
 
 namespace pndsim {
-
-/// Emulated platform calls that can be made to fail on demand.
-enum class Call {
-  CreateThread,
-  CreateEvent,
-  CreateWindow,
-  RegisterClass,
-  RegisterHotKey,
-  SetTimeZoneInformation,
-  SetSystemTime,
-  SetLocalTime,
-  RegOpenKey,
-  RegQueryValue,
-  RegEnumKey,
-  CreateMsgQueue,
-  KernelIoControl,
-  WaveOutSetVolume,
-  WaveOutGetVolume,
-  LoadLibrary,
-  CreateProcess,
-  GetProcAddress,
-  FreeLibrary,
-};
 
 /// Restores the default device: time scale 1, no pending faults, an empty
 /// trace, and every device model back to the built-in profile. Kernel objects
@@ -50,7 +29,10 @@ PNDSIM_CONTROL_API void SetTimeScale(double factor);
 PNDSIM_CONTROL_API double TimeScale();
 
 /// Makes the next `count` calls of `call` fail the way the platform would
-/// (null handle or FALSE and a last error). A count of 0 cancels.
+/// (null handle or FALSE and a last error, or the registry call's error
+/// code), each after its arguments were found sound, and each recorded in
+/// the trace as a "fault" event naming the call (CallName). A count of 0 or
+/// less cancels; a value outside Call is ignored.
 PNDSIM_CONTROL_API void FailNext(Call call, int count = 1);
 /// Cancels every pending failure.
 PNDSIM_CONTROL_API void ClearFailures();

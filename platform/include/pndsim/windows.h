@@ -11,27 +11,32 @@
 
 namespace pndsim {
 
-/// Presses a hardware key. When a window owns `virtualKey` as a hot key, posts
-/// WM_HOTKEY to it (wParam its hot-key id, lParam the registered modifiers
-/// without MOD_KEYUP in the low and the key in the high 16 bits) and returns
-/// true; otherwise the press reaches nobody and the result is false.
-PNDSIM_CONTROL_API bool PressKey(unsigned virtualKey);
+/// Presses a hardware key with the modifier keys `modifiers` (MOD_ALT,
+/// MOD_CONTROL, MOD_SHIFT, MOD_WIN; MOD_KEYUP is ignored) held. The hot key
+/// registered for exactly that key and those modifiers gets WM_HOTKEY in its
+/// owner's queue (hwnd the owning window, null for a hot key of a thread;
+/// wParam its id; lParam the modifiers without MOD_KEYUP in the low and the
+/// key in the high 16 bits). Returns whether the message was delivered:
+/// false when no hot key matches or the owner's queue is full (10,000 posted
+/// messages), and the press is then lost, as on the device.
+PNDSIM_CONTROL_API bool PressKey(unsigned virtualKey, unsigned modifiers = 0);
 
-/// Releases a hardware key. Only a key registered with MOD_KEYUP reports its
-/// release: WM_HOTKEY as for the press, with MOD_KEYUP among the modifiers,
-/// and true. Any other key: nothing is posted and the result is false.
-PNDSIM_CONTROL_API bool ReleaseKey(unsigned virtualKey);
+/// Releases a hardware key. Only a hot key registered with MOD_KEYUP reports
+/// its release: WM_HOTKEY as for the press, with MOD_KEYUP among the
+/// modifiers. Returns whether it was delivered, as PressKey.
+PNDSIM_CONTROL_API bool ReleaseKey(unsigned virtualKey, unsigned modifiers = 0);
 
 /// One registered hot key.
 struct HotKey {
-  std::uintptr_t window;      ///< the owning window
+  std::uintptr_t window;      ///< the owning window; 0 for a hot key of a thread
   int id;                     ///< the identifier it was registered with
   unsigned modifiers;         ///< as registered, MOD_KEYUP included
   unsigned virtualKey;        ///< the key
-  std::uint32_t ownerThread;  ///< the thread that owns the window
+  std::uint32_t ownerThread;  ///< the thread that owns the window, or the hot key
 };
 
-/// The registered hot keys in ascending order of virtual key.
+/// The registered hot keys in ascending order of virtual key, then of
+/// modifiers (without MOD_KEYUP).
 PNDSIM_CONTROL_API std::vector<HotKey> HotKeys();
 
 /// One message box shown through MessageBoxW.

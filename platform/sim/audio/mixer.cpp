@@ -26,8 +26,12 @@ std::atomic<std::uint32_t>& Volume() {
 using namespace sim;
 
 MMRESULT waveOutSetVolume(HWAVEOUT device, DWORD volume) {
-  if (device != nullptr) return MMSYSERR_BADDEVICEID;
-  if (ShouldFail(pndsim::Call::WaveOutSetVolume)) return MMSYSERR_ERROR;
+  // The mixer answers its error instead of setting the last error.
+  if (const DWORD error =
+          CheckCall(pndsim::Call::WaveOutSetVolume,
+                    device != nullptr ? MMSYSERR_BADDEVICEID : MMSYSERR_NOERROR, MMSYSERR_ERROR)) {
+    return error;
+  }
   Volume().store(volume);
   char detail[16];
   std::snprintf(detail, sizeof detail, "0x%08X", volume);
@@ -36,9 +40,12 @@ MMRESULT waveOutSetVolume(HWAVEOUT device, DWORD volume) {
 }
 
 MMRESULT waveOutGetVolume(HWAVEOUT device, DWORD* volume) {
-  if (device != nullptr) return MMSYSERR_BADDEVICEID;
-  if (volume == nullptr) return MMSYSERR_INVALPARAM;
-  if (ShouldFail(pndsim::Call::WaveOutGetVolume)) return MMSYSERR_ERROR;
+  const DWORD argumentError = device != nullptr   ? MMSYSERR_BADDEVICEID
+                              : volume == nullptr ? MMSYSERR_INVALPARAM
+                                                  : MMSYSERR_NOERROR;
+  if (const DWORD error = CheckCall(pndsim::Call::WaveOutGetVolume, argumentError, MMSYSERR_ERROR)) {
+    return error;
+  }
   *volume = Volume().load();
   return MMSYSERR_NOERROR;
 }

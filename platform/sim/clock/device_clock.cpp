@@ -79,12 +79,9 @@ void GetSystemTime(LPSYSTEMTIME time) {
 }
 
 BOOL SetSystemTime(const SYSTEMTIME* time) {
-  if (sim::ShouldFail(pndsim::Call::SetSystemTime)) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return FALSE;
-  }
-  if (time == nullptr || !sim::civil::IsValidSystemTime(*time)) {
-    SetLastError(ERROR_INVALID_PARAMETER);
+  const bool sound = time != nullptr && sim::civil::IsValidSystemTime(*time);
+  if (!sim::BeginCall(pndsim::Call::SetSystemTime, sound ? ERROR_SUCCESS : ERROR_INVALID_PARAMETER,
+                      ERROR_ACCESS_DENIED)) {
     return FALSE;
   }
   const std::int64_t utcMs = sim::civil::MsFromSystemTime(*time);

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "../kernel/kernel.h"
-#include "../registry/wide_text.h"
+#include "../kernel/text_codec.h"
 #include "civil.h"
 #include "device_clock.h"
 #include "pndsim/clock.h"
@@ -105,12 +105,9 @@ void GetLocalTime(LPSYSTEMTIME time) {
 }
 
 BOOL SetLocalTime(const SYSTEMTIME* time) {
-  if (sim::ShouldFail(pndsim::Call::SetLocalTime)) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return FALSE;
-  }
-  if (time == nullptr || !sim::civil::IsValidSystemTime(*time)) {
-    SetLastError(ERROR_INVALID_PARAMETER);
+  const bool sound = time != nullptr && sim::civil::IsValidSystemTime(*time);
+  if (!sim::BeginCall(pndsim::Call::SetLocalTime, sound ? ERROR_SUCCESS : ERROR_INVALID_PARAMETER,
+                      ERROR_ACCESS_DENIED)) {
     return FALSE;
   }
   const std::int64_t localMs = sim::civil::MsFromSystemTime(*time);
@@ -134,12 +131,9 @@ DWORD GetTimeZoneInformation(LPTIME_ZONE_INFORMATION zone) {
 }
 
 BOOL SetTimeZoneInformation(const TIME_ZONE_INFORMATION* zone) {
-  if (sim::ShouldFail(pndsim::Call::SetTimeZoneInformation)) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return FALSE;
-  }
-  if (zone == nullptr || !sim::tz::IsValidZone(*zone)) {
-    SetLastError(ERROR_INVALID_PARAMETER);
+  const bool sound = zone != nullptr && sim::tz::IsValidZone(*zone);
+  if (!sim::BeginCall(pndsim::Call::SetTimeZoneInformation, sound ? ERROR_SUCCESS : ERROR_INVALID_PARAMETER,
+                      ERROR_ACCESS_DENIED)) {
     return FALSE;
   }
   sim::Assign(sim::Zone(), *zone, sim::NameText(zone->StandardName));

@@ -34,13 +34,9 @@ using namespace sim;
 
 BOOL KernelIoControl(DWORD code, LPVOID input, DWORD inputSize, LPVOID output, DWORD outputSize,
                      DWORD* bytesReturned) {
-  if (ShouldFail(pndsim::Call::KernelIoControl)) {
-    SetLastError(ERROR_GEN_FAILURE);
-    return FALSE;
-  }
   const IoControl* control = Find(code);
-  if (control == nullptr) {
-    SetLastError(ERROR_NOT_SUPPORTED);
+  if (!BeginCall(pndsim::Call::KernelIoControl, control != nullptr ? ERROR_SUCCESS : ERROR_NOT_SUPPORTED,
+                 ERROR_GEN_FAILURE)) {
     return FALSE;
   }
   return control->handler(IoControlRequest{input, inputSize, output, outputSize, bytesReturned});

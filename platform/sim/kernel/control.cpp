@@ -3,14 +3,13 @@
 #include <atomic>
 
 #include "kernel.h"
+#include "text_codec.h"
 
 namespace sim {
 namespace {
 
-constexpr std::size_t kCallCount = static_cast<std::size_t>(pndsim::Call::FreeLibrary) + 1;
-
-std::array<std::atomic<int>, kCallCount>& PendingFailures() {
-  static auto* failures = new std::array<std::atomic<int>, kCallCount>{};
+std::array<std::atomic<int>, pndsim::kCallCount>& PendingFailures() {
+  static auto* failures = new std::array<std::atomic<int>, pndsim::kCallCount>{};
   return *failures;
 }
 
@@ -34,14 +33,29 @@ ResetHooks& Hooks() {
   return *hooks;
 }
 
-}  // namespace
-
+// True when a failure of `call` was requested; consumes one request.
 bool ShouldFail(pndsim::Call call) {
   std::atomic<int>& pending = PendingFailures()[static_cast<std::size_t>(call)];
   int count = pending.load();
   while (count > 0) {
     if (pending.compare_exchange_weak(count, count - 1)) return true;
   }
+  return false;
+}
+
+}  // namespace
+
+DWORD CheckCall(pndsim::Call call, DWORD argumentError, DWORD faultError) {
+  if (argumentError != ERROR_SUCCESS) return argumentError;
+  if (!ShouldFail(call)) return ERROR_SUCCESS;
+  Record("fault", std::string(pndsim::CallName(call)));
+  return faultError;
+}
+
+bool BeginCall(pndsim::Call call, DWORD argumentError, DWORD faultError) {
+  const DWORD error = CheckCall(call, argumentError, faultError);
+  if (error == ERROR_SUCCESS) return true;
+  SetLastError(error);
   return false;
 }
 
@@ -57,35 +71,12 @@ void OnReset(std::function<void()> hook) {
   hooks.hooks.push_back(std::move(hook));
 }
 
-std::string Narrow(const wchar_t* text) {
-  std::string out;
-  if (text == nullptr) return out;
-  for (; *text != L'\0'; ++text) {
-    auto c = static_cast<std::uint32_t>(*text);
-    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;  // not a character
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | ((c >> 18) & 0x07));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
-
 }  // namespace sim
 
 void pndsim::FailNext(Call call, int count) {
-  sim::PendingFailures()[static_cast<std::size_t>(call)].store(count < 0 ? 0 : count);
+  const auto index = static_cast<std::size_t>(call);
+  if (index >= kCallCount) return;
+  sim::PendingFailures()[index].store(count < 0 ? 0 : count);
 }
 
 void pndsim::ClearFailures() {

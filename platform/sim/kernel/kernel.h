@@ -69,6 +69,14 @@ class ThreadObject final : public Waitable {
   DWORD id() const { return id_; }
   bool emulated() const { return emulated_; }
 
+  /// Fixes the exit code; the first code given stands (termination, ExitThread or the return value),
+  /// whatever its value, STILL_ACTIVE included.
+  void SetExitCode(DWORD code) {
+    if (exitCodeSet_) return;
+    exitCode = code;
+    exitCodeSet_ = true;
+  }
+
   Waiter waiter;
   int priority = THREAD_PRIORITY_NORMAL;
   bool finished_ = false;
@@ -81,13 +89,24 @@ class ThreadObject final : public Waitable {
  private:
   DWORD id_;
   bool emulated_;
+  bool exitCodeSet_ = false;
 };
 
 /// The calling thread's kernel object, adopting the thread on first use.
 /// Must be called without the kernel lock held.
 ThreadObject& CurrentThread();
 
-/// Handle table. Each requires the kernel lock.
+/// The calling thread's object as CurrentThread() made it, or null before it did.
+std::shared_ptr<ThreadObject> CurrentThreadObject();
+
+/// The pseudo-handles GetCurrentThread() and GetCurrentProcess() return, the device platform's values.
+/// They stand for the caller's thread and process wherever a handle is taken and are never in the
+/// handle table, so closing them does nothing.
+inline HANDLE const kCurrentThreadHandle = reinterpret_cast<HANDLE>(std::uintptr_t{0x41});
+inline HANDLE const kCurrentProcessHandle = reinterpret_cast<HANDLE>(std::uintptr_t{0x42});
+
+/// Handle table. Each requires the kernel lock. LookupHandle resolves the pseudo-handles too (the
+/// current thread as CurrentThread() made it).
 HANDLE InsertHandle(std::shared_ptr<Object> object);
 std::shared_ptr<Object> LookupHandle(HANDLE handle);
 bool RemoveHandle(HANDLE handle);
@@ -107,8 +126,7 @@ void OnThreadExit(std::function<void(ThreadObject&)> hook);
 /// is signalled or the (unscaled) time-out passes. Returns the index of the
 /// object that ended the wait, or WAIT_TIMEOUT. A thread asked to terminate
 /// ends here instead of returning. Requires the kernel lock.
-DWORD WaitAny(KernelLock& lock, ThreadObject& self, std::span<Waitable* const> objects,
-              DWORD milliseconds);
+DWORD WaitAny(KernelLock& lock, ThreadObject& self, std::span<Waitable* const> objects, DWORD milliseconds);
 
 /// Ends the calling thread at once if another thread asked to terminate it.
 /// Requires the kernel lock.
@@ -117,16 +135,21 @@ void TerminationPoint(KernelLock& lock, ThreadObject& self);
 /// A platform time-out in real time under the current time scale.
 std::chrono::steady_clock::duration ScaledTimeout(DWORD milliseconds);
 
-/// True when a failure of `call` was requested; consumes one request.
-bool ShouldFail(pndsim::Call call);
+/// How every emulated call that can fail on demand begins, in the platform's order: `argumentError` is
+/// the call's own verdict on its arguments (ERROR_SUCCESS when they are sound); with sound arguments a
+/// pending failure of `call` is consumed, recorded in the trace ("fault", the call's name) and answers
+/// `faultError`. Returns ERROR_SUCCESS when the call goes on, else the error it fails with. Leaves the
+/// last error alone, for the calls that answer their error (the registry calls).
+DWORD CheckCall(pndsim::Call call, DWORD argumentError, DWORD faultError);
+
+/// CheckCall for the calls that report through the last error: false, with the error as the calling
+/// thread's last error, when the call fails; true when it goes on.
+bool BeginCall(pndsim::Call call, DWORD argumentError, DWORD faultError);
 
 /// Appends one platform effect to the trace.
 void Record(std::string kind, std::string detail);
 
 /// Registers a function that pndsim::Reset() calls to restore one module.
 void OnReset(std::function<void()> hook);
-
-/// Wide text to UTF-8, for the trace and diagnostics.
-std::string Narrow(const wchar_t* text);
 
 }  // namespace sim

@@ -1,6 +1,7 @@
-// The handle table, events, CloseHandle and the waits on kernel objects.
+// The handle table, events (named ones shared by name), CloseHandle and the waits on kernel objects.
 #include <algorithm>
 #include <map>
+#include <string>
 
 #include "kernel.h"
 
@@ -9,9 +10,13 @@ namespace {
 
 // Handles are small, never-reused-soon numbers, aligned like real ones so a
 // stray pointer is unlikely to look like a handle.
+class EventObject;
+
 struct HandleTable {
   std::map<std::uintptr_t, std::shared_ptr<Object>> objects;
   std::uintptr_t next = 0x1000;
+  // A name lives as long as its event: it goes with the last handle (and wait) on the event.
+  std::map<std::wstring, std::weak_ptr<EventObject>> namedEvents;
 };
 
 HandleTable& Table() {
@@ -37,8 +42,14 @@ class EventObject final : public Waitable {
   bool state_;
 };
 
-// The pseudo handle GetCurrentThread() returns, as on the original platform.
-HANDLE const kCurrentThreadPseudoHandle = reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-2));
+// The process as a waitable object: it cannot end while one of its threads waits for it.
+class ProcessObject final : public Waitable {
+ public:
+  bool IsSignaled() const override { return false; }
+};
+
+// The longest object name the platform takes, in characters.
+constexpr std::size_t kMaxObjectName = 260;
 
 }  // namespace
 
@@ -69,6 +80,11 @@ HANDLE InsertHandle(std::shared_ptr<Object> object) {
 }
 
 std::shared_ptr<Object> LookupHandle(HANDLE handle) {
+  if (handle == kCurrentThreadHandle) return CurrentThreadObject();
+  if (handle == kCurrentProcessHandle) {
+    static auto* process = new std::shared_ptr<Object>(std::make_shared<ProcessObject>());
+    return *process;
+  }
   HandleTable& table = Table();
   auto it = table.objects.find(reinterpret_cast<std::uintptr_t>(handle));
   return it == table.objects.end() ? nullptr : it->second;
@@ -78,8 +94,7 @@ bool RemoveHandle(HANDLE handle) {
   return Table().objects.erase(reinterpret_cast<std::uintptr_t>(handle)) != 0;
 }
 
-DWORD WaitAny(KernelLock& lock, ThreadObject& self, std::span<Waitable* const> objects,
-              DWORD milliseconds) {
+DWORD WaitAny(KernelLock& lock, ThreadObject& self, std::span<Waitable* const> objects, DWORD milliseconds) {
   const auto deadline = std::chrono::steady_clock::now() + ScaledTimeout(milliseconds);
   bool registered = false;
   bool timedOut = false;
@@ -124,9 +139,7 @@ DWORD WaitForHandles(DWORD count, const HANDLE* handles, DWORD milliseconds) {
   owned.reserve(count);
   objects.reserve(count);
   for (DWORD i = 0; i < count; ++i) {
-    std::shared_ptr<Waitable> object = handles[i] == kCurrentThreadPseudoHandle
-                                           ? std::shared_ptr<Waitable>()
-                                           : LookupAs<Waitable>(handles[i]);
+    std::shared_ptr<Waitable> object = LookupAs<Waitable>(handles[i]);
     if (!object) {
       lock.unlock();
       SetLastError(ERROR_INVALID_HANDLE);
@@ -158,7 +171,7 @@ BOOL ChangeEvent(HANDLE handle, Change change) {
 using namespace sim;
 
 BOOL CloseHandle(HANDLE handle) {
-  if (handle == kCurrentThreadPseudoHandle) return TRUE;
+  if (handle == kCurrentThreadHandle || handle == kCurrentProcessHandle) return TRUE;
   std::shared_ptr<Object> last;  // destroyed after the lock is released
   {
     KernelLock lock(KernelMutex());
@@ -173,16 +186,31 @@ BOOL CloseHandle(HANDLE handle) {
 }
 
 HANDLE CreateEventW(LPSECURITY_ATTRIBUTES, BOOL manualReset, BOOL initialState, LPCWSTR name) {
-  if (name != nullptr) {  // named events are not used by the HAL and not emulated
-    SetLastError(ERROR_NOT_SUPPORTED);
+  const std::wstring eventName = name != nullptr ? name : L"";
+  KernelLock lock(KernelMutex());
+  if (!BeginCall(pndsim::Call::CreateEvent,
+                 eventName.size() > kMaxObjectName ? ERROR_FILENAME_EXCED_RANGE : ERROR_SUCCESS,
+                 ERROR_NOT_ENOUGH_MEMORY)) {
     return nullptr;
   }
-  if (ShouldFail(pndsim::Call::CreateEvent)) {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return nullptr;
+  HandleTable& table = Table();
+  if (!eventName.empty()) {
+    auto named = table.namedEvents.find(eventName);
+    if (named != table.namedEvents.end()) {
+      if (std::shared_ptr<EventObject> existing = named->second.lock()) {
+        // The existing event keeps its own reset mode and state.
+        SetLastError(ERROR_ALREADY_EXISTS);
+        return InsertHandle(std::move(existing));
+      }
+      table.namedEvents.erase(named);
+    }
   }
   auto event = std::make_shared<EventObject>(manualReset != FALSE, initialState != FALSE);
-  KernelLock lock(KernelMutex());
+  if (!eventName.empty()) {
+    std::erase_if(table.namedEvents, [](const auto& entry) { return entry.second.expired(); });
+    table.namedEvents.emplace(eventName, event);
+  }
+  SetLastError(ERROR_SUCCESS);  // so that ERROR_ALREADY_EXISTS can be told from a fresh event
   return InsertHandle(std::move(event));
 }
 
@@ -198,8 +226,7 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
   return WaitForHandles(1, &handle, milliseconds);
 }
 
-DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll,
-                             DWORD milliseconds) {
+DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD milliseconds) {
   // The device platform has no wait-all; it refuses the flag like this.
   if (waitAll || count == 0 || count > MAXIMUM_WAIT_OBJECTS || handles == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);

@@ -24,8 +24,6 @@ std::atomic<int> g_liveThreads{0};
 thread_local std::shared_ptr<ThreadObject> t_self;
 thread_local DWORD t_lastError = ERROR_SUCCESS;
 
-HANDLE const kCurrentThreadPseudoHandle = reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-2));
-
 // Functions other modules run as an emulated thread ends. Requires the
 // kernel lock.
 std::vector<std::function<void(ThreadObject&)>>& ExitHooks() {
@@ -40,7 +38,7 @@ void FinishThread(ThreadObject& self, DWORD exitCode) {
   for (CriticalSectionLock* held : self.heldLocks) held->Abandon();
   self.heldLocks.clear();
   for (auto& hook : ExitHooks()) hook(self);
-  if (self.exitCode == STILL_ACTIVE) self.exitCode = exitCode;
+  self.SetExitCode(exitCode);
   self.finished_ = true;
   self.WakeWaiters();
   if (self.emulated()) g_liveThreads.fetch_sub(1);
@@ -50,7 +48,7 @@ void FinishThread(ThreadObject& self, DWORD exitCode) {
 // the unwinding destroys that caller's lock guard, so the clean-up of every
 // frame on the way (a wait unregistering from its objects) still runs under it.
 [[noreturn]] void EndCurrentThread(ThreadObject& self, DWORD exitCode) {
-  if (self.exitCode == STILL_ACTIVE) self.exitCode = exitCode;
+  self.SetExitCode(exitCode);
   pthread_exit(nullptr);
 }
 
@@ -67,13 +65,8 @@ void* ThreadEntry(void* raw) {
   FinishOnExit finish{&self};
   const DWORD code = self.start(self.parameter);
   KernelLock lock(KernelMutex());
-  if (self.exitCode == STILL_ACTIVE) self.exitCode = code;
+  self.SetExitCode(code);
   return nullptr;
-}
-
-std::shared_ptr<ThreadObject> ThreadFromHandle(HANDLE handle) {
-  if (handle == kCurrentThreadPseudoHandle) return t_self;
-  return LookupAs<ThreadObject>(handle);
 }
 
 }  // namespace
@@ -82,6 +75,8 @@ void OnThreadExit(std::function<void(ThreadObject&)> hook) {
   KernelLock lock(KernelMutex());
   ExitHooks().push_back(std::move(hook));
 }
+
+std::shared_ptr<ThreadObject> CurrentThreadObject() { return t_self; }
 
 ThreadObject& CurrentThread() {
   if (!t_self) t_self = std::make_shared<ThreadObject>(g_nextThreadId.fetch_add(1), false);
@@ -96,14 +91,11 @@ void TerminationPoint(KernelLock&, ThreadObject& self) {
 
 using namespace sim;
 
-HANDLE CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T stackSize, LPTHREAD_START_ROUTINE start,
-                    LPVOID parameter, DWORD creationFlags, DWORD* threadId) {
-  if (start == nullptr || creationFlags != 0) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return nullptr;
-  }
-  if (ShouldFail(pndsim::Call::CreateThread)) {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+HANDLE CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T stackSize, LPTHREAD_START_ROUTINE start, LPVOID parameter,
+                    DWORD creationFlags, DWORD* threadId) {
+  const DWORD argumentError =
+      start == nullptr || creationFlags != 0 ? ERROR_INVALID_PARAMETER : ERROR_SUCCESS;
+  if (!BeginCall(pndsim::Call::CreateThread, argumentError, ERROR_NOT_ENOUGH_MEMORY)) {
     return nullptr;
   }
   auto thread = std::make_shared<ThreadObject>(g_nextThreadId.fetch_add(1), true);
@@ -139,14 +131,16 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T stackSize, LPTHREAD_START_ROUT
   return handle;
 }
 
-HANDLE GetCurrentThread() { return kCurrentThreadPseudoHandle; }
+HANDLE GetCurrentThread() { return kCurrentThreadHandle; }
+
+HANDLE GetCurrentProcess() { return kCurrentProcessHandle; }
 
 DWORD GetCurrentThreadId() { return CurrentThread().id(); }
 
 BOOL SetThreadPriority(HANDLE handle, int priority) {
   CurrentThread();
   KernelLock lock(KernelMutex());
-  auto thread = ThreadFromHandle(handle);
+  auto thread = LookupAs<ThreadObject>(handle);
   if (!thread || priority < THREAD_PRIORITY_TIME_CRITICAL || priority > THREAD_PRIORITY_IDLE) {
     lock.unlock();
     SetLastError(thread ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
@@ -159,7 +153,7 @@ BOOL SetThreadPriority(HANDLE handle, int priority) {
 int GetThreadPriority(HANDLE handle) {
   CurrentThread();
   KernelLock lock(KernelMutex());
-  auto thread = ThreadFromHandle(handle);
+  auto thread = LookupAs<ThreadObject>(handle);
   if (!thread) {
     lock.unlock();
     SetLastError(ERROR_INVALID_HANDLE);
@@ -177,7 +171,7 @@ void ExitThread(DWORD exitCode) {
 BOOL TerminateThread(HANDLE handle, DWORD exitCode) {
   ThreadObject& self = CurrentThread();
   KernelLock lock(KernelMutex());
-  auto thread = ThreadFromHandle(handle);
+  auto thread = LookupAs<ThreadObject>(handle);
   if (!thread || !thread->emulated()) {
     // Only threads this platform started can be ended from outside.
     lock.unlock();
@@ -185,7 +179,7 @@ BOOL TerminateThread(HANDLE handle, DWORD exitCode) {
     return FALSE;
   }
   if (thread->finished_) return TRUE;
-  if (thread->exitCode == STILL_ACTIVE) thread->exitCode = exitCode;
+  thread->SetExitCode(exitCode);
   thread->terminateRequested = true;
   if (thread.get() == &self) EndCurrentThread(self, exitCode);
   thread->waiter.cv.notify_one();
@@ -199,7 +193,7 @@ BOOL TerminateThread(HANDLE handle, DWORD exitCode) {
 BOOL GetExitCodeThread(HANDLE handle, DWORD* exitCode) {
   CurrentThread();
   KernelLock lock(KernelMutex());
-  auto thread = ThreadFromHandle(handle);
+  auto thread = LookupAs<ThreadObject>(handle);
   if (!thread || exitCode == nullptr) {
     lock.unlock();
     SetLastError(thread ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);

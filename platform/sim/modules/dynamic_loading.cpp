@@ -9,6 +9,7 @@
 #include <map>
 
 #include "../kernel/kernel.h"
+#include "../kernel/text_codec.h"
 #include "ce/modules.h"
 #include "pndsim/vendor.h"
 
@@ -62,17 +63,12 @@ void* OpenLibrary(const std::string& file) {
 using namespace sim;
 
 HMODULE LoadLibraryW(LPCWSTR fileName) {
-  if (fileName == nullptr) {
-    SetLastError(ERROR_INVALID_PARAMETER);
+  if (!BeginCall(pndsim::Call::LoadLibrary, fileName == nullptr ? ERROR_INVALID_PARAMETER : ERROR_SUCCESS,
+                 ERROR_MOD_NOT_FOUND)) {
     return nullptr;
   }
   std::string name = Narrow(fileName);
   std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
-  if (ShouldFail(pndsim::Call::LoadLibrary)) {
-    Record("module.load", name + " failed");
-    SetLastError(ERROR_MOD_NOT_FOUND);
-    return nullptr;
-  }
   Modules& modules = Table();
   std::lock_guard lock(modules.mutex);
   for (auto& [handle, module] : modules.byHandle) {
@@ -95,11 +91,6 @@ HMODULE LoadLibraryW(LPCWSTR fileName) {
 }
 
 FARPROC GetProcAddressW(HMODULE module, LPCWSTR name) {
-  if (name == nullptr) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return nullptr;
-  }
-  const std::string symbol = Narrow(name);
   void* library = nullptr;
   {
     Modules& modules = Table();
@@ -107,11 +98,11 @@ FARPROC GetProcAddressW(HMODULE module, LPCWSTR name) {
     auto it = modules.byHandle.find(reinterpret_cast<std::uintptr_t>(module));
     if (it != modules.byHandle.end()) library = it->second.library;
   }
-  if (library == nullptr) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return nullptr;
-  }
-  void* address = ShouldFail(pndsim::Call::GetProcAddress) ? nullptr : dlsym(library, symbol.c_str());
+  const DWORD argumentError = name == nullptr      ? ERROR_INVALID_PARAMETER
+                              : library == nullptr ? ERROR_INVALID_HANDLE
+                                                   : ERROR_SUCCESS;
+  if (!BeginCall(pndsim::Call::GetProcAddress, argumentError, ERROR_PROC_NOT_FOUND)) return nullptr;
+  void* address = dlsym(library, Narrow(name).c_str());
   if (address == nullptr) {
     SetLastError(ERROR_PROC_NOT_FOUND);
     return nullptr;
@@ -126,12 +117,9 @@ BOOL FreeLibrary(HMODULE module) {
     Modules& modules = Table();
     std::lock_guard lock(modules.mutex);
     auto it = modules.byHandle.find(reinterpret_cast<std::uintptr_t>(module));
-    if (it == modules.byHandle.end()) {
-      SetLastError(ERROR_INVALID_HANDLE);
-      return FALSE;
-    }
-    if (ShouldFail(pndsim::Call::FreeLibrary)) {
-      SetLastError(ERROR_GEN_FAILURE);
+    const bool known = it != modules.byHandle.end();
+    if (!BeginCall(pndsim::Call::FreeLibrary, known ? ERROR_SUCCESS : ERROR_INVALID_HANDLE,
+                   ERROR_GEN_FAILURE)) {
       return FALSE;
     }
     name = it->second.name;

@@ -26,18 +26,13 @@ std::vector<std::uint8_t> MsgQueueObject::Take() {
 using namespace sim;
 
 HANDLE CreateMsgQueue(LPCWSTR name, LPMSGQUEUEOPTIONS options) {
+  DWORD argumentError = ERROR_SUCCESS;
   if (options == nullptr || options->dwSize != sizeof(MSGQUEUEOPTIONS) || options->cbMaxMessage == 0) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return nullptr;
+    argumentError = ERROR_INVALID_PARAMETER;
+  } else if (name != nullptr) {  // named queues are not used by the HAL and not emulated
+    argumentError = ERROR_NOT_SUPPORTED;
   }
-  if (name != nullptr) {  // named queues are not used by the HAL and not emulated
-    SetLastError(ERROR_NOT_SUPPORTED);
-    return nullptr;
-  }
-  if (ShouldFail(pndsim::Call::CreateMsgQueue)) {
-    SetLastError(ERROR_OUTOFMEMORY);
-    return nullptr;
-  }
+  if (!BeginCall(pndsim::Call::CreateMsgQueue, argumentError, ERROR_OUTOFMEMORY)) return nullptr;
   auto queue = std::make_shared<MsgQueueObject>(options->dwMaxMessages, options->cbMaxMessage);
   KernelLock lock(KernelMutex());
   return InsertHandle(std::move(queue));

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "../io_control/io_control.h"
+#include "../kernel/text_codec.h"
 #include "ce/power.h"
 #include "msg_queue.h"
 #include "pndsim/power.h"

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "../kernel/kernel.h"
+#include "../kernel/text_codec.h"
 #include "../window/window_system.h"
 #include "ce/process.h"
 #include "programs.h"
@@ -52,24 +53,6 @@ Programs& State() {
 }
 
 }  // namespace
-
-std::wstring Widen(std::string_view text) {
-  std::wstring wide;
-  for (std::size_t i = 0; i < text.size();) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
-    if (length == 0 || i + length > text.size()) {
-      wide += L'\uFFFD';
-      ++i;
-      continue;
-    }
-    char32_t c = length == 1 ? lead : lead & (0x7F >> length);
-    for (std::size_t k = 1; k < length; ++k) c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-    wide += static_cast<wchar_t>(c);
-    i += length;
-  }
-  return wide;
-}
 
 namespace {
 
@@ -119,7 +102,7 @@ struct Registration {
 }  // namespace
 
 void InstallDefaultProgram(std::string_view path, pndsim::ProgramMain main) {
-  const std::wstring key = window::FoldCase(Widen(path).c_str());
+  const std::wstring key = FoldCase(Widen(path));
   KernelLock lock(KernelMutex());
   State().defaults[key] = main;
   State().installed[key] = std::move(main);
@@ -149,19 +132,15 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
   {
     KernelLock lock(KernelMutex());
     Programs& state = State();
-    auto it = state.installed.find(window::FoldCase(path.c_str()));
+    auto it = state.installed.find(FoldCase(path));
     if (it != state.installed.end()) {
       main = it->second;
       process = std::make_shared<ProcessObject>(state.nextProcessId, path, arguments);
       state.nextProcessId += 4;
     }
   }
-  DWORD error = ERROR_SUCCESS;
-  if (!process) {
-    error = ERROR_FILE_NOT_FOUND;
-  } else if (ShouldFail(pndsim::Call::CreateProcess)) {
-    error = ERROR_NOT_ENOUGH_MEMORY;
-  }
+  const DWORD error = CheckCall(pndsim::Call::CreateProcess, process ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND,
+                                ERROR_NOT_ENOUGH_MEMORY);
   if (error != ERROR_SUCCESS) {
     Record("process.start", detail + " error=" + std::to_string(error));
     SetLastError(error);
@@ -242,20 +221,20 @@ std::string pndsim::ApplicationPath() {
 
 bool pndsim::InstallProgram(std::string_view path, ProgramMain main) {
   if (path.empty() || !main) return false;
-  const std::wstring key = window::FoldCase(Widen(path).c_str());
+  const std::wstring key = FoldCase(Widen(path));
   KernelLock lock(KernelMutex());
   State().installed[key] = std::move(main);
   return true;
 }
 
 bool pndsim::RemoveProgram(std::string_view path) {
-  const std::wstring key = window::FoldCase(Widen(path).c_str());
+  const std::wstring key = FoldCase(Widen(path));
   KernelLock lock(KernelMutex());
   return State().installed.erase(key) != 0;
 }
 
 bool pndsim::ProgramInstalled(std::string_view path) {
-  const std::wstring key = window::FoldCase(Widen(path).c_str());
+  const std::wstring key = FoldCase(Widen(path));
   KernelLock lock(KernelMutex());
   return State().installed.count(key) != 0;
 }

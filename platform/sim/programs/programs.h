@@ -13,7 +13,4 @@ namespace sim::programs {
 /// default device). Call it from a static initialiser or later.
 void InstallDefaultProgram(std::string_view path, pndsim::ProgramMain main);
 
-/// UTF-8 text as wide text; malformed sequences become U+FFFD.
-std::wstring Widen(std::string_view text);
-
 }  // namespace sim::programs

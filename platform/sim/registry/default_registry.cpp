@@ -2,9 +2,9 @@
 #include <chrono>
 
 #include "../clock/civil.h"
+#include "../kernel/text_codec.h"
 #include "key_tree.h"
 #include "time_zone_database.h"
-#include "wide_text.h"
 
 namespace sim::registry {
 namespace {

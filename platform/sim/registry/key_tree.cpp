@@ -5,19 +5,9 @@
 
 #include "../clock/device_clock.h"
 #include "../kernel/kernel.h"
+#include "../kernel/text_codec.h"
 
 namespace sim::registry {
-namespace {
-
-wchar_t Fold(wchar_t c) {
-  if ((c >= L'a' && c <= L'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) {
-    return static_cast<wchar_t>(c - 0x20);
-  }
-  return c;
-}
-
-}  // namespace
-
 Key::Key(std::wstring keyName) : name(std::move(keyName)), lastWriteMs(DeviceNowMs()) {}
 
 std::shared_ptr<Key> Key::Subkey(std::wstring_view subkeyName) const {
@@ -89,8 +79,8 @@ void MarkDeleted(Key& key) {
 }
 
 bool SameName(std::wstring_view a, std::wstring_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) { return Fold(x) == Fold(y); });
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [](wchar_t x, wchar_t y) { return FoldCase(x) == FoldCase(y); });
 }
 
 bool SplitPath(std::wstring_view path, std::vector<std::wstring_view>& parts) {

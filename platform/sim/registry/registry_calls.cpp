@@ -33,12 +33,18 @@ LONG Resolve(Hive& hive, HKEY handle, std::shared_ptr<Key>& key) {
 }  // namespace
 
 LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD /*options*/, REGSAM /*desired*/, PHKEY result) {
-  if (result == nullptr) {
-    return static_cast<LONG>(ERROR_INVALID_PARAMETER);
+  if (result != nullptr) {
+    *result = nullptr;
   }
-  *result = nullptr;
-  if (sim::ShouldFail(pndsim::Call::RegOpenKey)) {
-    return static_cast<LONG>(ERROR_ACCESS_DENIED);
+  const std::wstring_view path = View(subKey);
+  DWORD argumentError = ERROR_SUCCESS;
+  if (result == nullptr) {
+    argumentError = ERROR_INVALID_PARAMETER;
+  } else if (path.starts_with(L'\\')) {
+    argumentError = ERROR_BAD_PATHNAME;  // a subkey path is relative to its key
+  }
+  if (const DWORD error = sim::CheckCall(pndsim::Call::RegOpenKey, argumentError, ERROR_ACCESS_DENIED)) {
+    return static_cast<LONG>(error);
   }
   Hive& hive = sim::registry::TheHive();
   std::lock_guard lock(hive.mutex);
@@ -47,7 +53,7 @@ LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD /*options*/, REGSAM /*desired
     return error;
   }
   std::vector<std::wstring_view> parts;
-  if (!sim::registry::SplitPath(View(subKey), parts)) {
+  if (!sim::registry::SplitPath(path, parts)) {
     return static_cast<LONG>(ERROR_FILE_NOT_FOUND);
   }
   for (std::wstring_view part : parts) {
@@ -65,12 +71,11 @@ LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD /*options*/, REGSAM /*desired
 
 LONG RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, DWORD* nameChars, DWORD* reserved, LPWSTR className,
                    DWORD* classChars, FILETIME* lastWrite) {
-  if (name == nullptr || nameChars == nullptr || reserved != nullptr ||
-      (className != nullptr && classChars == nullptr)) {
-    return static_cast<LONG>(ERROR_INVALID_PARAMETER);
-  }
-  if (sim::ShouldFail(pndsim::Call::RegEnumKey)) {
-    return static_cast<LONG>(ERROR_ACCESS_DENIED);
+  const bool sound = name != nullptr && nameChars != nullptr && reserved == nullptr &&
+                     (className == nullptr || classChars != nullptr);
+  if (const DWORD error = sim::CheckCall(
+          pndsim::Call::RegEnumKey, sound ? ERROR_SUCCESS : ERROR_INVALID_PARAMETER, ERROR_ACCESS_DENIED)) {
+    return static_cast<LONG>(error);
   }
   Hive& hive = sim::registry::TheHive();
   std::lock_guard lock(hive.mutex);
@@ -102,11 +107,11 @@ LONG RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, DWORD* nameChars, DWORD* 
 
 LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, DWORD* reserved, DWORD* type, BYTE* data,
                       DWORD* dataBytes) {
-  if (reserved != nullptr || (data != nullptr && dataBytes == nullptr)) {
-    return static_cast<LONG>(ERROR_INVALID_PARAMETER);
-  }
-  if (sim::ShouldFail(pndsim::Call::RegQueryValue)) {
-    return static_cast<LONG>(ERROR_ACCESS_DENIED);
+  const bool sound = reserved == nullptr && (data == nullptr || dataBytes != nullptr);
+  if (const DWORD error =
+          sim::CheckCall(pndsim::Call::RegQueryValue, sound ? ERROR_SUCCESS : ERROR_INVALID_PARAMETER,
+                         ERROR_ACCESS_DENIED)) {
+    return static_cast<LONG>(error);
   }
   Hive& hive = sim::registry::TheHive();
   std::lock_guard lock(hive.mutex);

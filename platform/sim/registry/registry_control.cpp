@@ -5,10 +5,10 @@
 
 #include "../clock/civil.h"
 #include "../kernel/kernel.h"
+#include "../kernel/text_codec.h"
 #include "key_tree.h"
 #include "pndsim/registry.h"
 #include "time_zone_database.h"
-#include "wide_text.h"
 
 namespace sim::registry {
 namespace {
@@ -119,9 +119,7 @@ std::optional<std::string> pndsim::GetRegistryString(RegistryRoot root, std::str
   if (!value || (value->type != REG_SZ && value->type != REG_EXPAND_SZ)) {
     return std::nullopt;
   }
-  std::wstring text(value->data.size() / 2 + 1, L'\0');
-  text.resize(ce::Utf16BytesToWide(value->data.data(), value->data.size(), text.data(), text.size()));
-  return sim::Narrow(text.c_str());
+  return sim::Narrow(sim::FromUtf16(value->data));
 }
 
 std::vector<std::string> pndsim::ListRegistrySubkeys(RegistryRoot root, std::string_view path) {

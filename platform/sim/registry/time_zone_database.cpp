@@ -7,7 +7,7 @@
 
 #include "../clock/tzdata.h"
 #include "../clock/zone_rules.h"
-#include "wide_text.h"
+#include "../kernel/text_codec.h"
 
 namespace sim::registry {
 namespace {

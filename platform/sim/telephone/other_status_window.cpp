@@ -3,6 +3,7 @@
 #include <atomic>
 #include <mutex>
 
+#include "../kernel/text_codec.h"
 #include "../programs/programs.h"
 #include "ce/kernel.h"
 #include "ce/utf16.h"
@@ -81,7 +82,7 @@ bool pndsim::OpenOtherStatusWindow(std::string_view title) {
   Other& other = OtherState();
   std::lock_guard lock(other.mutex);
   if (other.thread != nullptr) return false;
-  other.title = sim::programs::Widen(title);
+  other.title = sim::Widen(title);
   other.reports.store(0);
   other.ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   if (other.ready == nullptr) return false;

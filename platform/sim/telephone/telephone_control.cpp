@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "../kernel/kernel.h"
+#include "../kernel/text_codec.h"
 #include "../programs/programs.h"
 #include "ce/process.h"
 #include "telephone_program.h"
@@ -95,7 +96,7 @@ void pndsim::SetTelephoneInstalled(bool installed) {
 }
 
 bool pndsim::StartTelephone() {
-  std::wstring path = programs::Widen(kTelephoneProgramPath);
+  std::wstring path = Widen(kTelephoneProgramPath);
   PROCESS_INFORMATION information{};
   if (!CreateProcessW(path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr,
                       &information))

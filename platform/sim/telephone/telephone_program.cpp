@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "../kernel/kernel.h"
+#include "../kernel/text_codec.h"
 #include "../programs/programs.h"
 #include "ce/kernel.h"
 #include "ce/utf16.h"
@@ -82,7 +83,7 @@ void Report(Message message, WPARAM wParam, LPARAM lParam) {
   }
   const UINT id = MessageId(message);
   for (const std::string& title : titles) {
-    const std::wstring wide = programs::Widen(title);
+    const std::wstring wide = Widen(title);
     if (HWND window = FindWindowW(nullptr, wide.c_str())) SendMessageW(window, id, wParam, lParam);
   }
 }

@@ -1,5 +1,6 @@
-// Hot keys: one owning window per virtual key, and the simulated hardware key
-// presses and releases that reach their owners as WM_HOTKEY.
+// Hot keys: one owner (a window, or a thread) per combination of virtual key
+// and modifiers, and the simulated hardware key presses and releases that
+// reach their owners as WM_HOTKEY.
 #include <algorithm>
 
 #include "window_system.h"
@@ -36,17 +37,17 @@ std::string DescribeModifiers(UINT modifiers) {
 }
 
 std::string DescribeHotKey(HWND window, int id, UINT virtualKey) {
-  return "window=" + Hex(reinterpret_cast<std::uintptr_t>(window)) + " id=" + std::to_string(id) +
-         " vk=" + Hex(virtualKey);
+  return "window=" + (window != nullptr ? Hex(reinterpret_cast<std::uintptr_t>(window)) : "thread") +
+         " id=" + std::to_string(id) + " vk=" + Hex(virtualKey);
 }
 
-// Posts the owner's WM_HOTKEY for a key going down or (only for a key
-// registered with MOD_KEYUP) up. Returns whether anyone was told.
-bool DeliverKey(unsigned virtualKey, bool release) {
+// Posts the owner's WM_HOTKEY for the key combination going down or (only
+// for one registered with MOD_KEYUP) up. Returns whether it was queued.
+bool DeliverKey(unsigned virtualKey, unsigned modifiers, bool release) {
   const DWORD time = GetTickCount();
   KernelLock lock(KernelMutex());
   WindowSystem& state = State();
-  auto it = state.hotKeys.find(virtualKey);
+  auto it = state.hotKeys.find({virtualKey, modifiers & ~MOD_KEYUP});
   if (it == state.hotKeys.end()) {
     return false;
   }
@@ -54,85 +55,114 @@ bool DeliverKey(unsigned virtualKey, bool release) {
   if (release && (key.modifiers & MOD_KEYUP) == 0) {
     return false;
   }
-  const UINT modifiers = release ? (key.modifiers | MOD_KEYUP) : (key.modifiers & ~MOD_KEYUP);
-  const auto lParam = static_cast<LPARAM>(((virtualKey & 0xFFFFu) << 16) | modifiers);
-  key.window->queue->Post(
-      MSG{key.window->handle, WM_HOTKEY, static_cast<WPARAM>(key.id), lParam, time, POINT{0, 0}});
-  return true;
+  const UINT reported = release ? (key.modifiers | MOD_KEYUP) : (key.modifiers & ~MOD_KEYUP);
+  const auto lParam = static_cast<LPARAM>(((virtualKey & 0xFFFFu) << 16) | reported);
+  const HWND target = key.window ? key.window->handle : nullptr;
+  return key.queue->Post(MSG{target, WM_HOTKEY, static_cast<WPARAM>(key.id), lParam, time, POINT{0, 0}});
+}
+
+// True when `entry` belongs to the owner a call names: the window, or
+// (window null) the calling thread through its queue.
+bool OwnedBy(const HotKeyEntry& entry, const std::shared_ptr<Window>& window, const MessageQueue* queue) {
+  return window ? entry.window == window : (!entry.window && entry.queue.get() == queue);
 }
 
 }  // namespace
 
 void sim::window::DropHotKeys(HWND window) {
   std::erase_if(State().hotKeys, [&](const auto& entry) {
-    const auto& [virtualKey, key] = entry;
-    if (key.window->handle != window) {
+    const auto& [combination, key] = entry;
+    if (!key.window || key.window->handle != window) {
       return false;
     }
-    Record("hotkey.unregister", DescribeHotKey(window, key.id, virtualKey) + " (window destroyed)");
+    Record("hotkey.unregister", DescribeHotKey(window, key.id, combination.first) + " (window destroyed)");
+    return true;
+  });
+}
+
+void sim::window::DropThreadHotKeys(const MessageQueue& queue) {
+  std::erase_if(State().hotKeys, [&](const auto& entry) {
+    const auto& [combination, key] = entry;
+    if (key.window || key.queue.get() != &queue) {
+      return false;
+    }
+    Record("hotkey.unregister", DescribeHotKey(nullptr, key.id, combination.first) + " (thread ended)");
     return true;
   });
 }
 
 BOOL RegisterHotKey(HWND window, int id, UINT modifiers, UINT virtualKey) {
+  ThreadObject& self = CurrentThread();
   KernelLock lock(KernelMutex());
   WindowSystem& state = State();
-  std::shared_ptr<Window> owner = LookupWindow(window);
+  std::shared_ptr<Window> owner = window != nullptr ? LookupWindow(window) : nullptr;
+  const KeyCombination combination{virtualKey, modifiers & ~MOD_KEYUP};
   DWORD error = ERROR_SUCCESS;
-  if (!owner) {
+  if (window != nullptr && !owner) {
     error = ERROR_INVALID_WINDOW_HANDLE;
   } else if ((modifiers & ~kKnownModifiers) != 0 || virtualKey < kLowestKey || virtualKey > kHighestKey) {
     error = ERROR_INVALID_PARAMETER;
-  } else if (ShouldFail(pndsim::Call::RegisterHotKey)) {
-    error = ERROR_HOTKEY_ALREADY_REGISTERED;  // as when another program holds the key
   }
-  if (error == ERROR_SUCCESS) {
-    auto taken = state.hotKeys.find(virtualKey);
-    if (taken != state.hotKeys.end() && (taken->second.window != owner || taken->second.id != id)) {
-      error = ERROR_HOTKEY_ALREADY_REGISTERED;
-    }
-  }
-  if (error != ERROR_SUCCESS) {
-    lock.unlock();
-    SetLastError(error);
+  // A failure injected as when another program holds the key.
+  if (!BeginCall(pndsim::Call::RegisterHotKey, error, ERROR_HOTKEY_ALREADY_REGISTERED)) {
     return FALSE;
   }
-  // Registering the same window and id again moves it to the new key.
-  std::erase_if(state.hotKeys,
-                [&](const auto& entry) { return entry.second.window == owner && entry.second.id == id; });
-  state.hotKeys[virtualKey] = HotKeyEntry{owner, id, modifiers};
+  std::shared_ptr<MessageQueue> queue = owner ? owner->queue : CurrentQueue(self);
+  auto taken = state.hotKeys.find(combination);
+  if (taken != state.hotKeys.end() &&
+      (!OwnedBy(taken->second, owner, queue.get()) || taken->second.id != id)) {
+    lock.unlock();
+    SetLastError(ERROR_HOTKEY_ALREADY_REGISTERED);
+    return FALSE;
+  }
+  // Registering the same owner and id again replaces key and modifiers.
+  std::erase_if(state.hotKeys, [&](const auto& entry) {
+    return OwnedBy(entry.second, owner, queue.get()) && entry.second.id == id;
+  });
+  state.hotKeys[combination] = HotKeyEntry{owner, std::move(queue), id, modifiers};
   Record("hotkey.register",
          DescribeHotKey(window, id, virtualKey) + " modifiers=" + DescribeModifiers(modifiers));
   return TRUE;
 }
 
 BOOL UnregisterHotKey(HWND window, int id) {
+  ThreadObject& self = CurrentThread();
   KernelLock lock(KernelMutex());
   WindowSystem& state = State();
-  std::shared_ptr<Window> owner = LookupWindow(window);
+  std::shared_ptr<Window> owner = window != nullptr ? LookupWindow(window) : nullptr;
+  if (window != nullptr && !owner) {
+    lock.unlock();
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
+  const MessageQueue* queue = owner ? owner->queue.get() : CurrentQueue(self).get();
   auto it = std::find_if(state.hotKeys.begin(), state.hotKeys.end(), [&](const auto& entry) {
-    return owner && entry.second.window == owner && entry.second.id == id;
+    return OwnedBy(entry.second, owner, queue) && entry.second.id == id;
   });
   if (it == state.hotKeys.end()) {
     lock.unlock();
-    SetLastError(owner ? ERROR_HOTKEY_NOT_REGISTERED : ERROR_INVALID_WINDOW_HANDLE);
+    SetLastError(ERROR_HOTKEY_NOT_REGISTERED);
     return FALSE;
   }
-  Record("hotkey.unregister", DescribeHotKey(window, id, it->first));
+  Record("hotkey.unregister", DescribeHotKey(window, id, it->first.first));
   state.hotKeys.erase(it);
   return TRUE;
 }
 
-bool pndsim::PressKey(unsigned virtualKey) { return DeliverKey(virtualKey, false); }
+bool pndsim::PressKey(unsigned virtualKey, unsigned modifiers) {
+  return DeliverKey(virtualKey, modifiers, false);
+}
 
-bool pndsim::ReleaseKey(unsigned virtualKey) { return DeliverKey(virtualKey, true); }
+bool pndsim::ReleaseKey(unsigned virtualKey, unsigned modifiers) {
+  return DeliverKey(virtualKey, modifiers, true);
+}
 
 std::vector<pndsim::HotKey> pndsim::HotKeys() {
   KernelLock lock(KernelMutex());
   std::vector<HotKey> keys;
-  for (const auto& [virtualKey, key] : State().hotKeys) {
-    keys.push_back({reinterpret_cast<std::uintptr_t>(key.window->handle), key.id, key.modifiers, virtualKey,
-                    key.window->queue->threadId()});
+  for (const auto& [combination, key] : State().hotKeys) {
+    keys.push_back({reinterpret_cast<std::uintptr_t>(key.window ? key.window->handle : nullptr), key.id,
+                    key.modifiers, combination.first, key.queue->threadId()});
   }
   return keys;
 }

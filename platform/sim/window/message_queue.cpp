@@ -8,14 +8,14 @@
 namespace sim::window {
 namespace {
 
+// WM_QUIT passes every range filter, not a window filter: posted to another
+// window (or to the thread) it waits for a loop that takes that window's.
 bool Accepts(const MSG& message, HWND window, UINT filterMin, UINT filterMax) {
-  if (message.message == WM_QUIT) {
-    return true;  // posted to the thread, not to a window
-  }
   if (window != nullptr && message.hwnd != window) {
     return false;
   }
-  return (filterMin == 0 && filterMax == 0) || (message.message >= filterMin && message.message <= filterMax);
+  return message.message == WM_QUIT || (filterMin == 0 && filterMax == 0) ||
+         (message.message >= filterMin && message.message <= filterMax);
 }
 
 // Releases the kernel lock for its scope, and takes it again on leaving it,
@@ -58,8 +58,18 @@ void SentMessage::Complete(LRESULT result) {
   WakeWaiters();
 }
 
-void MessageQueue::Post(const MSG& message) {
+bool MessageQueue::Post(const MSG& message) {
+  if (posted_.size() >= kPostedLimit) {
+    return false;
+  }
   posted_.push_back(message);
+  unseen_ = true;
+  WakeWaiters();
+  return true;
+}
+
+void MessageQueue::PostQuit(int exitCode, DWORD time) {
+  quit_ = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(static_cast<LPARAM>(exitCode)), 0, time, POINT{0, 0}};
   unseen_ = true;
   WakeWaiters();
 }
@@ -86,12 +96,17 @@ void MessageQueue::Withdraw(const SentMessage& message) {
 bool MessageQueue::TakePosted(HWND window, UINT filterMin, UINT filterMax, MSG& out) {
   auto it = std::find_if(posted_.begin(), posted_.end(),
                          [&](const MSG& message) { return Accepts(message, window, filterMin, filterMax); });
-  if (it == posted_.end()) {
-    return false;
+  if (it != posted_.end()) {
+    out = *it;
+    posted_.erase(it);
+    return true;
   }
-  out = *it;
-  posted_.erase(it);
-  return true;
+  if (quit_) {
+    out = *quit_;
+    quit_.reset();
+    return true;
+  }
+  return false;
 }
 
 bool MessageQueue::FindPosted(HWND window, UINT filterMin, UINT filterMax, MSG& out) const {
@@ -122,6 +137,7 @@ void MessageQueue::End() {
   }
   sent_.clear();
   posted_.clear();
+  quit_.reset();
   unseen_ = false;
 }
 
@@ -227,7 +243,11 @@ BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return FALSE;
   }
-  queue->Post(MSG{window, message, wParam, lParam, time, POINT{0, 0}});
+  if (!queue->Post(MSG{window, message, wParam, lParam, time, POINT{0, 0}})) {
+    lock.unlock();
+    SetLastError(ERROR_NOT_ENOUGH_QUOTA);
+    return FALSE;
+  }
   Record("message.post", DescribeCall(window, message, wParam, lParam));
   return TRUE;
 }
@@ -292,6 +312,5 @@ void PostQuitMessage(int exitCode) {
   const DWORD time = GetTickCount();
   ThreadObject& self = CurrentThread();
   KernelLock lock(KernelMutex());
-  CurrentQueue(self)->Post(
-      MSG{nullptr, WM_QUIT, static_cast<WPARAM>(static_cast<LPARAM>(exitCode)), 0, time, POINT{0, 0}});
+  CurrentQueue(self)->PostQuit(exitCode, time);
 }

@@ -12,23 +12,22 @@ bool IsResourceId(LPCWSTR name) { return name != nullptr && IsAtom(name); }
 }  // namespace
 
 ATOM RegisterClassW(const WNDCLASSW* windowClass) {
-  if (windowClass == nullptr || windowClass->lpfnWndProc == nullptr || windowClass->cbWndExtra < 0 ||
-      windowClass->cbClsExtra < 0 || windowClass->lpszClassName == nullptr ||
-      IsAtom(windowClass->lpszClassName) || windowClass->lpszClassName[0] == L'\0') {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
-  }
+  const bool sound = windowClass != nullptr && windowClass->lpfnWndProc != nullptr &&
+                     windowClass->cbWndExtra >= 0 && windowClass->cbClsExtra >= 0 &&
+                     windowClass->lpszClassName != nullptr && !IsAtom(windowClass->lpszClassName) &&
+                     windowClass->lpszClassName[0] != L'\0';
   KernelLock lock(KernelMutex());
   WindowSystem& state = State();
-  std::wstring key = FoldCase(windowClass->lpszClassName);
-  if (state.classes.contains(key)) {
-    lock.unlock();
-    SetLastError(ERROR_CLASS_ALREADY_EXISTS);
-    return 0;
+  std::wstring key = sound ? FoldCase(windowClass->lpszClassName) : std::wstring();
+  DWORD error = ERROR_SUCCESS;
+  if (!sound) {
+    error = ERROR_INVALID_PARAMETER;
+  } else if (state.classes.contains(key)) {
+    error = ERROR_CLASS_ALREADY_EXISTS;
+  } else if (state.nextClassAtom == 0) {
+    error = ERROR_NOT_ENOUGH_MEMORY;  // the atom table is full
   }
-  if (state.nextClassAtom == 0 || ShouldFail(pndsim::Call::RegisterClass)) {
-    lock.unlock();
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  if (!BeginCall(pndsim::Call::RegisterClass, error, ERROR_NOT_ENOUGH_MEMORY)) {
     return 0;
   }
   auto record = std::make_shared<WindowClass>();

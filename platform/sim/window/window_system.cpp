@@ -25,6 +25,7 @@ void EndQueue(MessageQueue& queue) {
   for (const auto& window : owned) {
     RemoveWindow(window);
   }
+  DropThreadHotKeys(queue);
   queue.End();
   state.queues.erase(queue.threadId());
 }
@@ -124,14 +125,6 @@ void RemoveWindow(const std::shared_ptr<Window>& window) {
 }
 
 bool IsAtom(LPCWSTR name) { return reinterpret_cast<std::uintptr_t>(name) < 0x10000; }
-
-std::wstring FoldCase(const wchar_t* text) {
-  std::wstring folded;
-  for (; *text != L'\0'; ++text) {
-    folded += (*text >= L'A' && *text <= L'Z') ? static_cast<wchar_t>(*text - L'A' + L'a') : *text;
-  }
-  return folded;
-}
 
 std::string Hex(std::uintptr_t value) {
   char buffer[2 + 2 * sizeof(value) + 1];

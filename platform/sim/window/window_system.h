@@ -8,11 +8,14 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "../kernel/kernel.h"
+#include "../kernel/text_codec.h"
 #include "ce/window.h"
 #include "pndsim/windows.h"
 
@@ -44,12 +47,16 @@ class SentMessage final : public Waitable {
 };
 
 /// The message queue of one thread: posted messages in arrival order and,
-/// ahead of them, messages sent from other threads. Only its own thread waits
-/// on it; it is signalled while a sent message waits or a posted one arrived
-/// that its thread has not looked at yet (so a filtered wait does not spin on
-/// messages its filter refuses).
+/// ahead of them, messages sent from other threads; behind them the quit
+/// request. Only its own thread waits on it; it is signalled while a sent
+/// message waits or a posted one or the quit request arrived that its thread
+/// has not looked at yet (so a filtered wait does not spin on messages its
+/// filter refuses).
 class MessageQueue final : public Waitable {
  public:
+  /// The most posted messages a queue holds, as on the device platform.
+  static constexpr std::size_t kPostedLimit = 10000;
+
   explicit MessageQueue(DWORD threadId) : threadId_(threadId) {}
 
   bool IsSignaled() const override { return !sent_.empty() || unseen_; }
@@ -57,8 +64,13 @@ class MessageQueue final : public Waitable {
   DWORD threadId() const { return threadId_; }
   bool ended() const { return ended_; }
 
-  /// Appends a posted message and wakes the owner.
-  void Post(const MSG& message);
+  /// Appends a posted message and wakes the owner; false, with nothing
+  /// queued, when the queue holds kPostedLimit posted messages already.
+  bool Post(const MSG& message);
+  /// Asks the owner's loop to end: WM_QUIT (wParam `exitCode`) is retrieved
+  /// once no posted message the filter accepts is waiting, whatever the
+  /// filter; asking again only replaces the exit code.
+  void PostQuit(int exitCode, DWORD time);
   /// Queues a message sent from another thread and wakes the owner.
   void Send(std::shared_ptr<SentMessage> message);
   bool HasSent() const { return !sent_.empty(); }
@@ -66,7 +78,8 @@ class MessageQueue final : public Waitable {
   std::shared_ptr<SentMessage> TakeSent();
   /// Takes back a sent message whose sender gave up waiting.
   void Withdraw(const SentMessage& message);
-  /// Removes the first posted message the filter accepts into `out`.
+  /// Removes the first posted message the filter accepts into `out`, else
+  /// the quit request.
   bool TakePosted(HWND window, UINT filterMin, UINT filterMax, MSG& out);
   /// Copies the first posted message the filter accepts into `out`, leaving
   /// it queued.
@@ -85,6 +98,7 @@ class MessageQueue final : public Waitable {
   DWORD threadId_;
   std::deque<MSG> posted_;
   std::deque<std::shared_ptr<SentMessage>> sent_;
+  std::optional<MSG> quit_;
   bool unseen_ = false;
   bool ended_ = false;
 };
@@ -111,12 +125,18 @@ struct Window {
   bool destroying = false;  // WM_DESTROY is being delivered
 };
 
-/// A registered hot key.
+/// A registered hot key: of a window, or (window null) of the thread that
+/// registered it. WM_HOTKEY goes to `queue`, the owner's thread's.
 struct HotKeyEntry {
   std::shared_ptr<Window> window;
+  std::shared_ptr<MessageQueue> queue;
   int id = 0;
-  UINT modifiers = 0;
+  UINT modifiers = 0;  // as registered, MOD_KEYUP included
 };
+
+/// What identifies a hot key: the virtual key and the modifiers held with it
+/// (MOD_KEYUP is a reporting option, not a key).
+using KeyCombination = std::pair<UINT, UINT>;
 
 /// Everything the window system keeps. Requires the kernel lock.
 struct WindowSystem {
@@ -129,7 +149,7 @@ struct WindowSystem {
   std::unordered_map<DWORD, std::shared_ptr<MessageQueue>> queues;  // by thread id
   std::map<std::wstring, UINT> messageIds;                          // by folded name
   std::vector<std::wstring> messageNames;                           // from 0xC000 on
-  std::map<UINT, HotKeyEntry> hotKeys;                              // by virtual key
+  std::map<KeyCombination, HotKeyEntry> hotKeys;
   std::vector<pndsim::MessageBoxRecord> messageBoxes;
   HWND foreground = nullptr;
 };
@@ -152,15 +172,15 @@ const std::shared_ptr<MessageQueue>& CurrentQueue(ThreadObject& self);
 /// Requires the kernel lock.
 void RemoveWindow(const std::shared_ptr<Window>& window);
 
-/// Releases a hot key of a removed window. Requires the kernel lock.
+/// Releases the hot keys of a removed window. Requires the kernel lock.
 void DropHotKeys(HWND window);
+
+/// Releases the hot keys a thread registered without a window, once its
+/// queue ends. Requires the kernel lock.
+void DropThreadHotKeys(const MessageQueue& queue);
 
 /// True when a name argument is an atom rather than a pointer to text.
 bool IsAtom(LPCWSTR name);
-
-/// `text` with ASCII letters folded to lower case, the key of names that
-/// compare without regard to case.
-std::wstring FoldCase(const wchar_t* text);
 
 /// `value` as "0x..." in upper-case hex.
 std::string Hex(std::uintptr_t value);

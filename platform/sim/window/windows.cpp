@@ -44,12 +44,8 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     error = ERROR_CANNOT_FIND_WND_CLASS;
   } else if (parent != nullptr && !LookupWindow(parent)) {
     error = ERROR_INVALID_WINDOW_HANDLE;
-  } else if (ShouldFail(pndsim::Call::CreateWindow)) {
-    error = ERROR_NOT_ENOUGH_MEMORY;
   }
-  if (error != ERROR_SUCCESS) {
-    lock.unlock();
-    SetLastError(error);
+  if (!BeginCall(pndsim::Call::CreateWindow, error, ERROR_NOT_ENOUGH_MEMORY)) {
     return nullptr;
   }
   auto window = std::make_shared<Window>();
@@ -141,14 +137,18 @@ HWND FindWindowW(LPCWSTR className, LPCWSTR windowName) {
       return nullptr;
     }
   }
-  for (const auto& [key, window] : State().windows) {
-    if (windowClass && window->windowClass != windowClass) {
+  const std::wstring title = windowName != nullptr ? FoldCase(windowName) : std::wstring();
+  // Newest first: the window created last lies on top of the others.
+  const auto& windows = State().windows;
+  for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+    const Window& window = *it->second;
+    if (windowClass && window.windowClass != windowClass) {
       continue;
     }
-    if (windowName != nullptr && window->title != windowName) {
+    if (windowName != nullptr && FoldCase(window.title) != title) {
       continue;
     }
-    return window->handle;
+    return window.handle;
   }
   return nullptr;
 }

@@ -1,5 +1,5 @@
 // The registry calls on the default device: value sizes and types, the buffer rules of the platform,
-// enumeration order, case-insensitive paths, handles, deleted keys and fault injection.
+// enumeration order, case-insensitive and bad paths, handles and deleted keys.
 #include <ce/registry.h>
 #include <gtest/gtest.h>
 
@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "last_error.h"
 #include "sim_guard.h"
 
 namespace {
@@ -153,12 +154,33 @@ TEST(RegistryPaths, OpeningRelativeToAnOpenKeyAndEmptyPaths) {
   EXPECT_NE(again.get(), touch.get()) << "an empty path opens the same key under a new handle";
   EXPECT_EQ(RegQueryValueExW(again.get(), L"CalibrationData", nullptr, nullptr, nullptr, &size),
             ERROR_SUCCESS);
+}
 
-  HKEY key = nullptr;
-  EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\\\DEVICEMAP", 0, KEY_READ, &key),
-            ERROR_FILE_NOT_FOUND)
-      << "an empty component names no key";
-  EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"\\HARDWARE", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+TEST(RegistryPaths, ALeadingBackslashIsABadPathAndAnEmptyComponentNamesNoKey) {
+  pndtest::SimGuard guard;
+  OpenKey hardware(HKEY_LOCAL_MACHINE, L"HARDWARE");
+  const struct {
+    HKEY root;
+    const wchar_t* path;
+    DWORD expected;
+  } kCases[] = {
+      {HKEY_LOCAL_MACHINE, L"\\HARDWARE", ERROR_BAD_PATHNAME},
+      {HKEY_LOCAL_MACHINE, L"\\", ERROR_BAD_PATHNAME},
+      {hardware.get(), L"\\DEVICEMAP", ERROR_BAD_PATHNAME},
+      {HKEY_LOCAL_MACHINE, L"HARDWARE\\\\DEVICEMAP", ERROR_FILE_NOT_FOUND},
+      {HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\", ERROR_SUCCESS},
+  };
+  for (const auto& c : kCases) {
+    HKEY key = reinterpret_cast<HKEY>(std::uintptr_t{0x1234});
+    pndtest::PoisonLastError();
+    EXPECT_EQ(RegOpenKeyExW(c.root, c.path, 0, KEY_READ, &key), static_cast<LONG>(c.expected))
+        << pndsim::ToUtf8(c.path);
+    EXPECT_EQ(key != nullptr, c.expected == ERROR_SUCCESS) << pndsim::ToUtf8(c.path);
+    EXPECT_EQ(GetLastError(), pndtest::kPoisonError) << "the registry answers its error, not the last error";
+    if (key != nullptr) {
+      RegCloseKey(key);
+    }
+  }
 }
 
 TEST(RegistryEnumeration, SubkeysComeInCreationOrderThenNoMoreItems) {
@@ -252,32 +274,6 @@ TEST(RegistryHandles, HandlesToDeletedKeysAnswerKeyDeletedEvenAfterTheKeyIsMadeA
   EXPECT_EQ(EnumerateAll(hardware), std::vector<std::wstring>{L"DEVICEMAP"}) << "the parent lives on";
   EXPECT_EQ(RegCloseKey(touch), ERROR_SUCCESS) << "a deleted key's handle still closes";
   RegCloseKey(hardware);
-}
-
-TEST(RegistryFaults, InjectedFailuresFailOneCallEach) {
-  pndtest::SimGuard guard;
-  HKEY key = nullptr;
-  pndsim::FailNext(pndsim::Call::RegOpenKey);
-  EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kTouch, 0, KEY_READ, &key), ERROR_ACCESS_DENIED);
-  EXPECT_EQ(key, nullptr);
-  OpenKey touch(HKEY_LOCAL_MACHINE, kTouch);
-
-  DWORD size = 0;
-  pndsim::FailNext(pndsim::Call::RegQueryValue, 2);
-  EXPECT_EQ(RegQueryValueExW(touch.get(), L"CalibrationData", nullptr, nullptr, nullptr, &size),
-            ERROR_ACCESS_DENIED);
-  EXPECT_EQ(RegQueryValueExW(touch.get(), L"CalibrationData", nullptr, nullptr, nullptr, &size),
-            ERROR_ACCESS_DENIED);
-  EXPECT_EQ(RegQueryValueExW(touch.get(), L"CalibrationData", nullptr, nullptr, nullptr, &size),
-            ERROR_SUCCESS);
-
-  OpenKey machine(HKEY_LOCAL_MACHINE, L"");
-  wchar_t name[64];
-  DWORD chars = 64;
-  pndsim::FailNext(pndsim::Call::RegEnumKey);
-  EXPECT_EQ(RegEnumKeyExW(machine.get(), 0, name, &chars, nullptr, nullptr, nullptr, nullptr),
-            ERROR_ACCESS_DENIED);
-  EXPECT_EQ(RegEnumKeyExW(machine.get(), 0, name, &chars, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
 }
 
 TEST(RegistryConcurrency, ReadersAndWritersOnSeveralThreads) {

@@ -1,6 +1,8 @@
-// The UTF-16 helpers the HAL decodes registry strings with.
+// The UTF-16 helpers the HAL decodes registry strings with, and the wide-to-UTF-8 conversion of the
+// control API that shares the simulator's codec.
 #include <ce/utf16.h>
 #include <gtest/gtest.h>
+#include <pndsim/control.h>
 
 #include <string>
 #include <vector>
@@ -43,6 +45,24 @@ TEST(Utf16Bytes, EncodeWritesLittleEndianUnitsAndRefusesSmallBuffers) {
   EXPECT_EQ(ce::WideToUtf16Bytes(text, out.data(), out.size()), 6u);
   EXPECT_EQ(out, (std::vector<BYTE>{'A', 0, 0xE9, 0, 0, 0}));
   EXPECT_EQ(ce::Utf16ByteCount(nullptr), 2u);
+}
+
+TEST(ToUtf8, EncodesEachLengthAndReplacesWhatIsNoCharacter) {
+  const struct {
+    std::wstring text;
+    std::string utf8;
+  } kCases[] = {
+      {L"A", "A"},
+      {std::wstring(1, wchar_t{0xE9}), "\xC3\xA9"},
+      {std::wstring(1, wchar_t{0x20AC}), "\xE2\x82\xAC"},
+      {std::wstring(1, static_cast<wchar_t>(0x1F600)), "\xF0\x9F\x98\x80"},
+      {std::wstring(1, wchar_t{0xD800}), "\xEF\xBF\xBD"},
+      {std::wstring(1, static_cast<wchar_t>(0x110000)), "\xEF\xBF\xBD"},
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(pndsim::ToUtf8(c.text.c_str()), c.utf8) << static_cast<std::uint32_t>(c.text[0]);
+  }
+  EXPECT_EQ(pndsim::ToUtf8(nullptr), "");
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
-// Hot keys: ownership of a virtual key, the WM_HOTKEY a press or release
-// posts, the key-up rule, the list the control API shows, the trace, and
-// injected failure.
+// Hot keys: ownership of a combination of key and modifiers by a window or a
+// thread, the WM_HOTKEY a press or release posts, the key-up rule, the list
+// the control API shows, the trace, and injected failure.
 #include <atomic>
 
+#include "last_error.h"
 #include "window_test_support.h"
 
 namespace {
@@ -17,20 +18,85 @@ TEST(HotKey, AKeyHasOneOwnerAndUnregisteringFreesIt) {
   ASSERT_TRUE(first && second);
 
   EXPECT_TRUE(RegisterHotKey(first, 0x26, 0, 0x26));
+  pndtest::PoisonLastError();
   EXPECT_FALSE(RegisterHotKey(second, 0x26, 0, 0x26));
   EXPECT_EQ(GetLastError(), ERROR_HOTKEY_ALREADY_REGISTERED);
+  pndtest::PoisonLastError();
   EXPECT_FALSE(RegisterHotKey(first, 5, 0, 0x26)) << "another id of the same window is another owner";
   EXPECT_EQ(GetLastError(), ERROR_HOTKEY_ALREADY_REGISTERED);
 
+  pndtest::PoisonLastError();
   EXPECT_FALSE(UnregisterHotKey(second, 0x26));
   EXPECT_EQ(GetLastError(), ERROR_HOTKEY_NOT_REGISTERED);
   EXPECT_TRUE(UnregisterHotKey(first, 0x26));
+  pndtest::PoisonLastError();
   EXPECT_FALSE(UnregisterHotKey(first, 0x26));
   EXPECT_EQ(GetLastError(), ERROR_HOTKEY_NOT_REGISTERED);
 
   EXPECT_TRUE(RegisterHotKey(second, 0x26, 0, 0x26));
   ASSERT_EQ(pndsim::HotKeys().size(), 1u);
   EXPECT_EQ(pndsim::HotKeys()[0].window, reinterpret_cast<std::uintptr_t>(second));
+}
+
+TEST(HotKey, TheSameKeyWithOtherModifiersIsAnotherHotKey) {
+  wintest::Guard guard;
+  HWND plain = CreateTestWindow(L"Plain", nullptr);
+  HWND alt = CreateTestWindow(L"Alt", nullptr);
+  ASSERT_TRUE(RegisterHotKey(plain, 1, MOD_KEYUP, 0x26));
+  ASSERT_TRUE(RegisterHotKey(alt, 1, MOD_ALT, 0x26)) << "another combination";
+  pndtest::PoisonLastError();
+  EXPECT_FALSE(RegisterHotKey(alt, 2, 0, 0x26)) << "MOD_KEYUP asks for releases, it is no key";
+  EXPECT_EQ(GetLastError(), ERROR_HOTKEY_ALREADY_REGISTERED);
+
+  const struct {
+    unsigned modifiers;
+    HWND reached;  // null: nobody
+  } kPresses[] = {{0, plain}, {MOD_ALT, alt}, {MOD_ALT | MOD_SHIFT, nullptr}, {MOD_CONTROL, nullptr}};
+  for (const auto& press : kPresses) {
+    EXPECT_EQ(pndsim::PressKey(0x26, press.modifiers), press.reached != nullptr) << press.modifiers;
+    const MSG message = NextQueued();
+    if (press.reached != nullptr) {
+      EXPECT_EQ(message.hwnd, press.reached) << press.modifiers;
+      EXPECT_EQ(message.lParam, static_cast<LPARAM>(0x00260000 | press.modifiers));
+    } else {
+      EXPECT_EQ(message.message, wintest::kMarkerMessage) << press.modifiers;
+    }
+  }
+  ASSERT_TRUE(UnregisterHotKey(alt, 1));
+  EXPECT_FALSE(pndsim::PressKey(0x26, MOD_ALT));
+  EXPECT_TRUE(pndsim::PressKey(0x26)) << "the other combination is still held";
+}
+
+TEST(HotKey, WithoutAWindowItBelongsToTheCallingThreadAndEndsWithIt) {
+  wintest::Guard guard;
+  ASSERT_TRUE(RegisterHotKey(nullptr, 7, MOD_KEYUP, 0xC2));
+  auto keys = pndsim::HotKeys();
+  ASSERT_EQ(keys.size(), 1u);
+  EXPECT_EQ(keys[0].window, 0u);
+  EXPECT_EQ(keys[0].ownerThread, GetCurrentThreadId());
+  ASSERT_TRUE(pndsim::PressKey(0xC2));
+  ASSERT_TRUE(pndsim::ReleaseKey(0xC2));
+  for (const LPARAM expected : {LPARAM{0x00C20000}, LPARAM{0x00C21000}}) {
+    const MSG message = NextQueued();
+    EXPECT_EQ(message.message, WM_HOTKEY);
+    EXPECT_EQ(message.hwnd, nullptr) << "a thread message";
+    EXPECT_EQ(message.wParam, 7u);
+    EXPECT_EQ(message.lParam, expected);
+  }
+  pndtest::PoisonLastError();
+  EXPECT_FALSE(UnregisterHotKey(nullptr, 8));
+  EXPECT_EQ(GetLastError(), ERROR_HOTKEY_NOT_REGISTERED);
+  EXPECT_TRUE(UnregisterHotKey(nullptr, 7));
+
+  BOOL registered = FALSE;
+  wintest::EmulatedThread thread([&] {
+    registered = RegisterHotKey(nullptr, 1, 0, 0x0D);
+    return 0;
+  });
+  ASSERT_TRUE(thread.Join());
+  EXPECT_TRUE(registered);
+  EXPECT_TRUE(pndsim::HotKeys().empty()) << "the thread's hot key ended with it";
+  EXPECT_FALSE(pndsim::PressKey(0x0D));
 }
 
 TEST(HotKey, RegisteringTheSameWindowAndIdAgainReplacesKeyAndModifiers) {
@@ -51,8 +117,10 @@ TEST(HotKey, RegisteringTheSameWindowAndIdAgainReplacesKeyAndModifiers) {
 TEST(HotKey, ARegistrationNeedsALiveWindowAKnownModifierAndAKeyInRange) {
   wintest::Guard guard;
   HWND window = CreateTestWindow(L"Owner", nullptr);
+  pndtest::PoisonLastError();
   EXPECT_FALSE(RegisterHotKey(reinterpret_cast<HWND>(0x4242), 1, 0, 0x26));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
+  pndtest::PoisonLastError();
   EXPECT_FALSE(RegisterHotKey(window, 1, 0x8000, 0x26));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
   EXPECT_FALSE(RegisterHotKey(window, 1, 0, 0));
@@ -73,7 +141,8 @@ TEST(HotKey, APressPostsWmHotKeyWithModifiersLowAndKeyHigh) {
   EXPECT_EQ(message.wParam, 0x26u);
   EXPECT_EQ(message.lParam, 0x00260000);
 
-  EXPECT_TRUE(pndsim::PressKey(0xC1));
+  EXPECT_FALSE(pndsim::PressKey(0xC1)) << "registered with SHIFT held";
+  EXPECT_TRUE(pndsim::PressKey(0xC1, MOD_SHIFT));
   message = NextQueued();
   EXPECT_EQ(message.wParam, 0xC1u);
   EXPECT_EQ(message.lParam, 0x00C10004) << "a press never carries MOD_KEYUP";
@@ -176,6 +245,7 @@ TEST(HotKey, AnInjectedFailureFailsOneRegistration) {
   wintest::Guard guard;
   HWND window = CreateTestWindow(L"Owner", nullptr);
   pndsim::FailNext(pndsim::Call::RegisterHotKey);
+  pndtest::PoisonLastError();
   EXPECT_FALSE(RegisterHotKey(window, 1, 0, 0x26));
   EXPECT_EQ(GetLastError(), ERROR_HOTKEY_ALREADY_REGISTERED);
   EXPECT_TRUE(pndsim::HotKeys().empty());

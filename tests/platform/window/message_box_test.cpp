@@ -1,5 +1,6 @@
 // Message boxes: recorded in the trace and the control API's list and
 // answered OK at once.
+#include "last_error.h"
 #include "window_test_support.h"
 
 namespace {
@@ -42,6 +43,7 @@ TEST(MessageBox, TheListIsClearedByReset) {
 
 TEST(MessageBox, AnInvalidOwnerFailsTheCall) {
   wintest::Guard guard;
+  pndtest::PoisonLastError();
   EXPECT_EQ(MessageBoxW(reinterpret_cast<HWND>(0x4242), L"text", L"caption", MB_OK), 0);
   EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
   EXPECT_TRUE(pndsim::MessageBoxes().empty());

@@ -2,6 +2,7 @@
 // GetMessageW, dispatch, the quit message, and waking a blocked message loop.
 #include <atomic>
 
+#include "last_error.h"
 #include "window_test_support.h"
 
 namespace {
@@ -58,6 +59,7 @@ TEST(GetMessage, ARangeFilterTakesOnlyMessagesInTheRange) {
 TEST(GetMessage, AnInvalidFilterWindowGivesMinusOne) {
   wintest::Guard guard;
   BOOL result = 0;
+  pndtest::PoisonLastError();
   Get(reinterpret_cast<HWND>(0x4242), 0, 0, &result);
   EXPECT_EQ(result, -1);
   EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
@@ -74,31 +76,70 @@ TEST(GetMessage, AnInvalidFilterWindowGivesMinusOne) {
   Get(other.hwnd(), 0, 0, &result);
   EXPECT_EQ(result, -1);
 
+  pndtest::PoisonLastError();
   EXPECT_EQ(GetMessageW(nullptr, nullptr, 0, 0), -1);
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
 }
 
-TEST(GetMessage, WmQuitGivesZeroWhateverTheFilter) {
+TEST(PostQuitMessage, TheQuitComesOnceNoAcceptedPostedMessageWaitsWhateverTheFilter) {
   wintest::Guard guard;
   HWND window = CreateTestWindow(L"Quitting", nullptr);
   HWND other = CreateTestWindow(L"Other", nullptr);
   ASSERT_TRUE(window && other);
 
+  ASSERT_TRUE(PostMessageW(window, WM_USER + 1, 0, 0));
   PostQuitMessage(7);
-  BOOL result = 1;
-  MSG message = Get(window, WM_USER, WM_USER, &result);
-  EXPECT_EQ(result, 0);
-  EXPECT_EQ(message.message, WM_QUIT);
-  EXPECT_EQ(message.wParam, 7u);
+  ASSERT_TRUE(PostMessageW(window, WM_USER + 2, 0, 0)) << "posted after the quit";
+  ASSERT_TRUE(PostMessageW(other, WM_USER + 3, 0, 0));
+  BOOL result = 0;
+  EXPECT_EQ(Get(window, 0, 0, &result).message, WM_USER + 1);
+  EXPECT_EQ(Get(window, 0, 0, &result).message, WM_USER + 2) << "a message posted after the quit is not lost";
+  const MSG quit = Get(window, WM_USER, WM_USER, &result);
+  EXPECT_EQ(result, 0) << "the quit passes the window and the range filter";
+  EXPECT_EQ(quit.message, WM_QUIT);
+  EXPECT_EQ(quit.hwnd, nullptr);
+  EXPECT_EQ(quit.wParam, 7u);
+  EXPECT_EQ(Get(nullptr, 0, 0, &result).message, WM_USER + 3) << "the refused message is still there";
+  EXPECT_EQ(wintest::NextQueued().message, wintest::kMarkerMessage) << "one quit for one request";
+}
 
+TEST(PostMessage, APostedWmQuitPassesEveryRangeButNotAnotherWindowsFilter) {
+  wintest::Guard guard;
+  HWND window = CreateTestWindow(L"Quitting", nullptr);
+  HWND other = CreateTestWindow(L"Other", nullptr);
   ASSERT_TRUE(PostMessageW(other, WM_QUIT, 3, 0));
-  message = Get(window, 0, 0, &result);
+  ASSERT_TRUE(PostMessageW(window, WM_QUIT, 4, 0));
+  BOOL result = 1;
+  const MSG message = Get(window, WM_USER, WM_USER, &result);
   EXPECT_EQ(result, 0);
-  EXPECT_EQ(message.wParam, 3u);
+  EXPECT_EQ(message.wParam, 4u);
+  EXPECT_EQ(Get(other, WM_USER, WM_USER, &result).wParam, 3u);
+}
 
-  ASSERT_TRUE(PostMessageW(window, WM_USER, 0, 0));
-  Get(window, 0, 0, &result);
-  EXPECT_GT(result, 0);
+TEST(PostMessage, AQueueHoldsTenThousandPostedMessagesAndRefusesMore) {
+  wintest::Guard guard;
+  HWND window = CreateTestWindow(L"Flooded", nullptr);
+  ASSERT_TRUE(RegisterHotKey(window, 1, 0, 0x26));
+  for (int i = 0; i < 10000; ++i) {
+    ASSERT_TRUE(PostMessageW(window, WM_USER, static_cast<WPARAM>(i), 0)) << i;
+  }
+  pndtest::PoisonLastError();
+  EXPECT_FALSE(PostMessageW(window, WM_USER, 10000, 0));
+  EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_QUOTA);
+  pndtest::PoisonLastError();
+  EXPECT_FALSE(PostMessageW(nullptr, WM_USER, 0, 0)) << "the thread's one queue is full";
+  EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_QUOTA);
+  EXPECT_FALSE(pndsim::PressKey(0x26)) << "the press is reported lost";
+  PostQuitMessage(1);
+
+  BOOL result = 0;
+  EXPECT_EQ(Get(nullptr, 0, 0, &result).wParam, 0u);
+  EXPECT_TRUE(pndsim::PressKey(0x26)) << "one message taken leaves room for one";
+  for (int i = 1; i < 10000; ++i) {
+    ASSERT_EQ(Get(nullptr, 0, 0, &result).wParam, static_cast<WPARAM>(i));
+  }
+  EXPECT_EQ(Get(nullptr, 0, 0, &result).message, WM_HOTKEY);
+  EXPECT_EQ(Get(nullptr, 0, 0, &result).message, WM_QUIT) << "the quit takes no room";
 }
 
 TEST(GetMessage, AMessagePostedFromAnotherThreadWakesABlockedLoop) {
@@ -175,6 +216,7 @@ TEST(DispatchMessage, RefusesAnotherThreadsWindow) {
     return DefWindowProcW(window, message, wParam, lParam);
   });
   const MSG message{owner.hwnd(), WM_USER, 0, 0, 0, {0, 0}};
+  pndtest::PoisonLastError();
   EXPECT_EQ(DispatchMessageW(&message), 0);
   EXPECT_EQ(GetLastError(), ERROR_WINDOW_OF_OTHER_THREAD);
   EXPECT_TRUE(owner.Stop());

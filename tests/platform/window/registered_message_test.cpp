@@ -2,6 +2,7 @@
 // 0xC000 up.
 #include <set>
 
+#include "last_error.h"
 #include "window_test_support.h"
 
 namespace {

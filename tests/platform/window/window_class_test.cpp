@@ -1,5 +1,6 @@
 // Window classes: registration, look-up, removal, injected failure, and the
 // stock objects a class uses for its background.
+#include "last_error.h"
 #include "window_test_support.h"
 
 namespace {
@@ -32,6 +33,7 @@ TEST(WindowClass, ASecondRegistrationOfTheSameNameFails) {
 
   // Class names compare without regard to case, as on the original.
   WNDCLASSW otherCase = ClassNamed(L"TWICE");
+  pndtest::PoisonLastError();
   EXPECT_EQ(RegisterClassW(&otherCase), 0);
   EXPECT_EQ(GetLastError(), ERROR_CLASS_ALREADY_EXISTS);
 
@@ -72,10 +74,12 @@ TEST(WindowClass, RegistrationNeedsANameAndAProcedure) {
   wintest::Guard guard;
   WNDCLASSW noProcedure = ClassNamed(L"NoProcedure");
   noProcedure.lpfnWndProc = nullptr;
+  pndtest::PoisonLastError();
   EXPECT_EQ(RegisterClassW(&noProcedure), 0);
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
 
   WNDCLASSW noName = ClassNamed(nullptr);
+  pndtest::PoisonLastError();
   EXPECT_EQ(RegisterClassW(&noName), 0);
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
 
@@ -117,13 +121,16 @@ TEST(WindowClass, AClassWithWindowsCannotBeUnregistered) {
   HWND window = CreateOf(L"Removable");
   ASSERT_NE(window, nullptr);
 
+  pndtest::PoisonLastError();
   EXPECT_FALSE(UnregisterClassW(L"Removable", nullptr));
   EXPECT_EQ(GetLastError(), ERROR_CLASS_HAS_WINDOWS);
 
   ASSERT_TRUE(DestroyWindow(window));
   EXPECT_TRUE(UnregisterClassW(L"Removable", nullptr));
+  pndtest::PoisonLastError();
   EXPECT_EQ(CreateOf(L"Removable"), nullptr);
   EXPECT_EQ(GetLastError(), ERROR_CANNOT_FIND_WND_CLASS);
+  pndtest::PoisonLastError();
   EXPECT_FALSE(UnregisterClassW(L"Removable", nullptr));
   EXPECT_EQ(GetLastError(), ERROR_CLASS_DOES_NOT_EXIST);
 }

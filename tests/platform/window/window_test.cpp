@@ -6,6 +6,7 @@
 #include <mutex>
 #include <vector>
 
+#include "last_error.h"
 #include "window_test_support.h"
 
 namespace {
@@ -149,6 +150,7 @@ TEST(WindowExtraBytes, AnIndexOutsideTheExtraBytesFails) {
   EXPECT_EQ(GetWindowLongW(window, 4), 0);
   EXPECT_EQ(GetLastError(), ERROR_SUCCESS) << "index 4 holds a LONG";
 
+  pndtest::PoisonLastError();
   EXPECT_EQ(GetWindowLongW(reinterpret_cast<HWND>(0x4242), 0), 0);
   EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
 }
@@ -171,12 +173,16 @@ TEST(DestroyWindow, SendsWmDestroyAndTheHandleIsDeadAfterwards) {
   EXPECT_EQ(pndsim::WindowCount(), 0);
   EXPECT_EQ(wintest::NextQueued().message, wintest::kMarkerMessage) << "its posted message was dropped";
 
+  pndtest::PoisonLastError();
   EXPECT_FALSE(DestroyWindow(window));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
+  pndtest::PoisonLastError();
   EXPECT_FALSE(PostMessageW(window, WM_USER, 0, 0));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
+  pndtest::PoisonLastError();
   EXPECT_EQ(SendMessageW(window, WM_USER, 0, 0), 0);
   EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
+  pndtest::PoisonLastError();
   EXPECT_FALSE(ShowWindow(window, SW_SHOWNORMAL));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
 }
@@ -187,6 +193,7 @@ TEST(DestroyWindow, OnlyTheOwningThreadMayDestroyItsWindow) {
     return DefWindowProcW(window, message, wParam, lParam);
   });
   ASSERT_NE(owner.hwnd(), nullptr);
+  pndtest::PoisonLastError();
   EXPECT_FALSE(DestroyWindow(owner.hwnd()));
   EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
   EXPECT_TRUE(IsWindow(owner.hwnd()));
@@ -214,23 +221,32 @@ TEST(ShowWindow, ReportsThePreviousVisibility) {
   EXPECT_FALSE(pndsim::Windows()[0].visible);
 }
 
-TEST(FindWindow, FindsTheFirstLiveWindowWithTheExactTitle) {
+TEST(FindWindow, MatchesRegardlessOfCaseAndFindsTheTopMostWindow) {
   wintest::Guard guard;
-  HWND first = CreateTestWindow(L"ORX_TELBRIDGE", nullptr);
-  HWND second = CreateTestWindow(L"ORX_TELBRIDGE", nullptr);
+  HWND older = CreateTestWindow(L"ORX_TELBRIDGE", nullptr);
+  HWND newer = CreateTestWindow(L"Orx_TelBridge", nullptr);
   HWND other = CreateTestWindow(L"FirstBTStatusMsgWnd", nullptr);
-  ASSERT_TRUE(first && second && other);
+  ASSERT_TRUE(older && newer && other);
 
-  EXPECT_EQ(FindWindowW(nullptr, L"ORX_TELBRIDGE"), first);
-  EXPECT_EQ(FindWindowW(nullptr, L"FirstBTStatusMsgWnd"), other);
-  EXPECT_EQ(FindWindowW(nullptr, L"orx_telbridge"), nullptr) << "titles compare exactly";
-  EXPECT_EQ(FindWindowW(nullptr, L"ORX_TELBRIDG"), nullptr);
-  EXPECT_EQ(FindWindowW(wintest::kClassName, L"FirstBTStatusMsgWnd"), other);
-  EXPECT_EQ(FindWindowW(L"OtherClass", L"FirstBTStatusMsgWnd"), nullptr);
-  EXPECT_EQ(FindWindowW(wintest::kClassName, nullptr), first);
-
-  ASSERT_TRUE(DestroyWindow(first));
-  EXPECT_EQ(FindWindowW(nullptr, L"ORX_TELBRIDGE"), second);
+  const struct {
+    const wchar_t* className;
+    const wchar_t* title;
+    HWND expected;
+  } kCases[] = {
+      {nullptr, L"ORX_TELBRIDGE", newer},
+      {nullptr, L"orx_telbridge", newer},
+      {nullptr, L"ORX_TELBRIDG", nullptr},
+      {nullptr, L"firstbtstatusmsgwnd", other},
+      {L"pndtestwindow", L"FirstBTStatusMsgWnd", other},
+      {L"OtherClass", L"FirstBTStatusMsgWnd", nullptr},
+      {wintest::kClassName, nullptr, other},
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(FindWindowW(c.className, c.title), c.expected)
+        << pndsim::ToUtf8(c.className) << " / " << pndsim::ToUtf8(c.title);
+  }
+  ASSERT_TRUE(DestroyWindow(newer));
+  EXPECT_EQ(FindWindowW(nullptr, L"orx_telbridge"), older);
 }
 
 TEST(WindowOwner, GetWindowThreadProcessIdNamesTheCreatingThread) {
@@ -249,6 +265,7 @@ TEST(WindowOwner, GetWindowThreadProcessIdNamesTheCreatingThread) {
   EXPECT_EQ(windows[0].ownerThread, owner.threadId());
   EXPECT_EQ(windows[0].className, "PndTestWindow");
 
+  pndtest::PoisonLastError();
   EXPECT_EQ(GetWindowThreadProcessId(reinterpret_cast<HWND>(0x4242), &process), 0u);
   EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
 }
