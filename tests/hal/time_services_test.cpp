@@ -16,7 +16,9 @@ using TimeServices_ = pndtest::HalTest;
 using namespace std::chrono;
 
 pndsim::DeviceInstant Utc(int year, unsigned month, unsigned day, int hour = 0, int minute = 0) {
-  return pndsim::DeviceInstant(sys_days(std::chrono::year(year) / month / day) + hours(hour) + minutes(minute));
+  return pndsim::DeviceInstant(
+      sys_days(std::chrono::year(year) / std::chrono::month(month) / std::chrono::day(day)) + hours(hour) +
+      minutes(minute));
 }
 
 pndsim::ZoneDate Occurrence(std::uint16_t month, std::uint16_t weekday, std::uint16_t n, std::uint16_t hour) {
@@ -137,7 +139,8 @@ TEST_F(TimeServices_, ZoneWithoutDaylightTimeGivesAnEmptyZone) {
 TEST_F(TimeServices_, CurrentZoneHandedBackSetsTheSameBias) {
   ASSERT_TRUE(pndsim::SetTimeZoneInfo(CentralEurope()));
   ASSERT_TRUE(pndsim::PinClock(Utc(2026, 1, 15, 12)));
-  CNavTimeZone zone = GetTimezone();
+  // The application's own copy, not a reference to the zone the HAL holds.
+  CNavTimeZone zone = GetTimezone();  // NOLINT(performance-unnecessary-copy-initialization)
   ASSERT_TRUE(SetTimezone(zone));
   EXPECT_EQ(pndsim::CurrentTimeZone().bias, -60);
   EXPECT_EQ(pndsim::CurrentTimeZone().standardDate.month, 0) << "a fixed bias without daylight rules";
@@ -238,8 +241,9 @@ TEST_F(TimeServices_, DisplayOfAnotherTypeGivesAnEmptyDescription) {
 
 // The offset the C library gives for `utc` under the zone named `name`.
 long HostOffset(const std::string& name, long utc) {
-  setenv("TZ", name.c_str(), 1);
-  tzset();
+  // No other thread reads the environment or the C library's zone while the HAL's tests run.
+  setenv("TZ", name.c_str(), 1);  // NOLINT(concurrency-mt-unsafe)
+  tzset();                        // NOLINT(concurrency-mt-unsafe)
   time_t t = utc;
   tm local{};
   localtime_r(&t, &local);
@@ -247,7 +251,7 @@ long HostOffset(const std::string& name, long utc) {
 }
 
 TEST_F(TimeServices_, GeneratedZonesAgreeWithTheCLibrary) {
-  const char* savedTz = std::getenv("TZ");
+  const char* savedTz = std::getenv("TZ");  // NOLINT(concurrency-mt-unsafe): as in HostOffset
   const std::string saved = savedTz != nullptr ? savedTz : "";
   const auto names = pndsim::ListRegistrySubkeys(pndsim::RegistryRoot::LocalMachine, "Time Zones");
   const auto& zones = GetAvailableTimezones();
@@ -278,8 +282,14 @@ TEST_F(TimeServices_, GeneratedZonesAgreeWithTheCLibrary) {
     ++compared;
   }
   EXPECT_GT(compared, 10);
-  if (savedTz != nullptr) setenv("TZ", saved.c_str(), 1); else unsetenv("TZ");
+  // NOLINTBEGIN(concurrency-mt-unsafe): as in HostOffset
+  if (savedTz != nullptr) {
+    setenv("TZ", saved.c_str(), 1);
+  } else {
+    unsetenv("TZ");
+  }
   tzset();
+  // NOLINTEND(concurrency-mt-unsafe)
 }
 
 }  // namespace
