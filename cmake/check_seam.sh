@@ -76,7 +76,7 @@ for folder in "${folders[@]}"; do
         if [[ ($name == ce/* || $name == pndhal/*) && $name != *..* ]] || is_hal_path "$name"; then
           continue
         fi
-        if [[ $name != */* && -f $(dirname "$file")/$name ]]; then
+        if [[ $name != */* && -f ${file%/*}/$name ]]; then
           continue
         fi
         fail "$where" "#include \"$name\""
