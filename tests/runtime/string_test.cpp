@@ -76,13 +76,14 @@ TEST(ZuString, NarrowViewKeepsLowBytesAndFollowsEdits) {
 
 TEST(ZuString, BindingTerminatesAtTheTextOrAtCapacityMinusOne) {
   wchar_t buffer[8];
-  std::wmemcpy(buffer, L"abcdefgh", 8);  // no terminator inside the buffer
+  // No terminator inside the buffer, on purpose.
+  std::wmemcpy(buffer, L"abcdefgh", 8);  // NOLINT(bugprone-not-null-terminated-result)
   Str s;
   s.Bind(buffer, 8);
   EXPECT_EQ(s.length(), 7u);
   EXPECT_EQ(buffer[7], L'\0');
   s.Release();
-  std::wmemcpy(buffer, L"xy\0", 3);
+  std::wcscpy(buffer, L"xy");
   s.Bind(buffer, 8);
   EXPECT_EQ(s, L"xy");
   s.Release();
