@@ -42,9 +42,8 @@ void BM_EventWakeUpRoundTrip(benchmark::State& state) {
   SetEvent(pair.ping);
   WaitForSingleObject(echo, INFINITE);
   CloseHandle(echo);
-  state.counters["wake_up_us"] =
-      benchmark::Counter(static_cast<double>(state.iterations()) * 2, benchmark::Counter::kIsRate |
-                                                                          benchmark::Counter::kInvert);
+  state.counters["wake_up_us"] = benchmark::Counter(
+      static_cast<double>(state.iterations()) * 2, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_EventWakeUpRoundTrip)->UseRealTime();
 

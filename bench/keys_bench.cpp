@@ -30,7 +30,8 @@ class StampingListener : public IHardwareKeyListener {
 // reaches `value`.
 void WaitUntil(const std::atomic<long>& counter, long value) {
   const auto deadline = Clock::now() + std::chrono::seconds(30);
-  while (counter.load(std::memory_order_acquire) < value && Clock::now() < deadline) std::this_thread::yield();
+  while (counter.load(std::memory_order_acquire) < value && Clock::now() < deadline)
+    std::this_thread::yield();
 }
 
 void BM_KeyPressToListenerLatency(benchmark::State& state) {
@@ -76,7 +77,8 @@ void BM_SustainedKeyPresses(benchmark::State& state) {
   }
   Disconnect(&listener);
   FreeDLL();
-  state.counters["presses_per_s"] = static_cast<double>(presses) * static_cast<double>(state.iterations()) / seconds;
+  state.counters["presses_per_s"] =
+      static_cast<double>(presses) * static_cast<double>(state.iterations()) / seconds;
   state.counters["lost"] = static_cast<double>(lost);
 }
 BENCHMARK(BM_SustainedKeyPresses)->Arg(200000)->UseRealTime()->Iterations(3);

@@ -106,7 +106,8 @@ void CHAL::NotifyCard(CardInfo const& card) {
 }
 
 void CHAL::NotifySuspendResume(bool const& suspending) {
-  m_suspendResumeListeners.ForEach([&](ISuspendResumeDeviceListener* listener) { listener->Notify(suspending); });
+  m_suspendResumeListeners.ForEach(
+      [&](ISuspendResumeDeviceListener* listener) { listener->Notify(suspending); });
 }
 
 CHAL::KeyMap CHAL::CopyKeyMap() const {

@@ -3,8 +3,8 @@
 // instead of throwing, and a sorted map built on it.
 #pragma once
 
-#include <cstddef>
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -228,9 +228,7 @@ class ZuMap {
     iterator position = LowerBound(key);
     return position != end() && position->first == key ? position : end();
   }
-  const_iterator find(const K& key) const noexcept {
-    return const_cast<ZuMap*>(this)->find(key);
-  }
+  const_iterator find(const K& key) const noexcept { return const_cast<ZuMap*>(this)->find(key); }
   bool contains(const K& key) const noexcept { return find(key) != end(); }
 
   iterator erase(const_iterator position) {

@@ -8,24 +8,24 @@
 /// The application's key codes, into which the key map translates the
 /// device's virtual-key codes.
 enum eHardwareKey : std::int32_t {
-  eHardwareKeyUp = 0,        ///< Up arrow (virtual key 0x26)
-  eHardwareKeyDown = 1,      ///< Down arrow (0x28)
-  eHardwareKeyRight = 2,     ///< Right arrow (0x27)
-  eHardwareKeyLeft = 3,      ///< Left arrow (0x25)
-  eHardwareKeyEnter = 4,     ///< Return (0x0D)
-  eHardwareKeyDevice5 = 5,   ///< device key 0xC3
-  eHardwareKeyDevice6 = 6,   ///< device key 0xC1
-  eHardwareKeyDevice7 = 7,   ///< device key 0xC2
-  eHardwareKeyDevice8 = 8,   ///< device key 0xC5
-  eHardwareKeyF6 = 10,       ///< F6 (0x75)
-  eHardwareKeyF7 = 11,       ///< F7 (0x76)
-  eHardwareKeyF8 = 12,       ///< F8 (0x77) in the extended device table
-  eHardwareKeyDevice16 = 16, ///< device key 0xC4 (also F9, 0x78, in the extended table)
-  eHardwareKeyDevice24 = 24, ///< device key 0xC6 in the extended table
+  eHardwareKeyUp = 0,         ///< Up arrow (virtual key 0x26)
+  eHardwareKeyDown = 1,       ///< Down arrow (0x28)
+  eHardwareKeyRight = 2,      ///< Right arrow (0x27)
+  eHardwareKeyLeft = 3,       ///< Left arrow (0x25)
+  eHardwareKeyEnter = 4,      ///< Return (0x0D)
+  eHardwareKeyDevice5 = 5,    ///< device key 0xC3
+  eHardwareKeyDevice6 = 6,    ///< device key 0xC1
+  eHardwareKeyDevice7 = 7,    ///< device key 0xC2
+  eHardwareKeyDevice8 = 8,    ///< device key 0xC5
+  eHardwareKeyF6 = 10,        ///< F6 (0x75)
+  eHardwareKeyF7 = 11,        ///< F7 (0x76)
+  eHardwareKeyF8 = 12,        ///< F8 (0x77) in the extended device table
+  eHardwareKeyDevice16 = 16,  ///< device key 0xC4 (also F9, 0x78, in the extended table)
+  eHardwareKeyDevice24 = 24,  ///< device key 0xC6 in the extended table
   eHardwareKeyDevice25 = 25,
   eHardwareKeyDevice26 = 26,
   eHardwareKeyDevice27 = 27,
-  eHardwareKeyUnmapped = 28, ///< any virtual key without an entry in the key map
+  eHardwareKeyUnmapped = 28,  ///< any virtual key without an entry in the key map
 };
 
 /// Battery and power-source state, filled by PMGetPowerInfo.
@@ -46,25 +46,25 @@ struct DisplayInfo {
 
 /// A storage card folder that was mounted or removed.
 struct CardInfo {
-  std::int32_t cardType;  ///< 0 SD card or storage card, 1 CF card, 3 other
+  std::int32_t cardType;                           ///< 0 SD card or storage card, 1 CF card, 3 other
   String::StringProxy<String::ZuStringImpl> path;  ///< the folder name as mounted
-  bool removed;  ///< false when mounted, true when removed
+  bool removed;                                    ///< false when mounted, true when removed
 };
 
 /// Selects the device-information text GetDeviceInfo returns.
 enum eDeviceInfoID : std::int32_t {
-  eDeviceInfoOEM = 4,        ///< the OEM information text
-  eDeviceInfoValue5 = 5,     ///< 16-bit value of the device-information record
-  eDeviceInfoText6 = 6,      ///< text field of the device-information record
+  eDeviceInfoOEM = 4,     ///< the OEM information text
+  eDeviceInfoValue5 = 5,  ///< 16-bit value of the device-information record
+  eDeviceInfoText6 = 6,   ///< text field of the device-information record
   eDeviceInfoValue7 = 7,
   eDeviceInfoText8 = 8,
   eDeviceInfoValue9 = 9,
   eDeviceInfoText10 = 10,
   eDeviceInfoText11 = 11,
-  eDeviceInfoValue12 = 12,   ///< 32-bit value
-  eDeviceInfoValue13 = 13,   ///< 32-bit value
+  eDeviceInfoValue12 = 12,  ///< 32-bit value
+  eDeviceInfoValue13 = 13,  ///< 32-bit value
   eDeviceInfoValue14 = 14,
-  eDeviceInfoVersion = 15,   ///< the device's version text
+  eDeviceInfoVersion = 15,  ///< the device's version text
 };
 
 /// Dynamic-range control of the FM transmitter. This device has no FM

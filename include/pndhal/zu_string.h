@@ -70,8 +70,8 @@ class StringProxy<ZuStringImpl> {
     const std::size_t kept = length_ - count;
     if (textCount > kMaxLength - kept) return false;
     const std::size_t needed = kept + textCount;
-    const bool overlaps = textCount != 0 && buffer_ != nullptr && text < buffer_ + Capacity() &&
-                          buffer_ < text + textCount;
+    const bool overlaps =
+        textCount != 0 && buffer_ != nullptr && text < buffer_ + Capacity() && buffer_ < text + textCount;
     if (needed < Capacity() && !overlaps) {
       std::wmemmove(buffer_ + position + textCount, buffer_ + position + count, length_ - position - count);
       if (textCount != 0) std::wmemcpy(buffer_ + position, text, textCount);

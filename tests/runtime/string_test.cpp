@@ -69,7 +69,8 @@ TEST(ZuString, NarrowViewKeepsLowBytesAndFollowsEdits) {
   EXPECT_EQ(std::string(narrow), std::string("ab\x34"));
   EXPECT_EQ(s.Narrow(), narrow) << "cached";
   s.Append(L"c");
-  EXPECT_EQ(std::string(s.Narrow()), std::string("ab\x34" "c"));
+  EXPECT_EQ(std::string(s.Narrow()), std::string("ab\x34"
+                                                 "c"));
   s.SetNoNarrow(true);
   EXPECT_EQ(s.Narrow(), nullptr);
 }

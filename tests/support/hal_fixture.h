@@ -8,8 +8,8 @@
 #include <mutex>
 #include <vector>
 
-#include "pndhal/pndhal.h"
 #include "listener_recorders.h"
+#include "pndhal/pndhal.h"
 #include "sim_guard.h"
 
 namespace pndtest {
