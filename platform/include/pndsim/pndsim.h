@@ -9,5 +9,6 @@
 #include "pndsim/kernel.h"
 #include "pndsim/power.h"
 #include "pndsim/registry.h"
+#include "pndsim/storage.h"
 #include "pndsim/vendor.h"
 #include "pndsim/windows.h"
