@@ -6,6 +6,7 @@
 #include "pndsim/clock.h"
 #include "pndsim/control.h"
 #include "pndsim/display.h"
+#include "pndsim/identity.h"
 #include "pndsim/kernel.h"
 #include "pndsim/power.h"
 #include "pndsim/registry.h"
