@@ -38,6 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     InitHAL();
     return new PlatformHal;
   }();
+  pndsim::ClearTrace();  // the trace would grow with every run
   const std::uint32_t target = fuzztext::Take(data, size, 1) % 5;
   const std::size_t length = fuzztext::Take(data, size, 2) % 600;
   const auto selector = static_cast<eDeviceInfoID>(fuzztext::Take(data, size, 1) % 18);

@@ -16,7 +16,9 @@
 namespace {
 
 constexpr DWORD kDeviceIdRequestSize = 256;
-constexpr std::size_t kMaxDeviceIdChars = 2 * kDeviceIdRequestSize;
+// Both identifiers may each span the whole record (they may overlap), two
+// hexadecimal digits a byte.
+constexpr std::size_t kMaxDeviceIdChars = 2 * 2 * kDeviceIdRequestSize;
 constexpr std::size_t kNormalisedIdChars = 8;
 constexpr DWORD kCalibrationBufferSize = 0x40000;
 constexpr DWORD kCalibrationValueBytes = 253;
@@ -67,8 +69,9 @@ std::size_t Normalise(wchar_t* text, std::size_t count) {
   std::size_t kept = 0;
   for (std::size_t i = 0; i < count; ++i)
     if (text[i] != L'0') text[kept++] = text[i];
-  for (std::size_t n = kept; kept < kNormalisedIdChars; ++kept)
-    text[kept] = static_cast<wchar_t>(L'0' + n + (kept - n));
+  // With n characters left, the fill is '0' + n, '0' + n + 1, ...: the digit
+  // of each position.
+  for (; kept < kNormalisedIdChars; ++kept) text[kept] = static_cast<wchar_t>(L'0' + kept);
   return kNormalisedIdChars;
 }
 

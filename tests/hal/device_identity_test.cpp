@@ -114,6 +114,16 @@ TEST_F(DeviceIdentityTest, ADeviceIdRecordPointingOutsideItselfIsRefused) {
     EXPECT_FALSE(GetDeviceID(buffer.chars, kGuarded)) << c.presetOffset;
     EXPECT_TRUE(buffer.Untouched());
   }
+  // Both identifiers spanning the record after its first byte: 1020 characters.
+  Bytes whole(256, 0xAB);
+  const std::uint32_t head[] = {256, 1, 255, 1, 255};
+  std::memcpy(whole.data(), head, sizeof head);
+  pndsim::SetDeviceIdRecord(whole);
+  std::vector<wchar_t> large(1100, kCanary);
+  EXPECT_FALSE(GetDeviceID(large.data(), 1020));
+  EXPECT_TRUE(GetDeviceID(large.data(), 1021));
+  EXPECT_EQ(std::wcslen(large.data()), 1020u);
+  EXPECT_EQ(large[1021], kCanary);
   pndsim::SetDeviceIdRecord(Bytes(300, 0));  // larger than any request
   GuardedBuffer buffer;
   EXPECT_FALSE(GetDeviceID(buffer.chars, kGuarded));
