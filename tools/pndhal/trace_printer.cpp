@@ -10,8 +10,7 @@ void PrintNewTrace(std::FILE* out) {
   const auto events = pndsim::Trace();
   if (events.size() < printed) printed = 0;  // the trace was reset
   for (; printed < events.size(); ++printed) {
-    std::fprintf(out, "    platform: %-18s %s\n", events[printed].kind.c_str(),
-                 events[printed].detail.c_str());
+    std::fprintf(out, "    platform: %-18s %s\n", events[printed].kind.c_str(), events[printed].detail.c_str());
   }
 }
 
