@@ -4,6 +4,7 @@
 // parameter.
 #pragma once
 
+#include "pndhal/records.h"
 #include "runtime/hal_thread.h"
 
 class CStorageCardThread final : public CHALThread {
@@ -11,6 +12,10 @@ class CStorageCardThread final : public CHALThread {
   CStorageCardThread() : CHALThread(0) {}
   ~CStorageCardThread() override { Shutdown(); }
   unsigned long Run(void* param) override;
+
+ private:
+  // Refilled for every notification; listeners get it only during the call.
+  CardInfo m_cardInfo{};
 };
 
 class CPollingThread final : public CHALThread {

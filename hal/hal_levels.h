@@ -79,6 +79,10 @@ class CHALWinCE : public CHALCommon {
   void StartResetIdleTimer() override;
   void StopResetIdleTimer() override;
   bool IsApplicationInForeground() override;
+  bool GetDeviceID(wchar_t* buffer, int length) override;
+  bool CalibrateTouchscreen() override;
+  bool OpenContacts() override;
+  bool GetDeviceInfo(eDeviceInfoID id, wchar_t* buffer, unsigned long length) override;
 
   virtual void RunTouchCalibration();                        // 79
   virtual void AdjustDeviceInfo(unsigned char* record) = 0;  // 80
@@ -103,6 +107,9 @@ class CHALPlatform : public CHALWinCE {
   bool GetBrightness(unsigned int& percent) override;
   void ActivatePowerKey(bool activate) override;
   void ResetIdleTimerTick() override;
+  void SetMemorySplit(int percent) override;
+  void RestoreMemorySplit() override;
+  void RunTouchCalibration() override;
   virtual void MapUnmappedKey(unsigned int const& message, unsigned int const& wParam,
                               eHardwareKey& key);  // 81
 
@@ -138,6 +145,11 @@ class CHALExternApi final : public CHALPlatform {
   void GetFMBandwidth(unsigned int& low, unsigned int& high) override;
   void SetMemorySplit(int percent) override;
   void RestoreMemorySplit() override;
+  bool GetDeviceID(wchar_t* buffer, int length) override;
+  bool GetDeviceInfo(eDeviceInfoID id, wchar_t* buffer, unsigned long length) override;
+  bool ReadFlash(unsigned long offset, unsigned char* buffer, unsigned long length) override;
+  bool WriteFlash(unsigned long offset, unsigned char* buffer, unsigned long length) override;
+  bool GetBtMACAddr(wchar_t* buffer, int length) override;
 
  private:
   bool m_bFMTransmitterActive = false;

@@ -18,8 +18,8 @@ int Time(const std::vector<std::string>& args);
 /// Prints the zone database as the HAL reads it (`--json` for JSON).
 int Zones(const std::vector<std::string>& args);
 
-/// Prints power, display and audio state as the HAL reports it (`--json`
-/// for JSON).
+/// Prints power, display, audio and identity as the HAL reports them
+/// (`--json` for JSON).
 int Info(const std::vector<std::string>& args);
 
 /// The tour's device part on a running HAL: battery and AC changes, a
@@ -33,6 +33,15 @@ int Phone(const std::vector<std::string>& args);
 
 /// A readable name of a phone-link call status (-1 to 5).
 const char* CallStatusName(int status);
+
+/// The tour's storage-card part on a running HAL: cards mounted and removed
+/// as a card listener receives them. False when a listener call is missing.
+bool TourStorageCards();
+
+/// Prints the device identifier, every device-information string, the
+/// Bluetooth address and the memory figures; with `json`, as the members of
+/// the `info` object (each line but the last ending in a comma).
+void PrintIdentity(bool json);
 
 /// Prints the platform actions recorded since the last call, indented.
 void PrintNewTrace(std::FILE* out);

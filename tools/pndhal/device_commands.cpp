@@ -1,5 +1,6 @@
 // `pndhal info` and the device part of `pndhal tour`: power, display and
 // audio as the HAL reports them, and their changes as listeners receive them.
+// The identity and storage-card parts live in identity_commands.cpp.
 #include <pndhal/pndhal.h>
 #include <pndsim/pndsim.h>
 
@@ -119,6 +120,7 @@ bool TourDeviceServices() {
   ok = ok && ExpectCall(listener, "SuspendDevice(): the power-off key", [] { SuspendDevice(); });
   ok = ok && ExpectCall(listener, "the device wakes up", [] { pndsim::Resume(); });
   PrintNewTrace(stdout);
+  ok = TourStorageCards() && ok;
 
   Disconnect(static_cast<IPMPowerListener*>(&listener));
   Disconnect(static_cast<IVolumeListener*>(&listener));
@@ -146,7 +148,6 @@ int Info(const std::vector<std::string>& args) {
   const bool displayKnown = GetScreenOrientation(display);
   unsigned volume = 0;
   const bool volumeKnown = GetVolume(volume);
-  FreeDLL();
 
   static const char* const kPowerStates[] = {"on battery", "external power, no battery", "charging",
                                              "external power"};
@@ -168,10 +169,13 @@ int Info(const std::vector<std::string>& args) {
       std::printf("  \"display\": null,\n");
     }
     if (volumeKnown) {
-      std::printf("  \"volumePercent\": %u\n}\n", volume);
+      std::printf("  \"volumePercent\": %u,\n", volume);
     } else {
-      std::printf("  \"volumePercent\": null\n}\n");
+      std::printf("  \"volumePercent\": null,\n");
     }
+    PrintIdentity(true);
+    std::printf("}\n");
+    FreeDLL();
     return 0;
   }
   std::printf("power:      battery %u%%%s, %s (state %u)\n", power.batteryLevel,
@@ -191,6 +195,8 @@ int Info(const std::vector<std::string>& args) {
   } else {
     std::printf("volume:     unavailable\n");
   }
+  PrintIdentity(false);
+  FreeDLL();
   return 0;
 }
 

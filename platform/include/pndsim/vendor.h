@@ -15,11 +15,12 @@ namespace pndsim {
 /// Size of the vendor flash area in bytes.
 inline constexpr std::size_t kFlashSize = 2048;
 
-/// Copies flash bytes from `offset` into `out`; false, with nothing copied,
-/// when the range leaves the area.
+/// Copies flash bytes from `offset` into `out`, recorded in the trace as
+/// "vendor.flash.read"; false, with nothing copied, when the range leaves the
+/// area.
 PNDSIM_CONTROL_API bool ReadFlashArea(std::size_t offset, std::span<std::uint8_t> out);
-/// Writes `bytes` into flash at `offset`; false, with nothing written, when
-/// the range leaves the area.
+/// Writes `bytes` into flash at `offset`, recorded as "vendor.flash.write";
+/// false, with nothing written, when the range leaves the area.
 PNDSIM_CONTROL_API bool WriteFlashArea(std::size_t offset, std::span<const std::uint8_t> bytes);
 
 /// The Bluetooth device address in display order.

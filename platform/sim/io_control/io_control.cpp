@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "../kernel/kernel.h"
+#include "ce/identity.h"
 
 namespace sim {
 namespace {
@@ -19,6 +20,12 @@ struct IoControl {
 constexpr IoControl kIoControls[] = {
     {IOCTL_HAL_REBOOT, "reboot", &RebootIoControl},
     {IOCTL_BACKLIGHT, "backlight", &BacklightIoControl},
+    {IOCTL_HAL_GET_DEVICEID, "device id", &DeviceIdIoControl},
+    {IOCTL_HAL_GET_DEVICE_INFO, "device information", &DeviceInfoIoControl},
+    {IOCTL_HAL_GET_VERSION_TEXT, "version text", &VersionTextIoControl},
+    {IOCTL_HAL_GET_VERSION_RECORD, "version record", &VersionRecordIoControl},
+    {IOCTL_HAL_GET_CALIBRATION, "calibration read", &GetCalibrationIoControl},
+    {IOCTL_HAL_SET_CALIBRATION, "calibration write", &SetCalibrationIoControl},
 };
 
 const IoControl* Find(DWORD code) {

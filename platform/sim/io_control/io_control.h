@@ -18,7 +18,13 @@ struct IoControlRequest {
 /// Answers one control code: TRUE, or FALSE with the last error set.
 using IoControlHandler = BOOL (*)(const IoControlRequest& request);
 
-BOOL RebootIoControl(const IoControlRequest& request);     // power/
-BOOL BacklightIoControl(const IoControlRequest& request);  // display/
+BOOL RebootIoControl(const IoControlRequest& request);          // power/
+BOOL BacklightIoControl(const IoControlRequest& request);       // display/
+BOOL DeviceIdIoControl(const IoControlRequest& request);        // identity/
+BOOL DeviceInfoIoControl(const IoControlRequest& request);      // identity/
+BOOL VersionTextIoControl(const IoControlRequest& request);     // identity/
+BOOL VersionRecordIoControl(const IoControlRequest& request);   // identity/
+BOOL GetCalibrationIoControl(const IoControlRequest& request);  // identity/
+BOOL SetCalibrationIoControl(const IoControlRequest& request);  // identity/
 
 }  // namespace sim

@@ -1,0 +1,91 @@
+// Storage-card detection: the thread that turns the platform's mount
+// notifications into ICardListener calls, with the card kind its folder name
+// gives.
+#include <cstring>
+
+#include "ce/kernel.h"
+#include "ce/power.h"
+#include "ce/storage.h"
+#include "ce/utf16.h"
+#include "hal/device_threads.h"
+#include "hal/hal.h"
+
+namespace {
+
+// One record as the platform writes it: the fixed part and a name of up to
+// 278 UTF-16 units.
+constexpr DWORD kRecordBufferSize = 584;
+constexpr DWORD kQueueMaxMessage = 4096;
+constexpr std::size_t kMaxNameChars = (kRecordBufferSize - DEVDETAIL_NAME_OFFSET) / 2;
+
+constexpr std::int32_t kCardSd = 0;  // SD card and the generic storage card
+constexpr std::int32_t kCardCf = 1;
+constexpr std::int32_t kCardOther = 3;
+
+// Folder names are compared without regard to letter case, as the file
+// system names them.
+bool StartsWith(const wchar_t* name, const wchar_t* prefix) {
+  for (; *prefix != L'\0'; ++name, ++prefix) {
+    auto lower = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; };
+    if (*name == L'\0' || lower(*name) != lower(*prefix)) return false;
+  }
+  return true;
+}
+
+// A mounted "CF-Karte" gets the kind its removal reports, so an application
+// can match the two.
+std::int32_t CardKind(const wchar_t* name) {
+  if (StartsWith(name, L"SD-Karte") || StartsWith(name, L"\\Storage Card")) return kCardSd;
+  if (StartsWith(name, L"CF-Karte")) return kCardCf;
+  return kCardOther;
+}
+
+}  // namespace
+
+unsigned long CStorageCardThread::Run(void* param) {
+  if (param == nullptr) return 0;
+  CHAL& hal = *static_cast<CHAL*>(param);
+  m_cardInfo.cardType = kCardSd;
+  m_cardInfo.path.Assign(L"");
+  m_cardInfo.removed = false;
+
+  MSGQUEUEOPTIONS options{sizeof(MSGQUEUEOPTIONS), 0, 0, kQueueMaxMessage, TRUE};
+  HANDLE queue = CreateMsgQueue(nullptr, &options);
+  HANDLE notifications =
+      queue == nullptr ? nullptr : RequestDeviceNotifications(&FATFS_MOUNT_GUID, queue, TRUE);
+
+  // Without a queue, or once a wait fails, only the stop request is left to
+  // wait for: the thread never spins.
+  const HANDLE objects[] = {StopEvent().GetHandle(), queue};
+  DWORD count = queue == nullptr ? 1 : 2;
+  alignas(DWORD) std::uint8_t record[kRecordBufferSize];
+  wchar_t name[kMaxNameChars + 1];
+  for (;;) {
+    const DWORD woken = WaitForMultipleObjects(count, objects, FALSE, INFINITE);
+    if (woken == WAIT_OBJECT_0) break;
+    if (woken != WAIT_OBJECT_0 + 1) {
+      if (count == 1) break;
+      count = 1;
+      continue;
+    }
+    DWORD read = 0;
+    DWORD flags = 0;
+    if (ReadMsgQueue(queue, record, sizeof record, &read, 0, &flags) == FALSE) continue;
+    if (read < DEVDETAIL_NAME_OFFSET) continue;
+    BOOL attached = FALSE;
+    std::memcpy(&attached, record + 20, sizeof attached);
+    ce::Utf16BytesToWide(record + DEVDETAIL_NAME_OFFSET, read - DEVDETAIL_NAME_OFFSET, name,
+                         kMaxNameChars + 1);
+    m_cardInfo.cardType = CardKind(name);
+    m_cardInfo.removed = attached == FALSE;
+    m_cardInfo.path.Assign(name);
+    hal.NotifyCard(m_cardInfo);
+  }
+
+  if (queue != nullptr) {
+    if (notifications != nullptr) StopDeviceNotifications(notifications);
+    CloseMsgQueue(queue);
+  }
+  m_cardInfo.path = String::StringProxy<String::ZuStringImpl>();
+  return 0;
+}

@@ -1,0 +1,152 @@
+// The simulated device's storage cards: the mounted folders and the queues
+// registered for mount notifications, which get one record per mount and
+// removal. All state is guarded by the kernel lock.
+#include <algorithm>
+#include <cstring>
+
+#include "../kernel/kernel.h"
+#include "../power/msg_queue.h"
+#include "../kernel/text_codec.h"
+#include "ce/storage.h"
+#include "pndsim/storage.h"
+
+namespace sim {
+namespace {
+
+constexpr std::size_t kMaxNameChars = 260;
+
+// A queue's registration for the notifications of one device class.
+class DeviceRegistration final : public Object {
+ public:
+  DeviceRegistration(std::weak_ptr<MsgQueueObject> target, bool everyClass, GUID kind)
+      : queue(std::move(target)), anyClass(everyClass), deviceClass(kind) {}
+  std::weak_ptr<MsgQueueObject> queue;
+  bool anyClass;
+  GUID deviceClass;
+};
+
+struct StorageModel {
+  std::vector<std::wstring> mounted;
+  std::vector<std::weak_ptr<DeviceRegistration>> registrations;
+};
+
+StorageModel& Model() {
+  static auto* model = [] {
+    auto* created = new StorageModel;
+    OnReset([] {
+      KernelLock lock(KernelMutex());
+      Model().mounted.clear();  // registrations belong to running code and stay
+    });
+    return created;
+  }();
+  return *model;
+}
+
+std::vector<std::uint8_t> MountRecord(const std::wstring& name, bool attached) {
+  const std::vector<std::uint8_t> nameBytes = Utf16Z(name);
+  struct {
+    GUID deviceClass;
+    DWORD reserved;
+    BOOL attached;
+    int nameBytes;
+  } const header{FATFS_MOUNT_GUID, 0, attached ? TRUE : FALSE, static_cast<int>(nameBytes.size())};
+  static_assert(sizeof header == DEVDETAIL_NAME_OFFSET);
+  std::vector<std::uint8_t> record(sizeof header + nameBytes.size());
+  std::uint8_t* out = record.data();
+  if (out == nullptr) return record;
+  std::memcpy(out, &header, sizeof header);
+  std::memcpy(out + sizeof header, nameBytes.data(), nameBytes.size());
+  return record;
+}
+
+bool Wants(const DeviceRegistration& registration) {
+  return registration.anyClass || registration.deviceClass == FATFS_MOUNT_GUID;
+}
+
+// Writes one mount record to every registered queue. Requires the kernel lock.
+void Announce(const std::wstring& name, bool attached) {
+  const std::vector<std::uint8_t> record = MountRecord(name, attached);
+  StorageModel& storage = Model();
+  int written = 0;
+  std::erase_if(storage.registrations, [](const auto& entry) { return entry.expired(); });
+  for (const auto& entry : storage.registrations) {
+    auto registration = entry.lock();
+    auto queue = registration ? registration->queue.lock() : nullptr;
+    if (queue && Wants(*registration) && queue->Write(record)) ++written;
+  }
+  Record(attached ? "card.mount" : "card.remove",
+         Narrow(name.c_str()) + " queues=" + std::to_string(written));
+}
+
+}  // namespace
+}  // namespace sim
+
+using namespace sim;
+
+HANDLE RequestDeviceNotifications(const GUID* deviceClass, HANDLE queue, BOOL all) {
+  KernelLock lock(KernelMutex());
+  auto object = LookupAs<MsgQueueObject>(queue);
+  if (!object) {
+    lock.unlock();
+    SetLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
+  }
+  auto registration = std::make_shared<DeviceRegistration>(object, deviceClass == nullptr,
+                                                           deviceClass ? *deviceClass : GUID{});
+  Model().registrations.push_back(registration);
+  Record("card.notify", all ? "with present folders" : "");
+  if (all != FALSE && Wants(*registration))
+    for (const std::wstring& name : Model().mounted) object->Write(MountRecord(name, true));
+  return InsertHandle(std::move(registration));
+}
+
+BOOL StopDeviceNotifications(HANDLE registration) {
+  {
+    KernelLock lock(KernelMutex());
+    if (!LookupAs<DeviceRegistration>(registration)) {
+      lock.unlock();
+      SetLastError(ERROR_INVALID_HANDLE);
+      return FALSE;
+    }
+  }
+  return CloseHandle(registration);
+}
+
+bool pndsim::MountCard(const std::string& name) {
+  const std::wstring folder = Widen(name);
+  if (folder.empty() || folder.size() > kMaxNameChars) return false;
+  KernelLock lock(KernelMutex());
+  std::vector<std::wstring>& mounted = Model().mounted;
+  if (std::find(mounted.begin(), mounted.end(), folder) != mounted.end()) return false;
+  mounted.push_back(folder);
+  Announce(folder, true);
+  return true;
+}
+
+bool pndsim::RemoveCard(const std::string& name) {
+  const std::wstring folder = Widen(name);
+  KernelLock lock(KernelMutex());
+  std::vector<std::wstring>& mounted = Model().mounted;
+  auto found = std::find(mounted.begin(), mounted.end(), folder);
+  if (found == mounted.end()) return false;
+  mounted.erase(found);
+  Announce(folder, false);
+  return true;
+}
+
+std::vector<std::string> pndsim::MountedCards() {
+  KernelLock lock(KernelMutex());
+  std::vector<std::string> names;
+  for (const std::wstring& name : Model().mounted) names.push_back(Narrow(name.c_str()));
+  return names;
+}
+
+int pndsim::DeviceNotificationCount() {
+  KernelLock lock(KernelMutex());
+  int count = 0;
+  for (const auto& entry : Model().registrations) {
+    auto registration = entry.lock();
+    if (registration && !registration->queue.expired()) ++count;
+  }
+  return count;
+}
