@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "../kernel/kernel.h"
-#include "../power/msg_queue.h"
 #include "../kernel/text_codec.h"
+#include "../power/msg_queue.h"
 #include "ce/storage.h"
 #include "pndsim/storage.h"
 
