@@ -30,8 +30,9 @@ class StampingListener : public IHardwareKeyListener {
 // reaches `value`.
 void WaitUntil(const std::atomic<long>& counter, long value) {
   const auto deadline = Clock::now() + std::chrono::seconds(30);
-  while (counter.load(std::memory_order_acquire) < value && Clock::now() < deadline)
+  while (counter.load(std::memory_order_acquire) < value && Clock::now() < deadline) {
     std::this_thread::yield();
+  }
 }
 
 void BM_KeyPressToListenerLatency(benchmark::State& state) {

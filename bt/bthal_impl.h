@@ -10,7 +10,7 @@
 #include "runtime/message_window_thread.h"
 #include "runtime/zu_new.h"
 
-class CBTHALImpl final : public CBTHAL, public Runtime::ZuAllocated {
+class CBTHALImpl final : public CBTHAL, public runtime::ZuAllocated {
  public:
   CBTHALImpl() = default;
   /// Closes the status channel when one is open (without asking the telephone

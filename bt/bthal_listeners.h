@@ -6,7 +6,7 @@
 #include "runtime/listener_registry.h"
 #include "runtime/zu_new.h"
 
-struct CBTHAL::ListenerLists : Runtime::ZuAllocated {
-  Runtime::ListenerRegistry<IBTForegroundListener> m_foregroundListeners;
-  Runtime::ListenerRegistry<IBTCallStatusListener> m_callStatusListeners;
+struct CBTHAL::ListenerLists : runtime::ZuAllocated {
+  runtime::ListenerRegistry<IBTForegroundListener> m_foregroundListeners;
+  runtime::ListenerRegistry<IBTCallStatusListener> m_callStatusListeners;
 };

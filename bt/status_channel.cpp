@@ -16,11 +16,13 @@ bool CBTHALImpl::OpenStatusChannel() {
     // it sends at once is missed.
     const Phone::Messages& ids = RegisteredMessages();
     if (m_statusWindow.AddHandler(ids.callStatus, this, &CBTHALImpl::OnCallStatus)) ++m_iAttachedHandlers;
-    if (m_statusWindow.AddHandler(ids.chgForegroundApp, this, &CBTHALImpl::OnForegroundApp))
+    if (m_statusWindow.AddHandler(ids.chgForegroundApp, this, &CBTHALImpl::OnForegroundApp)) {
       ++m_iAttachedHandlers;
+    }
     if (m_statusWindow.AddHandler(ids.volumeIndex, this, &CBTHALImpl::OnVolumeIndex)) ++m_iAttachedHandlers;
-    if (m_statusWindow.AddHandler(ids.btPowerStatus, this, &CBTHALImpl::OnBTPowerStatus))
+    if (m_statusWindow.AddHandler(ids.btPowerStatus, this, &CBTHALImpl::OnBTPowerStatus)) {
       ++m_iAttachedHandlers;
+    }
   }
   if (HWND telephone = FindTelephone()) {
     Phone::SendStatusRecord(
@@ -35,8 +37,9 @@ bool CBTHALImpl::OpenStatusChannel() {
 }
 
 void CBTHALImpl::CloseStatusChannel() {
-  for (; m_iAttachedHandlers > 0; --m_iAttachedHandlers)
+  for (; m_iAttachedHandlers > 0; --m_iAttachedHandlers) {
     CMessageWindowThread::RemoveHandler(m_statusWindow.MessageSignal(), this);
+  }
   m_statusWindow.Destroy();
   const wchar_t* title = nullptr;
   if (m_bSecondStatusWindow.exchange(false)) {
@@ -47,8 +50,9 @@ void CBTHALImpl::CloseStatusChannel() {
   // Without a channel of its own the link unregisters nothing: the title may
   // belong to another application's window.
   if (title == nullptr) return;
-  if (HWND telephone = FindTelephone())
+  if (HWND telephone = FindTelephone()) {
     Phone::SendStatusRecord(telephone, Phone::kUnregisterStatusWindow, title);
+  }
 }
 
 void CBTHALImpl::NotifyCallStatus(int status) {

@@ -67,8 +67,9 @@ std::size_t AppendHex(const std::uint8_t* bytes, std::size_t count, wchar_t* tex
 // filled with the digits counting on from the length left.
 std::size_t Normalise(wchar_t* text, std::size_t count) {
   std::size_t kept = 0;
-  for (std::size_t i = 0; i < count; ++i)
+  for (std::size_t i = 0; i < count; ++i) {
     if (text[i] != L'0') text[kept++] = text[i];
+  }
   // With n characters left, the fill is '0' + n, '0' + n + 1, ...: the digit
   // of each position.
   for (; kept < kNormalisedIdChars; ++kept) text[kept] = static_cast<wchar_t>(L'0' + kept);
@@ -82,8 +83,9 @@ bool DeviceIdText(bool normalise, wchar_t* buffer, int length) {
   alignas(DWORD) std::uint8_t record[kDeviceIdRequestSize] = {};
   std::memcpy(record, &kDeviceIdRequestSize, sizeof kDeviceIdRequestSize);
   DWORD returned = 0;
-  if (KernelIoControl(IOCTL_HAL_GET_DEVICEID, nullptr, 0, record, sizeof record, &returned) == FALSE)
+  if (KernelIoControl(IOCTL_HAL_GET_DEVICEID, nullptr, 0, record, sizeof record, &returned) == FALSE) {
     return false;
+  }
   DEVICE_ID head;
   std::memcpy(&head, record, sizeof head);
   auto inside = [](DWORD offset, DWORD bytes) {
@@ -184,8 +186,9 @@ bool VersionText(wchar_t* buffer, unsigned long length) {
   ZuBytes bytes = AllocateBytes(size);
   if (!bytes) return false;
   DWORD returned = 0;
-  if (KernelIoControl(IOCTL_HAL_GET_VERSION_TEXT, nullptr, 0, bytes.get(), size, &returned) == FALSE)
+  if (KernelIoControl(IOCTL_HAL_GET_VERSION_TEXT, nullptr, 0, bytes.get(), size, &returned) == FALSE) {
     return false;
+  }
   if (returned > size) returned = size;
   std::size_t count = 0;
   while (count < returned && bytes.get()[count] != 0) ++count;
@@ -214,8 +217,9 @@ bool ReadMemoryFigures(MemoryFigures& figures) {
   MEMORYSTATUS status{};
   status.dwLength = sizeof status;
   if (GetSystemMemoryDivision(&storePages, &ramPages, &pageSize) == FALSE ||
-      GetStoreInformation(&store) == FALSE)
+      GetStoreInformation(&store) == FALSE) {
     return false;
+  }
   GlobalMemoryStatus(&status);
   const std::uint64_t total = std::uint64_t{storePages} + ramPages;
   if (pageSize == 0 || total == 0 || total > 0xFFFFFFFFu) return false;
@@ -250,8 +254,9 @@ bool CHALWinCE::GetDeviceInfo(eDeviceInfoID id, wchar_t* buffer, unsigned long l
 
   alignas(DWORD) std::uint8_t record[DEVICE_INFO_RECORD_SIZE] = {};
   DWORD returned = 0;
-  if (KernelIoControl(IOCTL_HAL_GET_DEVICE_INFO, nullptr, 0, record, sizeof record, &returned) == FALSE)
+  if (KernelIoControl(IOCTL_HAL_GET_DEVICE_INFO, nullptr, 0, record, sizeof record, &returned) == FALSE) {
     return false;
+  }
   AdjustDeviceInfo(record);
   wchar_t text[2 * 202 + 1];
   std::size_t count = 0;
@@ -278,8 +283,9 @@ bool CHALWinCE::CalibrateTouchscreen() {
 
   HKEY key = nullptr;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\TOUCH", 0, KEY_QUERY_VALUE, &key) !=
-      ERROR_SUCCESS)
+      ERROR_SUCCESS) {
     return false;
+  }
   BYTE value[kCalibrationValueBytes] = {};
   DWORD valueBytes = sizeof value;
   DWORD type = 0;
@@ -340,8 +346,9 @@ void CHALPlatform::SetMemorySplit(int percent) {
   if (!ReadMemoryFigures(figures)) return;
   if (percent < 0) percent = 0;
   if (percent > 100) percent = 100;
-  if (m_iSavedMemorySplit == 0)
+  if (m_iSavedMemorySplit == 0) {
     m_iSavedMemorySplit = static_cast<int>(std::uint64_t{figures.store} * 100 / figures.total);
+  }
   // Both sides keep a margin of 5 pages over what they use; when the memory
   // cannot give both their margin, the division stays as it is.
   const std::uint64_t storeLeast = std::uint64_t{figures.storeUsed} + kMemoryMarginPages;
@@ -368,8 +375,9 @@ bool CHALExternApi::GetDeviceInfo(eDeviceInfoID id, wchar_t* buffer, unsigned lo
   if (buffer == nullptr || length < kLevel4VersionChars) return false;
   alignas(DWORD) std::uint8_t record[VERSION_RECORD_SIZE] = {};
   DWORD returned = 0;
-  if (KernelIoControl(IOCTL_HAL_GET_VERSION_RECORD, nullptr, 0, record, sizeof record, &returned) == FALSE)
+  if (KernelIoControl(IOCTL_HAL_GET_VERSION_RECORD, nullptr, 0, record, sizeof record, &returned) == FALSE) {
     return false;
+  }
   const wchar_t text[kLevel4VersionChars] = {static_cast<wchar_t>(Read16(record, 96)),
                                              L'.',
                                              static_cast<wchar_t>(Read16(record, 100)),

@@ -14,7 +14,7 @@
 #include "runtime/listener_registry.h"
 #include "runtime/zu_new.h"
 
-class CHAL : public Runtime::ZuAllocated {
+class CHAL : public runtime::ZuAllocated {
  public:
   using KeyMap = HardwareKeyMap;
 
@@ -105,11 +105,11 @@ class CHAL : public Runtime::ZuAllocated {
 
   // Registries, used by the exported Connect/Disconnect and by the threads
   // that raise events.
-  Runtime::ListenerRegistry<IHardwareKeyRecordListener> m_keyRecordListeners;
-  Runtime::ListenerRegistry<IPMPowerListener> m_powerListeners;
-  Runtime::ListenerRegistry<IVolumeListener> m_volumeListeners;
-  Runtime::ListenerRegistry<ICardListener> m_cardListeners;
-  Runtime::ListenerRegistry<ISuspendResumeDeviceListener> m_suspendResumeListeners;
+  runtime::ListenerRegistry<IHardwareKeyRecordListener> m_keyRecordListeners;
+  runtime::ListenerRegistry<IPMPowerListener> m_powerListeners;
+  runtime::ListenerRegistry<IVolumeListener> m_volumeListeners;
+  runtime::ListenerRegistry<ICardListener> m_cardListeners;
+  runtime::ListenerRegistry<ISuspendResumeDeviceListener> m_suspendResumeListeners;
 
   /// Calls every power listener with `info`, in registration order.
   void NotifyPower(PMPowerInfo const& info);
@@ -158,7 +158,7 @@ class CHAL : public Runtime::ZuAllocated {
   unsigned int m_uiPollSeconds = 5;
   bool m_bInForeground = false;
   std::atomic<bool> m_bResetIdleTimer{false};
-  Runtime::ListenerRegistry<IHardwareKeyListener> m_keyListeners;
+  runtime::ListenerRegistry<IHardwareKeyListener> m_keyListeners;
   unsigned int m_uiSavedVolume = 0;
 };
 

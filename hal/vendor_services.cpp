@@ -41,8 +41,10 @@ bool CHALExternApi::GetBtMACAddr(wchar_t* buffer, int length) {
   if (buffer == nullptr || length < kMacTextChars) return false;
   std::uint8_t address[6] = {};
   std::int32_t result = 0;
-  if (!Vendor::Call(L"GetBtMacAddrFromAssetData", result, static_cast<std::uint8_t*>(address)) || result == 0)
+  if (!Vendor::Call(L"GetBtMacAddrFromAssetData", result, static_cast<std::uint8_t*>(address)) ||
+      result == 0) {
     return false;
+  }
   wchar_t text[kMacTextChars];
   std::swprintf(text, kMacTextChars, L"MAC: %02x-%02x-%02x-%02x-%02x-%02x", address[0], address[1],
                 address[2], address[3], address[4], address[5]);

@@ -4,7 +4,7 @@
 namespace {
 
 template <class Listener>
-Runtime::ListenerRegistry<Listener>* ListOf(CHAL* hal, Runtime::ListenerRegistry<Listener> CHAL::*list) {
+runtime::ListenerRegistry<Listener>* ListOf(CHAL* hal, runtime::ListenerRegistry<Listener> CHAL::*list) {
   return hal == nullptr ? nullptr : &(hal->*list);
 }
 

@@ -4,7 +4,7 @@
 
 #include "ce/window.h"
 
-namespace Runtime {
+namespace runtime {
 
 void WaitForCallEnd(HANDLE event) {
   // Without an event of its own the waiter looks again after a moment.
@@ -18,4 +18,4 @@ void WaitForCallEnd(HANDLE event) {
   }
 }
 
-}  // namespace Runtime
+}  // namespace runtime

@@ -13,7 +13,7 @@
 #include "ce/kernel.h"
 #include "pndhal/container.h"
 
-namespace Runtime {
+namespace runtime {
 
 /// The policy of a registry whose entries belong to someone else: a removed
 /// entry is simply forgotten.
@@ -32,8 +32,8 @@ void WaitForCallEnd(HANDLE event);
 /// called with an entry once it has been removed and no call of it is in
 /// flight any more (the deleter of a registry that owns its entries).
 ///
-/// Locking: `m_lock` guards `m_entries`, `m_lastSerial`, `m_pCalls` and
-/// `m_waiters`. No call of an entry is ever made with it held.
+/// Locking: `lock_` guards `entries_`, `lastSerial_`, `calls_` and
+/// `waiters_`. No call of an entry is ever made with it held.
 template <class Listener, class Retire = KeepRemovedEntry>
 class ListenerRegistry {
  public:
@@ -42,16 +42,16 @@ class ListenerRegistry {
   ListenerRegistry& operator=(const ListenerRegistry&) = delete;
   /// Retires the entries still registered. No call may be in flight.
   ~ListenerRegistry() {
-    for (const Entry& entry : m_entries) Retire{}(entry.listener);
+    for (const Entry& entry : entries_) Retire{}(entry.listener);
   }
 
   /// Appends `listener`; null is ignored. False only when the list cannot
   /// grow (then nothing is registered).
   bool Connect(Listener* listener) {
     if (listener == nullptr) return true;
-    std::lock_guard guard(m_lock);
-    if (!m_entries.push_back(Entry{listener, m_lastSerial + 1})) return false;
-    ++m_lastSerial;
+    std::lock_guard guard(lock_);
+    if (!entries_.push_back(Entry{listener, lastSerial_ + 1})) return false;
+    ++lastSerial_;
     return true;
   }
 
@@ -68,12 +68,12 @@ class ListenerRegistry {
   /// entry is retired when its call returns.
   template <class Matches>
   bool RemoveFirst(Matches&& matches) {
-    std::unique_lock guard(m_lock);
+    std::unique_lock guard(lock_);
     Listener* removed = nullptr;
-    for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
+    for (auto it = entries_.begin(); it != entries_.end(); ++it) {
       if (matches(it->listener)) {
         removed = it->listener;
-        m_entries.erase(it);
+        entries_.erase(it);
         break;
       }
     }
@@ -83,7 +83,7 @@ class ListenerRegistry {
     while (InFlightElsewhere(removed, self)) {
       if (callEnded == nullptr) {
         callEnded = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-        if (callEnded != nullptr && !m_waiters.push_back(callEnded)) {
+        if (callEnded != nullptr && !waiters_.push_back(callEnded)) {
           CloseHandle(callEnded);
           callEnded = nullptr;
         }
@@ -97,7 +97,7 @@ class ListenerRegistry {
       CloseHandle(callEnded);
     }
     bool inFlightHere = false;
-    for (Call* call = m_pCalls; call != nullptr; call = call->next) {
+    for (Call* call = calls_; call != nullptr; call = call->next) {
       if (call->listener == removed) {
         call->retire = true;
         inFlightHere = true;
@@ -113,15 +113,15 @@ class ListenerRegistry {
   /// no memory, so a notification is never lost for want of it.
   template <class Notify>
   void ForEach(Notify&& notify) {
-    std::unique_lock guard(m_lock);
-    const std::uint64_t last = m_lastSerial;
+    std::unique_lock guard(lock_);
+    const std::uint64_t last = lastSerial_;
     std::uint64_t done = 0;
     for (;;) {
       const Entry* next = FirstAfter(done);
       if (next == nullptr || next->serial > last) break;
       done = next->serial;
-      Call call{next->listener, std::this_thread::get_id(), false, m_pCalls};
-      m_pCalls = &call;
+      Call call{next->listener, std::this_thread::get_id(), false, calls_};
+      calls_ = &call;
       guard.unlock();
       // Ends the call also when the entry throws: the exception goes on to
       // the raising thread with the registry consistent.
@@ -143,8 +143,8 @@ class ListenerRegistry {
   }
 
   std::size_t Size() const {
-    std::lock_guard guard(m_lock);
-    return m_entries.size();
+    std::lock_guard guard(lock_);
+    return entries_.size();
   }
 
  private:
@@ -161,29 +161,31 @@ class ListenerRegistry {
   };
 
   const Entry* FirstAfter(std::uint64_t serial) const {
-    for (const Entry& entry : m_entries)
+    for (const Entry& entry : entries_) {
       if (entry.serial > serial) return &entry;
+    }
     return nullptr;
   }
 
   bool InFlightElsewhere(Listener* listener, std::thread::id self) const {
-    for (const Call* call = m_pCalls; call != nullptr; call = call->next)
+    for (const Call* call = calls_; call != nullptr; call = call->next) {
       if (call->listener == listener && call->thread != self) return true;
+    }
     return false;
   }
 
   // Unlinks `ended` and wakes the threads waiting for a call to end. Returns
   // the entry to retire when this was its last call in flight.
   Listener* EndCall(Call& ended) {
-    for (Call** link = &m_pCalls; *link != nullptr; link = &(*link)->next) {
+    for (Call** link = &calls_; *link != nullptr; link = &(*link)->next) {
       if (*link == &ended) {
         *link = ended.next;
         break;
       }
     }
-    for (HANDLE waiter : m_waiters) SetEvent(waiter);
+    for (HANDLE waiter : waiters_) SetEvent(waiter);
     if (!ended.retire) return nullptr;
-    for (Call* call = m_pCalls; call != nullptr; call = call->next) {
+    for (Call* call = calls_; call != nullptr; call = call->next) {
       if (call->listener == ended.listener) {
         call->retire = true;  // an outer call of the same entry retires it
         return nullptr;
@@ -193,19 +195,19 @@ class ListenerRegistry {
   }
 
   void ForgetWaiter(HANDLE waiter) {
-    for (auto it = m_waiters.begin(); it != m_waiters.end(); ++it) {
+    for (auto it = waiters_.begin(); it != waiters_.end(); ++it) {
       if (*it == waiter) {
-        m_waiters.erase(it);
+        waiters_.erase(it);
         return;
       }
     }
   }
 
-  mutable std::mutex m_lock;
-  Container::ZuVector<Entry> m_entries;
-  std::uint64_t m_lastSerial = 0;
-  Call* m_pCalls = nullptr;               // newest first
-  Container::ZuVector<HANDLE> m_waiters;  // events of threads in RemoveFirst
+  mutable std::mutex lock_;
+  Container::ZuVector<Entry> entries_;
+  std::uint64_t lastSerial_ = 0;
+  Call* calls_ = nullptr;                // newest first
+  Container::ZuVector<HANDLE> waiters_;  // events of threads in RemoveFirst
 };
 
-}  // namespace Runtime
+}  // namespace runtime

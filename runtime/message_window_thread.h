@@ -11,7 +11,7 @@
 #include "runtime/zu_new.h"
 
 /// One attachment of an object's member function to a window's messages.
-class CWindowMessageHandler : public Runtime::ZuAllocated {
+class CWindowMessageHandler : public runtime::ZuAllocated {
  public:
   virtual ~CWindowMessageHandler() = default;
   /// The object the handler is bound to.
@@ -51,24 +51,24 @@ class WindowMessageSignal {
   /// Takes ownership of `handler` and appends it; false (handler deleted)
   /// when the list cannot grow.
   bool Add(CWindowMessageHandler* handler) {
-    if (m_handlers.Connect(handler)) return true;
+    if (handlers_.Connect(handler)) return true;
     delete handler;
     return false;
   }
   /// Detaches and deletes the first handler bound to `object`.
   void Remove(void* object) {
-    m_handlers.RemoveFirst(
+    handlers_.RemoveFirst(
         [object](CWindowMessageHandler* handler) { return handler->GetObject() == object; });
   }
   /// Calls every handler in order with the message's values.
   void Emit(unsigned int message, unsigned int wParam, long lParam, bool* handled) {
-    m_handlers.ForEach(
+    handlers_.ForEach(
         [&](CWindowMessageHandler* handler) { handler->Invoke(message, wParam, lParam, handled); });
   }
-  std::size_t Size() const { return m_handlers.Size(); }
+  std::size_t Size() const { return handlers_.Size(); }
 
  private:
-  Runtime::ListenerRegistry<CWindowMessageHandler, DeleteWindowMessageHandler> m_handlers;
+  runtime::ListenerRegistry<CWindowMessageHandler, DeleteWindowMessageHandler> handlers_;
 };
 
 class CMessageWindowThread : public CHALThread {

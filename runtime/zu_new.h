@@ -7,7 +7,7 @@
 
 #include "pndhal/zualloc.h"
 
-namespace Runtime {
+namespace runtime {
 
 /// Base of every class whose objects the HAL creates on the heap. `new`
 /// throws std::bad_alloc when the allocator has no memory; `new (std::nothrow)`
@@ -23,4 +23,4 @@ struct ZuAllocated {
   static void operator delete(void* memory, const std::nothrow_t&) noexcept { ZuFree(memory); }
 };
 
-}  // namespace Runtime
+}  // namespace runtime

@@ -8,7 +8,7 @@
 
 namespace {
 
-using namespace TimeServices;
+using namespace time_services;
 
 constexpr double kEarliestOffsetSeconds = -12 * 3600;
 constexpr double kLatestOffsetSeconds = 14 * 3600;

@@ -5,7 +5,7 @@
 #include "ce/utf16.h"
 #include "time/zone_rules.h"
 
-namespace TimeServices {
+namespace time_services {
 namespace {
 
 constexpr DWORD kTziBytes = 44;
@@ -27,8 +27,10 @@ void ReadDisplayName(HKEY zoneKey, String::StringProxy<String::ZuStringImpl>& ou
   DWORD size = sizeof bytes;
   DWORD type = REG_NONE;
   out.Assign(L"");
-  if (RegQueryValueExW(zoneKey, L"Display", nullptr, &type, bytes, &size) != ERROR_SUCCESS || type != REG_SZ)
+  if (RegQueryValueExW(zoneKey, L"Display", nullptr, &type, bytes, &size) != ERROR_SUCCESS ||
+      type != REG_SZ) {
     return;
+  }
   wchar_t text[kNameChars];
   ce::Utf16BytesToWide(bytes, size, text, kNameChars);
   out.Assign(text);
@@ -94,4 +96,4 @@ bool CurrentZoneDescriptor(wchar_t* out, std::size_t capacity, int year,
   return true;
 }
 
-}  // namespace TimeServices
+}  // namespace time_services

@@ -8,7 +8,7 @@
 #include "ce/time.h"
 #include "pndhal/zu_string.h"
 
-namespace TimeServices {
+namespace time_services {
 
 inline constexpr std::size_t kDescriptorChars = 256;
 
@@ -40,4 +40,4 @@ bool CurrentZoneDescriptor(wchar_t* out, std::size_t capacity, int year,
 /// The device's current UTC year.
 int CurrentUtcYear();
 
-}  // namespace TimeServices
+}  // namespace time_services

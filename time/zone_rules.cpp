@@ -5,7 +5,7 @@
 #include <array>
 #include <cwchar>
 
-namespace TimeServices {
+namespace time_services {
 namespace {
 
 int DaysInMonth(int year, int month) {
@@ -98,4 +98,4 @@ void FormatZoneDescriptor(wchar_t* out, std::size_t capacity, const REG_TZI_FORM
                 DaysBetween(SecondsOf(daylight, year), SecondsOf(later, year + 1)));
 }
 
-}  // namespace TimeServices
+}  // namespace time_services

@@ -9,7 +9,7 @@
 #include "pndhal/navtime.h"
 #include "pndhal/navtimezone.h"
 
-namespace TimeServices {
+namespace time_services {
 
 /// A date-time from the system's record; milliseconds are dropped and the
 /// week day is recomputed.
@@ -40,4 +40,4 @@ void FormatZoneDescriptor(wchar_t* out, std::size_t capacity, const REG_TZI_FORM
 /// the hours to add to UTC.
 inline std::int64_t BaseHours(std::int64_t biasMinutes) { return -(biasMinutes / 60); }
 
-}  // namespace TimeServices
+}  // namespace time_services

@@ -24,14 +24,16 @@ struct GuardedBuffer {
   GuardedBuffer() { std::wmemset(chars, kCanary, kGuarded + 8); }
   std::string Text() const { return pndsim::ToUtf8(chars); }
   bool Untouched() const {
-    for (wchar_t c : chars)
+    for (wchar_t c : chars) {
       if (c != kCanary) return false;
+    }
     return true;
   }
   // Nothing written from `from` on.
   bool IntactFrom(std::size_t from) const {
-    for (std::size_t i = from; i < kGuarded + 8; ++i)
+    for (std::size_t i = from; i < kGuarded + 8; ++i) {
       if (chars[i] != kCanary) return false;
+    }
     return true;
   }
 };
@@ -92,8 +94,9 @@ TEST_F(DeviceIdentityTest, DeviceIdRequestsIntoItsOwnRecordAndWritesAtMostLength
         << c.length;
     // Always a full request, whatever the caller gave.
     std::vector<std::string> requests;
-    for (const auto& event : pndsim::Trace())
+    for (const auto& event : pndsim::Trace()) {
       if (event.kind == "identity.deviceid") requests.push_back(event.detail);
+    }
     EXPECT_EQ(requests, c.length > 0 ? std::vector<std::string>{"size=256"} : std::vector<std::string>{});
   }
   EXPECT_FALSE(GetDeviceID(nullptr, 100));

@@ -78,8 +78,9 @@ TEST_F(PowerTest, SuspendAtTheDeviceLevelPressesThePowerKeyAndListenersSeeSuspen
   ASSERT_TRUE(listener.WaitFor(1));
   EXPECT_TRUE(pndsim::IsSuspended());
   std::vector<std::string> keys;
-  for (const auto& event : pndsim::Trace())
+  for (const auto& event : pndsim::Trace()) {
     if (event.kind == "keybd_event") keys.push_back(event.detail);
+  }
   EXPECT_THAT(keys, ElementsAre("vk=0xDF scan=0 flags=0x4 extra=0", "vk=0xDF scan=0 flags=0x6 extra=0"));
 
   ASSERT_TRUE(pndsim::Resume());
@@ -93,8 +94,9 @@ TEST_F(PowerTest, PlatformLevelSuspendRequestsTheForcedSuspendState) {
   EXPECT_TRUE(hal.SuspendDevice());
   EXPECT_EQ(pndsim::SuspendCount(), 1);
   bool requested = false;
-  for (const auto& event : pndsim::Trace())
+  for (const auto& event : pndsim::Trace()) {
     requested |= event.kind == "power.request" && event.detail == "state=0x00200000 options=0x00001000";
+  }
   EXPECT_TRUE(requested);
   EXPECT_TRUE(hal.SuspendDevice());  // already suspended: still reported as done
 }

@@ -13,8 +13,9 @@ using Card = std::tuple<std::int32_t, std::string, bool>;  // kind, folder, remo
 
 std::vector<Card> Cards(CardRecorder& recorder) {
   std::vector<Card> cards;
-  for (const CardInfo& card : recorder.Values())
+  for (const CardInfo& card : recorder.Values()) {
     cards.emplace_back(card.cardType, pndsim::ToUtf8(card.path.c_str()), card.removed);
+  }
   return cards;
 }
 

@@ -72,7 +72,7 @@ SYSTEMTIME Date(WORD month, WORD day, WORD hour, WORD weekday = 0) {
 }
 
 TEST(ZoneRules, WeekdayOccurrenceDatesBecomeTheActualDayOfTheYear) {
-  using TimeServices::ActualTransition;
+  using time_services::ActualTransition;
   EXPECT_EQ(ActualTransition(Date(3, 5, 2), 2009).wDay, 29) << "last Sunday of March 2009";
   EXPECT_EQ(ActualTransition(Date(10, 5, 3), 2009).wDay, 25);
   EXPECT_EQ(ActualTransition(Date(3, 2, 2), 2026).wDay, 8) << "second Sunday of March 2026";
@@ -129,26 +129,26 @@ TEST(ZoneRules, DescriptorsCarryEveryDaylightPeriodOfTheYearWithItsShift) {
   };
   for (const auto& c : cases) {
     wchar_t text[256];
-    TimeServices::FormatZoneDescriptor(text, 256, c.record, c.year);
+    time_services::FormatZoneDescriptor(text, 256, c.record, c.year);
     EXPECT_STREQ(text, c.descriptor) << c.what;
   }
 }
 
 TEST(ZoneRules, BaseHoursTruncateTowardZeroWithTheSignOfTheOffset) {
-  EXPECT_EQ(TimeServices::BaseHours(-330), 5);
-  EXPECT_EQ(TimeServices::BaseHours(210), -3);
-  EXPECT_EQ(TimeServices::BaseHours(-120), 2);
+  EXPECT_EQ(time_services::BaseHours(-330), 5);
+  EXPECT_EQ(time_services::BaseHours(210), -3);
+  EXPECT_EQ(time_services::BaseHours(-120), 2);
 }
 
 TEST(ZoneRules, SystemTimeConversionsKeepMillisecondsAndCountSundayAsZero) {
   SYSTEMTIME base{};
   base.wMilliseconds = 123;
-  const SYSTEMTIME sunday = TimeServices::SystemTimeFromNavTime(CNavTime(Seconds(2009, 2, 1, 13)), base);
+  const SYSTEMTIME sunday = time_services::SystemTimeFromNavTime(CNavTime(Seconds(2009, 2, 1, 13)), base);
   EXPECT_EQ(sunday.wDayOfWeek, 0);
   EXPECT_EQ(sunday.wMilliseconds, 123);
   EXPECT_EQ(sunday.wYear, 2009);
   EXPECT_EQ(sunday.wHour, 13);
-  const CNavTime back = TimeServices::NavTimeFromSystemTime(sunday);
+  const CNavTime back = time_services::NavTimeFromSystemTime(sunday);
   EXPECT_EQ(back.GetTotalSeconds(false), static_cast<unsigned long>(Seconds(2009, 2, 1, 13)));
 }
 

@@ -18,7 +18,7 @@ struct Entry {
   char tag;
 };
 
-using Registry = Runtime::ListenerRegistry<Entry>;
+using Registry = runtime::ListenerRegistry<Entry>;
 
 std::string Notify(Registry& registry) {
   std::string seen;
@@ -69,7 +69,7 @@ struct DeleteOwned {
 
 TEST(ListenerRegistry, AnEntryRemovingItselfInANestedCallIsDeletedOnceItsOuterCallReturns) {
   Owned::deleted = 0;
-  Runtime::ListenerRegistry<Owned, DeleteOwned> registry;
+  runtime::ListenerRegistry<Owned, DeleteOwned> registry;
   auto* self = new Owned;
   auto* other = new Owned;
   registry.Connect(self);

@@ -9,8 +9,9 @@ namespace {
 
 const pndsim::WindowInfo* FindTitle(const std::vector<pndsim::WindowInfo>& windows,
                                     const std::string& title) {
-  for (const auto& window : windows)
+  for (const auto& window : windows) {
     if (window.title == title) return &window;
+  }
   return nullptr;
 }
 

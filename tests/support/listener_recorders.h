@@ -32,8 +32,9 @@ class Recorder : public Listener {
                     std::chrono::milliseconds limit = std::chrono::seconds(10)) {
     std::unique_lock lock(mutex_);
     return arrived_.wait_for(lock, limit, [&] {
-      for (std::size_t i = from; i < values_.size(); ++i)
+      for (std::size_t i = from; i < values_.size(); ++i) {
         if (values_[i] == value) return true;
+      }
       return false;
     });
   }

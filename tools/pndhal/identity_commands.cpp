@@ -78,8 +78,9 @@ bool TourStorageCards() {
   PrintingCardListener listener;
   Connect(&listener);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (pndsim::DeviceNotificationCount() == 0 && std::chrono::steady_clock::now() < deadline)
+  while (pndsim::DeviceNotificationCount() == 0 && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
   struct Step {
     const char* what;
     const char* folder;
@@ -111,9 +112,10 @@ void PrintIdentity(bool json) {
   const Answer mac =
       Ask([](wchar_t* buffer, std::size_t n) { return GetBtMACAddr(buffer, static_cast<int>(n)); });
   Answer fields[std::size(kInfoFields)];
-  for (std::size_t i = 0; i < std::size(kInfoFields); ++i)
+  for (std::size_t i = 0; i < std::size(kInfoFields); ++i) {
     fields[i] =
         Ask([&](wchar_t* buffer, std::size_t n) { return GetDeviceInfo(kInfoFields[i].id, buffer, n); });
+  }
   DWORD storePages = 0;
   DWORD ramPages = 0;
   DWORD pageSize = 0;
@@ -126,8 +128,9 @@ void PrintIdentity(bool json) {
 
   if (json) {
     std::printf("  \"deviceId\": %s,\n  \"deviceInfo\": {", Json(id).c_str());
-    for (std::size_t i = 0; i < std::size(kInfoFields); ++i)
+    for (std::size_t i = 0; i < std::size(kInfoFields); ++i) {
       std::printf("%s\"%s\": %s", i == 0 ? "" : ", ", kInfoFields[i].name, Json(fields[i]).c_str());
+    }
     std::printf("},\n  \"bluetoothMac\": %s,\n", Json(mac).c_str());
     std::printf("  \"memory\": {\"storePages\": %u, \"programPages\": %u, \"pageSize\": %u, ",
                 divisionKnown ? storePages : 0, divisionKnown ? ramPages : 0, divisionKnown ? pageSize : 0);
@@ -137,11 +140,13 @@ void PrintIdentity(bool json) {
     return;
   }
   std::printf("device id:  %s\n", Plain(id).c_str());
-  for (std::size_t i = 0; i < std::size(kInfoFields); ++i)
+  for (std::size_t i = 0; i < std::size(kInfoFields); ++i) {
     std::printf("info %-9s %s\n", (std::string(kInfoFields[i].name) + ":").c_str(), Plain(fields[i]).c_str());
+  }
   std::printf("bluetooth:  %s\n", Plain(mac).c_str());
-  if (divisionKnown)
+  if (divisionKnown) {
     std::printf("memory:     %u store pages, %u program pages of %u bytes\n", storePages, ramPages, pageSize);
+  }
   if (storeKnown) std::printf("store:      %u bytes, %u free\n", store.dwStoreSize, store.dwFreeSize);
   std::printf("programs:   %u bytes, %u free\n", memory.dwTotalPhys, memory.dwAvailPhys);
 }

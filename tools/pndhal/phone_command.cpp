@@ -63,8 +63,9 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options) {
       options.json = true;
     } else if (arg == "--call" && hasValue) {
       const std::string& value = args[++i];
-      for (const auto& call : kCalls)
+      for (const auto& call : kCalls) {
         if (value == call.name) options.call = call.state;
+      }
       if (options.call == -1) {
         std::fprintf(stderr, "pndhal: phone: unknown call state '%s'\n", value.c_str());
         return false;
@@ -116,11 +117,13 @@ int Phone(const std::vector<std::string>& args) {
                 hasVolume ? std::to_string(percent).c_str() : "null");
     std::printf("\"muted\": %s, \"bluetoothPower\": %d, \"statusWindows\": [", muted ? "true" : "false",
                 telephone.bluetoothPower);
-    for (std::size_t i = 0; i < telephone.statusWindows.size(); ++i)
+    for (std::size_t i = 0; i < telephone.statusWindows.size(); ++i) {
       std::printf("%s%s", i == 0 ? "" : ", ", JsonString(telephone.statusWindows[i]).c_str());
+    }
     std::printf("], \"telephoneLog\": [");
-    for (std::size_t i = 0; i < log.size(); ++i)
+    for (std::size_t i = 0; i < log.size(); ++i) {
       std::printf("%s%s", i == 0 ? "" : ", ", JsonString(log[i].Text()).c_str());
+    }
     std::printf("]}\n");
   } else {
     std::printf("telephone program: %s\n", program.c_str());

@@ -39,7 +39,7 @@ bool ParseJsonFlag(const std::vector<std::string>& args, const char* command, bo
   return true;
 }
 
-class ZonePrinter final : public TimeServices::ZoneVisitor {
+class ZonePrinter final : public time_services::ZoneVisitor {
  public:
   explicit ZonePrinter(bool json) : json_(json) {}
   void Zone(const wchar_t* name, const wchar_t* display, const wchar_t* descriptor) override {
@@ -72,10 +72,10 @@ int Time(const std::vector<std::string>& args) {
   CNavTime local, utc;
   GetLocalNavTime(local);
   GetGMTNavTime(utc);
-  wchar_t descriptor[TimeServices::kDescriptorChars] = L"";
+  wchar_t descriptor[time_services::kDescriptorChars] = L"";
   String::StringProxy<String::ZuStringImpl> daylightName;
-  const bool zoneKnown = TimeServices::CurrentZoneDescriptor(descriptor, TimeServices::kDescriptorChars,
-                                                             TimeServices::CurrentUtcYear(), daylightName);
+  const bool zoneKnown = time_services::CurrentZoneDescriptor(descriptor, time_services::kDescriptorChars,
+                                                              time_services::CurrentUtcYear(), daylightName);
   const long offset = OffsetNow(GetTimezone());
   const std::string zoneName = pndsim::TimeZoneName();
   if (json) {
@@ -103,7 +103,7 @@ int Zones(const std::vector<std::string>& args) {
   String::StringProxy<String::ZuStringImpl> display;
   ZonePrinter printer(json);
   if (json) std::printf("[\n");
-  TimeServices::WalkZoneDatabase(L"Time Zones", TimeServices::CurrentUtcYear(), tzi, display, printer);
+  time_services::WalkZoneDatabase(L"Time Zones", time_services::CurrentUtcYear(), tzi, display, printer);
   if (json) std::printf("%s]\n", printer.Count() == 0 ? "" : "\n");
   FreeDLL();
   return 0;

@@ -75,13 +75,15 @@ bool Press(PrintingKeyListener& listener, unsigned virtualKey, bool release, con
 
 void PrintDevice() {
   std::printf("  windows:\n");
-  for (const auto& window : pndsim::Windows())
+  for (const auto& window : pndsim::Windows()) {
     std::printf("    \"%s\" (class %s, thread %u)\n", window.title.c_str(), window.className.c_str(),
                 window.ownerThread);
+  }
   std::printf("  threads running: %d\n", pndsim::LiveThreadCount());
   std::printf("  hot keys:");
-  for (const auto& hotKey : pndsim::HotKeys())
+  for (const auto& hotKey : pndsim::HotKeys()) {
     std::printf(" 0x%02X%s", hotKey.virtualKey, (hotKey.modifiers & 0x1000) != 0 ? "+up" : "");
+  }
   std::printf("\n");
 }
 

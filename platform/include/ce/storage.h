@@ -16,8 +16,9 @@ static_assert(sizeof(GUID) == 16, "a class identifier is 16 bytes");
 
 inline bool operator==(const GUID& a, const GUID& b) {
   if (a.Data1 != b.Data1 || a.Data2 != b.Data2 || a.Data3 != b.Data3) return false;
-  for (int i = 0; i < 8; ++i)
+  for (int i = 0; i < 8; ++i) {
     if (a.Data4[i] != b.Data4[i]) return false;
+  }
   return true;
 }
 

@@ -18,14 +18,14 @@ namespace pndsim {
 enum class RegistryRoot { LocalMachine, CurrentUser, ClassesRoot };
 
 /// Value type codes, as the registry calls report them. Any other number can be stored too.
-namespace RegistryType {
-inline constexpr std::uint32_t None = 0;
-inline constexpr std::uint32_t String = 1;
-inline constexpr std::uint32_t ExpandString = 2;
-inline constexpr std::uint32_t Binary = 3;
-inline constexpr std::uint32_t Dword = 4;
-inline constexpr std::uint32_t MultiString = 7;
-}  // namespace RegistryType
+struct RegistryType {
+  static constexpr std::uint32_t None = 0;
+  static constexpr std::uint32_t String = 1;
+  static constexpr std::uint32_t ExpandString = 2;
+  static constexpr std::uint32_t Binary = 3;
+  static constexpr std::uint32_t Dword = 4;
+  static constexpr std::uint32_t MultiString = 7;
+};
 
 /// A value's type and raw bytes (strings are UTF-16 little-endian with their terminator).
 struct RegistryValue {

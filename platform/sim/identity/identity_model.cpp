@@ -46,13 +46,15 @@ void Put16(Bytes& record, std::size_t offset, std::uint16_t value) {
 }
 
 void Put32(Bytes& record, std::size_t offset, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i)
+  for (int i = 0; i < 4; ++i) {
     record[offset + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
+  }
 }
 
 void PutUtf16(Bytes& record, std::size_t offset, const char* text) {
-  for (std::size_t i = 0; text[i] != '\0'; ++i)
+  for (std::size_t i = 0; text[i] != '\0'; ++i) {
     Put16(record, offset + 2 * i, static_cast<std::uint8_t>(text[i]));
+  }
 }
 
 // A device of the second hardware revision that reports revision 1.

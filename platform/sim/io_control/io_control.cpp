@@ -29,8 +29,9 @@ constexpr IoControl kIoControls[] = {
 };
 
 const IoControl* Find(DWORD code) {
-  for (const IoControl& control : kIoControls)
+  for (const IoControl& control : kIoControls) {
     if (control.code == code) return &control;
+  }
   return nullptr;
 }
 

@@ -103,8 +103,9 @@ DWORD WaitAny(KernelLock& lock, ThreadObject& self, std::span<Waitable* const> o
     Waiter* waiter;
     bool* registered;
     ~Unregister() {
-      if (*registered)
+      if (*registered) {
         for (Waitable* object : objects) object->RemoveWaiter(waiter);
+      }
     }
   } unregister{objects, &self.waiter, &registered};
 

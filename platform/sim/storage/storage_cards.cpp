@@ -95,8 +95,9 @@ HANDLE RequestDeviceNotifications(const GUID* deviceClass, HANDLE queue, BOOL al
                                                            deviceClass ? *deviceClass : GUID{});
   Model().registrations.push_back(registration);
   Record("card.notify", all ? "with present folders" : "");
-  if (all != FALSE && Wants(*registration))
+  if (all != FALSE && Wants(*registration)) {
     for (const std::wstring& name : Model().mounted) object->Write(MountRecord(name, true));
+  }
   return InsertHandle(std::move(registration));
 }
 

@@ -27,8 +27,9 @@ bool ChangeAndReport(Message report, Change change) {
     if (window == nullptr) return false;
     request = ++shared.requested;
   }
-  if (!PostMessageW(window, ControlMessage(), static_cast<WPARAM>(report), static_cast<LPARAM>(request)))
+  if (!PostMessageW(window, ControlMessage(), static_cast<WPARAM>(report), static_cast<LPARAM>(request))) {
     return false;
+  }
   std::unique_lock lock(shared.mutex);
   return shared.changed.wait_for(lock, kAnswerLimit, [&] {
     return shared.handled >= request || shared.window != window;
@@ -99,8 +100,9 @@ bool pndsim::StartTelephone() {
   std::wstring path = Widen(kTelephoneProgramPath);
   PROCESS_INFORMATION information{};
   if (!CreateProcessW(path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr,
-                      &information))
+                      &information)) {
     return false;
+  }
   CloseHandle(information.hThread);
   CloseHandle(information.hProcess);
   Shared& shared = State();
