@@ -31,7 +31,7 @@ TEST(WindowClass, ASecondRegistrationOfTheSameNameFails) {
   EXPECT_EQ(RegisterClassW(&again), 0);
   EXPECT_EQ(GetLastError(), ERROR_CLASS_ALREADY_EXISTS);
 
-  // Class names compare without regard to case, as on the original.
+  // Class names compare without regard to case, as on the device platform.
   WNDCLASSW otherCase = ClassNamed(L"TWICE");
   pndtest::PoisonLastError();
   EXPECT_EQ(RegisterClassW(&otherCase), 0);
