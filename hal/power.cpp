@@ -6,6 +6,7 @@
 #include "ce/power.h"
 #include "ce/window.h"
 #include "hal/hal_levels.h"
+#include "hal/notification_queue.h"
 
 namespace {
 
@@ -106,22 +107,10 @@ unsigned long CPowerNotificationThread::Run(void* param) {
   HANDLE queue = CreateMsgQueue(nullptr, &options);
   HANDLE registration = queue == nullptr ? nullptr : RequestPowerNotifications(queue, POWER_NOTIFY_ALL);
 
-  // Without a queue, or once a wait fails, only the stop request is left to
-  // wait for: the thread never spins.
-  const HANDLE objects[] = {StopEvent().GetHandle(), queue};
-  DWORD count = queue == nullptr ? 1 : 2;
+  CNotificationQueueReader reader(StopEvent().GetHandle(), queue);
   alignas(DWORD) std::uint8_t buffer[kPowerBroadcastBufferSize];
-  for (;;) {
-    const DWORD woken = WaitForMultipleObjects(count, objects, FALSE, INFINITE);
-    if (woken == WAIT_OBJECT_0) break;
-    if (woken != WAIT_OBJECT_0 + 1) {
-      if (count == 1) break;
-      count = 1;
-      continue;
-    }
-    DWORD read = 0;
-    DWORD flags = 0;
-    if (ReadMsgQueue(queue, buffer, sizeof buffer, &read, 0, &flags) == FALSE) continue;
+  DWORD read = 0;
+  while (reader.Next(buffer, read)) {
     if (read < 2 * sizeof(DWORD)) continue;
     DWORD message = 0;
     DWORD stateFlags = 0;

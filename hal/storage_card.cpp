@@ -9,6 +9,7 @@
 #include "ce/utf16.h"
 #include "hal/device_threads.h"
 #include "hal/hal.h"
+#include "hal/notification_queue.h"
 
 namespace {
 
@@ -54,23 +55,11 @@ unsigned long CStorageCardThread::Run(void* param) {
   HANDLE notifications =
       queue == nullptr ? nullptr : RequestDeviceNotifications(&FATFS_MOUNT_GUID, queue, TRUE);
 
-  // Without a queue, or once a wait fails, only the stop request is left to
-  // wait for: the thread never spins.
-  const HANDLE objects[] = {StopEvent().GetHandle(), queue};
-  DWORD count = queue == nullptr ? 1 : 2;
+  CNotificationQueueReader reader(StopEvent().GetHandle(), queue);
   alignas(DWORD) std::uint8_t record[kRecordBufferSize];
   wchar_t name[kMaxNameChars + 1];
-  for (;;) {
-    const DWORD woken = WaitForMultipleObjects(count, objects, FALSE, INFINITE);
-    if (woken == WAIT_OBJECT_0) break;
-    if (woken != WAIT_OBJECT_0 + 1) {
-      if (count == 1) break;
-      count = 1;
-      continue;
-    }
-    DWORD read = 0;
-    DWORD flags = 0;
-    if (ReadMsgQueue(queue, record, sizeof record, &read, 0, &flags) == FALSE) continue;
+  DWORD read = 0;
+  while (reader.Next(record, read)) {
     if (read < DEVDETAIL_NAME_OFFSET) continue;
     BOOL attached = FALSE;
     std::memcpy(&attached, record + 20, sizeof attached);

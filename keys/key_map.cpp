@@ -2,6 +2,7 @@
 // key-event window, and the exported functions that read, replace and share
 // key maps.
 #include <mutex>
+#include <span>
 
 #include "hal/hal_levels.h"
 
@@ -9,6 +10,19 @@ namespace {
 
 // Keys from this code on are device keys whose releases are reported too.
 constexpr unsigned long kFirstKeyUpCode = 0xC1;
+
+struct KeyEntry {
+  unsigned long code;
+  eHardwareKey key;
+};
+
+// Adds every entry; false when one could not be added for want of memory (or
+// was there already).
+bool InsertAll(CHAL::KeyMap& map, std::span<const KeyEntry> entries) {
+  bool complete = true;
+  for (const KeyEntry& entry : entries) complete = map.insert(entry.code, entry.key) && complete;
+  return complete;
+}
 
 void GrabKey(HWND window, unsigned long code) {
   const UINT modifiers = code >= kFirstKeyUpCode ? MOD_KEYUP : 0;
@@ -51,18 +65,13 @@ void CHALCommon::ReleaseKeyMap() {
 }
 
 bool CHALPlatform::FillPlatformDefaults(KeyMap& map) {
-  static constexpr struct {
-    unsigned long code;
-    eHardwareKey key;
-  } kTable[] = {
+  static constexpr KeyEntry kTable[] = {
       {0x0D, eHardwareKeyEnter},   {0x26, eHardwareKeyUp},      {0x28, eHardwareKeyDown},
       {0x25, eHardwareKeyLeft},    {0x27, eHardwareKeyRight},   {0xC4, eHardwareKeyDevice16},
       {0xC3, eHardwareKeyDevice5}, {0xC2, eHardwareKeyDevice7}, {0xC1, eHardwareKeyDevice6},
       {0x75, eHardwareKeyF6},      {0x76, eHardwareKeyF7},      {0xC5, eHardwareKeyDevice8},
   };
-  bool complete = true;
-  for (const auto& entry : kTable) complete = map.insert(entry.code, entry.key) && complete;
-  return complete;
+  return InsertAll(map, kTable);
 }
 
 void CHALPlatform::FillDefaultKeyMap(KeyMap& map) { FillPlatformDefaults(map); }
@@ -71,10 +80,7 @@ void CHALPlatform::FillDefaultKeyMap(KeyMap& map) { FillPlatformDefaults(map); }
 // level-3 table above; this one is kept for devices that want it.
 void CHALExternApi::FillDefaultKeyMap(KeyMap& map) {
   map.clear();
-  static constexpr struct {
-    unsigned long code;
-    eHardwareKey key;
-  } kTable[] = {
+  static constexpr KeyEntry kTable[] = {
       {0x0D, eHardwareKeyEnter},    {0x26, eHardwareKeyUp},       {0x28, eHardwareKeyDown},
       {0x25, eHardwareKeyLeft},     {0x27, eHardwareKeyRight},    {0xC4, eHardwareKeyDevice16},
       {0xC3, eHardwareKeyDevice5},  {0xC2, eHardwareKeyDevice7},  {0xC1, eHardwareKeyDevice6},
@@ -84,7 +90,7 @@ void CHALExternApi::FillDefaultKeyMap(KeyMap& map) {
       {0x75, eHardwareKeyF6},       {0x76, eHardwareKeyF7},       {0x77, eHardwareKeyF8},
       {0x78, eHardwareKeyDevice16},
   };
-  for (const auto& entry : kTable) map.insert(entry.code, entry.key);
+  InsertAll(map, kTable);
 }
 
 bool ActivateSharedHardwareKeyMap(HardwareKeyMap& map) {

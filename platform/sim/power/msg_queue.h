@@ -30,4 +30,20 @@ class MsgQueueObject final : public Waitable {
   std::deque<std::vector<std::uint8_t>> messages_;
 };
 
+/// Ends a notification registration of type `Registration` (a power or a
+/// device registration): closes its handle, or fails with
+/// ERROR_INVALID_HANDLE for a handle that is no such registration.
+template <class Registration>
+BOOL CloseRegistration(HANDLE handle) {
+  {
+    KernelLock lock(KernelMutex());
+    if (!LookupAs<Registration>(handle)) {
+      lock.unlock();
+      SetLastError(ERROR_INVALID_HANDLE);
+      return FALSE;
+    }
+  }
+  return CloseHandle(handle);
+}
+
 }  // namespace sim

@@ -173,15 +173,7 @@ HANDLE RequestPowerNotifications(HANDLE queue, DWORD mask) {
 }
 
 BOOL StopPowerNotifications(HANDLE registration) {
-  {
-    KernelLock lock(KernelMutex());
-    if (!LookupAs<PowerRegistration>(registration)) {
-      lock.unlock();
-      SetLastError(ERROR_INVALID_HANDLE);
-      return FALSE;
-    }
-  }
-  return CloseHandle(registration);
+  return CloseRegistration<PowerRegistration>(registration);
 }
 
 pndsim::PowerStatus pndsim::GetPowerStatus() {

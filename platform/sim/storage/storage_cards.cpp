@@ -102,15 +102,7 @@ HANDLE RequestDeviceNotifications(const GUID* deviceClass, HANDLE queue, BOOL al
 }
 
 BOOL StopDeviceNotifications(HANDLE registration) {
-  {
-    KernelLock lock(KernelMutex());
-    if (!LookupAs<DeviceRegistration>(registration)) {
-      lock.unlock();
-      SetLastError(ERROR_INVALID_HANDLE);
-      return FALSE;
-    }
-  }
-  return CloseHandle(registration);
+  return CloseRegistration<DeviceRegistration>(registration);
 }
 
 bool pndsim::MountCard(const std::string& name) {
