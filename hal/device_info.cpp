@@ -18,7 +18,7 @@ namespace {
 constexpr DWORD kDeviceIdRequestSize = 256;
 // Both identifiers may each span the whole record (they may overlap), two
 // hexadecimal digits a byte.
-constexpr std::size_t kMaxDeviceIdChars = 2 * 2 * kDeviceIdRequestSize;
+constexpr std::size_t kMaxDeviceIdChars = std::size_t{2} * 2 * kDeviceIdRequestSize;
 constexpr std::size_t kNormalisedIdChars = 8;
 constexpr DWORD kCalibrationBufferSize = 0x40000;
 constexpr DWORD kCalibrationValueBytes = 253;
@@ -297,11 +297,11 @@ bool CHALWinCE::CalibrateTouchscreen() {
   // The text ends at its terminator or at the end of the bytes read,
   // whichever comes first.
   if (valueBytes > sizeof value) valueBytes = sizeof value;
-  DWORD n = 0;
+  std::size_t n = 0;
   while (n < valueBytes / 2 && (value[2 * n] | value[2 * n + 1]) != 0) ++n;
-  for (DWORD i = 0; i < n; ++i) bytes[sizeof marker + i] = value[2 * i];
+  for (std::size_t i = 0; i < n; ++i) bytes[sizeof marker + i] = value[2 * i];
   // The device gets the marker and every character.
-  KernelIoControl(IOCTL_HAL_SET_CALIBRATION, bytes, n + static_cast<DWORD>(sizeof marker), nullptr, 0,
+  KernelIoControl(IOCTL_HAL_SET_CALIBRATION, bytes, static_cast<DWORD>(n + sizeof marker), nullptr, 0,
                   nullptr);
   RegCloseKey(key);
   return true;

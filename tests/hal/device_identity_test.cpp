@@ -223,10 +223,10 @@ TEST_F(DeviceIdentityTest, VersionTextShowsDotsAndIsAlwaysTerminated) {
     const char* text;
   };
   const Case cases[] = {
-      {std::string("1=2=3", 6), 6, true, "1.2.3"},
-      {std::string("1=2=3", 6), 5, false, nullptr},   // the terminator does not fit
-      {std::string("123456789"), 5, false, nullptr},  // fills every byte without a terminator
-      {std::string("12", 3), 64, true, "12"},
+      {std::string("1=2=3\0", 6), 6, true, "1.2.3"},
+      {std::string("1=2=3\0", 6), 5, false, nullptr},  // the terminator does not fit
+      {std::string("123456789"), 5, false, nullptr},   // fills every byte without a terminator
+      {std::string("12\0", 3), 64, true, "12"},
   };
   for (const Case& c : cases) {
     pndsim::SetVersionText(Bytes(c.bytes.begin(), c.bytes.end()));
