@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "listener_recorders.h"
@@ -40,10 +42,15 @@ using KeyRecorder = HardwareKeyRecorder;
 
 /// Presses `virtualKey` and waits until `recorder` receives `key` for it:
 /// every key pressed before it has been dispatched by then (the recorder must
-/// be the last listener, and no earlier press may map to `key`).
+/// be the last listener, and no earlier press may map to `key`). A press the
+/// key window's full queue refuses is repeated until the window catches up.
 inline bool PressAndWait(KeyRecorder& recorder, unsigned virtualKey, int key) {
   const std::size_t before = recorder.Count();
-  if (!pndsim::PressKey(virtualKey)) return false;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!pndsim::PressKey(virtualKey)) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::yield();
+  }
   return recorder.WaitForValue(key, before);
 }
 
