@@ -128,7 +128,11 @@ class CHAL : public runtime::ZuAllocated {
   /// grab of its keys or the key handler), as soon as the HAL is used again.
   /// Until it succeeds no key is grabbed, so no press is lost unseen.
   void RetryKeyStart() {
-    if (m_bKeyStartPending.exchange(false)) CompleteKeyStart();
+    // Read first: every exported call passes here, and a plain load keeps
+    // the common case free of a write to a shared line.
+    if (m_bKeyStartPending.load(std::memory_order_relaxed) && m_bKeyStartPending.exchange(false)) {
+      CompleteKeyStart();
+    }
   }
   /// Removes the first registration of a key listener.
   void DisconnectKeyListener(IHardwareKeyListener* listener) { m_keyListeners.Disconnect(listener); }

@@ -128,6 +128,12 @@ void OnThreadExit(std::function<void(ThreadObject&)> hook);
 /// ends here instead of returning. Requires the kernel lock.
 DWORD WaitAny(KernelLock& lock, ThreadObject& self, std::span<Waitable* const> objects, DWORD milliseconds);
 
+/// The objects behind `handles`, in order: `owned` keeps them alive and
+/// `objects` points at them. False when a handle refers to nothing that can be
+/// waited on. Requires the kernel lock.
+bool LookupWaitables(DWORD count, const HANDLE* handles, std::vector<std::shared_ptr<Waitable>>& owned,
+                     std::vector<Waitable*>& objects);
+
 /// Ends the calling thread at once if another thread asked to terminate it.
 /// Requires the kernel lock.
 void TerminationPoint(KernelLock& lock, ThreadObject& self);

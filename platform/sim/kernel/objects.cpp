@@ -130,6 +130,19 @@ DWORD WaitAny(KernelLock& lock, ThreadObject& self, std::span<Waitable* const> o
   }
 }
 
+bool LookupWaitables(DWORD count, const HANDLE* handles, std::vector<std::shared_ptr<Waitable>>& owned,
+                     std::vector<Waitable*>& objects) {
+  owned.reserve(owned.size() + count);
+  objects.reserve(objects.size() + count);
+  for (DWORD i = 0; i < count; ++i) {
+    std::shared_ptr<Waitable> object = LookupAs<Waitable>(handles[i]);
+    if (!object) return false;
+    objects.push_back(object.get());
+    owned.push_back(std::move(object));
+  }
+  return true;
+}
+
 namespace {
 
 DWORD WaitForHandles(DWORD count, const HANDLE* handles, DWORD milliseconds) {
@@ -137,17 +150,10 @@ DWORD WaitForHandles(DWORD count, const HANDLE* handles, DWORD milliseconds) {
   KernelLock lock(KernelMutex());
   std::vector<std::shared_ptr<Waitable>> owned;
   std::vector<Waitable*> objects;
-  owned.reserve(count);
-  objects.reserve(count);
-  for (DWORD i = 0; i < count; ++i) {
-    std::shared_ptr<Waitable> object = LookupAs<Waitable>(handles[i]);
-    if (!object) {
-      lock.unlock();
-      SetLastError(ERROR_INVALID_HANDLE);
-      return WAIT_FAILED;
-    }
-    objects.push_back(object.get());
-    owned.push_back(std::move(object));
+  if (!LookupWaitables(count, handles, owned, objects)) {
+    lock.unlock();
+    SetLastError(ERROR_INVALID_HANDLE);
+    return WAIT_FAILED;
   }
   return WaitAny(lock, self, objects, milliseconds);
 }

@@ -38,15 +38,10 @@ DWORD MsgWaitForMultipleObjectsEx(DWORD count, const HANDLE* handles, DWORD mill
   KernelLock lock(KernelMutex());
   std::vector<std::shared_ptr<Waitable>> owned;
   std::vector<Waitable*> objects;
-  for (DWORD i = 0; i < count; ++i) {
-    std::shared_ptr<Waitable> object = LookupAs<Waitable>(handles[i]);
-    if (!object) {
-      lock.unlock();
-      SetLastError(ERROR_INVALID_HANDLE);
-      return WAIT_FAILED;
-    }
-    objects.push_back(object.get());
-    owned.push_back(std::move(object));
+  if (!LookupWaitables(count, handles, owned, objects)) {
+    lock.unlock();
+    SetLastError(ERROR_INVALID_HANDLE);
+    return WAIT_FAILED;
   }
   std::shared_ptr<MessageQueue> queue = CurrentQueue(self);
   for (;;) {
