@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,16 @@ struct TraceEvent {
 PNDSIM_CONTROL_API std::vector<TraceEvent> Trace();
 /// Forgets the recorded trace.
 PNDSIM_CONTROL_API void ClearTrace();
+
+/// Called with each trace event as it is recorded, on the thread that caused it and in trace order.
+/// It runs while the trace is locked: it must return quickly and must not call into the simulator.
+using TraceObserver = std::function<void(const TraceEvent& event)>;
+/// Starts calling `observer` for every event recorded from now on; returns the number that
+/// UnobserveTrace takes (never 0). A null observer is refused with 0.
+PNDSIM_CONTROL_API int ObserveTrace(TraceObserver observer);
+/// Stops calling the observer `id`; when the call returns, the observer runs nowhere any more.
+/// Does nothing for an unknown id. Must not be called from an observer.
+PNDSIM_CONTROL_API void UnobserveTrace(int id);
 
 /// Wide text as UTF-8, the encoding of every text the control API reports;
 /// null gives the empty text.

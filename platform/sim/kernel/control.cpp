@@ -1,6 +1,7 @@
 // Simulator-wide controls: fault injection, the trace and reset.
 #include <array>
 #include <atomic>
+#include <utility>
 
 #include "kernel.h"
 #include "text_codec.h"
@@ -16,6 +17,8 @@ std::array<std::atomic<int>, pndsim::kCallCount>& PendingFailures() {
 struct TraceLog {
   std::mutex mutex;
   std::vector<pndsim::TraceEvent> events;
+  std::vector<std::pair<int, pndsim::TraceObserver>> observers;
+  int lastObserverId = 0;
 };
 
 TraceLog& Log() {
@@ -63,6 +66,7 @@ void Record(std::string kind, std::string detail) {
   TraceLog& log = Log();
   std::lock_guard lock(log.mutex);
   log.events.push_back({std::move(kind), std::move(detail)});
+  for (const auto& [id, observer] : log.observers) observer(log.events.back());
 }
 
 void OnReset(std::function<void()> hook) {
@@ -95,6 +99,21 @@ void pndsim::ClearTrace() {
   sim::TraceLog& log = sim::Log();
   std::lock_guard lock(log.mutex);
   log.events.clear();
+}
+
+int pndsim::ObserveTrace(TraceObserver observer) {
+  if (!observer) return 0;
+  sim::TraceLog& log = sim::Log();
+  std::lock_guard lock(log.mutex);
+  const int id = ++log.lastObserverId;
+  log.observers.emplace_back(id, std::move(observer));
+  return id;
+}
+
+void pndsim::UnobserveTrace(int id) {
+  sim::TraceLog& log = sim::Log();
+  std::lock_guard lock(log.mutex);
+  std::erase_if(log.observers, [id](const auto& entry) { return entry.first == id; });
 }
 
 void pndsim::Reset() {
