@@ -1,0 +1,124 @@
+// Console sessions: one scenario session per client, answering each command line.
+#include "console_interpreter.h"
+
+#include <pndsim/pndsim.h>
+
+#include <atomic>
+#include <nlohmann/json.hpp>
+
+#include "answers.h"
+#include "lexer.h"
+#include "scenario.h"
+
+namespace scenario {
+namespace {
+
+// The console's verbs beyond the scenario language.
+constexpr VerbHelp kConsoleVerbs[] = {
+    {"help", "help [VERB]", "list the verbs, or explain one"},
+    {"state", "state", "the whole device model as JSON"},
+    {"watch", "watch", "stream every platform effect and listener call as it happens"},
+    {"unwatch", "unwatch", "stop the stream"},
+    {"quit", "quit", "close the connection"},
+};
+
+std::string Help(const std::vector<Word>& words) {
+  std::vector<VerbHelp> verbs(std::begin(kConsoleVerbs), std::end(kConsoleVerbs));
+  verbs.insert(verbs.end(), Verbs().begin(), Verbs().end());
+  std::string text;
+  for (const VerbHelp& verb : verbs) {
+    if (words.size() > 1 && words[1].text != verb.verb) continue;
+    text += std::string(verb.usage) + "\n    " + std::string(verb.summary) + "\n";
+    if (verb.verb == "expect" && words.size() > 1) {
+      text += "    kinds: key record power volume card suspend call foreground\n    functions:";
+      for (const Query& query : Queries()) text += " " + std::string(query.name);
+      text += "\n";
+    }
+  }
+  return text;
+}
+
+std::string State() {
+  using Json = nlohmann::ordered_json;
+  Json state;
+  state["device"] = Json::parse(pndsim::DeviceState(), nullptr, false);
+  state["suspended"] = pndsim::IsSuspended();
+  Json hotKeys = Json::array();
+  for (const auto& hotKey : pndsim::HotKeys()) {
+    hotKeys.push_back({{"key", hotKey.virtualKey}, {"modifiers", hotKey.modifiers}, {"id", hotKey.id}});
+  }
+  state["hotKeys"] = hotKeys;
+  const pndsim::TelephoneState telephone = pndsim::Telephone();
+  state["telephone"] = {{"running", telephone.running},
+                        {"bluetoothPower", telephone.bluetoothPower},
+                        {"callState", telephone.callState},
+                        {"foreground", telephone.foreground},
+                        {"volumeStep", telephone.volumeStep}};
+  state["windows"] = pndsim::WindowCount();
+  state["threads"] = pndsim::LiveThreadCount();
+  state["timeScale"] = pndsim::TimeScale();
+  return state.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+class ConsoleSession : public pndsim::ConsoleSession {
+ public:
+  explicit ConsoleSession(pndsim::ConsoleSink events)
+      : events_(std::move(events)), session_({}, [this](const Event& event) {
+          if (!watching_.load()) return;
+          const bool listener = event.source == Event::Source::Listener;
+          events_((listener ? "listener " : "platform " + event.kind + " ") + event.text);
+        }) {}
+
+  pndsim::ConsoleReply Execute(std::string_view line) override {
+    std::vector<Word> words;
+    try {
+      words = SplitWords(line);
+    } catch (const SyntaxError& error) {
+      return Refuse(error.column, error.what());
+    }
+    if (words.empty()) return {};
+    const std::string& verb = words[0].text;
+    if (verb == "help") {
+      std::string text = Help(words);
+      if (text.empty()) return {false, {}, "no verb " + (words.size() > 1 ? words[1].text : std::string())};
+      return {true, std::move(text), {}};
+    }
+    if (verb == "state") return {true, State(), {}};
+    if (verb == "watch" || verb == "unwatch") {
+      StartSession();
+      watching_.store(verb == "watch");
+      return {};
+    }
+    auto parsed = ParseLine(line);
+    if (const auto* error = std::get_if<ParseError>(&parsed)) return Refuse(error->column, error->message);
+    StartSession();
+    const Outcome outcome = session_.Run(*std::get<std::optional<Statement>>(parsed));
+    return {outcome.ok, outcome.output, outcome.message};
+  }
+
+ private:
+  static pndsim::ConsoleReply Refuse(int column, const std::string& message) {
+    return {false, {}, "column " + std::to_string(column) + ": " + message};
+  }
+
+  void StartSession() {
+    if (started_) return;
+    session_.Start(false);
+    started_ = true;
+  }
+
+  pndsim::ConsoleSink events_;
+  std::atomic<bool> watching_{false};
+  bool started_ = false;
+  Session session_;
+};
+
+}  // namespace
+
+void InstallConsoleInterpreter() {
+  pndsim::SetConsoleInterpreter([](pndsim::ConsoleSink events) -> std::unique_ptr<pndsim::ConsoleSession> {
+    return std::make_unique<ConsoleSession>(std::move(events));
+  });
+}
+
+}  // namespace scenario

@@ -1,0 +1,51 @@
+// The names a scenario gives to the numbers the library and the device exchange: application key codes,
+// power states, call states, battery flags and the like, each a small two-way table.
+#pragma once
+
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace scenario {
+
+/// A two-way table between names and values; names compare without regard to case.
+class NameTable {
+ public:
+  NameTable(std::string_view what, std::initializer_list<std::pair<std::string_view, long>> entries)
+      : what_(what), entries_(entries) {}
+
+  /// The value of `name`, or nothing.
+  std::optional<long> Find(std::string_view name) const;
+  /// The name of `value`, or the value in decimal when it has none.
+  std::string NameOf(long value) const;
+  /// What the names denote and the names themselves, for messages: "a call status (unknown, none, ...)".
+  std::string Describe() const;
+
+ private:
+  std::string_view what_;
+  std::vector<std::pair<std::string_view, long>> entries_;
+};
+
+/// The application's key codes (eHardwareKey): Up, Down, ..., F6, Device16, Unmapped.
+const NameTable& ApplicationKeys();
+/// What a power listener is told of the power source: battery, external, charging, full.
+const NameTable& PowerStates();
+/// What a call-status listener is told: unknown (-1), none (0), idle, incoming, outgoing, active, held.
+const NameTable& CallStatuses();
+/// The telephone program's call states: idle, incoming, outgoing, active, held.
+const NameTable& TelephoneCalls();
+/// What a foreground listener is told: unknown (-1), application (0), telephone (1).
+const NameTable& ForegroundStates();
+/// The telephone program's foreground reports: application (1), telephone (2).
+const NameTable& TelephoneForegrounds();
+/// Battery flags: high, low, critical, charging, none, unknown.
+const NameTable& BatteryFlags();
+/// The AC line: offline, online, backup, unknown.
+const NameTable& AcLines();
+/// Storage-card kinds: sd, cf, other.
+const NameTable& CardTypes();
+
+}  // namespace scenario

@@ -1,0 +1,195 @@
+// The scenario's listeners and its view of the trace.
+#include "observer.h"
+
+#include <pndhal/pndhal.h>
+#include <pndsim/pndsim.h>
+
+#include <atomic>
+#include <cstdio>
+#include <thread>
+
+#include "lexer.h"
+#include "names.h"
+
+namespace scenario {
+namespace {
+
+// Enough for any scenario; a console left connected for days forgets its oldest unconsumed events.
+constexpr std::size_t kQueueLimit = 4096;
+
+std::string Hex(unsigned long value) {
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%02lX", value);
+  return text;
+}
+
+}  // namespace
+
+// One listener of every kind, turning each call into an event in the expectation's words.
+class DeviceObserver::Listeners : public IHardwareKeyListener,
+                                  public IHardwareKeyRecordListener,
+                                  public IPMPowerListener,
+                                  public IVolumeListener,
+                                  public ICardListener,
+                                  public ISuspendResumeDeviceListener {
+ public:
+  explicit Listeners(DeviceObserver& owner) : owner_(owner), calls_(*this), foreground_(*this) {}
+
+  void ConnectAll() {
+    Connect(static_cast<IHardwareKeyListener*>(this));
+    Connect(static_cast<IHardwareKeyRecordListener*>(this));
+    Connect(static_cast<IVolumeListener*>(this));
+    Connect(static_cast<ICardListener*>(this));
+    Connect(static_cast<ISuspendResumeDeviceListener*>(this));
+    // The state a power listener is told on connecting comes on this thread, before Connect returns.
+    connectingThread_.store(std::this_thread::get_id());
+    Connect(static_cast<IPMPowerListener*>(this));
+    connectingThread_.store(std::thread::id());
+    if (CBTHAL* link = GetBTHAL()) {
+      link->ConnectCallStatusListener(&calls_);
+      link->ConnectForegroundListener(&foreground_);
+    }
+  }
+
+  void DisconnectAll() {
+    if (CBTHAL* link = GetBTHAL()) {
+      link->DisconnectCallStatusListener(&calls_);
+      link->DisconnectForegroundListener(&foreground_);
+    }
+    Disconnect(static_cast<IPMPowerListener*>(this));
+    Disconnect(static_cast<ISuspendResumeDeviceListener*>(this));
+    Disconnect(static_cast<ICardListener*>(this));
+    Disconnect(static_cast<IVolumeListener*>(this));
+    Disconnect(static_cast<IHardwareKeyRecordListener*>(this));
+    Disconnect(static_cast<IHardwareKeyListener*>(this));
+  }
+
+  void Notify(eHardwareKey const& key) override { Tell("key", "key " + ApplicationKeys().NameOf(key)); }
+  void Notify(unsigned long virtualKey) override { Tell("record", "record " + Hex(virtualKey)); }
+  void Notify(PMPowerInfo const& info) override {
+    if (connectingThread_.load() == std::this_thread::get_id()) return;
+    Tell("power", "power " + std::to_string(info.batteryLevel) + " " +
+                      PowerStates().NameOf(static_cast<long>(info.powerState)));
+  }
+  void Notify(VolumeInfo const& volume) override {
+    Tell("volume", "volume " + std::to_string(volume.volume) + (volume.muted ? " muted" : " unmuted"));
+  }
+  void Notify(CardInfo const& card) override {
+    Tell("card", std::string("card ") + (card.removed ? "removed " : "mounted ") +
+                     QuoteWord(pndsim::ToUtf8(card.path.c_str())) + " " + CardTypes().NameOf(card.cardType));
+  }
+  void Notify(bool const& suspending) override {
+    Tell("suspend", suspending ? "suspend true" : "suspend false");
+  }
+
+ private:
+  // The two phone-link listeners share a signature, so each is an object of its own.
+  struct CallListener : IBTCallStatusListener {
+    explicit CallListener(Listeners& owner) : all(owner) {}
+    void Notify(int const* status) override { all.Tell("call", "call " + CallStatuses().NameOf(*status)); }
+    Listeners& all;
+  };
+  struct ForegroundListener : IBTForegroundListener {
+    explicit ForegroundListener(Listeners& owner) : all(owner) {}
+    void Notify(int const* state) override {
+      all.Tell("foreground", "foreground " + ForegroundStates().NameOf(*state));
+    }
+    Listeners& all;
+  };
+
+  void Tell(const char* kind, std::string text) {
+    owner_.Push({Event::Source::Listener, kind, std::move(text), Clock::now()});
+  }
+
+  DeviceObserver& owner_;
+  CallListener calls_;
+  ForegroundListener foreground_;
+  std::atomic<std::thread::id> connectingThread_;
+};
+
+DeviceObserver::DeviceObserver(Sink sink) : sink_(std::move(sink)) {
+  traceObserver_ = pndsim::ObserveTrace([this](const pndsim::TraceEvent& event) {
+    Push({Event::Source::Trace, event.kind, event.detail, Clock::now()});
+  });
+}
+
+DeviceObserver::~DeviceObserver() {
+  if (listeners_) listeners_->DisconnectAll();
+  pndsim::UnobserveTrace(traceObserver_);
+}
+
+void DeviceObserver::Attach() {
+  if (listeners_) return;
+  listeners_ = std::make_unique<Listeners>(*this);
+  listeners_->ConnectAll();
+}
+
+void DeviceObserver::Push(Event event) {
+  std::lock_guard lock(mutex_);
+  if (sink_) sink_(event);
+  std::deque<Event>& queue =
+      event.source == Event::Source::Trace ? traceEvents_ : listenerEvents_[event.kind];
+  if (event.source == Event::Source::Listener) {
+    ++listenerCalls_;
+    if (recentListenerEvents_.size() == kQueueLimit) recentListenerEvents_.pop_front();
+    recentListenerEvents_.push_back(event);
+  }
+  if (queue.size() == kQueueLimit) queue.pop_front();
+  queue.push_back(std::move(event));
+  arrived_.notify_all();
+}
+
+std::optional<Event> DeviceObserver::TakeListenerEvent(const std::string& kind, Clock::time_point deadline) {
+  std::unique_lock lock(mutex_);
+  std::deque<Event>& queue = listenerEvents_[kind];
+  if (!arrived_.wait_until(lock, deadline, [&] { return !queue.empty(); })) return std::nullopt;
+  Event event = std::move(queue.front());
+  queue.pop_front();
+  return event;
+}
+
+std::optional<Event> DeviceObserver::TakeTraceEvent(const std::string& kind, const std::string& text,
+                                                    Clock::time_point deadline,
+                                                    std::vector<std::string>* seen) {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    while (!traceEvents_.empty()) {
+      Event event = std::move(traceEvents_.front());
+      traceEvents_.pop_front();
+      if (event.kind != kind) continue;
+      if (event.text.find(text) != std::string::npos) return event;
+      if (seen != nullptr) seen->push_back(event.text);
+    }
+    if (arrived_.wait_until(lock, deadline) == std::cv_status::timeout && traceEvents_.empty()) {
+      return std::nullopt;
+    }
+  }
+}
+
+std::uint64_t DeviceObserver::ListenerMark() {
+  std::lock_guard lock(mutex_);
+  return listenerCalls_;
+}
+
+std::optional<Event> DeviceObserver::FirstListenerEventSince(std::uint64_t mark, Clock::time_point deadline) {
+  std::unique_lock lock(mutex_);
+  const auto arrived = [&] { return listenerCalls_ > mark && !recentListenerEvents_.empty(); };
+  if (!arrived_.wait_until(lock, deadline, arrived)) return std::nullopt;
+  const std::uint64_t since = listenerCalls_ - mark;
+  return since > recentListenerEvents_.size() ? recentListenerEvents_.front()
+                                              : recentListenerEvents_[recentListenerEvents_.size() - since];
+}
+
+void DeviceObserver::Clear() {
+  std::lock_guard lock(mutex_);
+  listenerEvents_.clear();
+  traceEvents_.clear();
+  recentListenerEvents_.clear();
+}
+
+void DeviceObserver::SetSink(Sink sink) {
+  std::lock_guard lock(mutex_);
+  sink_ = std::move(sink);
+}
+
+}  // namespace scenario

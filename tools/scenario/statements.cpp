@@ -1,0 +1,662 @@
+// The scenario language: every verb's grammar, its canonical words, and what it does to the device or
+// expects of the library. Parsing checks everything a line says before anything runs.
+#include <pndhal/pndhal.h>
+#include <pndsim/pndsim.h>
+
+#include <array>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <stdexcept>
+#include <thread>
+
+#include "answers.h"
+#include "cursor.h"
+#include "scenario.h"
+
+namespace scenario {
+namespace {
+
+using Milliseconds = std::chrono::duration<double, std::milli>;
+
+// The pause of one polling period: how often the library looks at the volume and the power state.
+constexpr double kPollingPeriodMs = 5000;
+
+// --- Words -------------------------------------------------------------------------------------------
+
+std::string Hex(long value) {
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%02lX", value);
+  return text;
+}
+
+std::string FormatDuration(Milliseconds duration) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%gms", duration.count());
+  return text;
+}
+
+// The device's keys by name ("F6", "Return"), from the device profile.
+std::optional<unsigned> DeviceKeyNamed(std::string_view name) {
+  for (const auto& [keyName, code] : pndsim::DeviceKeys()) {
+    if (NameTable("", {{keyName, 0}}).Find(name)) return code;
+  }
+  return std::nullopt;
+}
+
+std::string DeviceKeyName(unsigned code) {
+  for (const auto& [keyName, keyCode] : pndsim::DeviceKeys()) {
+    if (keyCode == code) return keyName;
+  }
+  return Hex(code);
+}
+
+// A device key by name or virtual-key code (1 to 254).
+unsigned DeviceKey(Cursor& cursor) {
+  if (!cursor.AtEnd()) {
+    const std::string_view word = cursor.Peek();
+    long code = 0;
+    if (const auto named = DeviceKeyNamed(word)) {
+      cursor.Take("");
+      return *named;
+    }
+    if (ParseInteger(word, code) && code >= 1 && code <= 254) {
+      cursor.Take("");
+      return static_cast<unsigned>(code);
+    }
+  }
+  std::string expected = "a device key (";
+  for (const auto& [name, code] : pndsim::DeviceKeys()) expected += name + ", ";
+  expected += "or a virtual-key code from 1 to 254)";
+  const Word& word = cursor.Take(expected);
+  cursor.FailAtLast("expected " + expected + ", got '" + word.text + "'");
+}
+
+// Modifier keys held with a key: alt, ctrl, shift, win.
+unsigned Modifiers(Cursor& cursor, std::string& text) {
+  unsigned modifiers = 0;
+  while (!cursor.AtEnd()) {
+    static constexpr std::pair<std::string_view, unsigned> kModifiers[] = {
+        {"alt", 0x1}, {"ctrl", 0x2}, {"shift", 0x4}, {"win", 0x8}};
+    const std::size_t index = cursor.Choice({"alt", "ctrl", "shift", "win"});
+    modifiers |= kModifiers[index].second;
+    text += " " + std::string(kModifiers[index].first);
+  }
+  return modifiers;
+}
+
+// A wildcard or whatever `read` takes; the word in canonical form.
+template <class Read>
+std::string Field(Cursor& cursor, Read read) {
+  if (cursor.TakeIf("*")) return "*";
+  return read();
+}
+
+// Whether the words of `actual` match `pattern`: word for word, '*' matching any word, and words the
+// pattern leaves out matching anything.
+bool Matches(const std::vector<std::string>& pattern, const std::string& actual) {
+  const std::vector<Word> words = SplitWords(actual);
+  if (pattern.size() > words.size()) return false;
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    if (pattern[i] != "*" && pattern[i] != words[i].text) return false;
+  }
+  return true;
+}
+
+std::string Join(const std::vector<std::string>& words) {
+  std::string text;
+  for (const auto& word : words) text += (text.empty() ? "" : " ") + QuoteWord(word);
+  return text;
+}
+
+// --- Statement makers ----------------------------------------------------------------------------------
+
+Outcome Failure(std::string message) { return {false, std::move(message), {}}; }
+
+// An action: done by `act`, which returns an empty text when it worked or why it could not be done.
+Statement Action(std::string text, std::function<std::string()> act) {
+  Statement statement;
+  statement.text = std::move(text);
+  statement.recorded = true;
+  statement.run = [act = std::move(act), text = statement.text](Session&) {
+    const std::string problem = act();
+    return problem.empty() ? Outcome{} : Failure(text + ": " + problem);
+  };
+  return statement;
+}
+
+Statement Expectation(std::string text, std::function<Outcome(Session&)> check) {
+  Statement statement;
+  statement.text = std::move(text);
+  statement.run = std::move(check);
+  return statement;
+}
+
+std::string Unless(bool done, std::string_view problem) {
+  return done ? std::string() : std::string(problem);
+}
+
+// --- Actions -----------------------------------------------------------------------------------------
+
+Statement ParseKeyAction(Cursor& cursor, bool press) {
+  const unsigned code = DeviceKey(cursor);
+  std::string text = std::string(press ? "press " : "release ") + DeviceKeyName(code);
+  const unsigned modifiers = Modifiers(cursor, text);
+  return Action(text, [=] {
+    // A press a hot key's owner refuses because its queue is full is repeated until the owner catches
+    // up; a press no hot key matches reaches nobody, as on the device.
+    const auto deadline = Clock::now() + std::chrono::seconds(5);
+    for (;;) {
+      const bool delivered = press ? pndsim::PressKey(code, modifiers) : pndsim::ReleaseKey(code, modifiers);
+      if (delivered) return std::string();
+      // MOD_KEYUP: only a hot key registered with it hears of a release.
+      constexpr unsigned kKeyUp = 0x1000;
+      bool grabbed = false;
+      for (const auto& hotKey : pndsim::HotKeys()) {
+        grabbed = grabbed || (hotKey.virtualKey == code && (hotKey.modifiers & ~kKeyUp) == modifiers &&
+                              (press || (hotKey.modifiers & kKeyUp) != 0));
+      }
+      if (!grabbed) return std::string();
+      if (Clock::now() > deadline) return std::string("the key's owner did not take it for 5 seconds");
+      std::this_thread::yield();
+    }
+  });
+}
+
+Statement ParseRecord(Cursor& cursor) {
+  const bool on = cursor.OnOff();
+  return Action(on ? "record on" : "record off", [on] {
+    SetRecordModeOn(on);
+    return std::string();
+  });
+}
+
+Statement ParseKeyMap(Cursor& cursor) {
+  const std::size_t how = cursor.Choice({"set", "share", "unshare"});
+  std::vector<std::pair<unsigned long, eHardwareKey>> entries;
+  std::string text = std::string("keymap ") + (how == 0 ? "set" : how == 1 ? "share" : "unshare");
+  do {
+    const Word& word = cursor.Take("a mapping CODE=KEY (0x75=F6)");
+    const std::size_t equals = word.text.find('=');
+    long code = 0;
+    std::optional<long> key;
+    if (equals != std::string::npos) {
+      const std::string left = word.text.substr(0, equals);
+      const std::string right = word.text.substr(equals + 1);
+      if (const auto named = DeviceKeyNamed(left)) {
+        code = *named;
+      } else if (!ParseInteger(left, code) || code < 1 || code > 254) {
+        code = 0;
+      }
+      key = ApplicationKeys().Find(right);
+      long number = 0;
+      if (!key && ParseInteger(right, number) && number >= 0 && number <= 255) key = number;
+    }
+    if (code == 0 || !key) {
+      cursor.FailAtLast("expected a mapping CODE=KEY: a device key or virtual-key code, '=', and " +
+                        ApplicationKeys().Describe() + " or its number, got '" + word.text + "'");
+    }
+    entries.emplace_back(code, static_cast<eHardwareKey>(*key));
+    text += " " + DeviceKeyName(static_cast<unsigned>(code)) + "=" + ApplicationKeys().NameOf(*key);
+  } while (!cursor.AtEnd());
+  return Action(text, [how, entries] {
+    HardwareKeyMap map;
+    for (const auto& [code, key] : entries) map.insert(code, key);
+    if (how == 0) return Unless(SetHardwareKeyMap(map), "the library refused the key map");
+    if (how == 1) return Unless(ActivateSharedHardwareKeyMap(map), "the library refused the shared key map");
+    DeactivateSharedHardwareKeyMap(map);
+    return std::string();
+  });
+}
+
+Statement ParseBattery(Cursor& cursor) {
+  const long percent = cursor.Integer(0, 100, "a battery percentage");
+  std::optional<long> flag;
+  std::optional<long> ac;
+  while (!cursor.AtEnd()) {
+    if (cursor.TakeIf("ac")) {
+      ac = cursor.Named(AcLines(), true, 0, 255);
+    } else if (!flag) {
+      flag = cursor.Named(BatteryFlags(), true, 0, 255);
+    } else {
+      cursor.Choice({"ac"});
+    }
+  }
+  // Without a flag, the one a battery gauge would report for the level.
+  const long chosenFlag = flag ? *flag : percent <= 5 ? 0x04 : percent <= 20 ? 0x02 : 0x01;
+  std::string text = "battery " + std::to_string(percent) + " " + BatteryFlags().NameOf(chosenFlag);
+  if (ac) text += " ac " + AcLines().NameOf(*ac);
+  return Action(text, [=] {
+    if (ac) {
+      pndsim::SetPowerStatus({static_cast<std::uint8_t>(*ac), static_cast<std::uint8_t>(chosenFlag),
+                              static_cast<std::uint8_t>(percent)});
+    } else {
+      pndsim::SetBattery(static_cast<std::uint8_t>(percent), static_cast<std::uint8_t>(chosenFlag));
+    }
+    return std::string();
+  });
+}
+
+Statement ParseVolume(Cursor& cursor) {
+  const long percent = cursor.Integer(0, 100, "a volume percentage");
+  return Action("volume " + std::to_string(percent), [percent] {
+    SetVolume(static_cast<unsigned>(percent));
+    return std::string();
+  });
+}
+
+Statement ParseMute(Cursor& cursor) {
+  const bool on = cursor.OnOff();
+  return Action(on ? "mute on" : "mute off", [on] {
+    Mute(on);
+    return std::string();
+  });
+}
+
+Statement ParseMixer(Cursor& cursor) {
+  const long left = cursor.Integer(0, 0xFFFF, "a mixer level");
+  const long right = cursor.AtEnd() ? left : cursor.Integer(0, 0xFFFF, "a mixer level for the right channel");
+  return Action("mixer " + std::to_string(left) + " " + std::to_string(right), [=] {
+    pndsim::SetVolumeChannels(static_cast<std::uint16_t>(left), static_cast<std::uint16_t>(right));
+    return std::string();
+  });
+}
+
+Statement ParseBrightness(Cursor& cursor) {
+  const long percent = cursor.Integer(0, 100, "a brightness percentage");
+  long fade = 0;
+  if (!cursor.AtEnd()) {
+    cursor.Choice({"fade"});
+    fade = cursor.Integer(0, 100000, "a fade rate");
+  }
+  return Action("brightness " + std::to_string(percent) + " fade " + std::to_string(fade), [=] {
+    SetBrightness(static_cast<unsigned>(percent), static_cast<unsigned>(fade));
+    return std::string();
+  });
+}
+
+Statement ParseDisplay(Cursor& cursor) {
+  const bool on = cursor.OnOff();
+  return Action(on ? "display on" : "display off", [on] {
+    if (on)
+      PMDisplayOn();
+    else
+      PMDisplayOff();
+    return std::string();
+  });
+}
+
+Statement ParseCard(Cursor& cursor) {
+  const bool mount = cursor.Choice({"mount", "remove"}) == 0;
+  const std::string name = cursor.Take("a card folder name").text;
+  return Action(std::string(mount ? "card mount " : "card remove ") + QuoteWord(name), [=] {
+    if (mount)
+      return Unless(pndsim::MountCard(name), "the folder is mounted already or its name is not valid");
+    return Unless(pndsim::RemoveCard(name), "no such folder is mounted");
+  });
+}
+
+Statement ParsePhone(Cursor& cursor) {
+  const std::size_t what = cursor.Choice({"launch", "close", "hangup", "show", "hide", "start", "stop",
+                                          "call", "bluetooth", "foreground", "volume-step"});
+  std::string text = "phone ";
+  text += std::array<const char*, 11>{"launch", "close", "hangup",    "show",       "hide",       "start",
+                                      "stop",   "call",  "bluetooth", "foreground", "volume-step"}[what];
+  long value = 0;
+  if (what == 7) {
+    value = cursor.Named(TelephoneCalls());
+    text += " " + TelephoneCalls().NameOf(value);
+  } else if (what == 8) {
+    value = cursor.TakeIf("on")    ? 1
+            : cursor.TakeIf("off") ? 0
+                                   : cursor.Integer(-1000, 1000, "on, off or a number");
+    text += value == 1 ? " on" : value == 0 ? " off" : " " + std::to_string(value);
+  } else if (what == 9) {
+    value = cursor.Named(TelephoneForegrounds());
+    text += " " + TelephoneForegrounds().NameOf(value);
+  } else if (what == 10) {
+    value = cursor.Integer(0, 1000, "a volume step");
+    text += " " + std::to_string(value);
+  }
+  return Action(text, [what, value] {
+    constexpr std::string_view kNotRunning = "the telephone program does not run";
+    switch (what) {
+      case 0:
+        return Unless(GetBTHAL()->LaunchPhone(nullptr) && pndsim::SyncTelephone(),
+                      "the phone link did not start");
+      case 1:
+        return Unless(GetBTHAL()->ClosePhone(), "the phone link did not close");
+      case 2:
+        return Unless(GetBTHAL()->HangUp() && pndsim::SyncTelephone(),
+                      "the hang-up did not reach the program");
+      case 3:
+        return Unless(GetBTHAL()->ShowPhoneWindow(), "the phone window was not shown");
+      case 4:
+        return Unless(GetBTHAL()->HidePhoneWindow(), "the phone window was not hidden");
+      case 5:
+        return Unless(pndsim::StartTelephone(), "the telephone program did not start");
+      case 6:
+        return Unless(pndsim::StopTelephone(), "the telephone program did not stop");
+      case 7:
+        return Unless(pndsim::SetTelephoneCallState(static_cast<int>(value)), kNotRunning);
+      case 8:
+        return Unless(pndsim::SetTelephoneBluetoothPower(static_cast<int>(value)), kNotRunning);
+      case 9:
+        return Unless(pndsim::SetTelephoneForeground(static_cast<int>(value)), kNotRunning);
+      default:
+        return Unless(pndsim::SetTelephoneVolumeStep(static_cast<unsigned>(value)), kNotRunning);
+    }
+  });
+}
+
+// An ISO-8601 UTC instant: 2026-03-29T00:59:00Z (seconds and the Z may be left out).
+pndsim::DeviceInstant Instant(Cursor& cursor, std::string& text) {
+  const Word& word = cursor.Take("a UTC time (2026-03-29T00:59:00Z)");
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, used = 0;
+  const int fields = std::sscanf(word.text.c_str(), "%4d-%2d-%2dT%2d:%2d%n:%2d%n", &year, &month, &day, &hour,
+                                 &minute, &used, &second, &used);
+  const std::string rest = word.text.substr(static_cast<std::size_t>(used));
+  const std::chrono::year_month_day date{std::chrono::year(year),
+                                         std::chrono::month(static_cast<unsigned>(month)),
+                                         std::chrono::day(static_cast<unsigned>(day))};
+  if (fields < 5 || (rest != "" && rest != "Z") || !date.ok() || hour > 23 || minute > 59 || second > 59 ||
+      year < 1601) {
+    cursor.FailAtLast("expected a UTC time such as 2026-03-29T00:59:00Z, got '" + word.text + "'");
+  }
+  char canonical[64];
+  std::snprintf(canonical, sizeof canonical, "%04d-%02d-%02dT%02d:%02d:%02dZ", year, month, day, hour, minute,
+                second);
+  text += canonical;
+  return pndsim::DeviceInstant(std::chrono::sys_days(date).time_since_epoch() + std::chrono::hours(hour) +
+                               std::chrono::minutes(minute) + std::chrono::seconds(second));
+}
+
+Statement ParseClock(Cursor& cursor) {
+  const std::size_t how = cursor.Choice({"set", "pin", "run"});
+  if (how == 2) {
+    return Action("clock run", [] {
+      pndsim::UnpinClock();
+      return std::string();
+    });
+  }
+  std::string text = how == 0 ? "clock set " : "clock pin ";
+  const pndsim::DeviceInstant instant = Instant(cursor, text);
+  return Action(text, [=] {
+    if (!pndsim::PinClock(instant)) return std::string("the device clock cannot show that time");
+    if (how == 0) pndsim::UnpinClock();
+    return std::string();
+  });
+}
+
+Statement ParseZone(Cursor& cursor) {
+  const std::string name = cursor.Take("a zone (Europe/Berlin or a TZ rule)").text;
+  return Action("zone " + QuoteWord(name), [name] {
+    return Unless(pndsim::SetTimeZoneByName(name), "neither a tz database zone nor a TZ rule");
+  });
+}
+
+Statement ParseWait(Cursor& cursor) {
+  const bool poll = cursor.TakeIf("poll");
+  const Milliseconds duration = poll ? Milliseconds(kPollingPeriodMs) : cursor.Duration();
+  return Action(poll ? "wait poll" : "wait " + FormatDuration(duration), [duration] {
+    Session::WaitDeviceTime(duration.count());
+    return std::string();
+  });
+}
+
+Statement ParseFail(Cursor& cursor) {
+  const Word& word = cursor.Take("a platform call");
+  std::optional<pndsim::Call> call;
+  std::string names;
+  for (std::size_t i = 0; i < pndsim::kCallCount; ++i) {
+    if (NameTable("", {{pndsim::kCallNames[i], 0}}).Find(word.text)) call = static_cast<pndsim::Call>(i);
+    names += (i == 0 ? "" : ", ") + std::string(pndsim::kCallNames[i]);
+  }
+  if (!call) cursor.FailAtLast("expected a platform call (" + names + "), got '" + word.text + "'");
+  const long count = cursor.AtEnd() ? 1 : cursor.Integer(0, 1000000, "a count");
+  return Action("fail " + std::string(pndsim::CallName(*call)) + " " + std::to_string(count), [=] {
+    pndsim::FailNext(*call, static_cast<int>(count));
+    return std::string();
+  });
+}
+
+Statement ParseProfile(Cursor& cursor) {
+  cursor.Choice({"load"});
+  const std::string file = cursor.Take("a profile file").text;
+  return Action("profile load " + QuoteWord(file), [file] {
+    // Loading a profile resets the simulator; the scenario keeps its pace.
+    const double scale = pndsim::TimeScale();
+    const auto error = pndsim::LoadProfile(file);
+    pndsim::SetTimeScale(scale);
+    return error ? error->Text() : std::string();
+  });
+}
+
+// --- Expectations --------------------------------------------------------------------------------------
+
+// Waits for the next listener call of `kind` and compares it with `pattern`.
+Statement ListenerExpectation(const std::string& kind, std::vector<std::string> pattern) {
+  pattern.insert(pattern.begin(), kind);
+  const std::string expected = Join(pattern);
+  return Expectation("expect " + expected, [kind, pattern, expected](Session& session) {
+    const auto event = session.Observer().TakeListenerEvent(kind, session.ExpectDeadline());
+    if (!event) return Failure("expected " + expected + ", got nothing");
+    if (!Matches(pattern, event->text)) return Failure("expected " + expected + ", got " + event->text);
+    return Outcome{};
+  });
+}
+
+Statement ParseListenerExpectation(Cursor& cursor, const std::string& kind) {
+  std::vector<std::string> pattern;
+  const auto named = [&](const NameTable& table, long min, long max) {
+    pattern.push_back(Field(cursor, [&] { return table.NameOf(cursor.Named(table, true, min, max)); }));
+  };
+  const auto number = [&](long min, long max, std::string_view what) {
+    pattern.push_back(Field(cursor, [&] { return std::to_string(cursor.Integer(min, max, what)); }));
+  };
+  const auto choice = [&](std::initializer_list<std::string_view> choices) {
+    pattern.push_back(Field(cursor, [&] { return std::string(choices.begin()[cursor.Choice(choices)]); }));
+  };
+  if (kind == "key") named(ApplicationKeys(), 0, 255);
+  if (kind == "record") pattern.push_back(Field(cursor, [&] { return Hex(DeviceKey(cursor)); }));
+  if (kind == "power") {
+    number(0, 255, "a battery level");
+    if (!cursor.AtEnd()) named(PowerStates(), 0, 255);
+  }
+  if (kind == "volume") {
+    number(0, 255, "a volume percentage");
+    if (!cursor.AtEnd()) choice({"muted", "unmuted"});
+  }
+  if (kind == "card") {
+    choice({"mounted", "removed"});
+    pattern.push_back(Field(cursor, [&] { return cursor.Take("a card folder name").text; }));
+    if (!cursor.AtEnd()) named(CardTypes(), 0, 255);
+  }
+  if (kind == "suspend")
+    pattern.push_back(Field(cursor, [&] { return std::string(cursor.OnOff() ? "true" : "false"); }));
+  if (kind == "call") named(CallStatuses(), -1, 5);
+  if (kind == "foreground") named(ForegroundStates(), -1, 1);
+  cursor.End();
+  return ListenerExpectation(kind, std::move(pattern));
+}
+
+Statement ParseTraceExpectation(Cursor& cursor) {
+  const std::string kind = cursor.Take("a trace kind (hotkey.register, message.post, ...)").text;
+  const std::string text = cursor.AtEnd() ? std::string() : cursor.Take("").text;
+  cursor.End();
+  const std::string expected = "trace " + QuoteWord(kind) + (text.empty() ? "" : " " + QuoteWord(text));
+  return Expectation("expect " + expected, [=](Session& session) {
+    std::vector<std::string> seen;
+    if (session.Observer().TakeTraceEvent(kind, text, session.ExpectDeadline(), &seen)) return Outcome{};
+    if (seen.empty()) return Failure("expected " + expected + ", got nothing");
+    std::string got;
+    for (const auto& detail : seen) got += (got.empty() ? "" : ", ") + kind + " " + QuoteWord(detail);
+    return Failure("expected " + expected + ", got " + got);
+  });
+}
+
+Statement ParseNoneExpectation(Cursor& cursor) {
+  cursor.Choice({"within"});
+  const Milliseconds duration = cursor.Duration();
+  cursor.End();
+  const std::string expected = "none within " + FormatDuration(duration);
+  return Expectation("expect " + expected, [=](Session& session) {
+    const auto scaled = std::chrono::duration_cast<Clock::duration>(duration / pndsim::TimeScale());
+    const auto event =
+        session.Observer().FirstListenerEventSince(session.ActionMark(), Clock::now() + scaled);
+    return event ? Failure("expected " + expected + ", got " + event->text) : Outcome{};
+  });
+}
+
+Statement ParseQueryExpectation(Cursor& cursor, const Query& query) {
+  long argument = 0;
+  std::string expected = std::string(query.name);
+  if (query.takesArgument) {
+    argument = cursor.Integer(-2147483648L, 2147483647L, "the function's argument");
+    expected += " " + std::to_string(argument);
+  }
+  cursor.Choice({"="});
+  std::vector<std::string> answer;
+  do {
+    answer.push_back(cursor.Take(std::string("the answer: ") + std::string(query.answerForm)).text);
+  } while (!cursor.AtEnd());
+  expected += " = " + Join(answer);
+  return Expectation("expect " + expected, [&query, argument, answer, expected](Session&) {
+    const std::string actual = query.answer(argument);
+    const std::vector<Word> words = SplitWords(actual);
+    bool same = words.size() == answer.size();
+    for (std::size_t i = 0; same && i < answer.size(); ++i)
+      same = answer[i] == "*" || answer[i] == words[i].text;
+    return same ? Outcome{} : Failure("expected " + expected + ", got " + actual);
+  });
+}
+
+Statement ParseExpect(Cursor& cursor) {
+  static const char* const kKinds[] = {"key",  "record",  "power", "volume",
+                                       "card", "suspend", "call",  "foreground"};
+  for (const char* kind : kKinds) {
+    if (cursor.TakeIf(kind)) return ParseListenerExpectation(cursor, kind);
+  }
+  if (cursor.TakeIf("trace")) return ParseTraceExpectation(cursor);
+  if (cursor.TakeIf("none")) return ParseNoneExpectation(cursor);
+  for (const Query& query : Queries()) {
+    if (cursor.TakeIf(query.name)) return ParseQueryExpectation(cursor, query);
+  }
+  constexpr std::string_view kExpected =
+      "a listener kind (key, record, power, volume, card, suspend, call, foreground), trace, none or a query "
+      "function (GetVolume, ...)";
+  const Word& word = cursor.Take(kExpected);
+  cursor.FailAtLast("expected " + std::string(kExpected) + ", got '" + word.text + "'");
+}
+
+// --- The verb table ------------------------------------------------------------------------------------
+
+struct Verb {
+  VerbHelp help;
+  std::function<Statement(Cursor&)> parse;
+};
+
+const std::vector<Verb>& VerbTable() {
+  static const std::vector<Verb> verbs = {
+      {{"press", "press KEY [alt|ctrl|shift|win]...", "press a hardware key (name or virtual-key code)"},
+       [](Cursor& c) { return ParseKeyAction(c, true); }},
+      {{"release", "release KEY [alt|ctrl|shift|win]...", "release a hardware key"},
+       [](Cursor& c) { return ParseKeyAction(c, false); }},
+      {{"record", "record on|off", "switch the library's record mode (raw key codes)"}, ParseRecord},
+      {{"keymap", "keymap set|share|unshare CODE=KEY...",
+        "replace the key map, or add or withdraw a shared one"},
+       ParseKeyMap},
+      {{"battery", "battery PERCENT [FLAG] [ac offline|online|backup|unknown]",
+        "set the battery level, its flag (high, low, critical, charging, none) and the AC line"},
+       ParseBattery},
+      {{"plug", "plug", "plug external power in"},
+       [](Cursor&) { return Action("plug", [] { return pndsim::PlugAc(), std::string(); }); }},
+      {{"unplug", "unplug", "unplug external power"},
+       [](Cursor&) { return Action("unplug", [] { return pndsim::UnplugAc(), std::string(); }); }},
+      {{"suspend", "suspend", "suspend the device"},
+       [](Cursor&) {
+         return Action("suspend",
+                       [] { return Unless(pndsim::Suspend(), "the device is suspended already"); });
+       }},
+      {{"resume", "resume", "wake the suspended device"},
+       [](Cursor&) {
+         return Action("resume", [] { return Unless(pndsim::Resume(), "the device is not suspended"); });
+       }},
+      {{"volume", "volume PERCENT", "set the volume through the library"}, ParseVolume},
+      {{"mute", "mute on|off", "mute or unmute through the library"}, ParseMute},
+      {{"mixer", "mixer LEFT [RIGHT]", "set the mixer's channels (0 to 65535) as another program would"},
+       ParseMixer},
+      {{"brightness", "brightness PERCENT [fade RATE]", "set the backlight through the library"},
+       ParseBrightness},
+      {{"display", "display on|off", "switch the display through the library"}, ParseDisplay},
+      {{"card", "card mount|remove NAME", "mount or remove a storage-card folder"}, ParseCard},
+      {{"phone",
+        "phone launch|close|hangup|show|hide|start|stop | call STATE | bluetooth on|off | "
+        "foreground application|telephone | volume-step N",
+        "drive the phone link, or play the telephone program's side"},
+       ParsePhone},
+      {{"clock", "clock set|pin TIME | clock run", "set the device clock (UTC), freeze it, or let it run"},
+       ParseClock},
+      {{"zone", "zone NAME", "make a tz database zone or a TZ rule the current zone"}, ParseZone},
+      {{"wait", "wait poll|DURATION", "let a polling period or a duration of device time pass"}, ParseWait},
+      {{"fail", "fail CALL [COUNT]", "make the next COUNT calls of a platform call fail"}, ParseFail},
+      {{"profile", "profile load FILE", "reset the device to a device profile"}, ParseProfile},
+      {{"expect",
+        "expect KIND FIELDS... | expect trace KIND [TEXT] | expect none within DURATION | "
+        "expect FUNCTION [ARG] = ANSWER",
+        "wait for a listener call or a trace event, or check a query's answer"},
+       ParseExpect},
+  };
+  return verbs;
+}
+
+}  // namespace
+
+const std::vector<VerbHelp>& Verbs() {
+  static const std::vector<VerbHelp> verbs = [] {
+    std::vector<VerbHelp> help;
+    for (const Verb& verb : VerbTable()) help.push_back(verb.help);
+    return help;
+  }();
+  return verbs;
+}
+
+std::variant<std::optional<Statement>, ParseError> ParseLine(std::string_view line, int lineNumber) {
+  try {
+    std::vector<Word> words = SplitWords(line);
+    if (words.empty()) return std::optional<Statement>();
+    Cursor cursor(std::move(words), static_cast<int>(line.size()) + 1);
+    for (const Verb& verb : VerbTable()) {
+      if (cursor.TakeIf(verb.help.verb)) {
+        Statement statement = verb.parse(cursor);
+        cursor.End();
+        statement.line = lineNumber;
+        return std::optional<Statement>(std::move(statement));
+      }
+    }
+    std::string verbs;
+    for (const Verb& verb : VerbTable()) verbs += (verbs.empty() ? "" : ", ") + std::string(verb.help.verb);
+    const Word& word = cursor.Take("a verb");
+    cursor.FailAtLast("expected a verb (" + verbs + "), got '" + word.text + "'");
+  } catch (const SyntaxError& error) {
+    return ParseError{lineNumber, error.column, error.what()};
+  }
+}
+
+std::variant<Script, ParseError> ParseScript(std::string_view text, std::string name) {
+  Script script{std::move(name), {}};
+  int lineNumber = 0;
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    const std::string_view line = text.substr(0, end);
+    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    auto parsed = ParseLine(line, ++lineNumber);
+    if (auto* error = std::get_if<ParseError>(&parsed)) return *error;
+    if (auto& statement = std::get<std::optional<Statement>>(parsed))
+      script.statements.push_back(std::move(*statement));
+  }
+  return script;
+}
+
+}  // namespace scenario
