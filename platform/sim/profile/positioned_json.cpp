@@ -163,17 +163,14 @@ class PositionRecorder {
   std::optional<ParseFault> fault_;
 };
 
-PositionedJson PositionedJson::Parse(std::string_view text, std::optional<ParseFault>& fault) {
-  PositionedJson parsed;
-  parsed.text_ = std::string(text);
+PositionedJson::PositionedJson(std::string_view text, std::optional<ParseFault>& fault) : text_(text) {
   std::size_t consumed = 0;
-  PositionRecorder recorder(parsed, consumed);
-  const char* begin = parsed.text_.data();
-  const char* end = begin + parsed.text_.size();
+  PositionRecorder recorder(*this, consumed);
+  const char* begin = text_.data();
+  const char* end = begin + text_.size();
   Json::sax_parse(CountingIterator(begin, begin, &consumed), CountingIterator(begin, end, &consumed),
                   &recorder);
   fault = recorder.Fault();
-  return parsed;
 }
 
 TextPosition PositionedJson::ValueAt(const std::string& pointer) const {

@@ -31,8 +31,10 @@ struct ParseFault {
 /// A parsed document with the positions of its members and values, keyed by JSON pointer.
 class PositionedJson {
  public:
-  /// Parses `text`. A syntax error, or an object that names a member twice, is returned as the fault.
-  static PositionedJson Parse(std::string_view text, std::optional<ParseFault>& fault);
+  /// Parses `text`. A syntax error, or an object that names a member twice, is stored in `fault`.
+  PositionedJson(std::string_view text, std::optional<ParseFault>& fault);
+  PositionedJson(const PositionedJson&) = delete;
+  PositionedJson& operator=(const PositionedJson&) = delete;
 
   const Json& Document() const { return document_; }
   /// Where the value at `pointer` starts; the text's start when the pointer is unknown.

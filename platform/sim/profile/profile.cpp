@@ -34,7 +34,7 @@ const DeviceProfile& BuiltIn() {
   static const DeviceProfile* profile = [] {
     auto* read = new DeviceProfile;
     std::optional<ParseFault> fault;
-    const PositionedJson document = PositionedJson::Parse(kDefaultProfileText, fault);
+    const PositionedJson document(kDefaultProfileText, fault);
     if (!fault) ReadProfile(document, "default profile", *read);
     return read;
   }();
@@ -260,7 +260,7 @@ std::string pndsim::DefaultProfile() { return sim::profile::kDefaultProfileText;
 
 std::optional<pndsim::ProfileError> pndsim::LoadProfileText(std::string_view json, std::string_view source) {
   std::optional<sim::profile::ParseFault> fault;
-  const auto document = sim::profile::PositionedJson::Parse(json, fault);
+  const sim::profile::PositionedJson document(json, fault);
   if (fault) {
     return ProfileError{std::string(source), fault->position.line, fault->position.column, fault->field,
                         fault->message};
@@ -283,8 +283,9 @@ std::optional<pndsim::ProfileError> pndsim::LoadProfile(const std::string& path)
   if (!file) return unreadable(errno != 0 ? errno : ENOENT);
   std::string text;
   char chunk[4096];
-  while (file.read(chunk, sizeof chunk) || file.gcount() > 0)
+  while (file.read(chunk, sizeof chunk) || file.gcount() > 0) {
     text.append(chunk, static_cast<std::size_t>(file.gcount()));
+  }
   if (file.bad()) return unreadable(EIO);
   return LoadProfileText(text, path);
 }

@@ -52,7 +52,10 @@ void RequireMembers(const Json& value, const std::string& at, std::initializer_l
   for (const auto& [name, member] : value.items()) {
     if (std::find(allowed.begin(), allowed.end(), name) != allowed.end()) continue;
     std::string list;
-    for (std::string_view known : allowed) list += (list.empty() ? "" : ", ") + std::string(known);
+    for (std::string_view known : allowed) {
+      if (!list.empty()) list += ", ";
+      list += known;
+    }
     throw Fault{Member(at, name), true, "unknown field \"" + name + "\"; expected one of: " + list};
   }
 }
@@ -91,7 +94,13 @@ bool Boolean(const Json& value, const std::string& at) {
 }
 
 std::string Text(const Json& value, const std::string& at, std::string_view what = "a text") {
-  if (!value.is_string() || (what != "a text" && value.get_ref<const std::string&>().empty())) {
+  if (!value.is_string()) throw Fault{at, false, "expected " + std::string(what) + ", got " + Shown(value)};
+  return value.get<std::string>();
+}
+
+// A text that must not be empty, such as a name or a path.
+std::string Name(const Json& value, const std::string& at, std::string_view what) {
+  if (!value.is_string() || value.get_ref<const std::string&>().empty()) {
     throw Fault{at, false, "expected " + std::string(what) + ", got " + Shown(value)};
   }
   return value.get<std::string>();
@@ -232,7 +241,7 @@ Json ZoneDateJson(const pndsim::ZoneDate& date) {
 }
 
 std::string ZoneName(const Json& value, const std::string& at) {
-  const std::string name = Text(value, at);
+  std::string name = Text(value, at);
   if (Widen(name).size() > kMaxZoneNameChars) {
     throw Fault{at, false, "expected a name of at most 31 characters, got " + Shown(value)};
   }
@@ -294,7 +303,7 @@ void ReadKeys(const Json& value, const std::string& at, DeviceProfile& profile) 
     if (!entry.contains("name") || !entry.contains("code")) {
       throw Fault{where, false, "expected a key with both a \"name\" and a \"code\""};
     }
-    DeviceKey key{Text(entry["name"], Member(where, "name"), "a key name"),
+    DeviceKey key{Name(entry["name"], Member(where, "name"), "a key name"),
                   static_cast<unsigned>(Integer(entry["code"], Member(where, "code"), 1, 254))};
     if (!names.insert(key.name).second) throw Fault{Member(where, "name"), false, "key name listed twice"};
     if (!codes.insert(key.code).second) throw Fault{Member(where, "code"), false, "key code listed twice"};
@@ -368,7 +377,7 @@ void ReadFiles(const Json& value, const std::string& at, DeviceProfile& profile)
     const Json& entry = value[i];
     RequireMembers(entry, where, {"path", "folder"}, "a file with a path");
     if (!entry.contains("path")) throw Fault{where, false, "expected a file with a \"path\""};
-    pndsim::FileEntry file{Text(entry["path"], Member(where, "path"), "a path"), false};
+    pndsim::FileEntry file{Name(entry["path"], Member(where, "path"), "a path"), false};
     IfPresent(entry, where, "folder",
               [&](const Json& m, const std::string& w) { file.folder = Boolean(m, w); });
     if (!seen.insert(FoldCase(Widen(file.path))).second) {
@@ -382,7 +391,7 @@ void ReadFiles(const Json& value, const std::string& at, DeviceProfile& profile)
 void ReadPrograms(const Json& value, const std::string& at, DeviceProfile& profile) {
   RequireMembers(value, at, {"application", "telephone"}, "programs");
   IfPresent(value, at, "application",
-            [&](const Json& m, const std::string& w) { profile.applicationPath = Text(m, w, "a path"); });
+            [&](const Json& m, const std::string& w) { profile.applicationPath = Name(m, w, "a path"); });
   IfPresent(value, at, "telephone", [&](const Json& phone, const std::string& where) {
     RequireMembers(phone, where, {"installed", "windowDelay", "bluetoothPower", "volumeStep", "language"},
                    "the telephone program");
@@ -486,7 +495,7 @@ void Read(const Json& document, DeviceProfile& profile) {
     std::vector<std::string> cards;
     for (std::size_t i = 0; i < m.size(); ++i) {
       const std::string where = w + "/" + std::to_string(i);
-      std::string name = Text(m[i], where, "a folder name of 1 to 260 characters");
+      std::string name = Name(m[i], where, "a folder name of 1 to 260 characters");
       if (Widen(name).size() > kMaxCardNameChars) {
         throw Fault{where, false, "expected a folder name of 1 to 260 characters, got " + Shown(m[i])};
       }
@@ -559,8 +568,9 @@ Json WriteProfile(const DeviceProfile& profile) {
   const auto& a = profile.btAddress;
   std::snprintf(address, sizeof address, "%02X:%02X:%02X:%02X:%02X:%02X", a[0], a[1], a[2], a[3], a[4], a[5]);
   Json files = Json::array();
-  for (const pndsim::FileEntry& file : profile.files)
+  for (const pndsim::FileEntry& file : profile.files) {
     files.push_back(Json{{"path", file.path}, {"folder", file.folder}});
+  }
   Json zone = "host";
   if (profile.zoneChoice == ZoneChoice::Named) zone = profile.zoneName;
   if (profile.zoneChoice == ZoneChoice::Rules) {
