@@ -8,6 +8,8 @@
 #include <fstream>
 #include <string>
 
+#include <unistd.h>
+
 #include "ce/display.h"
 #include "ce/identity.h"
 #include "ce/power.h"
@@ -23,9 +25,9 @@ using namespace std::chrono_literals;
 // A file in the temporary folder, removed when the test ends.
 class TempFile {
  public:
+  // The process id keeps runs of the same test in different build trees apart.
   TempFile(const std::string& name, const std::string& content)
-      : path_(std::filesystem::temp_directory_path() /
-              (name + "-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()))) {
+      : path_(std::filesystem::temp_directory_path() / (name + "-" + std::to_string(::getpid()) + ".json")) {
     std::ofstream(path_) << content;
   }
   ~TempFile() { std::filesystem::remove(path_); }
