@@ -51,12 +51,12 @@ void RequireMembers(const Json& value, const std::string& at, std::initializer_l
   }
   for (const auto& [name, member] : value.items()) {
     if (std::find(allowed.begin(), allowed.end(), name) != allowed.end()) continue;
-    std::string list;
-    for (std::string_view known : allowed) {
-      if (!list.empty()) list += ", ";
-      list += known;
+    std::string message = "unknown field \"" + name + "\"; expected one of: ";
+    for (std::size_t i = 0; i < allowed.size(); ++i) {
+      if (i > 0) message += ", ";
+      message += allowed.begin()[i];
     }
-    throw Fault{Member(at, name), true, "unknown field \"" + name + "\"; expected one of: " + list};
+    throw Fault{Member(at, name), true, std::move(message)};
   }
 }
 
