@@ -27,6 +27,14 @@ PNDSIM_CONTROL_API void UnpinClock();
 /// True while the device clock is pinned.
 PNDSIM_CONTROL_API bool ClockPinned();
 
+/// How far the running device clock is ahead of the host's clock (negative: behind), as the time
+/// setters left it; what a pinned clock will run with again is decided when it is unpinned.
+PNDSIM_CONTROL_API std::chrono::milliseconds ClockOffset();
+
+/// Unpins the device clock and makes it run `offset` ahead of the host's clock. Returns false,
+/// changing nothing, when the device time would then lie outside the years 1601-30827.
+PNDSIM_CONTROL_API bool SetClockOffset(std::chrono::milliseconds offset);
+
 /// The device's current UTC time, to the millisecond: the host's clock plus the offset the time
 /// setters made, or the pinned instant.
 PNDSIM_CONTROL_API DeviceInstant DeviceTime();

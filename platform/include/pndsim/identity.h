@@ -33,6 +33,10 @@ PNDSIM_CONTROL_API std::vector<std::uint8_t> DeviceInfoRecord();
 /// Replaces the version text's bytes (one byte a character; a terminator is
 /// not added).
 PNDSIM_CONTROL_API void SetVersionText(std::span<const std::uint8_t> bytes);
+/// The version text's bytes as the control code answers them.
+PNDSIM_CONTROL_API std::vector<std::uint8_t> VersionText();
+/// The 174-byte version record.
+PNDSIM_CONTROL_API std::vector<std::uint8_t> VersionRecord();
 /// Replaces the 174-byte version record; shorter input is padded with zeros,
 /// longer input cut.
 PNDSIM_CONTROL_API void SetVersionRecord(std::span<const std::uint8_t> record);
@@ -41,6 +45,13 @@ PNDSIM_CONTROL_API void SetVersionRecord(std::span<const std::uint8_t> record);
 PNDSIM_CONTROL_API std::string OemInfo();
 /// Sets the OEM information text (UTF-8).
 PNDSIM_CONTROL_API void SetOemInfo(const std::string& text);
+
+/// The calibration data the device holds and answers to a read request:
+/// the last buffer sent, or the device's own data before any was sent.
+PNDSIM_CONTROL_API std::vector<std::uint8_t> CalibrationData();
+/// Replaces the calibration data the device holds, as if it came with it;
+/// not counted as sent.
+PNDSIM_CONTROL_API void SetCalibrationData(std::span<const std::uint8_t> bytes);
 
 /// Bytes of the last calibration buffer sent to the device, as many as the
 /// sender declared; empty when none was sent since the last reset.
@@ -53,6 +64,15 @@ PNDSIM_CONTROL_API int TouchCalibrationCount();
 PNDSIM_CONTROL_API void SetFile(const std::string& path, bool folder = false);
 /// Deletes a file or folder; false when it does not exist.
 PNDSIM_CONTROL_API bool RemoveFile(const std::string& path);
+
+/// One file or folder that exists.
+struct FileEntry {
+  std::string path;     ///< UTF-8, as last created
+  bool folder = false;  ///< a folder rather than a file
+};
+/// The files and folders that exist, in order of their paths compared
+/// without regard to case.
+PNDSIM_CONTROL_API std::vector<FileEntry> Files();
 
 /// One program the shell started.
 struct ShellLaunch {

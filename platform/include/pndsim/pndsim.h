@@ -9,6 +9,7 @@
 #include "pndsim/identity.h"
 #include "pndsim/kernel.h"
 #include "pndsim/power.h"
+#include "pndsim/profile.h"
 #include "pndsim/programs.h"
 #include "pndsim/registry.h"
 #include "pndsim/storage.h"

@@ -74,6 +74,11 @@ PNDSIM_CONTROL_API bool SetTelephoneVolumeStep(unsigned step);
 /// Makes the program's window appear `milliseconds` (device time) after the
 /// program starts, from the next start on; 0 (the default) at once.
 PNDSIM_CONTROL_API void SetTelephoneWindowDelay(std::uint32_t milliseconds);
+/// The delay SetTelephoneWindowDelay set.
+PNDSIM_CONTROL_API std::uint32_t TelephoneWindowDelay();
+/// Sets the language (a language identifier, 0x0409 by default) the program
+/// runs in, as if the user had chosen it.
+PNDSIM_CONTROL_API void SetTelephoneLanguage(std::uint32_t language);
 /// Stores the program at kTelephoneProgramPath (true, the default) or removes
 /// it, so that starting it fails as for a missing file.
 PNDSIM_CONTROL_API void SetTelephoneInstalled(bool installed);

@@ -23,6 +23,9 @@ PNDSIM_CONTROL_API bool ReadFlashArea(std::size_t offset, std::span<std::uint8_t
 /// false, with nothing written, when the range leaves the area.
 PNDSIM_CONTROL_API bool WriteFlashArea(std::size_t offset, std::span<const std::uint8_t> bytes);
 
+/// The whole flash area, read without a trace event.
+PNDSIM_CONTROL_API std::array<std::uint8_t, kFlashSize> FlashArea();
+
 /// The Bluetooth device address in display order.
 PNDSIM_CONTROL_API std::array<std::uint8_t, 6> BtAddress();
 /// Sets the Bluetooth device address.

@@ -117,6 +117,24 @@ bool pndsim::ClockPinned() {
   return clock.pinnedMs.has_value();
 }
 
+std::chrono::milliseconds pndsim::ClockOffset() {
+  sim::ClockState& clock = sim::Clock();
+  std::lock_guard lock(clock.mutex);
+  return std::chrono::milliseconds(clock.offsetMs);
+}
+
+bool pndsim::SetClockOffset(std::chrono::milliseconds offset) {
+  const std::int64_t ms = sim::HostNowMs() + offset.count();
+  if (ms < sim::civil::kMinMs || ms >= sim::civil::kEndMs) {
+    return false;
+  }
+  sim::ClockState& clock = sim::Clock();
+  std::lock_guard lock(clock.mutex);
+  clock.offsetMs = offset.count();
+  clock.pinnedMs.reset();
+  return true;
+}
+
 pndsim::DeviceInstant pndsim::DeviceTime() {
   return DeviceInstant(std::chrono::milliseconds(sim::DeviceNowMs()));
 }

@@ -102,7 +102,7 @@ struct IdentityModel {
   Bytes calibrationData;
   Bytes sentCalibration;
   int touchCalibrations = 0;
-  std::map<std::wstring, bool> files;  // by lower-case path: true for a folder
+  std::map<std::wstring, pndsim::FileEntry> files;  // by lower-case path
   std::vector<pndsim::ShellLaunch> launches;
   pndsim::MemoryDivision memory = kMemory;
   std::vector<std::uint32_t> divisionRequests;
@@ -116,10 +116,16 @@ struct IdentityModel {
     calibrationData.assign(std::begin(kCalibrationData), std::end(kCalibrationData));
     sentCalibration.clear();
     touchCalibrations = 0;
-    files = {{FolderKey(L"\\Windows"), true}, {FolderKey(L"\\Windows\\poutlook.exe"), false}};
+    files.clear();
+    AddFile(L"\\Windows", true);
+    AddFile(L"\\Windows\\poutlook.exe", false);
     launches.clear();
     memory = kMemory;
     divisionRequests.clear();
+  }
+
+  void AddFile(const std::wstring& path, bool folder) {
+    files[FolderKey(path)] = pndsim::FileEntry{Narrow(path.c_str()), folder};
   }
 };
 
@@ -266,7 +272,7 @@ DWORD GetFileAttributesW(LPCWSTR path) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return INVALID_FILE_ATTRIBUTES;
   }
-  return found->second ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+  return found->second.folder ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
 }
 
 namespace {
@@ -288,7 +294,7 @@ BOOL ShellExecuteEx(LPSHELLEXECUTEINFO info) {
   std::unique_lock lock(identity.mutex);
   const auto found = identity.files.find(FolderKey(path));
   const std::string detail = "file=" + Utf8(info->lpFile) + " parameters=" + Utf8(info->lpParameters);
-  if (found == identity.files.end() || found->second) {
+  if (found == identity.files.end() || found->second.folder) {
     Record("shell.execute.failed", detail);
     lock.unlock();
     SetLastError(ERROR_FILE_NOT_FOUND);
@@ -402,6 +408,18 @@ void pndsim::SetVersionText(std::span<const std::uint8_t> bytes) {
   identity.versionText.assign(bytes.begin(), bytes.end());
 }
 
+std::vector<std::uint8_t> pndsim::VersionText() {
+  IdentityModel& identity = Model();
+  std::lock_guard lock(identity.mutex);
+  return identity.versionText;
+}
+
+std::vector<std::uint8_t> pndsim::VersionRecord() {
+  IdentityModel& identity = Model();
+  std::lock_guard lock(identity.mutex);
+  return identity.versionRecord;
+}
+
 void pndsim::SetVersionRecord(std::span<const std::uint8_t> record) {
   IdentityModel& identity = Model();
   std::lock_guard lock(identity.mutex);
@@ -420,6 +438,18 @@ void pndsim::SetOemInfo(const std::string& text) {
   identity.oemInfo = Widen(text);
 }
 
+std::vector<std::uint8_t> pndsim::CalibrationData() {
+  IdentityModel& identity = Model();
+  std::lock_guard lock(identity.mutex);
+  return identity.calibrationData;
+}
+
+void pndsim::SetCalibrationData(std::span<const std::uint8_t> bytes) {
+  IdentityModel& identity = Model();
+  std::lock_guard lock(identity.mutex);
+  identity.calibrationData.assign(bytes.begin(), bytes.end());
+}
+
 std::vector<std::uint8_t> pndsim::SentCalibration() {
   IdentityModel& identity = Model();
   std::lock_guard lock(identity.mutex);
@@ -435,7 +465,15 @@ int pndsim::TouchCalibrationCount() {
 void pndsim::SetFile(const std::string& path, bool folder) {
   IdentityModel& identity = Model();
   std::lock_guard lock(identity.mutex);
-  identity.files[FolderKey(Widen(path))] = folder;
+  identity.AddFile(Widen(path), folder);
+}
+
+std::vector<pndsim::FileEntry> pndsim::Files() {
+  IdentityModel& identity = Model();
+  std::lock_guard lock(identity.mutex);
+  std::vector<FileEntry> entries;
+  for (const auto& [key, entry] : identity.files) entries.push_back(entry);
+  return entries;
 }
 
 bool pndsim::RemoveFile(const std::string& path) {

@@ -58,6 +58,12 @@ bool pndsim::WriteFlashArea(std::size_t offset, std::span<const std::uint8_t> by
   return true;
 }
 
+std::array<std::uint8_t, pndsim::kFlashSize> pndsim::FlashArea() {
+  sim::VendorData& vendor = sim::Data();
+  std::lock_guard lock(vendor.mutex);
+  return vendor.flash;
+}
+
 std::array<std::uint8_t, 6> pndsim::BtAddress() {
   sim::VendorData& vendor = sim::Data();
   std::lock_guard lock(vendor.mutex);

@@ -88,6 +88,18 @@ void pndsim::SetTelephoneWindowDelay(std::uint32_t milliseconds) {
   shared.windowDelay = milliseconds;
 }
 
+std::uint32_t pndsim::TelephoneWindowDelay() {
+  Shared& shared = State();
+  std::lock_guard lock(shared.mutex);
+  return shared.windowDelay;
+}
+
+void pndsim::SetTelephoneLanguage(std::uint32_t language) {
+  Shared& shared = State();
+  std::lock_guard lock(shared.mutex);
+  shared.state.language = language;
+}
+
 void pndsim::SetTelephoneInstalled(bool installed) {
   if (installed) {
     InstallProgram(kTelephoneProgramPath, TelephoneMain);
