@@ -5,11 +5,13 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 
 extern char** environ;
@@ -61,6 +63,13 @@ std::vector<std::string> Environment(const std::vector<std::string>& overrides) 
   return result;
 }
 
+// A child that stops reading its input must not end the test with SIGPIPE:
+// the write fails with EPIPE instead.
+void IgnoreBrokenPipes() {
+  static const bool ignored = std::signal(SIGPIPE, SIG_IGN) != SIG_ERR;
+  (void)ignored;
+}
+
 std::vector<char*> Pointers(const std::vector<std::string>& texts) {
   std::vector<char*> pointers;
   for (const std::string& text : texts) pointers.push_back(const_cast<char*>(text.c_str()));
@@ -83,6 +92,15 @@ ProcessResult RunProcess(const ProcessRequest& request) {
     result.err = Failure("pipe", errno);
     return result;
   }
+  IgnoreBrokenPipes();
+  // The child starts with the default action for SIGPIPE, as from a shell.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGPIPE);
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, in.Read(), STDIN_FILENO);
@@ -92,8 +110,9 @@ ProcessResult RunProcess(const ProcessRequest& request) {
   std::vector<char*> args = Pointers(argv);
   std::vector<char*> variables = Pointers(environment);
   pid_t child = 0;
-  const int spawned = posix_spawn(&child, args[0], &actions, nullptr, args.data(), variables.data());
+  const int spawned = posix_spawn(&child, args[0], &actions, &attributes, args.data(), variables.data());
   posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
   if (spawned != 0) {
     result.err = Failure(argv[0].c_str(), spawned);
     return result;
@@ -108,16 +127,14 @@ ProcessResult RunProcess(const ProcessRequest& request) {
     fcntl(in.Write(), F_SETFL, O_NONBLOCK);
   }
 
-  // A child that stops reading must not kill the test with SIGPIPE.
-  struct sigaction ignore {
-  }, previous{};
-  ignore.sa_handler = SIG_IGN;
-  sigaction(SIGPIPE, &ignore, &previous);
-
+  // Readable once the child ends, so a child that closes its streams and
+  // keeps running still meets the time limit; -1 on kernels without it.
+  const int exitFd = static_cast<int>(syscall(SYS_pidfd_open, child, 0));
+  bool running = exitFd >= 0;
   const auto deadline = std::chrono::steady_clock::now() + request.timeout;
   std::size_t written = 0;
   bool outOpen = true, errOpen = true;
-  while (outOpen || errOpen) {
+  while (outOpen || errOpen || running) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) {
@@ -125,9 +142,10 @@ ProcessResult RunProcess(const ProcessRequest& request) {
       kill(child, SIGKILL);
       break;
     }
-    std::array<pollfd, 3> fds{{{outOpen ? out.Read() : -1, POLLIN, 0},
+    std::array<pollfd, 4> fds{{{outOpen ? out.Read() : -1, POLLIN, 0},
                                {errOpen ? err.Read() : -1, POLLIN, 0},
-                               {in.Write(), POLLOUT, 0}}};
+                               {in.Write(), POLLOUT, 0},
+                               {running ? exitFd : -1, POLLIN, 0}}};
     if (poll(fds.data(), fds.size(), static_cast<int>(left.count())) < 0) {
       if (errno == EINTR) continue;
       kill(child, SIGKILL);
@@ -151,9 +169,10 @@ ProcessResult RunProcess(const ProcessRequest& request) {
       if (n > 0) written += static_cast<std::size_t>(n);
       if ((n < 0 && errno != EAGAIN && errno != EINTR) || written == input.size()) in.CloseWrite();
     }
+    if ((fds[3].revents & POLLIN) != 0) running = false;
   }
   in.CloseWrite();
-  sigaction(SIGPIPE, &previous, nullptr);
+  if (exitFd >= 0) close(exitFd);
 
   int status = 0;
   while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
