@@ -67,13 +67,14 @@ void ConfigureTool(CLI::App& app) {
   app.set_help_flag("-h,--help", "print this help and exit");
   app.set_version_flag("--version", "pndhal " PNDHAL_VERSION, "print the version and exit");
   app.require_subcommand(1);
+  app.get_formatter()->label("SUBCOMMAND", "COMMAND");
   // Commands added later inherit the footer and the error wording.
   app.footer(kExitCodes);
   app.failure_message(UsageError);
 }
 
 int RunTool(CLI::App& app, int argc, char** argv) {
-  app.get_formatter()->label("SUBCOMMAND", "COMMAND");
+  // Listed under one heading, however each command was added.
   for (CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; }))
     command->group("Commands");
   if (argc < 2) {
