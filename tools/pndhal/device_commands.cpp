@@ -7,8 +7,10 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <memory>
 #include <mutex>
 
+#include "command_line.h"
 #include "commands.h"
 #include "hal/device_threads.h"
 #include "hal/hal.h"
@@ -130,15 +132,9 @@ bool TourDeviceServices() {
   return ok;
 }
 
-int Info(const std::vector<std::string>& args) {
-  bool json = false;
-  for (const auto& arg : args) {
-    if (arg != "--json") {
-      std::fprintf(stderr, "pndhal: info: unknown argument '%s' (only --json)\n", arg.c_str());
-      return 2;
-    }
-    json = true;
-  }
+namespace {
+
+int Info(const CommonOptions& options) {
   InitHAL();
   PMPowerInfo power{0, 0};
   const bool powerKnown = PMGetPowerInfo(power);
@@ -154,29 +150,21 @@ int Info(const std::vector<std::string>& args) {
   static const char* const kOrientations[] = {"portrait", "landscape", "square"};
   const char* state = power.powerState < 4 ? kPowerStates[power.powerState] : "unknown";
   const char* orientation = display.orientation < 3 ? kOrientations[display.orientation] : "unknown";
-  if (json) {
-    std::printf("{\n  \"power\": {\"batteryLevel\": %u, \"powerState\": %u, \"batteryReported\": %s},\n",
-                power.batteryLevel, power.powerState, powerKnown ? "true" : "false");
-    if (brightnessKnown) {
-      std::printf("  \"brightnessPercent\": %u,\n", brightness);
-    } else {
-      std::printf("  \"brightnessPercent\": null,\n");
-    }
-    if (displayKnown) {
-      std::printf("  \"display\": {\"width\": %u, \"height\": %u, \"orientation\": \"%s\"},\n", display.width,
-                  display.height, orientation);
-    } else {
-      std::printf("  \"display\": null,\n");
-    }
-    if (volumeKnown) {
-      std::printf("  \"volumePercent\": %u,\n", volume);
-    } else {
-      std::printf("  \"volumePercent\": null,\n");
-    }
-    PrintIdentity(true);
-    std::printf("}\n");
+  if (options.json) {
+    Json info = {{"power",
+                  {{"batteryLevel", power.batteryLevel},
+                   {"powerState", power.powerState},
+                   {"batteryReported", powerKnown}}}};
+    info["brightnessPercent"] = brightnessKnown ? Json(brightness) : Json(nullptr);
+    info["display"] =
+        displayKnown
+            ? Json{{"width", display.width}, {"height", display.height}, {"orientation", orientation}}
+            : Json(nullptr);
+    info["volumePercent"] = volumeKnown ? Json(volume) : Json(nullptr);
+    AddIdentity(info);
+    PrintJson(info);
     FreeDLL();
-    return 0;
+    return kExitSuccess;
   }
   std::printf("power:      battery %u%%%s, %s (state %u)\n", power.batteryLevel,
               powerKnown ? "" : " (reported as empty)", state, power.powerState);
@@ -195,9 +183,19 @@ int Info(const std::vector<std::string>& args) {
   } else {
     std::printf("volume:     unavailable\n");
   }
-  PrintIdentity(false);
+  PrintIdentity();
   FreeDLL();
-  return 0;
+  return kExitSuccess;
+}
+
+}  // namespace
+
+void AddInfoCommand(CLI::App& app) {
+  CLI::App* command =
+      app.add_subcommand("info", "show power, display, audio and identity as the HAL reports them");
+  auto options = std::make_shared<CommonOptions>();
+  AddCommonOptions(*command, *options, {.json = true});
+  SetAction(*command, [options] { return Info(*options); });
 }
 
 }  // namespace tool

@@ -14,7 +14,6 @@
 
 #include "ce/identity.h"
 #include "commands.h"
-#include "text_output.h"
 
 namespace tool {
 namespace {
@@ -47,7 +46,7 @@ Answer Ask(Call call) {
   return answer;
 }
 
-std::string Json(const Answer& answer) { return answer.known ? JsonString(answer.text) : "null"; }
+Json JsonOf(const Answer& answer) { return answer.known ? Json(answer.text) : Json(nullptr); }
 std::string Plain(const Answer& answer) { return answer.known ? answer.text : "unavailable"; }
 
 // Prints every card notification and lets the tour wait for them.
@@ -106,49 +105,77 @@ bool TourStorageCards() {
   return ok;
 }
 
-void PrintIdentity(bool json) {
-  const Answer id =
-      Ask([](wchar_t* buffer, std::size_t n) { return GetDeviceID(buffer, static_cast<int>(n)); });
-  const Answer mac =
-      Ask([](wchar_t* buffer, std::size_t n) { return GetBtMACAddr(buffer, static_cast<int>(n)); });
+namespace {
+
+// The identity figures as the HAL and the platform report them.
+struct Identity {
+  Answer id;
+  Answer mac;
   Answer fields[std::size(kInfoFields)];
-  for (std::size_t i = 0; i < std::size(kInfoFields); ++i) {
-    fields[i] =
-        Ask([&](wchar_t* buffer, std::size_t n) { return GetDeviceInfo(kInfoFields[i].id, buffer, n); });
-  }
+  bool divisionKnown = false;
   DWORD storePages = 0;
   DWORD ramPages = 0;
   DWORD pageSize = 0;
-  const bool divisionKnown = GetSystemMemoryDivision(&storePages, &ramPages, &pageSize) != FALSE;
+  bool storeKnown = false;
   STORE_INFORMATION store{};
-  const bool storeKnown = GetStoreInformation(&store) != FALSE;
   MEMORYSTATUS memory{};
-  memory.dwLength = sizeof memory;
-  GlobalMemoryStatus(&memory);
+};
 
-  if (json) {
-    std::printf("  \"deviceId\": %s,\n  \"deviceInfo\": {", Json(id).c_str());
-    for (std::size_t i = 0; i < std::size(kInfoFields); ++i) {
-      std::printf("%s\"%s\": %s", i == 0 ? "" : ", ", kInfoFields[i].name, Json(fields[i]).c_str());
-    }
-    std::printf("},\n  \"bluetoothMac\": %s,\n", Json(mac).c_str());
-    std::printf("  \"memory\": {\"storePages\": %u, \"programPages\": %u, \"pageSize\": %u, ",
-                divisionKnown ? storePages : 0, divisionKnown ? ramPages : 0, divisionKnown ? pageSize : 0);
-    std::printf("\"storeBytes\": %u, \"storeFreeBytes\": %u, ", storeKnown ? store.dwStoreSize : 0,
-                storeKnown ? store.dwFreeSize : 0);
-    std::printf("\"programBytes\": %u, \"programFreeBytes\": %u}\n", memory.dwTotalPhys, memory.dwAvailPhys);
-    return;
-  }
-  std::printf("device id:  %s\n", Plain(id).c_str());
+Identity ReadIdentity() {
+  Identity identity;
+  identity.id = Ask([](wchar_t* buffer, std::size_t n) { return GetDeviceID(buffer, static_cast<int>(n)); });
+  identity.mac =
+      Ask([](wchar_t* buffer, std::size_t n) { return GetBtMACAddr(buffer, static_cast<int>(n)); });
   for (std::size_t i = 0; i < std::size(kInfoFields); ++i) {
-    std::printf("info %-9s %s\n", (std::string(kInfoFields[i].name) + ":").c_str(), Plain(fields[i]).c_str());
+    identity.fields[i] =
+        Ask([&](wchar_t* buffer, std::size_t n) { return GetDeviceInfo(kInfoFields[i].id, buffer, n); });
   }
-  std::printf("bluetooth:  %s\n", Plain(mac).c_str());
-  if (divisionKnown) {
-    std::printf("memory:     %u store pages, %u program pages of %u bytes\n", storePages, ramPages, pageSize);
+  identity.divisionKnown =
+      GetSystemMemoryDivision(&identity.storePages, &identity.ramPages, &identity.pageSize) != FALSE;
+  identity.storeKnown = GetStoreInformation(&identity.store) != FALSE;
+  identity.memory.dwLength = sizeof identity.memory;
+  GlobalMemoryStatus(&identity.memory);
+  return identity;
+}
+
+}  // namespace
+
+void AddIdentity(Json& info) {
+  const Identity identity = ReadIdentity();
+  info["deviceId"] = JsonOf(identity.id);
+  Json fields = Json::object();
+  for (std::size_t i = 0; i < std::size(kInfoFields); ++i)
+    fields[kInfoFields[i].name] = JsonOf(identity.fields[i]);
+  info["deviceInfo"] = fields;
+  info["bluetoothMac"] = JsonOf(identity.mac);
+  // Figures the platform did not report are 0, as its records hold them then.
+  const bool division = identity.divisionKnown;
+  const bool store = identity.storeKnown;
+  info["memory"] = {{"storePages", division ? identity.storePages : 0},
+                    {"programPages", division ? identity.ramPages : 0},
+                    {"pageSize", division ? identity.pageSize : 0},
+                    {"storeBytes", store ? identity.store.dwStoreSize : 0},
+                    {"storeFreeBytes", store ? identity.store.dwFreeSize : 0},
+                    {"programBytes", identity.memory.dwTotalPhys},
+                    {"programFreeBytes", identity.memory.dwAvailPhys}};
+}
+
+void PrintIdentity() {
+  const Identity identity = ReadIdentity();
+  std::printf("device id:  %s\n", Plain(identity.id).c_str());
+  for (std::size_t i = 0; i < std::size(kInfoFields); ++i) {
+    std::printf("info %-9s %s\n", (std::string(kInfoFields[i].name) + ":").c_str(),
+                Plain(identity.fields[i]).c_str());
   }
-  if (storeKnown) std::printf("store:      %u bytes, %u free\n", store.dwStoreSize, store.dwFreeSize);
-  std::printf("programs:   %u bytes, %u free\n", memory.dwTotalPhys, memory.dwAvailPhys);
+  std::printf("bluetooth:  %s\n", Plain(identity.mac).c_str());
+  if (identity.divisionKnown) {
+    std::printf("memory:     %u store pages, %u program pages of %u bytes\n", identity.storePages,
+                identity.ramPages, identity.pageSize);
+  }
+  if (identity.storeKnown) {
+    std::printf("store:      %u bytes, %u free\n", identity.store.dwStoreSize, identity.store.dwFreeSize);
+  }
+  std::printf("programs:   %u bytes, %u free\n", identity.memory.dwTotalPhys, identity.memory.dwAvailPhys);
 }
 
 }  // namespace tool

@@ -4,11 +4,13 @@
 #include <pndsim/pndsim.h>
 
 #include <cstdio>
-#include <cstring>
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "command_line.h"
 #include "commands.h"
-#include "text_output.h"
+#include "json_output.h"
 
 namespace tool {
 
@@ -35,70 +37,34 @@ const char* CallStatusName(int status) {
 
 namespace {
 
-constexpr const char* kPhoneUsage =
-    "usage: pndhal phone [--call idle|incoming|outgoing|active|held] [--power on|off] [--json]\n"
-    "\n"
-    "Launches the phone link on the simulated device, lets the telephone program\n"
-    "report the given call state and Bluetooth power, and shows the link's state.\n";
-
-struct Options {
-  int call = -1;   // a TelephoneCall value, or -1 to leave it
-  int power = -1;  // 0 or 1, or -1 to leave it
-  bool json = false;
+struct PhoneOptions {
+  CommonOptions common;
+  std::string call;   // a call state name, empty to leave it
+  std::string power;  // "on" or "off", empty to leave it
 };
 
-bool ParseOptions(const std::vector<std::string>& args, Options& options) {
-  static constexpr struct {
-    const char* name;
-    int state;
-  } kCalls[] = {{"idle", pndsim::TelephoneCall::Idle},
-                {"incoming", pndsim::TelephoneCall::Incoming},
-                {"outgoing", pndsim::TelephoneCall::Outgoing},
-                {"active", pndsim::TelephoneCall::Active},
-                {"held", pndsim::TelephoneCall::Held}};
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    const bool hasValue = i + 1 < args.size();
-    if (arg == "--json") {
-      options.json = true;
-    } else if (arg == "--call" && hasValue) {
-      const std::string& value = args[++i];
-      for (const auto& call : kCalls) {
-        if (value == call.name) options.call = call.state;
-      }
-      if (options.call == -1) {
-        std::fprintf(stderr, "pndhal: phone: unknown call state '%s'\n", value.c_str());
-        return false;
-      }
-    } else if (arg == "--power" && hasValue && (args[i + 1] == "on" || args[i + 1] == "off")) {
-      options.power = args[++i] == "on" ? 1 : 0;
-    } else {
-      std::fprintf(stderr, "pndhal: phone: unknown or incomplete argument '%s'\n%s", arg.c_str(),
-                   kPhoneUsage);
-      return false;
-    }
-  }
-  return true;
-}
+struct CallState {
+  const char* name;
+  int state;
+};
+constexpr CallState kCalls[] = {{"idle", pndsim::TelephoneCall::Idle},
+                                {"incoming", pndsim::TelephoneCall::Incoming},
+                                {"outgoing", pndsim::TelephoneCall::Outgoing},
+                                {"active", pndsim::TelephoneCall::Active},
+                                {"held", pndsim::TelephoneCall::Held}};
 
-}  // namespace
-
-int Phone(const std::vector<std::string>& args) {
-  if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-    std::fputs(kPhoneUsage, stdout);
-    return 0;
-  }
-  Options options;
-  if (!ParseOptions(args, options)) return 2;
+int Phone(const PhoneOptions& options) {
   pndsim::Reset();
   CBTHAL* link = GetBTHAL();
   if (link == nullptr || !link->LaunchPhone(nullptr) || !pndsim::SyncTelephone()) {
     std::fprintf(stderr, "pndhal: phone: the telephone program did not answer\n");
     FreeDLL();
-    return 1;
+    return kExitFailure;
   }
-  if (options.power != -1) pndsim::SetTelephoneBluetoothPower(options.power);
-  if (options.call != -1) pndsim::SetTelephoneCallState(options.call);
+  if (!options.power.empty()) pndsim::SetTelephoneBluetoothPower(options.power == "on" ? 1 : 0);
+  for (const CallState& call : kCalls) {
+    if (options.call == call.name) pndsim::SetTelephoneCallState(call.state);
+  }
 
   int status = -1;
   link->GetCallStatus(status);
@@ -111,20 +77,17 @@ int Phone(const std::vector<std::string>& args) {
   const std::string program = processes.empty() ? std::string() : processes.back().path;
   const auto log = pndsim::TelephoneLog();
 
-  if (options.json) {
-    std::printf("{\"program\": %s, \"callStatus\": %d, \"callStatusName\": %s, \"volumePercent\": %s, ",
-                JsonString(program).c_str(), status, JsonString(CallStatusName(status)).c_str(),
-                hasVolume ? std::to_string(percent).c_str() : "null");
-    std::printf("\"muted\": %s, \"bluetoothPower\": %d, \"statusWindows\": [", muted ? "true" : "false",
-                telephone.bluetoothPower);
-    for (std::size_t i = 0; i < telephone.statusWindows.size(); ++i) {
-      std::printf("%s%s", i == 0 ? "" : ", ", JsonString(telephone.statusWindows[i]).c_str());
-    }
-    std::printf("], \"telephoneLog\": [");
-    for (std::size_t i = 0; i < log.size(); ++i) {
-      std::printf("%s%s", i == 0 ? "" : ", ", JsonString(log[i].Text()).c_str());
-    }
-    std::printf("]}\n");
+  if (options.common.json) {
+    Json messages = Json::array();
+    for (const auto& message : log) messages.push_back(message.Text());
+    PrintJson({{"program", program},
+               {"callStatus", status},
+               {"callStatusName", CallStatusName(status)},
+               {"volumePercent", hasVolume ? Json(percent) : Json(nullptr)},
+               {"muted", muted},
+               {"bluetoothPower", telephone.bluetoothPower},
+               {"statusWindows", telephone.statusWindows},
+               {"telephoneLog", messages}});
   } else {
     std::printf("telephone program: %s\n", program.c_str());
     std::printf("status windows:    ");
@@ -141,7 +104,27 @@ int Phone(const std::vector<std::string>& args) {
   }
   FreeDLL();
   pndsim::Reset();
-  return 0;
+  return kExitSuccess;
+}
+
+}  // namespace
+
+void AddPhoneCommand(CLI::App& app) {
+  CLI::App* command = app.add_subcommand(
+      "phone", "launch the phone link with the simulated telephone program and show what the HAL sees of it");
+  auto options = std::make_shared<PhoneOptions>();
+  std::vector<std::string> calls;
+  for (const CallState& call : kCalls) calls.emplace_back(call.name);
+  command
+      ->add_option("--call", options->call,
+                   "the call state the telephone program reports: idle, incoming, outgoing, active or held")
+      ->type_name("STATE")
+      ->check(CLI::IsMember(calls).description(""));
+  command->add_option("--power", options->power, "the telephone's Bluetooth power")
+      ->type_name("on|off")
+      ->check(CLI::IsMember({"on", "off"}).description(""));
+  AddCommonOptions(*command, options->common, {.json = true});
+  SetAction(*command, [options] { return Phone(*options); });
 }
 
 }  // namespace tool

@@ -4,9 +4,12 @@
 #include <pndsim/pndsim.h>
 
 #include <cstdio>
+#include <memory>
+#include <string>
 
+#include "command_line.h"
 #include "commands.h"
-#include "text_output.h"
+#include "json_output.h"
 #include "time/zone_database.h"
 
 namespace tool {
@@ -26,19 +29,7 @@ long OffsetNow(const CNavTimeZone& zone) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(span.GetTotalSeconds()));
 }
 
-bool ParseJsonFlag(const std::vector<std::string>& args, const char* command, bool& json) {
-  json = false;
-  for (const auto& arg : args) {
-    if (arg == "--json") {
-      json = true;
-    } else {
-      std::fprintf(stderr, "pndhal: %s: unknown argument '%s' (only --json)\n", command, arg.c_str());
-      return false;
-    }
-  }
-  return true;
-}
-
+// Prints each zone as a text line, or collects it for the JSON array.
 class ZonePrinter final : public time_services::ZoneVisitor {
  public:
   explicit ZonePrinter(bool json) : json_(json) {}
@@ -46,29 +37,24 @@ class ZonePrinter final : public time_services::ZoneVisitor {
     const CNavTimeZone zone(descriptor);
     const long offset = OffsetNow(zone);
     if (json_) {
-      std::printf("%s  {\"name\": %s, \"display\": %s, \"descriptor\": %s, \"offsetNowSeconds\": %ld}",
-                  count_ == 0 ? "" : ",\n", JsonString(pndsim::ToUtf8(name)).c_str(),
-                  JsonString(pndsim::ToUtf8(display)).c_str(), JsonString(pndsim::ToUtf8(descriptor)).c_str(),
-                  offset);
+      zones_.push_back({{"name", pndsim::ToUtf8(name)},
+                        {"display", pndsim::ToUtf8(display)},
+                        {"descriptor", pndsim::ToUtf8(descriptor)},
+                        {"offsetNowSeconds", offset}});
     } else {
       std::printf("%-32s %+6.2f h  %-48s %s\n", pndsim::ToUtf8(name).c_str(),
                   static_cast<double>(offset) / 3600, pndsim::ToUtf8(descriptor).c_str(),
                   pndsim::ToUtf8(display).c_str());
     }
-    ++count_;
   }
-  int Count() const { return count_; }
+  const Json& Zones() const { return zones_; }
 
  private:
   bool json_;
-  int count_ = 0;
+  Json zones_ = Json::array();
 };
 
-}  // namespace
-
-int Time(const std::vector<std::string>& args) {
-  bool json = false;
-  if (!ParseJsonFlag(args, "time", json)) return 2;
+int Time(const CommonOptions& options) {
   CNavTime local, utc;
   GetLocalNavTime(local);
   GetGMTNavTime(utc);
@@ -78,11 +64,12 @@ int Time(const std::vector<std::string>& args) {
                                                               time_services::CurrentUtcYear(), daylightName);
   const long offset = OffsetNow(GetTimezone());
   const std::string zoneName = pndsim::TimeZoneName();
-  if (json) {
-    std::printf("{\"utc\": %s, \"local\": %s, \"zone\": %s, \"descriptor\": %s, \"offsetNowSeconds\": %ld}\n",
-                JsonString(Formatted(utc)).c_str(), JsonString(Formatted(local)).c_str(),
-                JsonString(zoneName).c_str(),
-                zoneKnown ? JsonString(pndsim::ToUtf8(descriptor)).c_str() : "null", offset);
+  if (options.json) {
+    PrintJson({{"utc", Formatted(utc)},
+               {"local", Formatted(local)},
+               {"zone", zoneName},
+               {"descriptor", zoneKnown ? Json(pndsim::ToUtf8(descriptor)) : Json(nullptr)},
+               {"offsetNowSeconds", offset}});
   } else {
     std::printf("device time (UTC):   %s\n", Formatted(utc).c_str());
     std::printf("device time (local): %s\n", Formatted(local).c_str());
@@ -92,21 +79,35 @@ int Time(const std::vector<std::string>& args) {
     std::printf("zone offset now:     %+.2f h\n", static_cast<double>(offset) / 3600);
   }
   FreeDLL();
-  return 0;
+  return kExitSuccess;
 }
 
-int Zones(const std::vector<std::string>& args) {
-  bool json = false;
-  if (!ParseJsonFlag(args, "zones", json)) return 2;
+int Zones(const CommonOptions& options) {
   InitHAL();
   REG_TZI_FORMAT tzi{};
   String::StringProxy<String::ZuStringImpl> display;
-  ZonePrinter printer(json);
-  if (json) std::printf("[\n");
+  ZonePrinter printer(options.json);
   time_services::WalkZoneDatabase(L"Time Zones", time_services::CurrentUtcYear(), tzi, display, printer);
-  if (json) std::printf("%s]\n", printer.Count() == 0 ? "" : "\n");
+  if (options.json) PrintJson(printer.Zones());
   FreeDLL();
-  return 0;
+  return kExitSuccess;
+}
+
+}  // namespace
+
+void AddTimeCommand(CLI::App& app) {
+  CLI::App* command = app.add_subcommand(
+      "time", "show the device's UTC and local time, its time zone and the zone's descriptor");
+  auto options = std::make_shared<CommonOptions>();
+  AddCommonOptions(*command, *options, {.json = true});
+  SetAction(*command, [options] { return Time(*options); });
+}
+
+void AddZonesCommand(CLI::App& app) {
+  CLI::App* command = app.add_subcommand("zones", "list the time-zone database as the HAL reads it");
+  auto options = std::make_shared<CommonOptions>();
+  AddCommonOptions(*command, *options, {.json = true});
+  SetAction(*command, [options] { return Zones(*options); });
 }
 
 }  // namespace tool

@@ -4,8 +4,10 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 
+#include "command_line.h"
 #include "commands.h"
 
 namespace tool {
@@ -87,16 +89,10 @@ void PrintDevice() {
   std::printf("\n");
 }
 
-}  // namespace
-
-int Tour(const std::vector<std::string>& args) {
-  if (!args.empty()) {
-    std::fprintf(stderr, "pndhal: tour takes no arguments\n");
-    return 2;
-  }
+int Tour(const CommonOptions& options) {
   pndsim::Reset();
-  // Simulated time runs 100 times faster: the 5-second polling period takes 50 ms.
-  pndsim::SetTimeScale(100);
+  // By default simulated time runs 100 times faster: the 5-second polling period takes 50 ms.
+  pndsim::SetTimeScale(options.timeScale);
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
 
   Step("Starting the HAL on the simulated device");
@@ -170,7 +166,18 @@ int Tour(const std::vector<std::string>& args) {
   Step("The HAL freed");
   PrintNewTrace(stdout);
   PrintDevice();
-  return ok ? 0 : 1;
+  return ok ? kExitSuccess : kExitFailure;
+}
+
+}  // namespace
+
+void AddTourCommand(CLI::App& app) {
+  CLI::App* command = app.add_subcommand(
+      "tour",
+      "start the HAL, walk through a short scenario and print every platform action and listener call");
+  auto options = std::make_shared<CommonOptions>();
+  AddCommonOptions(*command, *options, {.timeScale = true});
+  SetAction(*command, [options] { return Tour(*options); });
 }
 
 }  // namespace tool
