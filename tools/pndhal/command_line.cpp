@@ -1,7 +1,10 @@
 // The pndhal tool's shared options, exit codes and error reporting.
 #include "command_line.h"
 
+#include <pndsim/pndsim.h>
+
 #include <cmath>
+#include <cstdio>
 #include <exception>
 #include <iostream>
 #include <string>
@@ -52,6 +55,16 @@ void AddCommonOptions(CLI::App& command, CommonOptions& options, CommonOptionSet
         ->check(CLI::Validator(PositiveFactor, ""))
         ->capture_default_str();
   }
+  command
+      .add_option("--profile", options.profile, "start from this device profile (JSON; see 'pndhal profile')")
+      ->type_name("FILE");
+  command.parse_complete_callback([&options] {
+    if (options.profile.empty()) return;
+    if (const auto error = pndsim::LoadProfile(options.profile)) {
+      std::fprintf(stderr, "%s\n", error->Text().c_str());
+      throw CLI::RuntimeError(kExitUsage);
+    }
+  });
 }
 
 void SetAction(CLI::App& command, std::function<int()> action) {

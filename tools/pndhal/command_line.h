@@ -4,6 +4,7 @@
 
 #include <CLI/CLI.hpp>
 #include <functional>
+#include <string>
 
 namespace tool {
 
@@ -20,6 +21,8 @@ struct CommonOptions {
   bool json = false;
   /// How many times faster than real time the simulated clock runs.
   double timeScale = 100;
+  /// The device profile the command starts from; empty: the built-in one.
+  std::string profile;
 };
 
 /// Which of the shared options a command offers.
@@ -28,8 +31,10 @@ struct CommonOptionSet {
   bool timeScale = false;  ///< `--time-scale`: the command waits on simulated time
 };
 
-/// Adds the shared options named by `set` to `command`, storing their values
-/// in `options`, which must outlive the parse.
+/// Adds the shared options named by `set` to `command`, and `--profile FILE`
+/// to every command, storing their values in `options`, which must outlive
+/// the parse. A profile given is loaded before the command's work; a bad one
+/// ends the command with its fault on stderr and kExitUsage.
 void AddCommonOptions(CLI::App& command, CommonOptions& options, CommonOptionSet set);
 
 /// Makes `action` the work `command` does when the command line chooses it.

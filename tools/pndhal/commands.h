@@ -1,5 +1,5 @@
 // The pndhal tool's commands, each registered by the file that implements it,
-// and the parts of the tour that live beside the commands they share code with.
+// and what commands share.
 #pragma once
 
 #include <CLI/CLI.hpp>
@@ -9,10 +9,17 @@
 
 namespace tool {
 
-/// Adds `tour`: starts the HAL on the default simulated device, walks through
-/// a short scenario and prints every platform action and listener call. Exit
-/// code 1 when a listener call or the telephone program's answer is missing.
+/// Adds `tour`: plays the built-in tour scenario on the simulated device,
+/// printing every platform action and listener call, then a summary. Exit
+/// code 1 when a listener call is missing or different.
 void AddTourCommand(CLI::App& app);
+
+/// Adds `run`: plays scenario scripts. Exit code 1 at an unmet expectation,
+/// 2 for a script that does not parse.
+void AddRunCommand(CLI::App& app);
+
+/// Adds `profile`: prints the built-in device profile, or checks one.
+void AddProfileCommand(CLI::App& app);
 
 /// Adds `info`: power, display, audio and identity as the HAL reports them.
 void AddInfoCommand(CLI::App& app);
@@ -32,15 +39,6 @@ void AddZonesCommand(CLI::App& app);
 /// code 1 when the telephone program does not answer.
 void AddPhoneCommand(CLI::App& app);
 
-/// The tour's device part on a running HAL: battery and AC changes, a
-/// backlight fade, a volume change and a suspend/resume, each as the
-/// listeners receive it. Frees the HAL. False when a listener call is missing.
-bool TourDeviceServices();
-
-/// The tour's storage-card part on a running HAL: cards mounted and removed
-/// as a card listener receives them. False when a listener call is missing.
-bool TourStorageCards();
-
 /// A readable name of a phone-link call status (-1 to 5); "?" for others.
 const char* CallStatusName(int status);
 
@@ -51,8 +49,5 @@ void PrintIdentity();
 /// Adds the same figures as `PrintIdentity` to `info` as members: `deviceId`,
 /// `deviceInfo`, `bluetoothMac` (null where the HAL answered false) and `memory`.
 void AddIdentity(Json& info);
-
-/// Prints the platform actions recorded since the last call, indented.
-void PrintNewTrace(std::FILE* out);
 
 }  // namespace tool

@@ -1,16 +1,11 @@
-// The identity part of `pndhal info` and the storage-card part of `pndhal
-// tour`: the device identifier, information strings, Bluetooth address and
-// memory figures as the HAL and the platform report them, and cards mounted
-// and removed as a listener receives them.
+// The identity part of `pndhal info`: the device identifier, information
+// strings, Bluetooth address and memory figures as the HAL and the platform
+// report them.
 #include <pndhal/pndhal.h>
 #include <pndsim/pndsim.h>
 
-#include <chrono>
-#include <condition_variable>
 #include <cstdio>
-#include <mutex>
 #include <string>
-#include <thread>
 
 #include "ce/identity.h"
 #include "commands.h"
@@ -48,64 +43,6 @@ Answer Ask(Call call) {
 
 Json JsonOf(const Answer& answer) { return answer.known ? Json(answer.text) : Json(nullptr); }
 std::string Plain(const Answer& answer) { return answer.known ? answer.text : "unavailable"; }
-
-// Prints every card notification and lets the tour wait for them.
-class PrintingCardListener : public ICardListener {
- public:
-  void Notify(CardInfo const& card) override {
-    std::lock_guard lock(mutex_);
-    std::printf("    card listener: %s \"%s\", kind %d\n", card.removed ? "removed" : "mounted",
-                pndsim::ToUtf8(card.path.c_str()).c_str(), card.cardType);
-    ++calls_;
-    arrived_.notify_all();
-  }
-  bool WaitFor(int count) {
-    std::unique_lock lock(mutex_);
-    return arrived_.wait_for(lock, std::chrono::seconds(5), [&] { return calls_ >= count; });
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable arrived_;
-  int calls_ = 0;
-};
-
-}  // namespace
-
-bool TourStorageCards() {
-  std::printf("\n== Storage cards\n");
-  PrintingCardListener listener;
-  Connect(&listener);
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (pndsim::DeviceNotificationCount() == 0 && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  struct Step {
-    const char* what;
-    const char* folder;
-    bool mount;
-  };
-  const Step steps[] = {{"insert an SD card", "SD-Karte", true},
-                        {"insert a CF card", "CF-Karte", true},
-                        {"take the SD card out", "SD-Karte", false},
-                        {"take the CF card out", "CF-Karte", false}};
-  bool ok = true;
-  int expected = 0;
-  for (const Step& step : steps) {
-    std::printf("  %s (folder \"%s\")\n", step.what, step.folder);
-    const bool done = step.mount ? pndsim::MountCard(step.folder) : pndsim::RemoveCard(step.folder);
-    if (!done || !listener.WaitFor(++expected)) {
-      std::fprintf(stderr, "pndhal: tour: no card listener call after: %s\n", step.what);
-      ok = false;
-      break;
-    }
-  }
-  PrintNewTrace(stdout);
-  Disconnect(&listener);
-  return ok;
-}
-
-namespace {
 
 // The identity figures as the HAL and the platform report them.
 struct Identity {

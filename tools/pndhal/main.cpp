@@ -6,6 +6,8 @@ int main(int argc, char** argv) {
   CLI::App app;
   tool::ConfigureTool(app);
   tool::AddTourCommand(app);
+  tool::AddRunCommand(app);
+  tool::AddProfileCommand(app);
   tool::AddInfoCommand(app);
   tool::AddKeysCommand(app);
   tool::AddTimeCommand(app);

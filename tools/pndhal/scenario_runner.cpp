@@ -1,0 +1,223 @@
+// Plays scenario scripts on the simulated device and reports what happened.
+#include "scenario_runner.h"
+
+#include <pndhal/pndhal.h>
+#include <pndsim/pndsim.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <variant>
+
+#include "command_line.h"
+#include "json_output.h"
+#include "lexer.h"
+#include "scenario.h"
+
+namespace tool {
+namespace {
+
+// Prints the run as it happens, from the thread that plays the script and from the library's threads,
+// and counts what it saw.
+class Reporter {
+ public:
+  Reporter(const RunSettings& settings, RunSummary& summary) : settings_(settings), summary_(summary) {}
+
+  void StartScript() {
+    std::lock_guard lock(mutex_);
+    start_ = scenario::Clock::now();
+  }
+
+  void Heading(const std::string& heading) {
+    std::lock_guard lock(mutex_);
+    if (settings_.trace && !settings_.json) std::printf("\n== %s\n", heading.c_str());
+  }
+
+  void Statement(const std::string& script, const scenario::Statement& statement) {
+    std::lock_guard lock(mutex_);
+    ++summary_.statements;
+    if (settings_.json) {
+      Print({{"type", "statement"}, {"script", script}, {"line", statement.line}, {"text", statement.text}});
+    } else if (settings_.trace) {
+      std::printf("%s:%d: %s\n", script.c_str(), statement.line, statement.text.c_str());
+    }
+  }
+
+  void Event(const scenario::Event& event) {
+    std::lock_guard lock(mutex_);
+    const bool listener = event.source == scenario::Event::Source::Listener;
+    if (listener) {
+      ++summary_.listenerCalls[event.kind];
+    } else {
+      ++summary_.platformEffects;
+    }
+    if (settings_.json) {
+      const double ms = std::chrono::duration<double, std::milli>(event.when - start_).count();
+      if (listener) {
+        Print({{"type", "listener"}, {"kind", event.kind}, {"call", event.text}, {"ms", ms}});
+      } else {
+        Print({{"type", "platform"}, {"kind", event.kind}, {"detail", event.text}, {"ms", ms}});
+      }
+    } else if (settings_.trace) {
+      std::printf(listener ? "    listener %s\n" : "    platform %s %s\n",
+                  listener ? event.text.c_str() : event.kind.c_str(), event.text.c_str());
+    }
+  }
+
+  // A line at fault: `where` is "NAME:LINE" or "NAME:LINE:COLUMN".
+  void Fault(const std::string& where, const std::string& message, const char* type) {
+    std::lock_guard lock(mutex_);
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s: %s\n", where.c_str(), message.c_str());
+    if (settings_.json) Print({{"type", type}, {"at", where}, {"message", message}});
+  }
+
+  void Result(int scripts, int failed) {
+    std::lock_guard lock(mutex_);
+    if (settings_.json) Print({{"type", "result"}, {"scripts", scripts}, {"failed", failed}});
+  }
+
+ private:
+  static void Print(const Json& line) {
+    std::puts(line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
+  }
+
+  const RunSettings& settings_;
+  RunSummary& summary_;
+  std::mutex mutex_;
+  scenario::Clock::time_point start_ = scenario::Clock::now();
+};
+
+// The recording: actions and listener calls in the order they happened, written as a script.
+class Recording {
+ public:
+  void Add(const std::string& line) {
+    std::lock_guard lock(mutex_);
+    lines_.push_back(line);
+  }
+
+  bool Write(const std::string& path, const std::string& from) {
+    std::ofstream out(path);
+    out << "# Recorded by pndhal from " << from
+        << ": replaying it passes while the library behaves the same.\n";
+    std::lock_guard lock(mutex_);
+    for (const auto& line : lines_) out << line << '\n';
+    out.close();
+    return static_cast<bool>(out);
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::string> lines_;
+};
+
+// The headings of a script: its comment lines that begin with "## ", by line number, which a traced
+// run prints as it reaches them.
+std::map<int, std::string> Headings(const std::string& text) {
+  std::map<int, std::string> headings;
+  std::istringstream lines(text);
+  std::string line;
+  for (int number = 1; std::getline(lines, line); ++number) {
+    if (line.rfind("## ", 0) == 0) headings[number] = line.substr(3);
+  }
+  return headings;
+}
+
+// Plays one parsed script on a fresh device; false at its first failure.
+bool Play(const scenario::Script& script, const std::string& text, const RunSettings& settings,
+          Reporter& reporter, Recording* recording) {
+  pndsim::Reset();
+  if (!settings.profilePath.empty()) pndsim::LoadProfile(settings.profilePath);
+  pndsim::SetTimeScale(settings.timeScale);
+  reporter.StartScript();
+  bool passed = true;
+  {
+    scenario::SessionOptions options;
+    if (recording != nullptr) {
+      options.record = [recording](const std::string& line) { recording->Add(line); };
+      if (!settings.profilePath.empty()) {
+        recording->Add("profile load " +
+                       scenario::QuoteWord(std::filesystem::absolute(settings.profilePath).string()));
+      }
+    }
+    scenario::Session session(options, [&reporter](const scenario::Event& event) { reporter.Event(event); });
+    reporter.Heading(script.name + ": the library starts on a fresh device");
+    session.Start(true);
+    const std::map<int, std::string> headings = Headings(text);
+    auto nextHeading = headings.begin();
+    for (const auto& statement : script.statements) {
+      for (; nextHeading != headings.end() && nextHeading->first < statement.line; ++nextHeading) {
+        reporter.Heading(nextHeading->second);
+      }
+      reporter.Statement(script.name, statement);
+      const scenario::Outcome outcome = session.Run(statement);
+      if (!outcome.output.empty()) std::fputs(outcome.output.c_str(), stdout);
+      if (!outcome.ok) {
+        reporter.Fault(script.name + ":" + std::to_string(statement.line), outcome.message, "failure");
+        passed = false;
+        break;
+      }
+    }
+  }
+  FreeDLL();
+  return passed;
+}
+
+}  // namespace
+
+bool ReadScripts(const std::vector<std::string>& files, std::vector<ScriptSource>& scripts) {
+  for (const auto& file : files) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (!in) {
+      std::fprintf(stderr, "pndhal: cannot read %s\n", file.c_str());
+      return false;
+    }
+    scripts.push_back({file, text.str()});
+  }
+  return true;
+}
+
+RunSummary RunScripts(const std::vector<ScriptSource>& sources, const RunSettings& settings) {
+  RunSummary summary;
+  Reporter reporter(settings, summary);
+  std::vector<scenario::Script> scripts;
+  for (const auto& source : sources) {
+    auto parsed = scenario::ParseScript(source.text, source.name);
+    if (const auto* error = std::get_if<scenario::ParseError>(&parsed)) {
+      reporter.Fault(source.name + ":" + std::to_string(error->line) + ":" + std::to_string(error->column),
+                     error->message, "syntax");
+      summary.exitCode = kExitUsage;
+      return summary;
+    }
+    scripts.push_back(std::move(std::get<scenario::Script>(parsed)));
+  }
+  if (!settings.profilePath.empty()) {
+    if (const auto error = pndsim::LoadProfile(settings.profilePath)) {
+      reporter.Fault("pndhal", error->Text(), "profile");
+      summary.exitCode = kExitUsage;
+      return summary;
+    }
+  }
+
+  Recording recording;
+  int failed = 0;
+  for (std::size_t i = 0; i < scripts.size(); ++i) {
+    if (!Play(scripts[i], sources[i].text, settings, reporter,
+              settings.recordPath.empty() ? nullptr : &recording)) {
+      ++failed;
+    }
+  }
+  reporter.Result(static_cast<int>(scripts.size()), failed);
+  summary.exitCode = failed == 0 ? kExitSuccess : kExitFailure;
+  if (!settings.recordPath.empty() && !recording.Write(settings.recordPath, sources.front().name)) {
+    std::fprintf(stderr, "pndhal: cannot write %s\n", settings.recordPath.c_str());
+    summary.exitCode = kExitUsage;
+  }
+  return summary;
+}
+
+}  // namespace tool
