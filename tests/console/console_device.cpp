@@ -96,10 +96,10 @@ class RecordingSession : public pndsim::ConsoleSession {
     }
     if (verb == "stats") {
       std::lock_guard lock(shared.mutex);
-      return {
-          true,
-          "sessions " + std::to_string(shared.sessions) + "\ndestroyed " + std::to_string(shared.destroyed),
-          {}};
+      return {true,
+              "sessions " + std::to_string(shared.sessions) + "\ndestroyed " +
+                  std::to_string(shared.destroyed) + "\nexecuted " + std::to_string(shared.executed),
+              {}};
     }
     if (verb == "help") return {true, "echo TEXT\nfail REASON\nlines N\nstorm THREADS COUNT\nstats", {}};
     return {false, {}, "unknown command \"" + verb + "\" at column 1"};

@@ -252,8 +252,10 @@ TEST(Console, AuthenticatesWithTheTokenFromTheHomeFolder) {
        {{"echo hi",
          {"KO: authentication required: send \"auth TOKEN\" with the token from ~/.pndsim_console_token"}},
         {"auth s3cret", {"OK"}},
-        {"echo hi", {"| hi", "OK"}}},
+        {"echo hi", {"| hi", "OK"}},
+        {"stats", {"| sessions 1", "| destroyed 0", "| executed 2", "OK"}}},
        false},
+      {"quit before", "s3cret\n", {{"quit", {"OK"}}}, true},
       {"wrong", "s3cret\n", {{"auth s3cre", {"KO: wrong token"}}}, true},
       {"wrong length", "s3cret\n", {{"auth s3cret2", {"KO: wrong token"}}}, true},
       {"right", "s3cret", {{"auth  s3cret ", {"OK"}}, {"echo hi", {"| hi", "OK"}}, {"quit", {"OK"}}}, true},
@@ -367,7 +369,7 @@ TEST(Console, ServesClientsIndependently) {
   EXPECT_EQ(second.Command("echo meanwhile"), (Lines{"| meanwhile", "OK"}));
   EXPECT_EQ(second.Command("release"), Lines{"OK"});
   EXPECT_EQ(second.Command("waitgone 1"), Lines{"OK"});
-  EXPECT_EQ(second.Command("stats"), (Lines{"| sessions 2", "| destroyed 1", "OK"}));
+  EXPECT_EQ(second.Command("stats"), (Lines{"| sessions 2", "| destroyed 1", "| executed 8", "OK"}));
 
   // Eight clients at most: the ninth is told so and closed; a slot that frees up is taken again.
   std::vector<std::unique_ptr<Raw>> more;

@@ -230,13 +230,13 @@ class CommandRunner {
       close = true;
       return Refuse("wrong token");
     }
-    if (!authenticated_) {
-      return Refuse(
-          "authentication required: send \"auth TOKEN\" with the token from ~/.pndsim_console_token");
-    }
     if (trimmed == "quit") {
       close = true;
       return {};
+    }
+    if (!authenticated_) {
+      return Refuse(
+          "authentication required: send \"auth TOKEN\" with the token from ~/.pndsim_console_token");
     }
     if (!session_) {
       std::string reason;
@@ -393,6 +393,8 @@ void PollLoop(Console& console) {
     clients.remove_if([](const std::unique_ptr<Client>& client) {
       if (!client->finished || (!client->broken && HasOutput(*client))) return false;
       client->worker.join();
+      // A sink the session left behind must not reach the wake-up event once the client is gone.
+      CloseClientOutput(*client);
       close(client->fd);
       return true;
     });
