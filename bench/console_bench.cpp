@@ -27,10 +27,12 @@ int OpenConsole() {
   static const int port = [] {
     char pattern[] = "/tmp/pndsim-console-bench-XXXXXX";
     const std::filesystem::path root = mkdtemp(pattern);
+    // NOLINTBEGIN(concurrency-mt-unsafe): set before the console starts any thread
     setenv("HOME", root.c_str(), 1);
     setenv("XDG_RUNTIME_DIR", root.c_str(), 1);
+    // NOLINTEND(concurrency-mt-unsafe)
     std::ofstream(root / ".pndsim_console_token").flush();
-    pndsim::SetConsoleInterpreter([](pndsim::ConsoleSink) { return std::make_unique<EchoSession>(); });
+    pndsim::SetConsoleInterpreter([](const pndsim::ConsoleSink&) { return std::make_unique<EchoSession>(); });
     const int opened = pndsim::StartConsole("auto");
     static std::filesystem::path folder;
     folder = root;

@@ -62,8 +62,10 @@ class Folders {
     fs::create_directory(root_ / "home");
     fs::create_directory(root_ / "run");
     fs::permissions(root_ / "run", fs::perms::owner_all);
+    // NOLINTBEGIN(concurrency-mt-unsafe): set at the start of a test, before any console thread runs
     setenv("HOME", Home().c_str(), 1);
     setenv("XDG_RUNTIME_DIR", Run().c_str(), 1);
+    // NOLINTEND(concurrency-mt-unsafe)
   }
   ~Folders() { fs::remove_all(root_); }
   Folders(const Folders&) = delete;
@@ -93,9 +95,11 @@ class Device {
       if (std::string(*each).rfind("PNDSIM_CONSOLE", 0) != 0) environment.emplace_back(*each);
     }
     if (console != nullptr) environment.push_back(std::string("PNDSIM_CONSOLE=") + console);
-    if (interpreter != nullptr)
+    if (interpreter != nullptr) {
       environment.push_back(std::string("PNDSIM_CONSOLE_INTERPRETER=") + interpreter);
+    }
     std::vector<char*> envp;
+    envp.reserve(environment.size() + 1);
     for (auto& variable : environment) envp.push_back(variable.data());
     envp.push_back(nullptr);
     std::vector<char*> argv{const_cast<char*>(CONSOLE_DEVICE_PATH)};

@@ -16,9 +16,10 @@ class LoadedSession : public pndsim::ConsoleSession {
 
 struct Installer {
   Installer() {
-    pndsim::SetConsoleInterpreter([](pndsim::ConsoleSink) { return std::make_unique<LoadedSession>(); });
+    pndsim::SetConsoleInterpreter(
+        [](const pndsim::ConsoleSink&) { return std::make_unique<LoadedSession>(); });
   }
 };
-const Installer installer;
+const Installer installer;  // NOLINT(cert-err58-cpp): installing throws only when memory runs out
 
 }  // namespace

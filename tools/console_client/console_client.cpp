@@ -2,7 +2,6 @@
 #include "console_client.h"
 
 #include <arpa/inet.h>
-#include <dirent.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
@@ -13,10 +12,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <system_error>
 
 namespace pndconsole {
 namespace {
@@ -24,6 +24,7 @@ namespace {
 constexpr auto kGreetingLimit = std::chrono::seconds(5);
 
 std::string RecordFolder() {
+  // NOLINTNEXTLINE(concurrency-mt-unsafe): the environment is only read
   if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime != nullptr && *runtime != '\0') {
     return std::string(runtime) + "/pndsim";
   }
@@ -54,7 +55,7 @@ bool Alive(int pid, unsigned long long recordedStart) {
 }
 
 std::string TokenFromHome(std::string* error) {
-  const char* home = std::getenv("HOME");
+  const char* home = std::getenv("HOME");  // NOLINT(concurrency-mt-unsafe): only read
   const std::string path = std::string(home != nullptr ? home : "") + "/.pndsim_console_token";
   std::ifstream file(path);
   if (!file) {
@@ -94,13 +95,10 @@ int ConnectLoopback(int port) {
 
 std::vector<Device> ListDevices() {
   std::vector<Device> devices;
-  const std::string folder = RecordFolder();
-  DIR* directory = opendir(folder.c_str());
-  if (directory == nullptr) return devices;
-  while (const dirent* entry = readdir(directory)) {
-    const std::string name = entry->d_name;
-    if (name.size() <= 5 || name.substr(name.size() - 5) != ".json") continue;
-    const std::string path = folder + "/" + name;
+  std::error_code failure;
+  for (const auto& entry : std::filesystem::directory_iterator(RecordFolder(), failure)) {
+    const std::filesystem::path& path = entry.path();
+    if (path.extension() != ".json") continue;
     std::ifstream file(path);
     const nlohmann::json record = nlohmann::json::parse(file, nullptr, false);
     if (!record.is_object()) continue;
@@ -110,12 +108,11 @@ std::vector<Device> ListDevices() {
     device.program = record.value("program", std::string());
     device.started = record.value("started", std::string());
     if (!Alive(device.pid, record.value("process_start", 0ULL))) {
-      std::remove(path.c_str());
+      std::filesystem::remove(path, failure);
       continue;
     }
     devices.push_back(std::move(device));
   }
-  closedir(directory);
   std::sort(devices.begin(), devices.end(), [](const Device& a, const Device& b) { return a.pid < b.pid; });
   return devices;
 }
@@ -143,7 +140,8 @@ std::optional<Device> FindDevice(const std::string& name, std::string* error) {
 std::unique_ptr<Connection> Connection::Open(int port, std::string* error) {
   const int fd = ConnectLoopback(port);
   if (fd < 0) {
-    *error = "cannot connect to the console on port " + std::to_string(port) + ": " + std::strerror(errno);
+    *error = "cannot connect to the console on port " + std::to_string(port) + ": " +
+             std::generic_category().message(errno);
     return nullptr;
   }
   std::unique_ptr<Connection> connection(new Connection(fd));
@@ -224,7 +222,7 @@ std::optional<Reply> Connection::Execute(std::string_view line, const EventHandl
     const ssize_t wrote = send(fd_, text.data() + sent, text.size() - sent, MSG_NOSIGNAL);
     if (wrote < 0 && errno == EINTR) continue;
     if (wrote <= 0) {
-      *error = std::string("the console connection broke: ") + std::strerror(errno);
+      *error = std::string("the console connection broke: ") + std::generic_category().message(errno);
       return std::nullopt;
     }
     sent += static_cast<std::size_t>(wrote);

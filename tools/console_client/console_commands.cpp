@@ -54,7 +54,7 @@ std::vector<std::string> Verbs(Connection& connection) {
 }
 
 std::string HomeFile(const char* name) {
-  const char* home = std::getenv("HOME");
+  const char* home = std::getenv("HOME");  // NOLINT(concurrency-mt-unsafe): only read
   return std::string(home != nullptr ? home : ".") + "/" + name;
 }
 
@@ -97,6 +97,7 @@ int ReadCharacter(EditLine* editLine, wchar_t* character) {
       char byte = 0;
       const ssize_t got = read(STDIN_FILENO, &byte, 1);
       if (got <= 0) return got == 0 ? 0 : -1;
+      // NOLINTNEXTLINE(concurrency-mt-unsafe): with a state of its own, mbrtowc shares nothing
       const std::size_t size = std::mbrtowc(character, &byte, 1, &state);
       if (size == static_cast<std::size_t>(-2)) continue;
       if (size == static_cast<std::size_t>(-1)) {

@@ -16,11 +16,11 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <deque>
 #include <list>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -34,7 +34,7 @@ namespace {
 
 constexpr std::size_t kLineLimit = 4096;
 constexpr std::size_t kClientLimit = 8;
-constexpr std::size_t kOutputLimit = 256 * 1024;
+constexpr std::size_t kOutputLimit = std::size_t{256} * 1024;
 constexpr std::size_t kPendingLimit = 64;
 constexpr int kAutoFirstPort = 47100;
 constexpr int kAutoLastPort = 47199;
@@ -477,9 +477,9 @@ std::vector<int> Listen(int first, int last, int& port, std::string* error) {
     return v6 < 0 ? std::vector<int>{v4} : std::vector<int>{v4, v6};
   }
   if (error != nullptr) {
-    *error = first == last
-                 ? "cannot listen on port " + std::to_string(first) + ": " + std::strerror(lastErrno)
-                 : "no free port in " + std::to_string(first) + "-" + std::to_string(last);
+    *error = first == last ? "cannot listen on port " + std::to_string(first) + ": " +
+                                 std::generic_category().message(lastErrno)
+                           : "no free port in " + std::to_string(first) + "-" + std::to_string(last);
   }
   return {};
 }
@@ -516,6 +516,7 @@ void StopAtExit() { Stop(true); }
 // Opens the console when the process starts with PNDSIM_CONSOLE set.
 struct OpenFromEnvironment {
   OpenFromEnvironment() {
+    // NOLINTNEXTLINE(concurrency-mt-unsafe): read at load, before the application can change the environment
     const char* requested = std::getenv("PNDSIM_CONSOLE");
     if (requested == nullptr || *requested == '\0') return;
     std::string error;
@@ -524,7 +525,7 @@ struct OpenFromEnvironment {
     }
   }
 };
-const OpenFromEnvironment openFromEnvironment;
+const OpenFromEnvironment openFromEnvironment;  // NOLINT(cert-err58-cpp): failures are reported, not thrown
 
 }  // namespace
 
@@ -563,8 +564,9 @@ int StartConsole(std::string_view port, std::string* error) {
   if (console.wakeFd < 0) {
     for (int fd : listenFds) close(fd);
     RemoveDiscoveryRecord();
-    if (error != nullptr)
-      *error = std::string("cannot make the console's wake-up event: ") + std::strerror(errno);
+    if (error != nullptr) {
+      *error = "cannot make the console's wake-up event: " + std::generic_category().message(errno);
+    }
     return 0;
   }
   console.listenFds = std::move(listenFds);

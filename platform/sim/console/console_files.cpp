@@ -11,23 +11,31 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <system_error>
+#include <vector>
 
 namespace sim::console {
 namespace {
 
 constexpr const char* kTokenFileName = ".pndsim_console_token";
 
-std::string ErrnoText(const std::string& what) { return what + ": " + std::strerror(errno); }
+std::string ErrnoText(const std::string& what) {
+  return what + ": " + std::generic_category().message(errno);
+}
 
 std::string HomeFolder() {
+  // NOLINTNEXTLINE(concurrency-mt-unsafe): the environment is only read, as every program reads HOME
   if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') return home;
-  if (const passwd* entry = getpwuid(getuid()); entry != nullptr && entry->pw_dir != nullptr) {
-    return entry->pw_dir;
+  passwd entry{};
+  passwd* found = nullptr;
+  std::vector<char> buffer(16384);
+  if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr &&
+      found->pw_dir != nullptr) {
+    return found->pw_dir;
   }
   return {};
 }
@@ -68,6 +76,7 @@ bool CreateTokenFile(const std::string& path, std::string* error) {
 // The folder of discovery records, made private to the user; empty with *error set when unsafe.
 std::string RecordFolder(std::string* error) {
   std::string folder;
+  // NOLINTNEXTLINE(concurrency-mt-unsafe): the environment is only read
   if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime != nullptr && *runtime != '\0') {
     folder = std::string(runtime) + "/pndsim";
   } else {

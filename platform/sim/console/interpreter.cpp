@@ -32,9 +32,11 @@ pndsim::ConsoleInterpreter Current() {
 // Loads the library named by PNDSIM_CONSOLE_INTERPRETER, or else the scenario library; its static
 // initialiser installs its interpreter. False with *reason set.
 bool LoadInterpreterLibrary(std::string* reason) {
+  // NOLINTNEXTLINE(concurrency-mt-unsafe): the environment is only read
   if (const char* chosen = std::getenv("PNDSIM_CONSOLE_INTERPRETER"); chosen != nullptr && *chosen != '\0') {
     if (dlopen(chosen, RTLD_NOW | RTLD_LOCAL) == nullptr) {
-      const char* text = dlerror();
+      const char* text = dlerror();  // NOLINT(concurrency-mt-unsafe): as above  //
+                                     // NOLINT(concurrency-mt-unsafe): loads are serialised by the caller
       *reason = text != nullptr ? text : std::string("cannot load ") + chosen;
       return false;
     }
@@ -52,7 +54,7 @@ bool LoadInterpreterLibrary(std::string* reason) {
   void* handle = beside.empty() ? nullptr : dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr) handle = dlopen(kLibraryName, RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr) {
-    const char* text = dlerror();
+    const char* text = dlerror();  // NOLINT(concurrency-mt-unsafe): as above
     *reason = text != nullptr ? text : std::string("cannot load ") + kLibraryName;
     return false;
   }
