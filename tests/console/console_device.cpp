@@ -32,9 +32,10 @@ struct Shared {
   int storms = 0;
 };
 
+// Never destroyed: a command still waiting when the process exits must not find it gone.
 Shared& TheShared() {
-  static Shared shared;
-  return shared;
+  static auto* shared = new Shared;
+  return *shared;
 }
 
 class RecordingSession : public pndsim::ConsoleSession {

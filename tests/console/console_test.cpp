@@ -535,6 +535,18 @@ TEST(Console, AnnouncesItselfToClientsWhileOpen) {
   EXPECT_EQ(device.Finish(), 0);
   EXPECT_FALSE(fs::exists(record));
   EXPECT_TRUE(pndconsole::ListDevices().empty());
+
+  // A command that never returns does not keep the process from ending.
+  Device stuck({"--start", "auto"});
+  Raw holder(stuck.Port());
+  Raw watcher(stuck.Port());
+  holder.Greeting();
+  watcher.Greeting();
+  holder.Send("hold\n");
+  EXPECT_EQ(watcher.Command("waitheld"), Lines{"OK"});
+  EXPECT_EQ(stuck.Finish(), 0);
+  EXPECT_TRUE(holder.ClosedByPeer());
+  EXPECT_TRUE(pndconsole::ListDevices().empty());
 }
 
 TEST(Console, OpensOnlyWhenAskedAndAnswersWithoutAnInterpreter) {

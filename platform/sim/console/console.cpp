@@ -116,9 +116,8 @@ struct Console {
   std::vector<int> listenFds;
   std::atomic<bool> stopping{false};
   Clock::time_point opened;
-  std::mutex doneMutex;
-  std::condition_variable doneChanged;
-  bool pollerDone = false;
+  std::atomic<bool> exiting{false};    // the process is ending: commands get a bounded time to return
+  std::atomic<bool> abandoned{false};  // a command outlived that time; its thread still uses the wake-up
   bool atExitRegistered = false;
 };
 
@@ -403,13 +402,27 @@ void PollLoop(Console& console) {
     shutdown(client->fd, SHUT_RDWR);
     CloseClientOutput(*client);
   }
+  const auto deadline = Clock::now() + kExitWait;
   for (auto& client : clients) {
-    client->worker.join();
+    while (console.exiting && !client->finished && Clock::now() < deadline) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+      pollfd wake{console.wakeFd, POLLIN, 0};
+      if (poll(&wake, 1, static_cast<int>(left.count()) + 1) > 0) {
+        std::uint64_t count = 0;
+        [[maybe_unused]] const ssize_t got = read(console.wakeFd, &count, sizeof count);
+      }
+    }
     close(client->fd);
+    if (client->finished || !console.exiting) {
+      client->worker.join();
+    } else {
+      // A command stuck at exit must not hang the process: it is left, with its client, to the
+      // process's end.
+      client->worker.detach();
+      console.abandoned = true;
+      [[maybe_unused]] Client* left = client.release();
+    }
   }
-  std::lock_guard lock(console.doneMutex);
-  console.pollerDone = true;
-  console.doneChanged.notify_all();
 }
 
 // Parses "auto" or a decimal port into the range of ports to try.
@@ -492,22 +505,13 @@ void Stop(bool atExit) {
   console.port = 0;
   RemoveDiscoveryRecord();
   console.stopping = true;
+  console.exiting = atExit;
   const std::uint64_t one = 1;
   [[maybe_unused]] const ssize_t written = write(console.wakeFd, &one, sizeof one);
-  bool done = true;
-  if (atExit) {
-    // A command stuck at exit must not hang the process: it is left to the process's end.
-    std::unique_lock doneLock(console.doneMutex);
-    done = console.doneChanged.wait_for(doneLock, kExitWait, [&] { return console.pollerDone; });
-  }
-  if (!done) {
-    console.poller.detach();
-    return;
-  }
   console.poller.join();
   for (int fd : console.listenFds) close(fd);
   console.listenFds.clear();
-  close(console.wakeFd);
+  if (!console.abandoned) close(console.wakeFd);
   console.wakeFd = -1;
 }
 
@@ -571,7 +575,6 @@ int StartConsole(std::string_view port, std::string* error) {
   }
   console.listenFds = std::move(listenFds);
   console.stopping = false;
-  console.pollerDone = false;
   console.opened = Clock::now();
   console.poller = std::thread([&console] { PollLoop(console); });
   console.port = chosen;
