@@ -1,0 +1,85 @@
+// Console figures: the round trip of one command over the loopback (median and 99th percentile), and the
+// processor time an open, idle console costs its process.
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+#include <vector>
+
+#include "console_client.h"
+#include "pndsim/pndsim.h"
+
+namespace {
+
+class EchoSession : public pndsim::ConsoleSession {
+ public:
+  pndsim::ConsoleReply Execute(std::string_view line) override { return {true, std::string(line), {}}; }
+};
+
+// Opens the console in a private home and runtime folder, with no token, for the process's life.
+int OpenConsole() {
+  static const int port = [] {
+    char pattern[] = "/tmp/pndsim-console-bench-XXXXXX";
+    const std::filesystem::path root = mkdtemp(pattern);
+    // NOLINTBEGIN(concurrency-mt-unsafe): set before the console starts any thread
+    setenv("HOME", root.c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", root.c_str(), 1);
+    // NOLINTEND(concurrency-mt-unsafe)
+    std::ofstream(root / ".pndsim_console_token").flush();
+    pndsim::SetConsoleInterpreter([](const pndsim::ConsoleSink&) { return std::make_unique<EchoSession>(); });
+    const int opened = pndsim::StartConsole("auto");
+    static std::filesystem::path folder;
+    folder = root;
+    std::atexit([] { std::filesystem::remove_all(folder); });
+    return opened;
+  }();
+  return port;
+}
+
+double CpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+void BM_ConsoleRoundTrip(benchmark::State& state) {
+  std::string error;
+  const auto connection = pndconsole::Connection::Open(OpenConsole(), &error);
+  if (!connection) {
+    state.SkipWithError(error.c_str());
+    return;
+  }
+  std::vector<double> micros;
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    const auto reply = connection->Execute("echo round trip", {}, &error);
+    micros.push_back(
+        std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
+    if (!reply || !reply->ok) state.SkipWithError("command failed");
+  }
+  std::sort(micros.begin(), micros.end());
+  state.counters["median_us"] = micros[micros.size() / 2];
+  state.counters["p99_us"] = micros[micros.size() * 99 / 100];
+}
+BENCHMARK(BM_ConsoleRoundTrip)->Iterations(20000)->UseRealTime();
+
+// The console's threads sit in poll with no time-out, so an idle console should cost no processor time.
+void BM_ConsoleIdleCost(benchmark::State& state) {
+  std::string error;
+  const auto connection = pndconsole::Connection::Open(OpenConsole(), &error);
+  for (auto _ : state) {
+    const double before = CpuSeconds();
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    state.counters["cpu_us_per_idle_s"] = (CpuSeconds() - before) * 1e6;
+  }
+}
+BENCHMARK(BM_ConsoleIdleCost)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+}  // namespace

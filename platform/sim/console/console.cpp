@@ -1,0 +1,592 @@
+// The console endpoint: one poll thread accepts connections on the loopback addresses and moves every
+// client's bytes; each client's commands run on a thread of its own, so a slow command or a slow reader
+// holds up nobody else, and the producers of events never wait for a socket.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "console_files.h"
+#include "interpreter.h"
+#include "line_framer.h"
+#include "pndsim/console.h"
+
+namespace sim::console {
+namespace {
+
+constexpr std::size_t kLineLimit = 4096;
+constexpr std::size_t kClientLimit = 8;
+constexpr std::size_t kOutputLimit = std::size_t{256} * 1024;
+constexpr std::size_t kPendingLimit = 64;
+constexpr int kAutoFirstPort = 47100;
+constexpr int kAutoLastPort = 47199;
+constexpr auto kExitWait = std::chrono::seconds(2);
+
+thread_local bool tOnConsoleThread = false;
+
+using Clock = std::chrono::steady_clock;
+
+// What a client has yet to receive; shared by the sink (any thread), the client's command thread and the
+// poll thread.
+struct Output {
+  std::mutex mutex;
+  std::condition_variable roomy;
+  std::string bytes;
+  std::size_t droppedEvents = 0;
+  bool closed = false;
+  int wakeFd = -1;
+  Clock::time_point opened;
+
+  void WakeLocked() const {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t written = write(wakeFd, &one, sizeof one);
+  }
+
+  std::string Stamp() const {
+    char stamp[32];
+    const double seconds = std::chrono::duration<double>(Clock::now() - opened).count();
+    std::snprintf(stamp, sizeof stamp, "* %.6f ", seconds);
+    return stamp;
+  }
+
+  // Tells the client how many events it lost once there is room again; the caller holds the mutex.
+  void FlushDropNoticeLocked() {
+    if (droppedEvents == 0 || bytes.size() > kOutputLimit / 2) return;
+    bytes += Stamp() + "... " + std::to_string(droppedEvents) + " events dropped\n";
+    droppedEvents = 0;
+  }
+
+  void Event(std::string_view line) {
+    std::string text;
+    for (char c : line) text += (c == '\n' || c == '\r') ? ' ' : c;
+    text += '\n';
+    std::lock_guard lock(mutex);
+    if (closed) return;
+    FlushDropNoticeLocked();
+    if (droppedEvents != 0 || bytes.size() + text.size() > kOutputLimit) {
+      ++droppedEvents;
+      return;
+    }
+    // Stamped under the lock, so the stream's times never go backwards.
+    bytes += Stamp() + text;
+    WakeLocked();
+  }
+};
+
+struct Client {
+  int fd = -1;
+  std::shared_ptr<Output> out = std::make_shared<Output>();
+  LineFramer framer{kLineLimit};
+  bool readClosed = false;  // poll thread only: the client sent its last line
+  bool broken = false;      // poll thread only: the connection is gone
+
+  std::mutex mutex;
+  std::condition_variable pending;
+  std::deque<FramedLine> commands;
+  bool endOfInput = false;  // no more commands will come; those queued still run
+  bool hangup = false;      // nobody is listening any more: stop
+
+  std::thread worker;
+  std::atomic<bool> finished{false};
+};
+
+struct Console {
+  std::mutex mutex;  // start and stop
+  std::atomic<int> port{0};
+  std::thread poller;
+  int wakeFd = -1;
+  std::vector<int> listenFds;
+  std::atomic<bool> stopping{false};
+  Clock::time_point opened;
+  std::atomic<bool> exiting{false};    // the process is ending: commands get a bounded time to return
+  std::atomic<bool> abandoned{false};  // a command outlived that time; its thread still uses the wake-up
+  bool atExitRegistered = false;
+};
+
+Console& TheConsole() {
+  static auto* console = new Console;
+  return *console;
+}
+
+void Enqueue(Client& client, const std::string& text) {
+  Output& out = *client.out;
+  std::unique_lock lock(out.mutex);
+  // A reply waits for room rather than being lost: the client's own commands stall, nobody else's.
+  out.roomy.wait(lock, [&] { return out.closed || out.bytes.size() < kOutputLimit; });
+  if (out.closed) return;
+  out.bytes += text;
+  out.WakeLocked();
+}
+
+std::string Trim(std::string_view text) {
+  const auto first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  const auto last = text.find_last_not_of(" \t");
+  return std::string(text.substr(first, last - first + 1));
+}
+
+bool TokensMatch(std::string_view given, std::string_view expected) {
+  // Compares every byte whatever the first difference, so timing tells nothing of the token.
+  unsigned char difference = given.size() == expected.size() ? 0 : 1;
+  for (std::size_t i = 0; i < given.size(); ++i) {
+    difference |=
+        static_cast<unsigned char>(given[i] ^ expected[i % std::max<std::size_t>(expected.size(), 1)]);
+  }
+  return difference == 0 && !expected.empty();
+}
+
+std::string FormatReply(const pndsim::ConsoleReply& reply) {
+  std::string text;
+  std::size_t start = 0;
+  while (start < reply.output.size()) {
+    auto end = reply.output.find('\n', start);
+    if (end == std::string::npos) end = reply.output.size();
+    text += "| " + reply.output.substr(start, end - start) + "\n";
+    start = end + 1;
+  }
+  if (reply.ok) return text + "OK\n";
+  std::string reason = reply.reason.empty() ? "failed" : reply.reason;
+  std::replace(reason.begin(), reason.end(), '\n', ' ');
+  std::replace(reason.begin(), reason.end(), '\r', ' ');
+  return text + "KO: " + reason + "\n";
+}
+
+pndsim::ConsoleReply Refuse(std::string reason) { return {false, {}, std::move(reason)}; }
+
+// The command thread of one client: greets it, checks its token and runs its lines in order.
+class CommandRunner {
+ public:
+  explicit CommandRunner(Client& client) : client_(client) {}
+
+  void Run() {
+    std::string error;
+    const std::optional<std::string> token = ReadToken(&error);
+    if (!token) {
+      Enqueue(client_, Greeting() + "KO: " + error + "\n");
+      return;
+    }
+    token_ = *token;
+    authenticated_ = token_.empty();
+    Enqueue(client_, Greeting() + (authenticated_ ? "# ready\n"
+                                                  : "# auth required: send \"auth TOKEN\" with the token "
+                                                    "from ~/.pndsim_console_token\n"));
+    while (true) {
+      FramedLine line;
+      {
+        std::unique_lock lock(client_.mutex);
+        client_.pending.wait(
+            lock, [&] { return client_.hangup || client_.endOfInput || !client_.commands.empty(); });
+        if (client_.hangup || client_.commands.empty()) break;
+        line = std::move(client_.commands.front());
+        client_.commands.pop_front();
+      }
+      bool close = false;
+      Enqueue(client_, FormatReply(Handle(line, close)));
+      if (close) break;
+    }
+    session_.reset();
+  }
+
+ private:
+  static std::string Greeting() {
+    return "# pndsim console 1: " + ProgramName() + " pid " + std::to_string(getpid()) + "\n";
+  }
+
+  pndsim::ConsoleReply Handle(const FramedLine& line, bool& close) {
+    if (line.tooLong) return Refuse("line too long (limit " + std::to_string(kLineLimit) + " bytes)");
+    for (std::size_t i = 0; i < line.text.size(); ++i) {
+      const auto byte = static_cast<unsigned char>(line.text[i]);
+      if ((byte < 0x20 && byte != '\t') || byte == 0x7F) {
+        return Refuse("control character at column " + std::to_string(i + 1));
+      }
+    }
+    const std::string trimmed = Trim(line.text);
+    if (trimmed.empty()) return {};
+    const std::string verb = trimmed.substr(0, trimmed.find_first_of(" \t"));
+    if (verb == "auth") {
+      if (token_.empty() || TokensMatch(Trim(trimmed.substr(verb.size())), token_)) {
+        authenticated_ = true;
+        return {};
+      }
+      close = true;
+      return Refuse("wrong token");
+    }
+    if (trimmed == "quit") {
+      close = true;
+      return {};
+    }
+    if (!authenticated_) {
+      return Refuse(
+          "authentication required: send \"auth TOKEN\" with the token from ~/.pndsim_console_token");
+    }
+    if (!session_) {
+      std::string reason;
+      std::weak_ptr<Output> out = client_.out;
+      session_ = MakeSession(
+          [out](std::string_view event) {
+            if (const auto output = out.lock()) output->Event(event);
+          },
+          &reason);
+      if (!session_) return Refuse("no command interpreter: " + reason);
+    }
+    try {
+      return session_->Execute(line.text);
+    } catch (const std::exception& fault) {
+      return Refuse(std::string("command failed: ") + fault.what());
+    }
+  }
+
+  Client& client_;
+  std::string token_;
+  bool authenticated_ = false;
+  std::unique_ptr<pndsim::ConsoleSession> session_;
+};
+
+void CloseClientOutput(Client& client) {
+  {
+    std::lock_guard lock(client.mutex);
+    client.hangup = true;
+  }
+  client.pending.notify_all();
+  std::lock_guard lock(client.out->mutex);
+  client.out->closed = true;
+  client.out->bytes.clear();
+  client.out->roomy.notify_all();
+}
+
+void RefuseConnection(int fd, const std::string& reason) {
+  const std::string text = "KO: " + reason + "\n";
+  [[maybe_unused]] const ssize_t sent = send(fd, text.data(), text.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+  close(fd);
+}
+
+void Accept(Console& console, int listenFd, std::list<std::unique_ptr<Client>>& clients) {
+  const int fd = accept4(listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+  if (fd < 0) return;
+  if (clients.size() >= kClientLimit) {
+    RefuseConnection(fd, "too many clients (limit " + std::to_string(kClientLimit) + ")");
+    return;
+  }
+  auto client = std::make_unique<Client>();
+  client->fd = fd;
+  client->out->wakeFd = console.wakeFd;
+  client->out->opened = console.opened;
+  Client& added = *client;
+  clients.push_back(std::move(client));
+  added.worker = std::thread([&added] {
+    tOnConsoleThread = true;
+    CommandRunner(added).Run();
+    added.finished = true;
+    std::lock_guard lock(added.out->mutex);
+    added.out->WakeLocked();
+  });
+}
+
+// Reads what the client sent; false when the connection broke. The end of the client's input is no
+// hang-up: the commands it sent still run and their replies still go out.
+bool Receive(Client& client) {
+  char buffer[4096];
+  const ssize_t got = recv(client.fd, buffer, sizeof buffer, 0);
+  if (got < 0) return errno == EAGAIN || errno == EINTR;
+  if (got == 0) {
+    client.readClosed = true;
+    {
+      std::lock_guard lock(client.mutex);
+      client.endOfInput = true;
+    }
+    client.pending.notify_one();
+    return true;
+  }
+  std::vector<FramedLine> lines;
+  client.framer.Feed(std::string_view(buffer, static_cast<std::size_t>(got)), lines);
+  if (lines.empty()) return true;
+  {
+    std::lock_guard lock(client.mutex);
+    for (auto& line : lines) client.commands.push_back(std::move(line));
+  }
+  client.pending.notify_one();
+  return true;
+}
+
+// Sends what is queued for the client; false when the connection broke.
+bool Transmit(Client& client) {
+  Output& out = *client.out;
+  std::lock_guard lock(out.mutex);
+  if (out.bytes.empty()) return true;
+  const ssize_t sent = send(client.fd, out.bytes.data(), out.bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+  if (sent < 0) return errno == EAGAIN || errno == EINTR;
+  out.bytes.erase(0, static_cast<std::size_t>(sent));
+  out.FlushDropNoticeLocked();
+  out.roomy.notify_all();
+  return true;
+}
+
+bool HasOutput(Client& client) {
+  std::lock_guard lock(client.out->mutex);
+  return !client.out->bytes.empty();
+}
+
+bool WantsInput(Client& client) {
+  if (client.readClosed) return false;
+  std::lock_guard lock(client.mutex);
+  return client.commands.size() < kPendingLimit;
+}
+
+void PollLoop(Console& console) {
+  tOnConsoleThread = true;
+  std::list<std::unique_ptr<Client>> clients;
+  std::vector<pollfd> fds;
+  std::vector<Client*> polled;
+  while (!console.stopping) {
+    fds.clear();
+    polled.clear();
+    fds.push_back({console.wakeFd, POLLIN, 0});
+    for (int fd : console.listenFds) fds.push_back({fd, POLLIN, 0});
+    for (auto& client : clients) {
+      if (client->broken) continue;
+      const short events =
+          static_cast<short>((WantsInput(*client) ? POLLIN : 0) | (HasOutput(*client) ? POLLOUT : 0));
+      fds.push_back({client->fd, events, 0});
+      polled.push_back(client.get());
+    }
+    if (poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR) break;
+    if ((fds[0].revents & POLLIN) != 0) {
+      std::uint64_t count = 0;
+      [[maybe_unused]] const ssize_t got = read(console.wakeFd, &count, sizeof count);
+    }
+    for (std::size_t i = 0; i < console.listenFds.size(); ++i) {
+      if ((fds[1 + i].revents & POLLIN) != 0) Accept(console, console.listenFds[i], clients);
+    }
+    const std::size_t first = 1 + console.listenFds.size();
+    for (std::size_t i = 0; i < polled.size(); ++i) {
+      Client& client = *polled[i];
+      const short revents = fds[first + i].revents;
+      bool broken = (revents & (POLLERR | POLLNVAL | POLLHUP)) != 0;
+      if (!broken && (revents & POLLOUT) != 0) broken = !Transmit(client);
+      if (!broken && (revents & POLLIN) != 0) broken = !Receive(client);
+      if (broken) {
+        client.broken = true;
+        shutdown(client.fd, SHUT_RDWR);
+        CloseClientOutput(client);
+      }
+    }
+    // A client whose command thread ended leaves once its last reply went out (or could not).
+    clients.remove_if([](const std::unique_ptr<Client>& client) {
+      if (!client->finished || (!client->broken && HasOutput(*client))) return false;
+      client->worker.join();
+      // A sink the session left behind must not reach the wake-up event once the client is gone.
+      CloseClientOutput(*client);
+      close(client->fd);
+      return true;
+    });
+  }
+  for (auto& client : clients) {
+    shutdown(client->fd, SHUT_RDWR);
+    CloseClientOutput(*client);
+  }
+  const auto deadline = Clock::now() + kExitWait;
+  for (auto& client : clients) {
+    while (console.exiting && !client->finished && Clock::now() < deadline) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+      pollfd wake{console.wakeFd, POLLIN, 0};
+      if (poll(&wake, 1, static_cast<int>(left.count()) + 1) > 0) {
+        std::uint64_t count = 0;
+        [[maybe_unused]] const ssize_t got = read(console.wakeFd, &count, sizeof count);
+      }
+    }
+    close(client->fd);
+    if (client->finished || !console.exiting) {
+      client->worker.join();
+    } else {
+      // A command stuck at exit must not hang the process: it is left, with its client, to the
+      // process's end.
+      client->worker.detach();
+      console.abandoned = true;
+      [[maybe_unused]] Client* left = client.release();
+    }
+  }
+}
+
+// Parses "auto" or a decimal port into the range of ports to try.
+bool PortRange(std::string_view text, int& first, int& last, std::string* error) {
+  if (text == "auto") {
+    first = kAutoFirstPort;
+    last = kAutoLastPort;
+    return true;
+  }
+  int port = 0;
+  const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), port);
+  if (text.empty() || status != std::errc() || end != text.data() + text.size() || port < 1 || port > 65535) {
+    if (error != nullptr) *error = "invalid port \"" + std::string(text) + "\" (a number 1-65535 or auto)";
+    return false;
+  }
+  first = last = port;
+  return true;
+}
+
+int ListenOn(int family, int port) {
+  const int fd = socket(family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd < 0) return -1;
+  const int on = 1;
+  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  int bound = -1;
+  if (family == AF_INET) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bound = bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+  } else {
+    setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &on, sizeof on);
+    sockaddr_in6 address{};
+    address.sin6_family = AF_INET6;
+    address.sin6_port = htons(static_cast<std::uint16_t>(port));
+    address.sin6_addr = in6addr_loopback;
+    bound = bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+  }
+  if (bound != 0 || listen(fd, 16) != 0) {
+    const int saved = errno;
+    close(fd);
+    errno = saved;
+    return -1;
+  }
+  return fd;
+}
+
+// Binds both loopback addresses on the first free port of the range; IPv6 alone may be missing.
+std::vector<int> Listen(int first, int last, int& port, std::string* error) {
+  int lastErrno = 0;
+  for (int candidate = first; candidate <= last; ++candidate) {
+    const int v4 = ListenOn(AF_INET, candidate);
+    if (v4 < 0) {
+      lastErrno = errno;
+      continue;
+    }
+    const int v6 = ListenOn(AF_INET6, candidate);
+    if (v6 < 0 && errno != EAFNOSUPPORT && errno != EADDRNOTAVAIL) {
+      lastErrno = errno;
+      close(v4);
+      continue;
+    }
+    port = candidate;
+    return v6 < 0 ? std::vector<int>{v4} : std::vector<int>{v4, v6};
+  }
+  if (error != nullptr) {
+    *error = first == last ? "cannot listen on port " + std::to_string(first) + ": " +
+                                 std::generic_category().message(lastErrno)
+                           : "no free port in " + std::to_string(first) + "-" + std::to_string(last);
+  }
+  return {};
+}
+
+void Stop(bool atExit) {
+  if (tOnConsoleThread) return;
+  Console& console = TheConsole();
+  std::lock_guard lock(console.mutex);
+  if (console.port == 0) return;
+  console.port = 0;
+  RemoveDiscoveryRecord();
+  console.stopping = true;
+  console.exiting = atExit;
+  const std::uint64_t one = 1;
+  [[maybe_unused]] const ssize_t written = write(console.wakeFd, &one, sizeof one);
+  console.poller.join();
+  for (int fd : console.listenFds) close(fd);
+  console.listenFds.clear();
+  if (!console.abandoned) close(console.wakeFd);
+  console.wakeFd = -1;
+}
+
+void StopAtExit() { Stop(true); }
+
+// Opens the console when the process starts with PNDSIM_CONSOLE set.
+struct OpenFromEnvironment {
+  OpenFromEnvironment() {
+    // NOLINTNEXTLINE(concurrency-mt-unsafe): read at load, before the application can change the environment
+    const char* requested = std::getenv("PNDSIM_CONSOLE");
+    if (requested == nullptr || *requested == '\0') return;
+    std::string error;
+    if (pndsim::StartConsole(requested, &error) == 0) {
+      std::fprintf(stderr, "pndsim: console not opened: %s\n", error.c_str());
+    }
+  }
+};
+const OpenFromEnvironment openFromEnvironment;  // NOLINT(cert-err58-cpp): failures are reported, not thrown
+
+}  // namespace
+
+void RegisterStopAtExit() { std::atexit(StopAtExit); }
+
+}  // namespace sim::console
+
+namespace pndsim {
+
+int StartConsole(std::string_view port, std::string* error) {
+  using namespace sim::console;
+  Console& console = TheConsole();
+  std::lock_guard lock(console.mutex);
+  int first = 0;
+  int last = 0;
+  if (!PortRange(port, first, last, error)) return 0;
+  if (const int open = console.port; open != 0) {
+    if (port == "auto" || (first == open && last == open)) return open;
+    if (error != nullptr) *error = "the console is already open on port " + std::to_string(open);
+    return 0;
+  }
+  std::string problem;
+  if (!ReadToken(&problem)) {
+    if (error != nullptr) *error = problem;
+    return 0;
+  }
+  int chosen = 0;
+  std::vector<int> listenFds = Listen(first, last, chosen, error);
+  if (listenFds.empty()) return 0;
+  if (!WriteDiscoveryRecord(chosen, &problem)) {
+    for (int fd : listenFds) close(fd);
+    if (error != nullptr) *error = problem;
+    return 0;
+  }
+  console.wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  if (console.wakeFd < 0) {
+    for (int fd : listenFds) close(fd);
+    RemoveDiscoveryRecord();
+    if (error != nullptr) {
+      *error = "cannot make the console's wake-up event: " + std::generic_category().message(errno);
+    }
+    return 0;
+  }
+  console.listenFds = std::move(listenFds);
+  console.stopping = false;
+  console.opened = Clock::now();
+  console.poller = std::thread([&console] { PollLoop(console); });
+  console.port = chosen;
+  if (!console.atExitRegistered) {
+    console.atExitRegistered = true;
+    RegisterStopAtExit();
+  }
+  return chosen;
+}
+
+void StopConsole() { sim::console::Stop(false); }
+
+int ConsolePort() { return sim::console::TheConsole().port; }
+
+}  // namespace pndsim

@@ -1,0 +1,683 @@
+// The console end to end: a device program runs as a child process with the console open, and the tests
+// drive it through raw sockets and the client library; the test process itself opens the console to see
+// what it listens on.
+#include <arpa/inet.h>
+#include <dirent.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <ifaddrs.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "console_client.h"
+#include "pndsim/pndsim.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+constexpr auto kBound = std::chrono::seconds(10);
+
+std::optional<std::string> ReadLineFrom(int fd, std::string& buffered) {
+  const auto deadline = std::chrono::steady_clock::now() + kBound;
+  while (true) {
+    if (const auto end = buffered.find('\n'); end != std::string::npos) {
+      std::string line = buffered.substr(0, end);
+      buffered.erase(0, end + 1);
+      return line;
+    }
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    pollfd ready{fd, POLLIN, 0};
+    if (left.count() <= 0 || poll(&ready, 1, static_cast<int>(left.count())) <= 0) return std::nullopt;
+    char chunk[8192];
+    const ssize_t got = read(fd, chunk, sizeof chunk);
+    if (got <= 0) return std::nullopt;
+    buffered.append(chunk, static_cast<std::size_t>(got));
+  }
+}
+
+// A private home and runtime folder for the test process and the devices it starts.
+class Folders {
+ public:
+  Folders() {
+    char pattern[] = "/tmp/pndsim-console-test-XXXXXX";
+    root_ = mkdtemp(pattern);
+    fs::create_directory(root_ / "home");
+    fs::create_directory(root_ / "run");
+    fs::permissions(root_ / "run", fs::perms::owner_all);
+    // NOLINTBEGIN(concurrency-mt-unsafe): set at the start of a test, before any console thread runs
+    setenv("HOME", Home().c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", Run().c_str(), 1);
+    // NOLINTEND(concurrency-mt-unsafe)
+  }
+  ~Folders() { fs::remove_all(root_); }
+  Folders(const Folders&) = delete;
+  Folders& operator=(const Folders&) = delete;
+
+  std::string Home() const { return (root_ / "home").string(); }
+  std::string Run() const { return (root_ / "run").string(); }
+  fs::path TokenFile() const { return root_ / "home" / ".pndsim_console_token"; }
+  fs::path Records() const { return root_ / "run" / "pndsim"; }
+  void WriteToken(const std::string& text) const {
+    std::ofstream(TokenFile()) << text;
+    fs::permissions(TokenFile(), fs::perms::owner_read | fs::perms::owner_write);
+  }
+
+ private:
+  fs::path root_;
+};
+
+// The device program as a child process, with the test's folders, `console` as PNDSIM_CONSOLE and
+// `interpreter` as PNDSIM_CONSOLE_INTERPRETER (each unset when null).
+class Device {
+ public:
+  explicit Device(std::vector<std::string> arguments, const char* console = nullptr,
+                  const char* interpreter = nullptr) {
+    std::vector<std::string> environment;
+    for (char** each = environ; *each != nullptr; ++each) {
+      if (std::string(*each).rfind("PNDSIM_CONSOLE", 0) != 0) environment.emplace_back(*each);
+    }
+    if (console != nullptr) environment.push_back(std::string("PNDSIM_CONSOLE=") + console);
+    if (interpreter != nullptr) {
+      environment.push_back(std::string("PNDSIM_CONSOLE_INTERPRETER=") + interpreter);
+    }
+    std::vector<char*> envp;
+    envp.reserve(environment.size() + 1);
+    for (auto& variable : environment) envp.push_back(variable.data());
+    envp.push_back(nullptr);
+    std::vector<char*> argv{const_cast<char*>(CONSOLE_DEVICE_PATH)};
+    for (auto& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    int in[2];
+    int out[2];
+    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      dup2(in[0], STDIN_FILENO);
+      dup2(out[1], STDOUT_FILENO);
+      execve(CONSOLE_DEVICE_PATH, argv.data(), envp.data());
+      _exit(127);
+    }
+    close(in[0]);
+    close(out[1]);
+    stdin_ = in[1];
+    stdout_ = out[0];
+    port_ = ReadPort();
+  }
+  ~Device() {
+    if (stdin_ >= 0) close(stdin_);
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+    if (stdout_ >= 0) close(stdout_);
+  }
+  Device(const Device&) = delete;
+  Device& operator=(const Device&) = delete;
+
+  int Port() const { return port_; }
+  pid_t Pid() const { return pid_; }
+  // Sends a control line ("stop", "start PORT") and answers the port it reports.
+  int Control(const std::string& line) {
+    const std::string text = line + "\n";
+    if (write(stdin_, text.data(), text.size()) != static_cast<ssize_t>(text.size())) return -1;
+    return port_ = ReadPort();
+  }
+  // Ends the program the ordinary way (end of its input) and answers its exit status.
+  int Finish() {
+    close(stdin_);
+    stdin_ = -1;
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+ private:
+  int ReadPort() {
+    const auto line = ReadLineFrom(stdout_, buffered_);
+    return line && line->rfind("port ", 0) == 0 ? std::atoi(line->c_str() + 5) : -1;
+  }
+
+  pid_t pid_ = -1;
+  int stdin_ = -1;
+  int stdout_ = -1;
+  int port_ = -1;
+  std::string buffered_;
+};
+
+int Connect(int family, const std::string& address, int port) {
+  const int fd = socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_storage storage{};
+  socklen_t size = 0;
+  if (family == AF_INET) {
+    auto* in = reinterpret_cast<sockaddr_in*>(&storage);
+    in->sin_family = AF_INET;
+    in->sin_port = htons(static_cast<std::uint16_t>(port));
+    inet_pton(AF_INET, address.c_str(), &in->sin_addr);
+    size = sizeof *in;
+  } else {
+    auto* in6 = reinterpret_cast<sockaddr_in6*>(&storage);
+    in6->sin6_family = AF_INET6;
+    in6->sin6_port = htons(static_cast<std::uint16_t>(port));
+    inet_pton(AF_INET6, address.c_str(), &in6->sin6_addr);
+    size = sizeof *in6;
+  }
+  if (connect(fd, reinterpret_cast<sockaddr*>(&storage), size) != 0) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+// A client speaking the wire protocol by hand.
+class Raw {
+ public:
+  explicit Raw(int port, int family = AF_INET)
+      : fd_(Connect(family, family == AF_INET ? "127.0.0.1" : "::1", port)) {}
+  ~Raw() { Close(); }
+  Raw(const Raw&) = delete;
+  Raw& operator=(const Raw&) = delete;
+
+  bool Connected() const { return fd_ >= 0; }
+  void Close() {
+    if (fd_ >= 0) close(fd_);
+    fd_ = -1;
+  }
+  void Send(const std::string& bytes) {
+    ASSERT_EQ(send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL), static_cast<ssize_t>(bytes.size()));
+  }
+  std::optional<std::string> Line() { return ReadLineFrom(fd_, buffered_); }
+  // The greeting's lines, through its last ("# ready" or "# auth required...").
+  std::vector<std::string> Greeting() {
+    std::vector<std::string> lines;
+    while (auto line = Line()) {
+      lines.push_back(*line);
+      if (line->rfind("# ready", 0) == 0 || line->rfind("# auth", 0) == 0 || line->rfind("KO", 0) == 0) break;
+    }
+    return lines;
+  }
+  // The lines of one reply through its final OK or KO; a closed connection ends it with "<closed>".
+  std::vector<std::string> Reply() {
+    std::vector<std::string> lines;
+    while (true) {
+      const auto line = Line();
+      lines.push_back(line.value_or("<closed>"));
+      if (!line || *line == "OK" || line->rfind("KO: ", 0) == 0) return lines;
+    }
+  }
+  std::vector<std::string> Command(const std::string& line) {
+    Send(line + "\n");
+    return Reply();
+  }
+  void EndInput() { shutdown(fd_, SHUT_WR); }
+  // True when the console closed the connection (after any lines still on their way).
+  bool ClosedByPeer() {
+    while (Line()) {
+    }
+    char byte = 0;
+    return recv(fd_, &byte, 1, 0) == 0;
+  }
+
+ private:
+  int fd_;
+  std::string buffered_;
+};
+
+using Lines = std::vector<std::string>;
+
+TEST(Console, AuthenticatesWithTheTokenFromTheHomeFolder) {
+  struct Case {
+    const char* name;
+    std::string token;
+    std::vector<std::pair<std::string, Lines>> exchange;
+    bool closedAtEnd;
+  };
+  const std::vector<Case> cases = {
+      {"missing",
+       "s3cret\n",
+       {{"echo hi",
+         {"KO: authentication required: send \"auth TOKEN\" with the token from ~/.pndsim_console_token"}},
+        {"auth s3cret", {"OK"}},
+        {"echo hi", {"| hi", "OK"}},
+        {"stats", {"| sessions 1", "| destroyed 0", "| executed 2", "OK"}}},
+       false},
+      {"quit before", "s3cret\n", {{"quit", {"OK"}}}, true},
+      {"wrong", "s3cret\n", {{"auth s3cre", {"KO: wrong token"}}}, true},
+      {"wrong length", "s3cret\n", {{"auth s3cret2", {"KO: wrong token"}}}, true},
+      {"right", "s3cret", {{"auth  s3cret ", {"OK"}}, {"echo hi", {"| hi", "OK"}}, {"quit", {"OK"}}}, true},
+      {"empty file", "", {{"echo hi", {"| hi", "OK"}}, {"auth anything", {"OK"}}}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Folders folders;
+    folders.WriteToken(c.token);
+    Device device({"--start", "auto"});
+    ASSERT_GT(device.Port(), 0);
+    Raw raw(device.Port());
+    const Lines greeting = raw.Greeting();
+    ASSERT_EQ(greeting.size(), 2u);
+    EXPECT_EQ(greeting[0], "# pndsim console 1: console_device pid " + std::to_string(device.Pid()));
+    EXPECT_EQ(greeting[1].rfind(c.token.empty() ? "# ready" : "# auth required", 0), 0u) << greeting[1];
+    for (const auto& [line, reply] : c.exchange) EXPECT_EQ(raw.Command(line), reply) << line;
+    if (c.closedAtEnd) {
+      EXPECT_TRUE(raw.ClosedByPeer());
+    }
+  }
+
+  // No file: the first use makes one, private to the user, which the client library then presents.
+  Folders folders;
+  Device device({"--start", "auto"});
+  ASSERT_GT(device.Port(), 0);
+  struct stat info {};
+  ASSERT_EQ(stat(folders.TokenFile().c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+  std::string token;
+  std::ifstream(folders.TokenFile()) >> token;
+  EXPECT_EQ(token.size(), 32u);
+  EXPECT_EQ(token.find_first_not_of("0123456789abcdef"), std::string::npos);
+  std::string error;
+  const auto connection = pndconsole::Connection::Open(device.Port(), &error);
+  ASSERT_NE(connection, nullptr) << error;
+  const auto reply = connection->Execute("echo through the library", {}, &error);
+  ASSERT_TRUE(reply) << error;
+  EXPECT_TRUE(reply->ok);
+  EXPECT_EQ(reply->output, Lines{"through the library"});
+
+  // A token others can read refuses to open the console.
+  Folders open;
+  open.WriteToken("s3cret\n");
+  fs::permissions(open.TokenFile(), fs::perms::group_read, fs::perm_options::add);
+  Device refused({"--start", "auto"});
+  EXPECT_EQ(refused.Port(), 0);
+}
+
+TEST(Console, FramesLinesAndRepliesWithinItsLimits) {
+  Folders folders;
+  folders.WriteToken("");
+  Device device({"--start", "auto"});
+  Raw raw(device.Port());
+  raw.Greeting();
+  const std::string longest = "echo " + std::string(4091, 'x');
+  const std::vector<std::pair<std::string, Lines>> cases = {
+      {"echo a  b\n", {"| a  b", "OK"}},
+      {"echo crlf\r\n", {"| crlf", "OK"}},
+      {"fail no such key\n", {"KO: no such key"}},
+      {"lines 3\n", {"| line 0", "| line 1", "| line 2", "OK"}},
+      {"\n", {"OK"}},
+      {" \t \n", {"OK"}},
+      {"bogus\n", {"KO: unknown command \"bogus\" at column 1"}},
+      {"lines many\n", {"KO: command failed: stoi"}},
+      {"ec\x01ho\n", {"KO: control character at column 3"}},
+      {longest + "\n", {"| " + std::string(4091, 'x'), "OK"}},
+      {longest + "\r\n", {"| " + std::string(4091, 'x'), "OK"}},
+      {longest + "y\n", {"KO: line too long (limit 4096 bytes)"}},
+      {std::string(100000, 'z') + "\n", {"KO: line too long (limit 4096 bytes)"}},
+      {"echo still here\n", {"| still here", "OK"}},
+  };
+  for (const auto& [bytes, reply] : cases) {
+    raw.Send(bytes);
+    EXPECT_EQ(raw.Reply(), reply) << bytes.substr(0, 40);
+  }
+  // Lines split across writes, and several in one write, are framed the same.
+  raw.Send("ech");
+  raw.Send("o one\necho two\n");
+  EXPECT_EQ(raw.Reply(), (Lines{"| one", "OK"}));
+  EXPECT_EQ(raw.Reply(), (Lines{"| two", "OK"}));
+  EXPECT_EQ(raw.Command("quit"), Lines{"OK"});
+  EXPECT_TRUE(raw.ClosedByPeer());
+
+  // Over IPv6 as well; a client whose input ends still gets the replies to what it sent.
+  Raw six(device.Port(), AF_INET6);
+  ASSERT_TRUE(six.Connected());
+  six.Greeting();
+  six.Send("echo last words\n");
+  six.EndInput();
+  EXPECT_EQ(six.Reply(), (Lines{"| last words", "OK"}));
+  EXPECT_TRUE(six.ClosedByPeer());
+}
+
+TEST(Console, ServesClientsIndependently) {
+  Folders folders;
+  folders.WriteToken("");
+  Device device({"--start", "auto"});
+  Raw first(device.Port());
+  Raw second(device.Port());
+  first.Greeting();
+  second.Greeting();
+  EXPECT_EQ(first.Command("echo one"), (Lines{"| one", "OK"}));
+  EXPECT_EQ(second.Command("echo two"), (Lines{"| two", "OK"}));
+
+  // The first client vanishes in the middle of a command; the second goes on, and once the command ends
+  // the first one's session is destroyed and its slot freed.
+  first.Send("hold\n");
+  EXPECT_EQ(second.Command("waitheld"), Lines{"OK"});
+  first.Close();
+  EXPECT_EQ(second.Command("echo meanwhile"), (Lines{"| meanwhile", "OK"}));
+  EXPECT_EQ(second.Command("release"), Lines{"OK"});
+  EXPECT_EQ(second.Command("waitgone 1"), Lines{"OK"});
+  EXPECT_EQ(second.Command("stats"), (Lines{"| sessions 2", "| destroyed 1", "| executed 8", "OK"}));
+
+  // Eight clients at most: the ninth is told so and closed; a slot that frees up is taken again.
+  std::vector<std::unique_ptr<Raw>> more;
+  const auto deadline = std::chrono::steady_clock::now() + kBound;
+  while (more.size() < 7 && std::chrono::steady_clock::now() < deadline) {
+    auto client = std::make_unique<Raw>(device.Port());
+    const Lines greeting = client->Greeting();
+    if (greeting.size() == 2) more.push_back(std::move(client));
+  }
+  ASSERT_EQ(more.size(), 7u);
+  Raw ninth(device.Port());
+  EXPECT_EQ(ninth.Line(), "KO: too many clients (limit 8)");
+  EXPECT_TRUE(ninth.ClosedByPeer());
+  EXPECT_EQ(more.back()->Command("quit"), Lines{"OK"});
+  EXPECT_TRUE(more.back()->ClosedByPeer());
+  bool taken = false;
+  while (!taken && std::chrono::steady_clock::now() < deadline + kBound) {
+    Raw again(device.Port());
+    taken = again.Greeting().size() == 2;
+  }
+  EXPECT_TRUE(taken);
+  EXPECT_EQ(second.Command("echo unharmed"), (Lines{"| unharmed", "OK"}));
+}
+
+TEST(Console, AnswersAFloodOfCommandsInOrder) {
+  Folders folders;
+  folders.WriteToken("");
+  Device device({"--start", "auto"});
+  Raw raw(device.Port());
+  raw.Greeting();
+  constexpr int kCount = 20000;
+  std::thread writer([&] {
+    std::string bytes;
+    for (int i = 0; i < kCount; ++i) bytes += "echo " + std::to_string(i) + "\n";
+    raw.Send(bytes);
+  });
+  int inOrder = 0;
+  for (int i = 0; i < kCount; ++i) {
+    if (raw.Reply() == Lines{"| " + std::to_string(i), "OK"}) ++inOrder;
+  }
+  writer.join();
+  EXPECT_EQ(inOrder, kCount);
+}
+
+TEST(Console, StreamsEventsFromManyThreadsAndCountsWhatItDrops) {
+  Folders folders;
+  folders.WriteToken("");
+  Device device({"--start", "auto"});
+  struct Case {
+    int threads;
+    int count;
+    bool readLate;  // the client reads nothing until the storm is over: the queue overflows
+  };
+  Raw watcher(device.Port());
+  watcher.Greeting();
+  int storms = 0;
+  for (const Case c : {Case{8, 500, false}, Case{8, 40000, true}}) {
+    SCOPED_TRACE(c.count);
+    Raw raw(device.Port());
+    raw.Greeting();
+    raw.Send("storm " + std::to_string(c.threads) + " " + std::to_string(c.count) + "\n");
+    ++storms;
+    if (c.readLate) {
+      EXPECT_EQ(watcher.Command("waitstorms " + std::to_string(storms)), Lines{"OK"});
+    }
+    std::vector<int> next(static_cast<std::size_t>(c.threads), 0);
+    long received = 0;
+    long dropped = 0;
+    double lastTime = 0;
+    bool ordered = true;
+    bool replied = false;
+    const long total = static_cast<long>(c.threads) * c.count;
+    while (!replied || received + dropped < total) {
+      const auto line = raw.Line();
+      ASSERT_TRUE(line) << "received " << received << " dropped " << dropped;
+      if (*line == "OK") {
+        replied = true;
+        continue;
+      }
+      if (line->rfind("| sent", 0) == 0) continue;
+      double time = 0;
+      int thread = 0;
+      int index = 0;
+      long lost = 0;
+      int used = 0;
+      if (std::sscanf(line->c_str(), "* %lf event %d %d%n", &time, &thread, &index, &used) == 3 &&
+          used == static_cast<int>(line->size())) {
+        ordered = ordered && index >= next[static_cast<std::size_t>(thread)];
+        next[static_cast<std::size_t>(thread)] = index + 1;
+        ++received;
+      } else if (std::sscanf(line->c_str(), "* %lf ... %ld events dropped%n", &time, &lost, &used) == 2 &&
+                 used == static_cast<int>(line->size())) {
+        dropped += lost;
+      } else {
+        ADD_FAILURE() << "unexpected line: " << *line;
+        break;
+      }
+      ordered = ordered && time >= lastTime;
+      lastTime = time;
+    }
+    EXPECT_TRUE(ordered);
+    EXPECT_EQ(received + dropped, total);
+    if (c.readLate) {
+      EXPECT_GT(dropped, 0);
+    }
+    EXPECT_EQ(raw.Command("echo after"), (Lines{"| after", "OK"}));
+  }
+}
+
+TEST(Console, AnnouncesItselfToClientsWhileOpen) {
+  Folders folders;
+  folders.WriteToken("");
+  // A record left by a process that has ended is removed by the next listing.
+  const pid_t gone = fork();
+  if (gone == 0) _exit(0);
+  waitpid(gone, nullptr, 0);
+  fs::create_directories(folders.Records());
+  fs::permissions(folders.Records(), fs::perms::owner_all);
+  const fs::path stale = folders.Records() / (std::to_string(gone) + ".json");
+  std::ofstream(stale) << R"({"pid":)" << gone << R"(,"port":47199,"program":"gone","started":"x"})";
+
+  Device device({"--start", "auto"});
+  ASSERT_GT(device.Port(), 0);
+  const fs::path record = folders.Records() / (std::to_string(device.Pid()) + ".json");
+  EXPECT_TRUE(fs::exists(record));
+  EXPECT_EQ(fs::status(folders.Records()).permissions(), fs::perms::owner_all);
+  const auto devices = pndconsole::ListDevices();
+  ASSERT_EQ(devices.size(), 1u);
+  EXPECT_EQ(devices[0].pid, device.Pid());
+  EXPECT_EQ(devices[0].port, device.Port());
+  EXPECT_EQ(devices[0].program, "console_device");
+  EXPECT_EQ(devices[0].started.size(), 20u);
+  EXPECT_FALSE(fs::exists(stale));
+
+  std::string error;
+  for (const std::string& name : {std::string(), std::to_string(device.Pid()), std::to_string(device.Port()),
+                                  std::string("console_device")}) {
+    const auto found = pndconsole::FindDevice(name, &error);
+    EXPECT_TRUE(found && found->pid == device.Pid()) << name << ": " << error;
+  }
+  EXPECT_FALSE(pndconsole::FindDevice("navigator", &error));
+  EXPECT_EQ(error, "no running device with an open console matches \"navigator\"");
+
+  // The one-command client: 0 on OK, 1 on KO, 2 when the device cannot be reached.
+  EXPECT_EQ(pndconsole::RunConsoleCommand("console_device", "echo hi"), 0);
+  EXPECT_EQ(pndconsole::RunConsoleCommand("", "fail on purpose"), 1);
+  EXPECT_EQ(pndconsole::RunConsoleCommand("navigator", "echo hi"), 2);
+
+  // Closing removes the record and disconnects; reopening writes it again; the end of the process
+  // closes it too.
+  Raw connected(device.Port());
+  connected.Greeting();
+  EXPECT_EQ(device.Control("stop"), 0);
+  EXPECT_FALSE(fs::exists(record));
+  EXPECT_TRUE(connected.ClosedByPeer());
+  EXPECT_FALSE(Raw(devices[0].port).Connected());
+  EXPECT_GT(device.Control("start auto"), 0);
+  EXPECT_TRUE(fs::exists(record));
+  EXPECT_EQ(device.Finish(), 0);
+  EXPECT_FALSE(fs::exists(record));
+  EXPECT_TRUE(pndconsole::ListDevices().empty());
+
+  // A command that never returns does not keep the process from ending.
+  Device stuck({"--start", "auto"});
+  Raw holder(stuck.Port());
+  Raw watcher(stuck.Port());
+  holder.Greeting();
+  watcher.Greeting();
+  holder.Send("hold\n");
+  EXPECT_EQ(watcher.Command("waitheld"), Lines{"OK"});
+  EXPECT_EQ(stuck.Finish(), 0);
+  EXPECT_TRUE(holder.ClosedByPeer());
+  EXPECT_TRUE(pndconsole::ListDevices().empty());
+}
+
+TEST(Console, OpensOnlyWhenAskedAndAnswersWithoutAnInterpreter) {
+  Folders folders;
+  folders.WriteToken("");
+  struct Case {
+    const char* variable;  // PNDSIM_CONSOLE, null: unset
+    bool opens;
+  };
+  for (const Case c : {Case{nullptr, false}, Case{"", false}, Case{"nonsense", false}, Case{"0", false},
+                       Case{"auto", true}}) {
+    SCOPED_TRACE(c.variable != nullptr ? c.variable : "unset");
+    Device device({}, c.variable);
+    EXPECT_EQ(device.Port() != 0, c.opens);
+    if (c.opens) {
+      EXPECT_GE(device.Port(), 47100);
+      EXPECT_LE(device.Port(), 47199);
+      // An explicit port of its own from the variable too.
+      const int port = device.Port();
+      EXPECT_EQ(device.Control("stop"), 0);
+      Device exact({}, std::to_string(port).c_str());
+      EXPECT_EQ(exact.Port(), port);
+    } else {
+      EXPECT_FALSE(fs::exists(folders.Records() / (std::to_string(device.Pid()) + ".json")));
+    }
+  }
+
+  // Without an interpreter of its own, the console loads one: the library the environment names, or
+  // else the scenario library; when that fails, commands are refused but the console's own still work.
+  struct Loading {
+    const char* library;
+    Lines reply;
+  };
+  for (const Loading& l : {Loading{LOADABLE_INTERPRETER_PATH, {"| loaded: echo hi", "OK"}},
+                           Loading{"/nonexistent/libinterpreter.so", {}}}) {
+    Device bare({"--no-interpreter", "--start", "auto"}, nullptr, l.library);
+    Raw raw(bare.Port());
+    raw.Greeting();
+    const Lines reply = raw.Command("echo hi");
+    if (l.reply.empty()) {
+      ASSERT_EQ(reply.size(), 1u);
+      EXPECT_EQ(reply[0].rfind("KO: no command interpreter: /nonexistent/libinterpreter.so: ", 0), 0u)
+          << reply[0];
+    } else {
+      EXPECT_EQ(reply, l.reply);
+    }
+    EXPECT_EQ(raw.Command("quit"), Lines{"OK"});
+  }
+}
+
+// The listening sockets of this process, by their bound addresses.
+std::vector<std::string> ListeningAddresses() {
+  std::vector<std::string> addresses;
+  for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
+    const int fd = std::atoi(entry.path().filename().c_str());
+    int listening = 0;
+    socklen_t size = sizeof listening;
+    if (getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &listening, &size) != 0 || listening == 0) continue;
+    sockaddr_storage bound{};
+    socklen_t length = sizeof bound;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &length);
+    char text[INET6_ADDRSTRLEN] = {};
+    if (bound.ss_family == AF_INET) {
+      inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(&bound)->sin_addr, text, sizeof text);
+    } else {
+      inet_ntop(AF_INET6, &reinterpret_cast<sockaddr_in6*>(&bound)->sin6_addr, text, sizeof text);
+    }
+    addresses.emplace_back(text);
+  }
+  return addresses;
+}
+
+TEST(Console, ListensOnTheLoopbackAlone) {
+  Folders folders;
+  folders.WriteToken("");
+  EXPECT_EQ(pndsim::ConsolePort(), 0);
+  EXPECT_TRUE(ListeningAddresses().empty());
+
+  std::string error;
+  for (const char* bad : {"", "0", "65536", "12ab", "-5", "auto "}) {
+    EXPECT_EQ(pndsim::StartConsole(bad, &error), 0) << bad;
+    EXPECT_EQ(error.rfind("invalid port", 0), 0u) << error;
+  }
+  const int port = pndsim::StartConsole("auto", &error);
+  ASSERT_GT(port, 0) << error;
+  EXPECT_EQ(pndsim::ConsolePort(), port);
+  EXPECT_EQ(pndsim::StartConsole("auto"), port);
+  EXPECT_EQ(pndsim::StartConsole(std::to_string(port)), port);
+  EXPECT_EQ(pndsim::StartConsole(std::to_string(port == 47100 ? 47101 : 47100), &error), 0);
+  EXPECT_EQ(error, "the console is already open on port " + std::to_string(port));
+  // A second console on a taken port fails rather than sharing it.
+  Device rival({"--start", std::to_string(port)});
+  EXPECT_EQ(rival.Port(), 0);
+
+  auto addresses = ListeningAddresses();
+  std::sort(addresses.begin(), addresses.end());
+  EXPECT_TRUE(addresses == (std::vector<std::string>{"127.0.0.1", "::1"}) ||
+              addresses == std::vector<std::string>{"127.0.0.1"});
+  // Every other address of the machine refuses the port.
+  ifaddrs* interfaces = nullptr;
+  ASSERT_EQ(getifaddrs(&interfaces), 0);
+  int tried = 0;
+  for (const ifaddrs* each = interfaces; each != nullptr; each = each->ifa_next) {
+    if (each->ifa_addr == nullptr ||
+        (each->ifa_addr->sa_family != AF_INET && each->ifa_addr->sa_family != AF_INET6)) {
+      continue;
+    }
+    char text[INET6_ADDRSTRLEN] = {};
+    const int family = each->ifa_addr->sa_family;
+    if (family == AF_INET) {
+      inet_ntop(family, &reinterpret_cast<const sockaddr_in*>(each->ifa_addr)->sin_addr, text, sizeof text);
+    } else {
+      const auto* six = reinterpret_cast<const sockaddr_in6*>(each->ifa_addr);
+      if (IN6_IS_ADDR_LINKLOCAL(&six->sin6_addr)) continue;  // needs a scope to reach at all
+      inet_ntop(family, &six->sin6_addr, text, sizeof text);
+    }
+    const std::string address = text;
+    if (address == "127.0.0.1" || address == "::1") continue;
+    const int fd = Connect(family, address, port);
+    EXPECT_LT(fd, 0) << address;
+    if (fd >= 0) close(fd);
+    ++tried;
+  }
+  freeifaddrs(interfaces);
+  RecordProperty("other_addresses_tried", tried);
+
+  pndsim::StopConsole();
+  EXPECT_EQ(pndsim::ConsolePort(), 0);
+  EXPECT_TRUE(ListeningAddresses().empty());
+  EXPECT_FALSE(Raw(port).Connected());
+  pndsim::StopConsole();  // closed already: nothing to do
+}
+
+}  // namespace
