@@ -13,6 +13,8 @@ install(TARGETS hal pndsim zualloc
 if(TARGET externapi)
   install(TARGETS externapi LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 endif()
+# Loaded at run time by the console of an application's simulated device.
+install(TARGETS pndscenario LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 if(TARGET pndhal_tool)
   install(TARGETS pndhal_tool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()

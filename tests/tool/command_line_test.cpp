@@ -20,7 +20,8 @@ struct CommandLineCase {
   std::vector<std::string> naming;  // texts that must appear there
 };
 
-const std::vector<std::string> kCommands = {"tour", "info", "keys", "time", "zones", "phone"};
+const std::vector<std::string> kCommands = {"tour", "run",   "profile", "info",    "keys",
+                                            "time", "zones", "phone",   "devices", "console"};
 
 std::vector<CommandLineCase> Cases() {
   std::vector<std::string> toolHelp = kCommands;
@@ -29,7 +30,20 @@ std::vector<CommandLineCase> Cases() {
   return {
       {"Version", {"--version"}, 0, Stream::Out, {"pndhal " PNDHAL_VERSION "\n"}},
       {"ToolHelp", {"--help"}, 0, Stream::Out, toolHelp},
-      {"TourHelp", {"tour", "--help"}, 0, Stream::Out, {"tour", "--time-scale", "--help"}},
+      {"TourHelp",
+       {"tour", "--help"},
+       0,
+       Stream::Out,
+       {"tour", "--time-scale", "--json", "--record", "--profile"}},
+      {"RunHelp",
+       {"run", "--help"},
+       0,
+       Stream::Out,
+       {"FILE", "--trace", "--json", "--time-scale", "--record", "--attach", "--profile", "FILE:LINE"}},
+      {"ProfileHelp", {"profile", "--help"}, 0, Stream::Out, {"FILE"}},
+      {"DevicesHelp", {"devices", "--help"}, 0, Stream::Out, {"--json"}},
+      {"ConsoleHelp", {"console", "--help"}, 0, Stream::Out, {"DEVICE", "--command"}},
+      {"RunNeedsAFile", {"run"}, 2, Stream::Err, {"FILE"}},
       {"InfoHelp", {"info", "--help"}, 0, Stream::Out, {"info", "--json"}},
       {"KeysHelp", {"keys", "--help"}, 0, Stream::Out, {"keys", "--json"}},
       {"TimeHelp", {"time", "--help"}, 0, Stream::Out, {"time", "--json"}},
@@ -40,7 +54,11 @@ std::vector<CommandLineCase> Cases() {
       {"UnknownOption", {"info", "--bogus"}, 2, Stream::Err, {"--bogus", "pndhal info --help"}},
       {"UnknownToolOption", {"--bogus"}, 2, Stream::Err, {"--bogus"}},
       {"TwoCommands", {"time", "zones"}, 2, Stream::Err, {"zones"}},
-      {"JsonOnlyWhereOutputIsData", {"tour", "--json"}, 2, Stream::Err, {"--json", "pndhal tour --help"}},
+      {"JsonOnlyWhereOutputIsData",
+       {"profile", "--json"},
+       2,
+       Stream::Err,
+       {"--json", "pndhal profile --help"}},
       {"BadCallState", {"phone", "--call", "ringing"}, 2, Stream::Err, {"ringing"}},
       {"MissingOptionValue", {"phone", "--power"}, 2, Stream::Err, {"--power"}},
       {"TimeScaleMustBePositive", {"tour", "--time-scale", "0"}, 2, Stream::Err, {"--time-scale"}},

@@ -21,6 +21,12 @@ void AddRunCommand(CLI::App& app);
 /// Adds `profile`: prints the built-in device profile, or checks one.
 void AddProfileCommand(CLI::App& app);
 
+/// Adds `devices`: the running simulated devices whose console is open.
+void AddDevicesCommand(CLI::App& app);
+
+/// Adds `console`: a session with a running device's console, or one command.
+void AddConsoleCommand(CLI::App& app);
+
 /// Adds `info`: power, display, audio and identity as the HAL reports them.
 void AddInfoCommand(CLI::App& app);
 

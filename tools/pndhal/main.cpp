@@ -1,8 +1,11 @@
 // pndhal: runs the HAL on the simulated device and shows what it does.
 #include "command_line.h"
 #include "commands.h"
+#include "console_interpreter.h"
 
 int main(int argc, char** argv) {
+  // A console opened on the tool's own device speaks through the tool's HAL, not a second copy of it.
+  scenario::InstallConsoleInterpreter();
   CLI::App app;
   tool::ConfigureTool(app);
   tool::AddTourCommand(app);
@@ -13,5 +16,7 @@ int main(int argc, char** argv) {
   tool::AddTimeCommand(app);
   tool::AddZonesCommand(app);
   tool::AddPhoneCommand(app);
+  tool::AddDevicesCommand(app);
+  tool::AddConsoleCommand(app);
   return tool::RunTool(app, argc, argv);
 }

@@ -13,10 +13,9 @@ namespace tool {
 
 void AddProfileCommand(CLI::App& app) {
   auto file = std::make_shared<std::string>();
-  CLI::App* command = app.add_subcommand(
-      "profile",
-      "Print the built-in device profile (JSON), a starting point for one's own; with FILE, check "
-      "that profile and print it in full, every field it leaves out filled from the built-in one.");
+  CLI::App* command = app.add_subcommand("profile",
+                                         "print the built-in device profile (JSON) as a starting point, or "
+                                         "check the profile FILE and print it in full");
   command->add_option("FILE", *file, "a device profile to check");
   command->footer(
       "Exit codes: 0 the profile is sound; 2 it is not (FILE:LINE:COLUMN: FIELD: what is wrong).");

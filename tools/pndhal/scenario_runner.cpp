@@ -7,11 +7,13 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <sstream>
 #include <variant>
 
 #include "command_line.h"
+#include "console_client.h"
 #include "json_output.h"
 #include "lexer.h"
 #include "scenario.h"
@@ -63,6 +65,20 @@ class Reporter {
     } else if (settings_.trace) {
       std::printf(listener ? "    listener %s\n" : "    platform %s %s\n",
                   listener ? event.text.c_str() : event.kind.c_str(), event.text.c_str());
+    }
+  }
+
+  // An event line from a device's console: "SECONDS listener TEXT" or "SECONDS platform KIND DETAIL".
+  void ConsoleEvent(const std::string& line) {
+    std::lock_guard lock(mutex_);
+    const std::size_t time = line.find(' ');
+    const std::string text = time == std::string::npos ? line : line.substr(time + 1);
+    if (text.rfind("listener ", 0) == 0) ++summary_.listenerCalls[text.substr(9, text.find(' ', 9) - 9)];
+    if (text.rfind("platform ", 0) == 0) ++summary_.platformEffects;
+    if (settings_.json) {
+      Print({{"type", "event"}, {"device", line}});
+    } else if (settings_.trace) {
+      std::printf("    %s\n", text.c_str());
     }
   }
 
@@ -165,6 +181,40 @@ bool Play(const scenario::Script& script, const std::string& text, const RunSett
   return passed;
 }
 
+// Plays one parsed script on a running device's console; false at its first failure.
+bool PlayAttached(pndconsole::Connection& console, const scenario::Script& script,
+                  const RunSettings& settings, Reporter& reporter) {
+  reporter.StartScript();
+  const auto onEvent = [&reporter](const std::string& line) { reporter.ConsoleEvent(line); };
+  std::string error;
+  std::vector<std::string> lines;
+  if (settings.trace || settings.json) lines.push_back("watch");
+  if (!settings.profilePath.empty()) {
+    lines.push_back("profile load " +
+                    scenario::QuoteWord(std::filesystem::absolute(settings.profilePath).string()));
+  }
+  for (const auto& line : lines) {
+    const auto reply = console.Execute(line, onEvent, &error);
+    if (!reply || !reply->ok) {
+      reporter.Fault(script.name, line + ": " + (reply ? reply->reason : error), "failure");
+      return false;
+    }
+  }
+  for (const auto& statement : script.statements) {
+    reporter.Statement(script.name, statement);
+    const auto reply = console.Execute(statement.text, onEvent, &error);
+    if (reply) {
+      for (const auto& output : reply->output) std::puts(output.c_str());
+    }
+    if (!reply || !reply->ok) {
+      reporter.Fault(script.name + ":" + std::to_string(statement.line), reply ? reply->reason : error,
+                     "failure");
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 bool ReadScripts(const std::vector<std::string>& files, std::vector<ScriptSource>& scripts) {
@@ -195,7 +245,17 @@ RunSummary RunScripts(const std::vector<ScriptSource>& sources, const RunSetting
     }
     scripts.push_back(std::move(std::get<scenario::Script>(parsed)));
   }
-  if (!settings.profilePath.empty()) {
+  std::unique_ptr<pndconsole::Connection> console;
+  if (settings.attach) {
+    std::string error;
+    const auto device = pndconsole::FindDevice(*settings.attach, &error);
+    if (device) console = pndconsole::Connection::Open(device->port, &error);
+    if (!console) {
+      reporter.Fault("pndhal", "run: " + error, "device");
+      summary.exitCode = kExitUsage;
+      return summary;
+    }
+  } else if (!settings.profilePath.empty()) {
     if (const auto error = pndsim::LoadProfile(settings.profilePath)) {
       reporter.Fault("pndhal", error->Text(), "profile");
       summary.exitCode = kExitUsage;
@@ -206,10 +266,10 @@ RunSummary RunScripts(const std::vector<ScriptSource>& sources, const RunSetting
   Recording recording;
   int failed = 0;
   for (std::size_t i = 0; i < scripts.size(); ++i) {
-    if (!Play(scripts[i], sources[i].text, settings, reporter,
-              settings.recordPath.empty() ? nullptr : &recording)) {
-      ++failed;
-    }
+    const bool passed = console ? PlayAttached(*console, scripts[i], settings, reporter)
+                                : Play(scripts[i], sources[i].text, settings, reporter,
+                                       settings.recordPath.empty() ? nullptr : &recording);
+    if (!passed) ++failed;
   }
   reporter.Result(static_cast<int>(scripts.size()), failed);
   summary.exitCode = failed == 0 ? kExitSuccess : kExitFailure;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,9 @@ struct RunSettings {
   double timeScale = 100;   ///< the simulator's time scale
   std::string profilePath;  ///< a device profile to start each script from; empty: the built-in one
   std::string recordPath;   ///< write what happened as a scenario here; empty: no recording
+  /// Play on this running device's console (process id, port or program name) instead of a fresh device
+  /// of the tool's own; "" picks the only one running.
+  std::optional<std::string> attach;
 };
 
 /// What a run did: its exit code and what it counted.
@@ -34,7 +38,9 @@ struct RunSummary {
 /// Parses every script first (a malformed one: `NAME:LINE:COLUMN: message` on stderr, exit code 2, and
 /// nothing runs), then plays each on a freshly reset device with the library started anew; stops a
 /// script at its first unmet expectation or impossible action (`NAME:LINE: message` on stderr, exit
-/// code 1). A bad profile or an unwritable recording is exit code 2.
+/// code 1). A bad profile or an unwritable recording is exit code 2. Attached to a running device, each
+/// script plays line by line on its console, after a `profile load` when a profile was given, and a device
+/// that cannot be reached is exit code 2.
 RunSummary RunScripts(const std::vector<ScriptSource>& scripts, const RunSettings& settings);
 
 /// Reads the script files; a file that cannot be read is reported on stderr and gives false.

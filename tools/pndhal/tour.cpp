@@ -48,11 +48,9 @@ void AddTourCommand(CLI::App& app) {
     std::string record;
   };
   auto options = std::make_shared<Options>();
-  CLI::App* command = app.add_subcommand(
-      "tour",
-      "Start the library on the simulated device and walk through every service (keys, record mode, "
-      "battery and AC, backlight, volume, cards, suspend and resume, a phone call, time and zone), "
-      "printing each platform action and listener call, then a summary.");
+  CLI::App* command = app.add_subcommand("tour",
+                                         "walk the library through every service on the simulated device, "
+                                         "printing each platform action and listener call");
   AddCommonOptions(*command, options->common, {.json = true, .timeScale = true});
   command->add_option("--record", options->record, "write what happened as a scenario to this file");
   command->footer("Exit codes: 0 every step went as expected; 1 a listener call was missing or different.");

@@ -1,0 +1,132 @@
+// The console of an application's device speaks the scenario language: every verb group answered OK or
+// KO with the reason, the parser's column for a malformed line, the device state, the live stream during a
+// storm of keys, and scripts played through `pndhal run --attach`.
+#include <nlohmann/json.hpp>
+
+#include "console_harness.h"
+#include "process.h"
+
+namespace consoletest {
+namespace {
+
+// The scenario device with its console open and a raw client signed in with the user's token.
+struct ScenarioConsole {
+  ScenarioConsole() {
+    folders.WriteToken("t0ken\n");
+    device = std::make_unique<Device>(std::vector<std::string>{}, nullptr, nullptr, SCENARIO_DEVICE_PATH);
+    raw = std::make_unique<Raw>(device->Port());
+    raw->Greeting();
+    signedIn = raw->Command("auth t0ken") == Lines{"OK"};
+  }
+  Folders folders;
+  std::unique_ptr<Device> device;
+  std::unique_ptr<Raw> raw;
+  bool signedIn = false;
+};
+
+TEST(ScenarioConsole, AnswersEveryVerbGroupWithOkOrTheReason) {
+  ScenarioConsole console;
+  ASSERT_TRUE(console.signedIn);
+  const std::pair<const char*, Lines> exchange[] = {
+      {"press F6", {"OK"}},
+      {"expect key F6", {"OK"}},
+      {"record on", {"OK"}},
+      {"press Up", {"OK"}},
+      {"expect record Up", {"OK"}},
+      {"record off", {"OK"}},
+      {"battery 5", {"OK"}},
+      {"expect power 5 battery", {"OK"}},
+      {"volume 60", {"OK"}},
+      {"expect volume 60", {"OK"}},
+      {"expect GetVolume = 61", {"KO: expected GetVolume = 61, got 60"}},
+      {"brightness 40", {"OK"}},
+      {"expect GetBrightness = 40", {"OK"}},
+      {"card mount SD-Karte", {"OK"}},
+      {"expect card mounted SD-Karte sd", {"OK"}},
+      {"card remove CF", {"KO: card remove CF: no such folder is mounted"}},
+      {"suspend", {"OK"}},
+      {"expect suspend true", {"OK"}},
+      {"resume", {"OK"}},
+      {"expect suspend false", {"OK"}},
+      {"phone launch", {"OK"}},
+      {"expect call idle", {"OK"}},
+      {"phone call incoming", {"OK"}},
+      {"expect call incoming", {"OK"}},
+      {"zone UTC0", {"OK"}},
+      {"clock pin 2026-01-01T00:00:00Z", {"OK"}},
+      {"expect GetLocalNavTime = 2026-01-01T00:00:00", {"OK"}},
+      {"fail CreateThread 0", {"OK"}},
+      {"wait 1s", {"OK"}},
+      {"expect none within 1s", {"OK"}},
+      {"battery 140", {"KO: column 9: expected a battery percentage (0 to 100), got '140'"}},
+      {"press \"F6", {"KO: column 7: expected a closing '\"' for this quote"}},
+      {"jump",
+       {"KO: column 1: expected a verb (press, release, record, keymap, battery, plug, unplug, suspend, "
+        "resume, volume, mute, mixer, brightness, display, card, phone, clock, zone, wait, fail, profile, "
+        "expect), got 'jump'"}},
+      {"profile load /nonexistent.json",
+       {"KO: profile load /nonexistent.json: /nonexistent.json: cannot read the file: No such file or "
+        "directory"}},
+      {"help zone", {"| zone NAME", "|     make a tz database zone or a TZ rule the current zone", "OK"}},
+      {"help jump", {"KO: no verb jump"}},
+  };
+  for (const auto& [line, reply] : exchange) EXPECT_EQ(console.raw->Command(line), reply) << line;
+
+  const Lines help = console.raw->Command("help");
+  EXPECT_EQ(help.back(), "OK");
+  EXPECT_NE(std::find(help.begin(), help.end(), "| press KEY [alt|ctrl|shift|win]..."), help.end());
+  EXPECT_NE(std::find(help.begin(), help.end(), "| watch"), help.end());
+
+  Lines state = console.raw->Command("state");
+  ASSERT_EQ(state.back(), "OK");
+  std::string json;
+  for (std::size_t i = 0; i + 1 < state.size(); ++i) json += state[i].substr(2);
+  const auto parsed = nlohmann::json::parse(json, nullptr, false);
+  ASSERT_FALSE(parsed.is_discarded()) << json;
+  EXPECT_EQ(parsed["device"]["power"]["battery"], 5);
+  EXPECT_EQ(parsed["device"]["cards"], nlohmann::json::array({"SD-Karte"}));
+  EXPECT_EQ(parsed["telephone"]["callState"], 1);
+
+  EXPECT_EQ(console.raw->Command("quit"), Lines{"OK"});
+  EXPECT_TRUE(console.raw->ClosedByPeer());
+}
+
+TEST(ScenarioConsole, StreamsEveryKeyOfAStormToAWatchingClient) {
+  ScenarioConsole console;
+  ASSERT_TRUE(console.signedIn);
+  ASSERT_EQ(console.raw->Command("watch"), Lines{"OK"});
+  constexpr int kPresses = 200;
+  std::string burst;
+  for (int i = 0; i < kPresses; ++i) burst += "press F6\n";
+  console.raw->Send(burst);
+  int answered = 0;
+  int heard = 0;
+  while (answered < kPresses || heard < kPresses) {
+    const auto line = console.raw->Line();
+    ASSERT_TRUE(line) << answered << " answers and " << heard << " keys before the stream stopped";
+    if (*line == "OK") ++answered;
+    if (line->rfind("* ", 0) == 0 && line->find(" listener key F6") != std::string::npos) ++heard;
+  }
+  EXPECT_EQ(console.raw->Command("unwatch"), Lines{"OK"});
+}
+
+TEST(ScenarioConsole, PlaysAScriptThroughRunAttach) {
+  ScenarioConsole console;
+  ASSERT_TRUE(console.signedIn);
+  const fs::path script = fs::path(console.folders.Home()) / "attach.scn";
+  const auto run = [&](const std::string& text) {
+    std::ofstream(script) << text;
+    pndtest::ProcessRequest request;
+    request.argv = {PNDHAL_TOOL, "run", "--attach", std::to_string(console.device->Pid()), script.string()};
+    request.environment = {"HOME=" + console.folders.Home(), "XDG_RUNTIME_DIR=" + console.folders.Run()};
+    return pndtest::RunProcess(request);
+  };
+  const auto passed = run("press F7\nexpect key F7\ncard mount X\nexpect card mounted X\n");
+  EXPECT_EQ(passed.exitCode, 0) << passed.err;
+  const auto failed = run("press F7\nexpect key F6\n");
+  EXPECT_EQ(failed.exitCode, 1);
+  EXPECT_EQ(failed.err, script.string() + ":2: expected key F6, got key F7\n");
+}
+
+}  // namespace
+}  // namespace consoletest

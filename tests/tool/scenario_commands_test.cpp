@@ -1,0 +1,156 @@
+// `pndhal run`, `tour` and `profile` as a person meets them: a script that holds exits 0, an unmet
+// expectation exits 1 naming the line, a malformed line or a bad profile exits 2 naming the column and
+// runs nothing; a recording replays, and fails at the line where the library's behaviour differs.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "process.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A folder of its own for each test's files.
+class ScenarioCommandsTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = fs::temp_directory_path() / ("pndhal-scenario-" + std::to_string(getpid()) + "-" +
+                                           testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(folder_);
+  }
+  void TearDown() override { fs::remove_all(folder_); }
+
+  std::string Write(const std::string& name, const std::string& text) const {
+    const fs::path path = folder_ / name;
+    std::ofstream(path) << text;
+    return path.string();
+  }
+  static std::string Read(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+  static pndtest::ProcessResult Tool(std::vector<std::string> args) {
+    pndtest::ProcessRequest request;
+    request.argv = {PNDHAL_TOOL};
+    request.argv.insert(request.argv.end(), args.begin(), args.end());
+    return pndtest::RunProcess(request);
+  }
+  std::string Path(const std::string& name) const { return (folder_ / name).string(); }
+
+ private:
+  fs::path folder_;
+};
+
+TEST_F(ScenarioCommandsTest, ExitsWithTheVerdictAndSaysWhereAScriptWentWrong) {
+  const std::string good = Write("good.scn", "press F6\nexpect key F6\n");
+  const std::string unmet = Write("unmet.scn", "# a comment\npress F6\nexpect key Up\npress F7\n");
+  const std::string malformed = Write("malformed.scn", "press F6\nbattery 140\n");
+  const std::string profile = Write("bad.json", "{\n  \"power\": {\"battery\": 140}\n}\n");
+  const std::string unknown = Write("unknown.json", "{\"screen\": {\"depth\": 16}}");
+  struct Case {
+    std::vector<std::string> args;
+    int exitCode;
+    std::string out;
+    std::string err;
+  };
+  const Case cases[] = {
+      {{"run", good}, 0, "", ""},
+      {{"run", good, unmet}, 1, "", unmet + ":3: expected key Up, got key F6\n"},
+      {{"run", "--trace", malformed},
+       2,
+       "",
+       malformed + ":2:9: expected a battery percentage (0 to 100), got '140'\n"},
+      {{"run", "--profile", profile, good},
+       2,
+       "",
+       profile + ":2:24: /power/battery: expected an integer from 0 to 100, or null for unknown, got 140\n"},
+      {{"run", "--profile", unknown, good},
+       2,
+       "",
+       unknown + ":1:13: /screen/depth: unknown field \"depth\"; expected one of: width, height\n"},
+      {{"run", Path("missing.scn")}, 2, "", "pndhal: cannot read " + Path("missing.scn") + "\n"},
+      {{"run", "--record", Path("out.scn"), good, good},
+       2,
+       "",
+       "pndhal: run: --record takes exactly one FILE\n"},
+  };
+  for (const Case& c : cases) {
+    const auto result = Tool(c.args);
+    EXPECT_EQ(result.exitCode, c.exitCode) << c.args.back() << "\n" << result.err;
+    EXPECT_EQ(result.out, c.out) << c.args.back();
+    EXPECT_EQ(result.err, c.err) << c.args.back();
+  }
+}
+
+TEST_F(ScenarioCommandsTest, ReportsARunAsJsonLines) {
+  const auto result = Tool({"run", "--json", Write("keys.scn", "press F6\nexpect key F6\npress Up\nexpect key Down\n")});
+  EXPECT_EQ(result.exitCode, 1);
+  std::vector<nlohmann::json> lines;
+  std::istringstream out(result.out);
+  for (std::string line; std::getline(out, line);) {
+    lines.push_back(nlohmann::json::parse(line, nullptr, false));
+    ASSERT_FALSE(lines.back().is_discarded()) << line;
+  }
+  ASSERT_GE(lines.size(), 4U);
+  const auto count = [&](const char* type, const char* member, const char* value) {
+    return std::count_if(lines.begin(), lines.end(), [&](const nlohmann::json& line) {
+      return line["type"] == type && line.value(member, "") == value;
+    });
+  };
+  EXPECT_EQ(count("statement", "text", "press F6"), 1);
+  EXPECT_EQ(count("listener", "call", "key F6"), 1);
+  EXPECT_EQ(count("failure", "message", "expected key Down, got key Up"), 1);
+  EXPECT_EQ(lines.back(), (nlohmann::json{{"type", "result"}, {"scripts", 1}, {"failed", 1}}));
+}
+
+TEST_F(ScenarioCommandsTest, ARecordedRunReplaysAndFailsWhereTheLibraryDiffers) {
+  const std::string recording = Path("tour-recording.scn");
+  ASSERT_EQ(Tool({"tour", "--record", recording}).exitCode, 0);
+  const std::string recorded = Read(recording);
+  EXPECT_EQ(recorded.rfind("# Recorded by pndhal", 0), 0U);
+  EXPECT_NE(recorded.find("\nexpect call incoming\n"), std::string::npos);
+  EXPECT_EQ(Tool({"run", recording}).exitCode, 0);
+
+  // The same session on a device whose key map sends Up elsewhere stops at the first Up it expects.
+  const std::string changed = Write("changed.scn", "keymap set Up=Down\n" + recorded);
+  std::size_t line = 2;  // the key map line comes first
+  std::istringstream lines(recorded);
+  for (std::string text; std::getline(lines, text) && text != "expect key Up"; ++line) {
+  }
+  const auto replay = Tool({"run", changed});
+  EXPECT_EQ(replay.exitCode, 1);
+  EXPECT_EQ(replay.err, changed + ":" + std::to_string(line) + ": expected key Up, got key Down\n");
+}
+
+TEST_F(ScenarioCommandsTest, ProfilesStartFromTheBuiltInOne) {
+  const auto builtIn = Tool({"profile"});
+  ASSERT_EQ(builtIn.exitCode, 0);
+  const auto defaults = nlohmann::json::parse(builtIn.out, nullptr, false);
+  ASSERT_TRUE(defaults.is_object()) << builtIn.out;
+
+  const std::string low = Write("low.json", "{\"power\": {\"battery\": 7, \"batteryFlag\": 4}}");
+  const auto filled = Tool({"profile", low});
+  ASSERT_EQ(filled.exitCode, 0) << filled.err;
+  auto expected = defaults;
+  expected["power"]["battery"] = 7;
+  expected["power"]["batteryFlag"] = 4;
+  EXPECT_EQ(nlohmann::json::parse(filled.out, nullptr, false), expected);
+
+  // Every command starts from the profile it is given.
+  const auto info = Tool({"info", "--json", "--profile", low});
+  ASSERT_EQ(info.exitCode, 0) << info.err;
+  EXPECT_EQ(nlohmann::json::parse(info.out)["power"]["batteryLevel"], 7);
+  EXPECT_EQ(Tool({"run", "--profile", low, Write("low.scn", "expect PMGetPowerInfo = 7 battery\n")}).exitCode,
+            0);
+}
+
+}  // namespace
