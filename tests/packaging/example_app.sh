@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Builds examples/app against an installed pndhal, starts it with its device's console open, plays
+# examples/app/low_battery.scn against it with `pndhal run --attach`, and checks that the application's
+# own listeners heard what the scenario expected.
+set -euo pipefail
+build_dir=$1 app_dir=$2 work=$3 compiler=$4
+rm -rf "$work"
+prefix="$work/prefix"
+cmake --install "$build_dir" --prefix "$prefix" >/dev/null
+cmake -S "$app_dir" -B "$work/app" -G Ninja -DCMAKE_CXX_COMPILER="$compiler" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+cmake --build "$work/app" >/dev/null
+
+# A home and runtime folder of the test's own: the console's token and discovery records live there.
+export HOME="$work/home" XDG_RUNTIME_DIR="$work/run"
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+
+mkfifo "$work/app-input"
+PNDSIM_CONSOLE=auto "$work/app/navapp" <"$work/app-input" >"$work/app-output" 2>&1 &
+app=$!
+exec 3>"$work/app-input"
+trap 'exec 3>&-; kill $app 2>/dev/null || true' EXIT
+
+# The application announces its device once its console is open (polled, at most five seconds).
+for _ in $(seq 100); do
+  "$prefix/bin/pndhal" devices | grep -q "^$app " && break
+  sleep 0.05
+done
+"$prefix/bin/pndhal" devices | grep -q "^$app " || { echo "navapp did not open its console"; exit 1; }
+
+"$prefix/bin/pndhal" run --attach "$app" "$app_dir/low_battery.scn"
+
+exec 3>&-
+wait $app
+trap - EXIT
+for heard in "app: power 5% state 0" "app: key 10" "app: card SD-Karte mounted" "app: stopped"; do
+  grep -qF "$heard" "$work/app-output" || { echo "navapp did not print: $heard"; cat "$work/app-output"; exit 1; }
+done
