@@ -36,16 +36,15 @@ std::string Trimmed(const std::string& text) {
   return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
-// The verbs a session offers: the first word of each line of its `help` output, plus the console's own.
+// The verbs a session offers: the first word of each line of its `help` output that is not indented (an
+// indented line explains the verb above it), plus the console's own.
 std::vector<std::string> Verbs(Connection& connection) {
   std::vector<std::string> verbs{"auth", "quit"};
   std::string error;
   if (const auto reply = connection.Execute("help", {}, &error); reply && reply->ok) {
     for (const std::string& line : reply->output) {
-      const auto first = line.find_first_not_of(" \t");
-      if (first == std::string::npos || line[first] < 'a' || line[first] > 'z') continue;
-      const auto end = line.find_first_of(" \t", first);
-      verbs.push_back(line.substr(first, end == std::string::npos ? std::string::npos : end - first));
+      if (line.empty() || line[0] < 'a' || line[0] > 'z') continue;
+      verbs.push_back(line.substr(0, line.find_first_of(" \t")));
     }
   }
   std::sort(verbs.begin(), verbs.end());

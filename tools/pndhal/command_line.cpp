@@ -88,8 +88,9 @@ void ConfigureTool(CLI::App& app) {
 
 int RunTool(CLI::App& app, int argc, char** argv) {
   // Listed under one heading, however each command was added.
-  for (CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; }))
+  for (CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; })) {
     command->group("Commands");
+  }
   if (argc < 2) {
     std::cerr << app.help();
     return kExitUsage;

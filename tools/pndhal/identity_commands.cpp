@@ -81,8 +81,9 @@ void AddIdentity(Json& info) {
   const Identity identity = ReadIdentity();
   info["deviceId"] = JsonOf(identity.id);
   Json fields = Json::object();
-  for (std::size_t i = 0; i < std::size(kInfoFields); ++i)
+  for (std::size_t i = 0; i < std::size(kInfoFields); ++i) {
     fields[kInfoFields[i].name] = JsonOf(identity.fields[i]);
+  }
   info["deviceInfo"] = fields;
   info["bluetoothMac"] = JsonOf(identity.mac);
   // Figures the platform did not report are 0, as its records hold them then.

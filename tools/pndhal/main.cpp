@@ -1,9 +1,12 @@
 // pndhal: runs the HAL on the simulated device and shows what it does.
+#include <cstdio>
+#include <exception>
+
 #include "command_line.h"
 #include "commands.h"
 #include "console_interpreter.h"
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
   // A console opened on the tool's own device speaks through the tool's HAL, not a second copy of it.
   scenario::InstallConsoleInterpreter();
   CLI::App app;
@@ -19,4 +22,8 @@ int main(int argc, char** argv) {
   tool::AddDevicesCommand(app);
   tool::AddConsoleCommand(app);
   return tool::RunTool(app, argc, argv);
+} catch (const std::exception& failure) {
+  // Setting up the command line needs memory; without it, there is nothing to run.
+  std::fprintf(stderr, "pndhal: %s\n", failure.what());
+  return tool::kExitFailure;
 }

@@ -115,10 +115,14 @@ class ConsoleSession : public pndsim::ConsoleSession {
 
 }  // namespace
 
-void InstallConsoleInterpreter() {
-  pndsim::SetConsoleInterpreter([](pndsim::ConsoleSink events) -> std::unique_ptr<pndsim::ConsoleSession> {
-    return std::make_unique<ConsoleSession>(std::move(events));
-  });
+void InstallConsoleInterpreter() noexcept {
+  try {
+    pndsim::SetConsoleInterpreter([](pndsim::ConsoleSink events) -> std::unique_ptr<pndsim::ConsoleSession> {
+      return std::make_unique<ConsoleSession>(std::move(events));
+    });
+  } catch (const std::exception&) {
+    // Without memory for the interpreter, the console goes on without one.
+  }
 }
 
 }  // namespace scenario

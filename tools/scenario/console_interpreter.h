@@ -6,6 +6,7 @@ namespace scenario {
 
 /// Makes the scenario language the console's interpreter: each client connection gets a session of its
 /// own, whose listeners connect to the library (starting it when it does not run) at its first command.
-void InstallConsoleInterpreter();
+/// Does nothing when memory runs out (the console then answers that it has no interpreter).
+void InstallConsoleInterpreter() noexcept;
 
 }  // namespace scenario

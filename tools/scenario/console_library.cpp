@@ -4,7 +4,7 @@
 
 namespace {
 
-[[maybe_unused]] const bool kInstalled = [] {
+[[maybe_unused]] const bool kInstalled = []() noexcept {
   scenario::InstallConsoleInterpreter();
   return true;
 }();
