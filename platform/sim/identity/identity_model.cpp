@@ -13,6 +13,7 @@
 #include "../kernel/text_codec.h"
 #include "ce/identity.h"
 #include "ce/power.h"
+#include "device_id_record.h"
 #include "pndsim/identity.h"
 
 namespace sim {
@@ -26,19 +27,6 @@ constexpr const char* kOemInfo = "PND Navigator 5000";
 constexpr const char* kVersionText = "4=20=1871";
 constexpr pndsim::MemoryDivision kMemory{8192, 8192, 4096, 8u << 20, 20u << 20};
 constexpr std::uint8_t kCalibrationData[] = {0x55, 0xAA, 0x55, 0xAA, '5', '1', '2'};
-
-Bytes DeviceIdFrom(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> platform) {
-  constexpr DWORD kHead = sizeof(DEVICE_ID);
-  const auto presetBytes = static_cast<DWORD>(preset.size());
-  const auto platformBytes = static_cast<DWORD>(platform.size());
-  const DEVICE_ID head{kHead + presetBytes + platformBytes, preset.empty() ? 0 : kHead, presetBytes,
-                       platform.empty() ? 0 : kHead + presetBytes, platformBytes};
-  Bytes record(sizeof head);
-  std::memcpy(record.data(), &head, sizeof head);
-  record.insert(record.end(), preset.begin(), preset.end());
-  record.insert(record.end(), platform.begin(), platform.end());
-  return record;
-}
 
 void Put16(Bytes& record, std::size_t offset, std::uint16_t value) {
   record[offset] = static_cast<std::uint8_t>(value);
@@ -108,7 +96,7 @@ struct IdentityModel {
   std::vector<std::uint32_t> divisionRequests;
 
   void Restore() {
-    deviceId = DeviceIdFrom(kPresetId, kPlatformId);
+    deviceId = DeviceIdRecord(kPresetId, kPlatformId);
     deviceInfo = DefaultDeviceInfo();
     versionText.assign(kVersionText, kVersionText + std::strlen(kVersionText) + 1);
     versionRecord = DefaultVersionRecord();
@@ -163,6 +151,19 @@ void Resize(Bytes& target, std::span<const std::uint8_t> bytes, std::size_t size
 }
 
 }  // namespace
+
+Bytes DeviceIdRecord(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> platform) {
+  constexpr DWORD kHead = sizeof(DEVICE_ID);
+  const auto presetBytes = static_cast<DWORD>(preset.size());
+  const auto platformBytes = static_cast<DWORD>(platform.size());
+  const DEVICE_ID head{kHead + presetBytes + platformBytes, preset.empty() ? 0 : kHead, presetBytes,
+                       platform.empty() ? 0 : kHead + presetBytes, platformBytes};
+  Bytes record(sizeof head);
+  std::memcpy(record.data(), &head, sizeof head);
+  record.insert(record.end(), preset.begin(), preset.end());
+  record.insert(record.end(), platform.begin(), platform.end());
+  return record;
+}
 
 // A device identifier that does not fit tells the caller the size it needs
 // in the record's first word, as the platform does.
@@ -375,7 +376,7 @@ void GlobalMemoryStatus(MEMORYSTATUS* status) {
 void pndsim::SetDeviceId(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> platform) {
   IdentityModel& identity = Model();
   std::lock_guard lock(identity.mutex);
-  identity.deviceId = DeviceIdFrom(preset, platform);
+  identity.deviceId = sim::DeviceIdRecord(preset, platform);
 }
 
 void pndsim::SetDeviceIdRecord(std::span<const std::uint8_t> record) {

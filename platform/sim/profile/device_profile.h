@@ -73,7 +73,4 @@ std::optional<pndsim::ProfileError> ReadProfile(const PositionedJson& document, 
 /// `profile` as a profile document, members in the order the documentation lists them.
 Json WriteProfile(const DeviceProfile& profile);
 
-/// The device-identifier record the device builds from a preset and a platform identifier.
-Bytes DeviceIdRecordFrom(const Bytes& preset, const Bytes& platform);
-
 }  // namespace sim::profile

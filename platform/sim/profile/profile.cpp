@@ -13,6 +13,7 @@
 #include "../clock/civil.h"
 #include "../clock/tzdata.h"
 #include "../clock/zone_rules.h"
+#include "../identity/device_id_record.h"
 #include "../kernel/kernel.h"
 #include "../kernel/text_codec.h"
 #include "ce/identity.h"
@@ -126,7 +127,7 @@ bool SplitDeviceId(const Bytes& record, DeviceProfile& profile) {
   };
   Bytes preset = slice(head.dwPresetIDOffset, head.dwPresetIDBytes);
   Bytes platform = slice(head.dwPlatformIDOffset, head.dwPlatformIDBytes);
-  if (DeviceIdRecordFrom(preset, platform) != record) return false;
+  if (sim::DeviceIdRecord(preset, platform) != record) return false;
   profile.presetId = std::move(preset);
   profile.platformId = std::move(platform);
   return true;

@@ -626,17 +626,4 @@ Json WriteProfile(const DeviceProfile& profile) {
               {"zone", zone}};
 }
 
-Bytes DeviceIdRecordFrom(const Bytes& preset, const Bytes& platform) {
-  constexpr DWORD kHead = sizeof(DEVICE_ID);
-  const auto presetBytes = static_cast<DWORD>(preset.size());
-  const auto platformBytes = static_cast<DWORD>(platform.size());
-  const DEVICE_ID head{kHead + presetBytes + platformBytes, preset.empty() ? 0 : kHead, presetBytes,
-                       platform.empty() ? 0 : kHead + presetBytes, platformBytes};
-  Bytes record(sizeof head);
-  std::memcpy(record.data(), &head, sizeof head);
-  record.insert(record.end(), preset.begin(), preset.end());
-  record.insert(record.end(), platform.begin(), platform.end());
-  return record;
-}
-
 }  // namespace sim::profile
