@@ -92,7 +92,8 @@ TEST_F(ScenarioCommandsTest, ExitsWithTheVerdictAndSaysWhereAScriptWentWrong) {
 }
 
 TEST_F(ScenarioCommandsTest, ReportsARunAsJsonLines) {
-  const auto result = Tool({"run", "--json", Write("keys.scn", "press F6\nexpect key F6\npress Up\nexpect key Down\n")});
+  const auto result =
+      Tool({"run", "--json", Write("keys.scn", "press F6\nexpect key F6\npress Up\nexpect key Down\n")});
   EXPECT_EQ(result.exitCode, 1);
   std::vector<nlohmann::json> lines;
   std::istringstream out(result.out);
@@ -151,6 +152,12 @@ TEST_F(ScenarioCommandsTest, ProfilesStartFromTheBuiltInOne) {
   EXPECT_EQ(nlohmann::json::parse(info.out)["power"]["batteryLevel"], 7);
   EXPECT_EQ(Tool({"run", "--profile", low, Write("low.scn", "expect PMGetPowerInfo = 7 battery\n")}).exitCode,
             0);
+
+  // A script loads a profile mid-run: the device changes under the running library, which reports it.
+  const std::string loads =
+      Write("loads.scn", "battery 50 high\nexpect power 50 battery\nprofile load \"" + low +
+                             "\"\nexpect PMGetPowerInfo = 7 battery\nexpect power 7 battery\n");
+  EXPECT_EQ(Tool({"run", loads}).exitCode, 0);
 }
 
 }  // namespace
