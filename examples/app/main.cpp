@@ -32,7 +32,9 @@ class Listeners : public IHardwareKeyListener,
   void Notify(PMPowerInfo const& info) override {
     Say("app: power %u%% state %u\n", info.batteryLevel, info.powerState);
   }
-  void Notify(VolumeInfo const& volume) override { Say("app: volume %u\n", static_cast<unsigned>(volume.volume)); }
+  void Notify(VolumeInfo const& volume) override {
+    Say("app: volume %u\n", static_cast<unsigned>(volume.volume));
+  }
   void Notify(CardInfo const& card) override {
     Say("app: card %s %s\n", pndsim::ToUtf8(card.path.c_str()).c_str(), card.removed ? "removed" : "mounted");
   }
@@ -58,6 +60,8 @@ int main() {
   while (std::getline(std::cin, line)) {
   }
 
+  // Console clients' sessions hold listeners of their own: they end while the library is still there.
+  pndsim::StopConsole();
   GetBTHAL()->DisconnectCallStatusListener(&listeners);
   Disconnect(static_cast<ISuspendResumeDeviceListener*>(&listeners));
   Disconnect(static_cast<ICardListener*>(&listeners));
