@@ -2,6 +2,7 @@
 // command, the version, and usage errors on stderr with exit code 2.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -20,11 +21,11 @@ struct CommandLineCase {
   std::vector<std::string> naming;  // texts that must appear there
 };
 
-const std::vector<std::string> kCommands = {"tour", "run",   "profile", "info",    "keys",
-                                            "time", "zones", "phone",   "devices", "console"};
+constexpr const char* kCommands[] = {"tour", "run",   "profile", "info",    "keys",
+                                     "time", "zones", "phone",   "devices", "console"};
 
 std::vector<CommandLineCase> Cases() {
-  std::vector<std::string> toolHelp = kCommands;
+  std::vector<std::string> toolHelp(std::begin(kCommands), std::end(kCommands));
   toolHelp.insert(toolHelp.end(), {"--help", "--version", "Exit codes", "0  success",
                                    "1  a check or expectation failed", "2  usage error"});
   return {
@@ -81,8 +82,9 @@ TEST_P(CommandLineTest, ExitCodeAndMessage) {
   const std::string& spoken = c.speaksOn == Stream::Out ? result.out : result.err;
   const std::string& silent = c.speaksOn == Stream::Out ? result.err : result.out;
   EXPECT_EQ(silent, "");
-  for (const std::string& text : c.naming)
+  for (const std::string& text : c.naming) {
     EXPECT_NE(spoken.find(text), std::string::npos) << text << " in:\n" << spoken;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Tool, CommandLineTest, testing::ValuesIn(Cases()),

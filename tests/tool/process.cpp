@@ -46,7 +46,10 @@ class Pipe {
   std::array<int, 2> ends_{-1, -1};
 };
 
-std::string Failure(const char* what, int error) { return std::string(what) + ": " + std::strerror(error); }
+std::string Failure(const char* what, int error) {
+  // Only the test's own thread runs children, so strerror's shared buffer is not raced.
+  return std::string(what) + ": " + std::strerror(error);  // NOLINT(concurrency-mt-unsafe)
+}
 
 // The caller's environment with `overrides` added, each replacing a variable
 // of its name.
@@ -72,6 +75,7 @@ void IgnoreBrokenPipes() {
 
 std::vector<char*> Pointers(const std::vector<std::string>& texts) {
   std::vector<char*> pointers;
+  pointers.reserve(texts.size() + 1);
   for (const std::string& text : texts) pointers.push_back(const_cast<char*>(text.c_str()));
   pointers.push_back(nullptr);
   return pointers;
