@@ -35,7 +35,7 @@ RunResult Play(const std::string& text, std::chrono::milliseconds timeout = std:
       result.recording.push_back(line);
     };
     scenario::Session session(options);
-    session.Start(true);
+    session.Start();
     for (const auto& statement : std::get<scenario::Script>(parsed).statements) {
       const scenario::Outcome outcome = session.Run(statement);
       if (!outcome.ok) {

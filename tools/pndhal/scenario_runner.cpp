@@ -160,7 +160,7 @@ bool Play(const scenario::Script& script, const std::string& text, const RunSett
     }
     scenario::Session session(options, [&reporter](const scenario::Event& event) { reporter.Event(event); });
     reporter.Heading(script.name + ": the library starts on a fresh device");
-    session.Start(true);
+    session.Start();
     const std::map<int, std::string> headings = Headings(text);
     auto nextHeading = headings.begin();
     for (const auto& statement : script.statements) {

@@ -103,7 +103,7 @@ class ConsoleSession : public pndsim::ConsoleSession {
 
   void StartSession() {
     if (started_) return;
-    session_.Start(false);
+    session_.Start();
     started_ = true;
   }
 

@@ -124,9 +124,21 @@ void DeviceObserver::Attach() {
   listeners_->ConnectAll();
 }
 
+void DeviceObserver::ExpectStartupReport(const std::string& kind, std::string text) {
+  std::lock_guard lock(mutex_);
+  startupReports_[kind] = std::move(text);
+}
+
 void DeviceObserver::Push(Event event) {
   std::lock_guard lock(mutex_);
+  if (event.source == Event::Source::Listener) {
+    if (const auto startup = startupReports_.find(event.kind); startup != startupReports_.end()) {
+      event.startup = startup->second == event.text;
+      startupReports_.erase(startup);
+    }
+  }
   if (sink_) sink_(event);
+  if (event.startup) return;
   std::deque<Event>& queue =
       event.source == Event::Source::Trace ? traceEvents_ : listenerEvents_[event.kind];
   if (event.source == Event::Source::Listener) {

@@ -29,6 +29,8 @@ struct Event {
   /// detail.
   std::string text;
   Clock::time_point when;
+  /// A listener call that reported the state of a library starting up (see ExpectStartupReport).
+  bool startup = false;
 };
 
 /// Connects the listeners, follows the trace and queues what they see. Events are handed to the sink
@@ -48,6 +50,10 @@ class DeviceObserver {
   /// Connects a listener of every kind, which starts the library when it is not running. The report a
   /// power listener receives on connecting is not queued. Does nothing when attached already.
   void Attach();
+
+  /// Makes the first listener call of `kind` a start-up report, not queued, when its text is `text`.
+  /// Any first call of that kind ends the expectation.
+  void ExpectStartupReport(const std::string& kind, std::string text);
 
   /// Takes the oldest unconsumed listener call of `kind`, waiting for one until `deadline`.
   std::optional<Event> TakeListenerEvent(const std::string& kind, Clock::time_point deadline);
@@ -79,6 +85,7 @@ class DeviceObserver {
   std::condition_variable arrived_;
   std::map<std::string, std::deque<Event>> listenerEvents_;
   std::deque<Event> traceEvents_;
+  std::map<std::string, std::string> startupReports_;  // by listener kind
   std::uint64_t listenerCalls_ = 0;
   std::deque<Event> recentListenerEvents_;  // the last listener calls, the newest being call listenerCalls_
   Sink sink_;

@@ -78,9 +78,11 @@ class Session {
   /// `sink` sees every event as it happens (see DeviceObserver).
   explicit Session(SessionOptions options = {}, DeviceObserver::Sink sink = {});
 
-  /// Connects the listeners (starting the library when needed) and, when `settle`, lets one polling
-  /// period pass and forgets what the listeners heard meanwhile: the reports of a library starting up.
-  void Start(bool settle);
+  /// Connects the listeners (starting the library when needed) and waits, at most five seconds, until
+  /// the library's threads have registered for power and mount notifications. The polling thread's
+  /// first report of the power state and the volume is the library starting up, not a change: when it
+  /// comes after the listeners were connected, it is shown to the sink but neither queued nor recorded.
+  void Start();
 
   /// Runs one statement.
   Outcome Run(const Statement& statement);
@@ -96,8 +98,8 @@ class Session {
 
  private:
   SessionOptions options_;
-  std::atomic<bool> recording_{false};
-  std::uint64_t actionMark_ = 0;  // listener calls are recorded once Start has settled
+  std::atomic<bool> recording_{false};  // listener calls are recorded once Start has returned
+  std::uint64_t actionMark_ = 0;
   DeviceObserver observer_;
 };
 

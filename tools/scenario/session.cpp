@@ -1,9 +1,10 @@
 // Running statements: the session's listeners, its recording and the device-time waits.
+#include <pndhal/pndhal.h>
 #include <pndsim/pndsim.h>
 
-#include <algorithm>
 #include <thread>
 
+#include "names.h"
 #include "scenario.h"
 
 namespace scenario {
@@ -11,18 +12,29 @@ namespace scenario {
 Session::Session(SessionOptions options, DeviceObserver::Sink sink)
     : options_(std::move(options)), observer_([this, sink = std::move(sink)](const Event& event) {
         if (sink) sink(event);
-        if (event.source == Event::Source::Listener && recording_.load() && options_.record) {
+        if (event.source == Event::Source::Listener && !event.startup && recording_.load() &&
+            options_.record) {
           options_.record("expect " + event.text);
         }
       }) {}
 
-void Session::Start(bool settle) {
+void Session::Start() {
+  // What the polling thread's first round reports, read the way it reads it: a fresh record each time.
+  PMPowerInfo power{};
+  PMGetPowerInfo(power);
+  observer_.ExpectStartupReport("power", "power " + std::to_string(power.batteryLevel) + " " +
+                                             PowerStates().NameOf(static_cast<long>(power.powerState)));
+  unsigned volume = 0;
+  GetVolume(volume);
+  observer_.ExpectStartupReport("volume", "volume " + std::to_string(volume) + " unmuted");
   observer_.Attach();
-  if (settle) {
-    // The polling thread reports the volume and the power state on its first round; one period, and
-    // never less than a tenth of a second, lets that round pass on a loaded machine too.
-    const double periodMs = 5000 / pndsim::TimeScale();
-    std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(std::max(periodMs, 100.0)));
+
+  // The notification threads register their queues as they start; a card or a suspend before that would
+  // reach nobody.
+  const auto deadline = Clock::now() + std::chrono::seconds(5);
+  while ((pndsim::DeviceNotificationCount() == 0 || pndsim::PowerNotificationCount() == 0) &&
+         Clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   observer_.Clear();
   actionMark_ = observer_.ListenerMark();

@@ -84,6 +84,9 @@ class ThreadObject final : public Waitable {
   bool terminateRequested = false;
   LPTHREAD_START_ROUTINE start = nullptr;
   LPVOID parameter = nullptr;
+  /// Called (with the kernel lock held) the first time the thread is about to block in a wait, then
+  /// dropped: how a program's start tells its starter that it has come to rest.
+  std::function<void()> onFirstBlock;
   std::vector<CriticalSectionLock*> heldLocks;
 
  private:

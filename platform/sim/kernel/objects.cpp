@@ -3,6 +3,8 @@
 #include <map>
 #include <string>
 
+#include <utility>
+
 #include "kernel.h"
 
 namespace sim {
@@ -118,6 +120,7 @@ DWORD WaitAny(KernelLock& lock, ThreadObject& self, std::span<Waitable* const> o
       }
     }
     if (milliseconds == 0 || timedOut) return WAIT_TIMEOUT;
+    if (self.onFirstBlock) std::exchange(self.onFirstBlock, nullptr)();
     if (!registered) {
       for (Waitable* object : objects) object->AddWaiter(&self.waiter);
       registered = true;

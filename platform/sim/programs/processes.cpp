@@ -30,6 +30,19 @@ class ProcessObject final : public Waitable {
   bool ended = false;
   DWORD exitCode = STILL_ACTIVE;
 
+  // Signalled once the program has come to rest: its first thread first blocked in a wait, or ended.
+  class Settled final : public Waitable {
+   public:
+    bool IsSignaled() const override { return signaled; }
+    void Signal() {
+      signaled = true;
+      WakeWaiters();
+    }
+
+   private:
+    bool signaled = false;
+  } settled;
+
  private:
   DWORD id_;
   std::wstring path_;
@@ -70,6 +83,11 @@ struct StartRecord {
 DWORD ProcessEntry(LPVOID raw) {
   std::unique_ptr<StartRecord> start(static_cast<StartRecord*>(raw));
   t_process = start->process;
+  {
+    ThreadObject& self = CurrentThread();
+    KernelLock lock(KernelMutex());
+    self.onFirstBlock = [process = start->process] { process->settled.Signal(); };
+  }
   // The process ends with its thread, also when the thread is terminated or
   // the program throws.
   struct End {
@@ -81,6 +99,7 @@ DWORD ProcessEntry(LPVOID raw) {
       process.exitCode = code != STILL_ACTIVE ? code : self.exitCode == STILL_ACTIVE ? 0 : self.exitCode;
       process.ended = true;
       process.WakeWaiters();
+      process.settled.Signal();
     }
   } end{*start->process};
   end.code = start->main(Narrow(start->process->commandLine().c_str()));
@@ -157,9 +176,15 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
     return FALSE;
   }
   {
+    ThreadObject& self = CurrentThread();
     KernelLock lock(KernelMutex());
     State().started.push_back(process);
     information->hProcess = InsertHandle(process);
+    // As a launcher waiting for its program's input idle: the call returns once the program has come to
+    // rest (so a window it makes before it first waits exists), or after two seconds of real time.
+    Waitable* const settled = &process->settled;
+    WaitAny(lock, self, std::span<Waitable* const>(&settled, 1),
+            static_cast<DWORD>(std::min(2000.0 * pndsim::TimeScale(), 4294967294.0)));
   }
   information->hThread = thread;
   information->dwProcessId = process->id();

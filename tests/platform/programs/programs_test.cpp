@@ -1,5 +1,6 @@
 // Programs on the simulated device: CreateProcessW starts what is stored at a
-// path, the process and thread handles signal when the program ends,
+// path and returns once the program has come to rest, the process and thread
+// handles signal when the program ends,
 // GetModuleFileNameW reports the right executable, and copy-data records
 // reach a window of another thread as a copy.
 #include <ce/kernel.h>
@@ -67,6 +68,7 @@ TEST_F(ProgramsTest, ProcessAndThreadHandlesSignalWhenTheProgramEndsWithItsExitC
   PROCESS_INFORMATION information{};
   ASSERT_TRUE(CreateProcessW(L"\\Apps\\worker.exe", commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                              nullptr, &information));
+  EXPECT_EQ(seen, "-x 1") << "CreateProcessW returns once the program first waits";
   EXPECT_EQ(WaitForSingleObject(information.hProcess, 0), WAIT_TIMEOUT);
   EXPECT_EQ(WaitForSingleObject(information.hThread, 0), WAIT_TIMEOUT);
   DWORD code = 0;
