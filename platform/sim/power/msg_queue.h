@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -29,6 +30,22 @@ class MsgQueueObject final : public Waitable {
   DWORD maxMessageBytes_;
   std::deque<std::vector<std::uint8_t>> messages_;
 };
+
+/// Writes `record` to the queue of every live registration in `registrations` that `wants` it, forgetting
+/// the registrations that have ended; returns how many queues took it. Each registration type (power,
+/// device) has a `queue` member, a weak reference to its message queue. Requires the kernel lock.
+template <class Registration, class Wants>
+int WriteToRegistered(std::vector<std::weak_ptr<Registration>>& registrations,
+                      std::span<const std::uint8_t> record, Wants wants) {
+  int written = 0;
+  std::erase_if(registrations, [](const auto& entry) { return entry.expired(); });
+  for (const auto& entry : registrations) {
+    auto registration = entry.lock();
+    auto queue = registration ? registration->queue.lock() : nullptr;
+    if (queue && wants(*registration) && queue->Write(record)) ++written;
+  }
+  return written;
+}
 
 /// Ends a notification registration of type `Registration` (a power or a
 /// device registration): closes its handle, or fails with

@@ -65,14 +65,9 @@ int Broadcast(DWORD message, DWORD flags, const std::string& stateName) {
   std::memcpy(record.data() + 8, &nameBytes, sizeof nameBytes);
   std::memcpy(record.data() + 12, name.data(), name.size() * sizeof(char16_t));
 
-  PowerModel& power = Model();
-  int written = 0;
-  std::erase_if(power.registrations, [](const auto& entry) { return entry.expired(); });
-  for (const auto& entry : power.registrations) {
-    auto registration = entry.lock();
-    auto queue = registration ? registration->queue.lock() : nullptr;
-    if (queue && (registration->mask & message) != 0 && queue->Write(record)) ++written;
-  }
+  const int written = WriteToRegistered(
+      Model().registrations, record,
+      [message](const PowerRegistration& registration) { return (registration.mask & message) != 0; });
   Record("power.broadcast", "message=" + Hex(message) + " flags=" + Hex(flags) + " state=" + stateName +
                                 " queues=" + std::to_string(written));
   return written;

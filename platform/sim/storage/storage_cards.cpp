@@ -66,14 +66,7 @@ bool Wants(const DeviceRegistration& registration) {
 // Writes one mount record to every registered queue. Requires the kernel lock.
 void Announce(const std::wstring& name, bool attached) {
   const std::vector<std::uint8_t> record = MountRecord(name, attached);
-  StorageModel& storage = Model();
-  int written = 0;
-  std::erase_if(storage.registrations, [](const auto& entry) { return entry.expired(); });
-  for (const auto& entry : storage.registrations) {
-    auto registration = entry.lock();
-    auto queue = registration ? registration->queue.lock() : nullptr;
-    if (queue && Wants(*registration) && queue->Write(record)) ++written;
-  }
+  const int written = WriteToRegistered(Model().registrations, record, Wants);
   Record(attached ? "card.mount" : "card.remove",
          Narrow(name.c_str()) + " queues=" + std::to_string(written));
 }
