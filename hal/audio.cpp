@@ -1,5 +1,8 @@
 // Volume operations of the HAL levels: the master volume in percent over the
 // wave-output mixer's two channels, and mute with restore.
+#include <cmath>
+#include <mutex>
+
 #include "ce/audio.h"
 #include "hal/hal_levels.h"
 
@@ -11,9 +14,11 @@ HWAVEOUT const kWaveDevice0 = nullptr;
 
 }  // namespace
 
+// Both conversions round to the nearest value, so every percentage reads back
+// as written and a mute followed by its restore gives back the same volume.
 bool CHALCommon::SetVolume(unsigned int percent) {
   if (percent > 100) return false;
-  const auto channel = static_cast<DWORD>(static_cast<std::uint32_t>(percent * kPercentToChannel) & 0xFFFFu);
+  const auto channel = static_cast<DWORD>(std::lround(percent * kPercentToChannel)) & 0xFFFFu;
   return waveOutSetVolume(kWaveDevice0, channel | channel << 16) == MMSYSERR_NOERROR;
 }
 
@@ -23,15 +28,26 @@ bool CHALCommon::GetVolume(unsigned int& percent) {
   const DWORD left = word & 0xFFFFu;
   const DWORD right = word >> 16;
   const DWORD louder = left > right ? left : right;
-  percent = static_cast<unsigned int>(louder * kChannelToFraction * 100.0);
+  percent = static_cast<unsigned int>(std::lround(louder * kChannelToFraction * 100.0));
   return result == MMSYSERR_NOERROR;
 }
 
 bool CHALWinCE::Mute(bool mute) {
-  if (!mute) return SetVolume(m_uiSavedVolume);
+  std::lock_guard lock(m_savedStateLock);
+  if (!mute) {
+    // Nothing saved yet: the volume stays as it is rather than falling silent.
+    if (!m_bVolumeSaved) return true;
+    if (!SetVolume(m_uiSavedVolume)) return false;
+    m_bMuted = false;
+    return true;
+  }
+  // A volume that cannot be read is not saved over the one to restore.
   unsigned int percent = 0;
-  GetVolume(percent);
+  if (!GetVolume(percent)) return false;
   if (waveOutSetVolume(kWaveDevice0, 0) != MMSYSERR_NOERROR) return false;
-  m_uiSavedVolume = percent;
+  // Muting while still muted keeps the volume to restore.
+  if (!(m_bMuted && percent == 0)) m_uiSavedVolume = percent;
+  m_bMuted = true;
+  m_bVolumeSaved = true;
   return true;
 }

@@ -300,11 +300,12 @@ bool CHALWinCE::CalibrateTouchscreen() {
   std::size_t n = 0;
   while (n < valueBytes / 2 && (value[2 * n] | value[2 * n + 1]) != 0) ++n;
   for (std::size_t i = 0; i < n; ++i) bytes[sizeof marker + i] = value[2 * i];
-  // The device gets the marker and every character.
-  KernelIoControl(IOCTL_HAL_SET_CALIBRATION, bytes, static_cast<DWORD>(n + sizeof marker), nullptr, 0,
-                  nullptr);
+  // The device gets the marker and every character; the calibration is done
+  // only once they reached it.
+  const BOOL sent = KernelIoControl(IOCTL_HAL_SET_CALIBRATION, bytes, static_cast<DWORD>(n + sizeof marker),
+                                    nullptr, 0, nullptr);
   RegCloseKey(key);
-  return true;
+  return sent != FALSE;
 }
 
 bool CHALWinCE::OpenContacts() {

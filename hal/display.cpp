@@ -112,16 +112,33 @@ bool CHALWinCE::SetBrightness(unsigned int percent, unsigned int fade) {
   return true;
 }
 
+// The display off is the backlight at its minimum level, which reads back as
+// the percentage of that level (10 percent over levels 1 to 10), or dark.
+bool CHALWinCE::IsDisplayAsOffLeftIt(unsigned int percent) const {
+  return percent == 0 || percent == m_uiMinBrightnessLevel * 100 / m_uiMaxBrightnessLevel;
+}
+
 bool CHALWinCE::PMDisplayOff() {
-  GetBrightness(m_uiSavedBrightness);
-  return SetBrightness(0, 100);
+  std::lock_guard lock(m_savedStateLock);
+  // A brightness that cannot be read is not saved over the one to restore.
+  unsigned int current = 0;
+  if (!GetBrightness(current)) return false;
+  if (!SetBrightness(0, 100)) return false;
+  // Switching off a display that is off keeps the brightness to restore.
+  if (!(m_bDisplayOff && IsDisplayAsOffLeftIt(current))) m_uiSavedBrightness = current;
+  m_bDisplayOff = true;
+  return true;
 }
 
 bool CHALWinCE::PMDisplayOn() {
+  std::lock_guard lock(m_savedStateLock);
   unsigned int current = 0;
-  // A brightness that cannot be read gives no ground to restore anything.
-  if (!GetBrightness(current) || current != 0) return false;
-  return SetBrightness(m_uiSavedBrightness, 100);
+  // A brightness that cannot be read gives no ground to restore anything, and
+  // a display that is on is left as it is.
+  if (!GetBrightness(current) || !IsDisplayAsOffLeftIt(current)) return false;
+  if (!SetBrightness(m_uiSavedBrightness, 100)) return false;
+  m_bDisplayOff = false;
+  return true;
 }
 
 unsigned int CHALWinCE::RoundBrightness(float level) {

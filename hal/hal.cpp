@@ -1,6 +1,6 @@
 // Level 0 of the HAL object: the defaults every level inherits (do nothing,
 // answer false, or answer true), the registries' fan-out and the key map's
-// whole-map copy and replacement.
+// whole-map copy.
 #include "hal/hal.h"
 
 CHAL::CHAL() = default;
@@ -12,7 +12,7 @@ void CHAL::DestroyBTHAL() {}
 void CHAL::CreateBTHAL() {}
 
 void CHAL::EnsureBTHAL() {
-  if (BTHALPointer() != nullptr) return;
+  if (BTHALPointer().load() != nullptr) return;
   if (CHAL* hal = GetHALInstance()) hal->CreateBTHAL();
 }
 
@@ -110,15 +110,9 @@ void CHAL::NotifySuspendResume(bool const& suspending) {
       [&](ISuspendResumeDeviceListener* listener) { listener->Notify(suspending); });
 }
 
+bool CHAL::SetKeyMap(KeyMap const&) { return false; }
+
 CHAL::KeyMap CHAL::CopyKeyMap() const {
   std::lock_guard lock(m_keyMapLock);
   return m_keyMap;
-}
-
-bool CHAL::ReplaceKeyMap(KeyMap const& map) {
-  KeyMap replacement;
-  if (!replacement.CopyFrom(map)) return false;
-  std::lock_guard lock(m_keyMapLock);
-  m_keyMap = std::move(replacement);
-  return true;
 }

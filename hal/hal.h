@@ -119,28 +119,35 @@ class CHAL : public runtime::ZuAllocated {
 
   /// A copy of the key map taken in one piece.
   KeyMap CopyKeyMap() const;
-  /// Replaces the key map in one piece; false (unchanged) when memory ran out.
-  bool ReplaceKeyMap(KeyMap const& map);
+  /// Replaces the key map and grabs its keys, all or nothing (the levels
+  /// with a key-event window); false here. Not one of the numbered
+  /// operations: SetHardwareKeyMap's body.
+  virtual bool SetKeyMap(KeyMap const& map);
 
   void SetRecordMode(bool on) { m_bRecordMode.store(on); }
 
-  /// Finishes a key start-up that memory ran out for (the default map, the
-  /// grab of its keys or the key handler), as soon as the HAL is used again.
-  /// Until it succeeds no key is grabbed, so no press is lost unseen.
-  void RetryKeyStart() {
-    // Read first: every exported call passes here, and a plain load keeps
-    // the common case free of a write to a shared line.
-    if (m_bKeyStartPending.load(std::memory_order_relaxed) && m_bKeyStartPending.exchange(false)) {
-      CompleteKeyStart();
-    }
+  /// Starts again what could not start (the key-event window and its keys,
+  /// the key handler, a device thread): called by every exported call and by
+  /// each round of the polling thread. Until a part runs, the operations that
+  /// need it answer false. Costs one load when nothing is pending; skips the
+  /// work when another thread is doing it.
+  void RetryStart() {
+    if (!m_bStartPending.load(std::memory_order_relaxed)) return;
+    std::unique_lock lock(m_startLock, std::try_to_lock);
+    if (lock.owns_lock() && m_bStartPending.exchange(false)) CompleteStart();
   }
+  /// The polling thread's period; also how often a device thread tries again
+  /// for a notification queue the platform refused.
+  DWORD PollPeriodMs() const { return m_uiPollSeconds * 1000; }
   /// Removes the first registration of a key listener.
   void DisconnectKeyListener(IHardwareKeyListener* listener) { m_keyListeners.Disconnect(listener); }
 
  protected:
-  /// Does what is left of the key start-up; sets m_bKeyStartPending again
-  /// when it still cannot. Not one of the numbered operations.
-  virtual void CompleteKeyStart() {}
+  /// Starts what has not started yet; calls MarkStartPending() for what
+  /// still cannot. Runs under m_startLock. Not one of the numbered operations.
+  virtual void CompleteStart() {}
+  /// Asks the next exported call (or polling round) to run CompleteStart.
+  void MarkStartPending() { m_bStartPending.store(true); }
 
   // The device threads read the level settings and the foreground flags.
   friend class CBrightnessFadeThread;
@@ -151,11 +158,15 @@ class CHAL : public runtime::ZuAllocated {
   String::StringProxy<String::ZuStringImpl> m_timeZoneDaylightName;
   String::StringProxy<String::ZuStringImpl> m_timeZoneDisplayName;
   /// The key map; read by the key-event window, replaced by the application.
-  /// Guarded by m_keyMapLock.
+  /// Changed only with both the level-1 grab lock and m_keyMapLock held, so
+  /// either of them is enough to read it.
   KeyMap m_keyMap;
   mutable std::mutex m_keyMapLock;
   std::atomic<bool> m_bRecordMode{false};
-  std::atomic<bool> m_bKeyStartPending{false};
+  std::atomic<bool> m_bStartPending{false};
+  // Held while parts are started again, and by the operations that start or
+  // stop a part themselves (ActivatePowerKey), so the two never cross.
+  std::mutex m_startLock;
   unsigned int m_uiMaxBrightnessLevel = 10;
   unsigned int m_uiMinBrightnessLevel = 0;
   unsigned int m_uiFadeStep = 20;
@@ -167,12 +178,38 @@ class CHAL : public runtime::ZuAllocated {
 };
 
 /// The HAL singleton, created and started on first use; null when it could
-/// not be allocated.
+/// not be allocated. For the library's own code, which runs inside an
+/// exported call or on one of the HAL's threads: exported functions hold a
+/// HalCall instead.
 CHAL* GetHALInstance();
 
 /// The HAL singleton if it exists, without creating it or finishing its
 /// start-up.
 CHAL* PeekHALInstance();
 
-/// The phone-link object of the process, or null.
-CBTHAL*& BTHALPointer();
+/// The HAL, held for the length of one exported call. FreeDLL waits until no
+/// call holds the HAL before it tears it down, and while it tears it down
+/// every new call finds no HAL and reports failure; so no call ever runs on a
+/// freed HAL. Nested calls (from a listener the call invokes) hold it again.
+class HalCall {
+ public:
+  enum class Use {
+    kCreate,    ///< create and start the HAL when none exists
+    kExisting,  ///< only the HAL that exists: a call that takes something away
+  };
+  explicit HalCall(Use use = Use::kCreate);
+  ~HalCall();
+  HalCall(const HalCall&) = delete;
+  HalCall& operator=(const HalCall&) = delete;
+
+  explicit operator bool() const { return m_pHal != nullptr; }
+  CHAL* operator->() const { return m_pHal; }
+  CHAL& operator*() const { return *m_pHal; }
+
+ private:
+  CHAL* m_pHal;
+};
+
+/// The current HAL's phone link, or null. Set by CreateBTHAL, cleared by
+/// DestroyBTHAL; read by the calls that hold the HAL.
+std::atomic<CBTHAL*>& BTHALPointer();

@@ -17,6 +17,18 @@ CHALCommon::~CHALCommon() {
   m_keyEventWindow.Destroy();
 }
 
+void CHALCommon::CompleteStart() {
+  if (KeyEventWindow() != nullptr) return;
+  if (!m_keyEventWindow.Create(kKeyEventWindowTitle)) {
+    MarkStartPending();
+    return;
+  }
+  // A new window holds no keys yet.
+  std::lock_guard grab(m_grabLock);
+  m_grabbedKeys.reset();
+  m_bKeyMapGrabbed = false;
+}
+
 void CHALCommon::DetachKeyEventHandlers() {
   CMessageWindowThread::RemoveHandler(m_keyEventWindow.MessageSignal(), static_cast<CHAL*>(this));
   CMessageWindowThread::RemoveHandler(m_keyEventWindow.HotKeySignal(), static_cast<CHAL*>(this));
@@ -30,13 +42,37 @@ CHALWinCE::~CHALWinCE() = default;  // members end in reverse order: power, poll
 
 void CHALWinCE::Start() {
   CHALCommon::Start();
-  m_storageCardThread.Start(static_cast<CHAL*>(this), nullptr);
-  m_pollingThread.Start(static_cast<CHAL*>(this), nullptr);
-  m_powerNotificationThread.SetPriority(THREAD_PRIORITY_ABOVE_NORMAL);
-  m_powerNotificationThread.Start(static_cast<CHAL*>(this), nullptr);
+  std::lock_guard lock(m_startLock);
+  m_bThreadsWanted = true;
+  StartDeviceThreads();
+}
+
+void CHALWinCE::StartDeviceThreads() {
+  bool complete = true;
+  if (!m_storageCardThread.IsRunning()) {
+    complete = m_storageCardThread.Start(static_cast<CHAL*>(this), nullptr) && complete;
+  }
+  if (!m_pollingThread.IsRunning()) {
+    complete = m_pollingThread.Start(static_cast<CHAL*>(this), nullptr) && complete;
+  }
+  if (!m_bPowerKeyActivated && !m_powerNotificationThread.IsRunning()) {
+    m_powerNotificationThread.SetPriority(THREAD_PRIORITY_ABOVE_NORMAL);
+    complete = m_powerNotificationThread.Start(static_cast<CHAL*>(this), nullptr) && complete;
+  }
+  if (!complete) MarkStartPending();
+}
+
+void CHALWinCE::CompleteStart() {
+  CHALCommon::CompleteStart();
+  if (m_bThreadsWanted) StartDeviceThreads();
 }
 
 void CHALWinCE::StopThreads() {
+  {
+    // Nothing starts them again from here on.
+    std::lock_guard lock(m_startLock);
+    m_bThreadsWanted = false;
+  }
   for (CHALThread* thread :
        {static_cast<CHALThread*>(&m_pollingThread), static_cast<CHALThread*>(&m_storageCardThread),
         static_cast<CHALThread*>(&m_powerNotificationThread)}) {
@@ -55,28 +91,34 @@ CHALPlatform::CHALPlatform() {
   m_uiMinBrightnessLevel = 1;
   m_uiFadeStep = 20;
   m_uiPollSeconds = 5;
-  // This level's own bodies, also for the concrete object. A map that memory
-  // ran out for grabs nothing: the start-up is finished at the next use.
-  KeyMap defaults;
-  if (!FillPlatformDefaults(defaults) || !ReplaceKeyMap(defaults)) {
-    m_bDefaultMapPending = true;
-    m_bKeyStartPending.store(true);
-    return;
-  }
-  CHALPlatform::ActivateSharedHardwareKeyMap(defaults);
+  // This level's own defaults, also for the concrete object. A map that
+  // memory ran out for, or whose keys cannot all be grabbed, is finished by
+  // the next call.
+  if (!StartKeyMap()) MarkStartPending();
 }
 
-void CHALPlatform::CompleteKeyStart() {
-  if (m_bDefaultMapPending) {
+bool CHALPlatform::StartKeyMap() {
+  std::lock_guard grab(m_grabLock);
+  // An empty map is one the defaults never reached: the application cannot
+  // set an empty one.
+  if (m_keyMap.empty()) {
     KeyMap defaults;
-    if (!FillPlatformDefaults(defaults) || !ReplaceKeyMap(defaults)) {
-      m_bKeyStartPending.store(true);
-      return;
-    }
-    m_bDefaultMapPending = false;
+    if (!FillPlatformDefaults(defaults)) return false;
+    std::lock_guard lock(m_keyMapLock);
+    std::swap(m_keyMap, defaults);
   }
-  GrabKeyMap();
-  ConnectKeyEventHandler();
+  if (!m_bKeyMapGrabbed) m_bKeyMapGrabbed = GrabKeys(m_keyMap);
+  return m_bKeyMapGrabbed;
+}
+
+void CHALPlatform::CompleteStart() {
+  CHALWinCE::CompleteStart();
+  // Keys are grabbed only while someone delivers them.
+  if (m_bKeyHandlerWanted.load() && !m_bKeyHandlerAttached.load() && !AttachKeyHandler()) {
+    MarkStartPending();
+    return;
+  }
+  if (!StartKeyMap()) MarkStartPending();
 }
 
 CHALPlatform::~CHALPlatform() {
@@ -115,14 +157,14 @@ void CHALExternApi::Start() {
 }
 
 void CHALExternApi::CreateBTHAL() {
-  if (BTHALPointer() != nullptr) return;
-  BTHALPointer() = new (std::nothrow) CBTHALImpl();
+  if (BTHALPointer().load() != nullptr) return;
+  CBTHAL* created = new (std::nothrow) CBTHALImpl();
+  CBTHAL* expected = nullptr;
+  // Two calls may find no link at once (the first allocation failed): one wins.
+  if (created != nullptr && !BTHALPointer().compare_exchange_strong(expected, created)) delete created;
 }
 
-void CHALExternApi::DestroyBTHAL() {
-  delete BTHALPointer();
-  BTHALPointer() = nullptr;
-}
+void CHALExternApi::DestroyBTHAL() { delete BTHALPointer().exchange(nullptr); }
 
 bool CHALExternApi::IsForegroundTrackingEnabled() { return false; }
 

@@ -6,6 +6,9 @@
 //   CHALExternApi (4) the vendor library, FM settings; the concrete class
 #pragma once
 
+#include <bitset>
+#include <mutex>
+
 #include "ce/time.h"
 #include "hal/device_threads.h"
 #include "hal/hal.h"
@@ -36,10 +39,31 @@ class CHALCommon : public CHAL {
   /// The thread that runs the key-event window.
   CMessageWindowThread& KeyEventWindowThread() { return m_keyEventWindow; }
 
+  /// Replaces the key map with `map` and grabs its keys, all or nothing: true
+  /// when the new map is in force with every key grabbed; false when memory or
+  /// a key could not be had, leaving the previous map in force and grabbed.
+  /// Keys the two maps share stay grabbed throughout.
+  bool SetKeyMap(KeyMap const& map) override;
+
  protected:
-  /// Registers every key of the key map as a hot key of the key-event window.
-  void GrabKeyMap();
-  /// Unregisters every key of the key map.
+  /// Virtual-key codes run from 0 to 255.
+  static constexpr std::size_t kKeyCodes = 256;
+
+  void CompleteStart() override;
+
+  /// Grabs every code of `map` as a hot key of the key-event window, all or
+  /// nothing: when one cannot be grabbed, the codes this call grabbed are let
+  /// go again (those grabbed before stay) and the result is false. False too
+  /// without a key-event window. Requires m_grabLock.
+  bool GrabKeys(KeyMap const& map);
+  /// Lets go of every code of `map`. Requires m_grabLock.
+  void ReleaseKeys(KeyMap const& map);
+  /// Attaches OnHotKey to the key-event window's hot keys once; false when
+  /// it cannot be attached.
+  bool AttachKeyHandler();
+  /// Grabs the keys of the key map; false as GrabKeys.
+  bool GrabKeyMap();
+  /// Lets go of the keys of the key map.
   void ReleaseKeyMap();
 
   /// Detaches this object's handlers from the key-event window, waiting for
@@ -51,7 +75,15 @@ class CHALCommon : public CHAL {
   static bool ApplyZoneBias(CNavTimeZone const& zone, CNavTime const& now);
 
   CMessageWindowThread m_keyEventWindow;
+  std::atomic<bool> m_bKeyHandlerWanted{false};  // Start asked for the key handler
   std::atomic<bool> m_bKeyHandlerAttached{false};
+  // Serialises grabbing and letting go of keys and replacing the key map, so
+  // a failed change can be undone exactly. Taken before m_keyMapLock.
+  std::mutex m_grabLock;
+  // The codes grabbed on the key-event window, and whether they include every
+  // key of the key map. Guarded by m_grabLock.
+  std::bitset<kKeyCodes> m_grabbedKeys;
+  bool m_bKeyMapGrabbed = false;
   const wchar_t* m_pszTimeZonesKey;
   REG_TZI_FORMAT m_tziBuffer{};  // each "TZI" value of the database is read into it
 };
@@ -88,11 +120,30 @@ class CHALWinCE : public CHALCommon {
   virtual void AdjustDeviceInfo(unsigned char* record) = 0;  // 80
 
  protected:
+  void CompleteStart() override;
+  /// Starts each device thread that should run and does not; marks the
+  /// start pending when one cannot start. Requires m_startLock.
+  void StartDeviceThreads();
+
+  /// Whether `percent` is what the display reads once PMDisplayOff dimmed it.
+  bool IsDisplayAsOffLeftIt(unsigned int percent) const;
+
   DWORD m_dwCreatorThreadId;
+  // Guards what Mute and PMDisplayOff save for their restores: the saved
+  // brightness and volume and whether they are in force.
+  std::mutex m_savedStateLock;
   unsigned int m_uiSavedBrightness = 0;
+  bool m_bDisplayOff = false;
+  bool m_bMuted = false;
+  bool m_bVolumeSaved = false;
   CStorageCardThread m_storageCardThread;
   CPollingThread m_pollingThread;
   CPowerNotificationThread m_powerNotificationThread;
+  // Guarded by m_startLock: the device threads should run (from Start to
+  // StopThreads), and the power key is left to the system
+  // (ActivatePowerKey(true)), so the power-notification thread should not.
+  bool m_bThreadsWanted = false;
+  bool m_bPowerKeyActivated = false;
 };
 
 class CHALPlatform : public CHALWinCE {
@@ -114,15 +165,15 @@ class CHALPlatform : public CHALWinCE {
                               eHardwareKey& key);  // 81
 
  protected:
-  void CompleteKeyStart() override;
+  void CompleteStart() override;
   /// Fills `map` with this level's default keys; false when one could not be
   /// added for want of memory.
   static bool FillPlatformDefaults(KeyMap& map);
+  /// Fills the key map with the defaults when it never got them, and grabs
+  /// its keys unless they are grabbed; true when both are done.
+  bool StartKeyMap();
 
   int m_iSavedMemorySplit = 0;
-  // The default map could not be built at construction. Only touched by
-  // the constructor and by CompleteKeyStart, which never run together.
-  bool m_bDefaultMapPending = false;
 };
 
 class CHALExternApi final : public CHALPlatform {

@@ -74,15 +74,25 @@ bool CHALWinCE::IsApplicationInForeground() {
 // --- Level 3 ------------------------------------------------------------------
 
 void CHALPlatform::ActivatePowerKey(bool activate) {
-  if (activate) {
+  {
+    std::lock_guard lock(m_startLock);
+    m_bPowerKeyActivated = activate;
+    if (!activate) {
+      // A thread that cannot start now is started by the next call or
+      // polling round.
+      if (m_bThreadsWanted && !m_powerNotificationThread.IsRunning()) {
+        m_powerNotificationThread.SetPriority(THREAD_PRIORITY_ABOVE_NORMAL);
+        if (!m_powerNotificationThread.Start(static_cast<CHAL*>(this), nullptr)) MarkStartPending();
+      }
+      return;
+    }
     if (!m_powerNotificationThread.IsRunning()) return;
     m_powerNotificationThread.RequestStop();
-    m_powerNotificationThread.Wait(INFINITE);
-    return;
   }
-  if (m_powerNotificationThread.IsRunning()) return;
-  m_powerNotificationThread.SetPriority(THREAD_PRIORITY_ABOVE_NORMAL);
-  m_powerNotificationThread.Start(static_cast<CHAL*>(this), nullptr);
+  // Waited for without the lock: the thread's listeners may call in. A
+  // listener of the thread itself that asks for this cannot wait for its own
+  // end; the thread ends once the listener returns.
+  if (GetCurrentThreadId() != m_powerNotificationThread.ThreadId()) m_powerNotificationThread.Wait(INFINITE);
 }
 
 void CHALPlatform::ResetIdleTimerTick() {
@@ -103,11 +113,10 @@ bool CHALExternApi::SuspendDevice() {
 unsigned long CPowerNotificationThread::Run(void* param) {
   if (param == nullptr) return 0;
   CHAL& hal = *static_cast<CHAL*>(param);
-  MSGQUEUEOPTIONS options{sizeof(MSGQUEUEOPTIONS), 0, 0, kPowerQueueMaxMessage, TRUE};
-  HANDLE queue = CreateMsgQueue(nullptr, &options);
-  HANDLE registration = queue == nullptr ? nullptr : RequestPowerNotifications(queue, POWER_NOTIFY_ALL);
-
-  CNotificationQueueReader reader(StopEvent().GetHandle(), queue);
+  CNotificationQueueReader reader(
+      StopEvent().GetHandle(), kPowerQueueMaxMessage, hal.PollPeriodMs(),
+      [](HANDLE queue) { return RequestPowerNotifications(queue, POWER_NOTIFY_ALL); },
+      &StopPowerNotifications);
   alignas(DWORD) std::uint8_t buffer[kPowerBroadcastBufferSize];
   DWORD read = 0;
   while (reader.Next(buffer, read)) {
@@ -122,18 +131,13 @@ unsigned long CPowerNotificationThread::Run(void* param) {
       hal.NotifySuspendResume(false);
     }
   }
-
-  if (queue != nullptr) {
-    if (registration != nullptr) StopPowerNotifications(registration);
-    CloseMsgQueue(queue);
-  }
   return 0;
 }
 
 unsigned long CPollingThread::Run(void* param) {
   if (param == nullptr) return 0;
   CHAL& hal = *static_cast<CHAL*>(param);
-  const DWORD periodMs = hal.m_uiPollSeconds * 1000;
+  const DWORD periodMs = hal.PollPeriodMs();
   VolumeInfo lastVolume{0, false};
   PMPowerInfo current{0, 0};
   PMPowerInfo lastPower{0, 0};
@@ -142,12 +146,15 @@ unsigned long CPollingThread::Run(void* param) {
   // A stop event that cannot be waited for ends the thread instead of letting
   // it spin.
   while (StopEvent().Wait(0) == WAIT_TIMEOUT) {
+    // What could not start (a thread, the key-event window) is started again
+    // here too, for the parts no exported call would reach.
+    hal.RetryStart();
+
     unsigned int volume = 0;
     hal.GetVolume(volume);
-    const bool muted = false;
-    if (volume != lastVolume.volume || muted != lastVolume.muted) {
+    if (volume != lastVolume.volume || lastVolume.muted) {
       lastVolume.volume = static_cast<unsigned char>(volume);
-      lastVolume.muted = muted;
+      lastVolume.muted = false;  // the library keeps no mute state of its own
       hal.NotifyVolume(lastVolume);
     }
 

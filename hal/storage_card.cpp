@@ -50,12 +50,12 @@ unsigned long CStorageCardThread::Run(void* param) {
   m_cardInfo.path.Assign(L"");
   m_cardInfo.removed = false;
 
-  MSGQUEUEOPTIONS options{sizeof(MSGQUEUEOPTIONS), 0, 0, kQueueMaxMessage, TRUE};
-  HANDLE queue = CreateMsgQueue(nullptr, &options);
-  HANDLE notifications =
-      queue == nullptr ? nullptr : RequestDeviceNotifications(&FATFS_MOUNT_GUID, queue, TRUE);
-
-  CNotificationQueueReader reader(StopEvent().GetHandle(), queue);
+  // Folders mounted already are reported as mounts, also when the queue is
+  // only had after a refusal.
+  CNotificationQueueReader reader(
+      StopEvent().GetHandle(), kQueueMaxMessage, hal.PollPeriodMs(),
+      [](HANDLE queue) { return RequestDeviceNotifications(&FATFS_MOUNT_GUID, queue, TRUE); },
+      &StopDeviceNotifications);
   alignas(DWORD) std::uint8_t record[kRecordBufferSize];
   wchar_t name[kMaxNameChars + 1];
   DWORD read = 0;
@@ -69,11 +69,6 @@ unsigned long CStorageCardThread::Run(void* param) {
     m_cardInfo.removed = attached == FALSE;
     m_cardInfo.path.Assign(name);
     hal.NotifyCard(m_cardInfo);
-  }
-
-  if (queue != nullptr) {
-    if (notifications != nullptr) StopDeviceNotifications(notifications);
-    CloseMsgQueue(queue);
   }
   m_cardInfo.path = String::StringProxy<String::ZuStringImpl>();
   return 0;

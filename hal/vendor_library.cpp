@@ -28,6 +28,9 @@ void Vendor::Release() {
 }
 
 FARPROC Vendor::Lookup(const wchar_t* name) {
+  // A library the loader refused before is asked for again, so a passing
+  // refusal does not leave the vendor's services dead.
+  if (g_hExternApi.load() == nullptr) Load();
   HMODULE module = g_hExternApi.load();
   return module == nullptr ? nullptr : GetProcAddressW(module, name);
 }

@@ -13,8 +13,8 @@ namespace Vendor {
 void Load() noexcept;
 /// Frees the library; the handle is cleared when the release succeeds.
 void Release();
-/// Looks `name` up afresh in the library; null when the library or the
-/// function is missing.
+/// Looks `name` up afresh in the library, loading the library first when it
+/// is not loaded; null when the library or the function is missing.
 FARPROC Lookup(const wchar_t* name);
 
 /// Calls the vendor function `name` with `args`, storing its result in

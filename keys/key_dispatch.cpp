@@ -10,15 +10,19 @@ constexpr unsigned int kKeyReleased = MOD_KEYUP;
 }  // namespace
 
 void CHALCommon::ConnectKeyEventHandler() {
-  if (m_bKeyHandlerAttached.load()) return;
-  if (m_keyEventWindow.AddHandler(WM_HOTKEY, static_cast<CHAL*>(this), &CHAL::OnHotKey)) {
-    m_bKeyHandlerAttached.store(true);
-    return;
-  }
+  m_bKeyHandlerWanted.store(true);
+  if (AttachKeyHandler()) return;
   // Keys grabbed with nobody to deliver them would vanish: let them go until
   // the handler can be attached.
   ReleaseKeyMap();
-  m_bKeyStartPending.store(true);
+  MarkStartPending();
+}
+
+bool CHALCommon::AttachKeyHandler() {
+  if (m_bKeyHandlerAttached.load()) return true;
+  if (!m_keyEventWindow.AddHandler(WM_HOTKEY, static_cast<CHAL*>(this), &CHAL::OnHotKey)) return false;
+  m_bKeyHandlerAttached.store(true);
+  return true;
 }
 
 void CHALPlatform::OnHotKey(unsigned int message, unsigned int wParam, long lParam, bool*) {
@@ -52,5 +56,5 @@ void CHALPlatform::MapUnmappedKey(unsigned int const&, unsigned int const&, eHar
 }
 
 void SetRecordModeOn(bool on) {
-  if (CHAL* hal = GetHALInstance()) hal->SetRecordMode(on);
+  if (HalCall hal; hal) hal->SetRecordMode(on);
 }

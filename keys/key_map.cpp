@@ -24,11 +24,6 @@ bool InsertAll(CHAL::KeyMap& map, std::span<const KeyEntry> entries) {
   return complete;
 }
 
-void GrabKey(HWND window, unsigned long code) {
-  const UINT modifiers = code >= kFirstKeyUpCode ? MOD_KEYUP : 0;
-  RegisterHotKey(window, static_cast<int>(code), modifiers, static_cast<UINT>(code));
-}
-
 }  // namespace
 
 bool CHALPlatform::ActivateSharedHardwareKeyMap(KeyMap& map) {
@@ -36,32 +31,83 @@ bool CHALPlatform::ActivateSharedHardwareKeyMap(KeyMap& map) {
     MessageBoxW(nullptr, L"No HardwareKeys in Map\n found....EMPTY?!", L"ERROR", MB_OK);
     return false;
   }
+  std::lock_guard grab(m_grabLock);
+  return GrabKeys(map);
+}
+
+void CHALCommon::DeactivateSharedHardwareKeyMap(KeyMap& map) {
+  std::lock_guard grab(m_grabLock);
+  ReleaseKeys(map);
+}
+
+bool CHALCommon::GrabKeys(KeyMap const& map) {
   HWND window = KeyEventWindow();
   // Without the key-event window a null window would grab the keys for the calling thread, whose queue
   // nobody reads as key events: the keys would be lost to every program.
   if (window == nullptr) return false;
-  for (const auto& entry : map) GrabKey(window, entry.first);
+  std::bitset<kKeyCodes> grabbedHere;
+  for (const auto& entry : map) {
+    const unsigned long code = entry.first;
+    const UINT modifiers = code >= kFirstKeyUpCode ? MOD_KEYUP : 0;
+    // Registering a code this window holds already only confirms it.
+    if (RegisterHotKey(window, static_cast<int>(code), modifiers, static_cast<UINT>(code)) == FALSE) {
+      for (std::size_t undone = 0; undone < kKeyCodes; ++undone) {
+        if (grabbedHere.test(undone)) UnregisterHotKey(window, static_cast<int>(undone));
+      }
+      m_grabbedKeys &= ~grabbedHere;
+      return false;
+    }
+    if (code < kKeyCodes && !m_grabbedKeys.test(code)) {
+      grabbedHere.set(code);
+      m_grabbedKeys.set(code);
+    }
+  }
   return true;
 }
 
-void CHALCommon::DeactivateSharedHardwareKeyMap(KeyMap& map) {
+void CHALCommon::ReleaseKeys(KeyMap const& map) {
   HWND window = KeyEventWindow();
   if (window == nullptr) return;  // nothing was grabbed, and null would name the calling thread's keys
-  for (const auto& entry : map) UnregisterHotKey(window, static_cast<int>(entry.first));
+  for (const auto& entry : map) {
+    UnregisterHotKey(window, static_cast<int>(entry.first));
+    if (entry.first < kKeyCodes) m_grabbedKeys.reset(entry.first);
+    m_bKeyMapGrabbed = m_bKeyMapGrabbed && m_keyMap.find(entry.first) == m_keyMap.end();
+  }
 }
 
-void CHALCommon::GrabKeyMap() {
-  // Registered under the lock rather than from a copy, which could fail.
-  std::lock_guard lock(m_keyMapLock);
-  HWND window = KeyEventWindow();
-  if (window == nullptr) return;  // as ActivateSharedHardwareKeyMap: never grab for this thread
-  for (const auto& entry : m_keyMap) GrabKey(window, entry.first);
+bool CHALCommon::GrabKeyMap() {
+  std::lock_guard grab(m_grabLock);
+  // The key map only changes under m_grabLock, which is held: no copy needed.
+  m_bKeyMapGrabbed = GrabKeys(m_keyMap);
+  return m_bKeyMapGrabbed;
 }
 
 void CHALCommon::ReleaseKeyMap() {
-  std::lock_guard lock(m_keyMapLock);
+  std::lock_guard grab(m_grabLock);
+  ReleaseKeys(m_keyMap);
+  m_bKeyMapGrabbed = false;
+}
+
+bool CHALCommon::SetKeyMap(KeyMap const& map) {
+  KeyMap replacement;
+  if (!replacement.CopyFrom(map)) return false;
+  std::lock_guard grab(m_grabLock);
+  if (!GrabKeys(replacement)) return false;
+  {
+    // A key arriving meanwhile is translated with the old map or the new one,
+    // never with a partial map.
+    std::lock_guard lock(m_keyMapLock);
+    std::swap(m_keyMap, replacement);
+  }
+  // `replacement` now holds the old map: let go of the keys the new one lacks.
   HWND window = KeyEventWindow();
-  for (const auto& entry : m_keyMap) UnregisterHotKey(window, static_cast<int>(entry.first));
+  for (const auto& entry : replacement) {
+    if (m_keyMap.find(entry.first) != m_keyMap.end()) continue;
+    UnregisterHotKey(window, static_cast<int>(entry.first));
+    if (entry.first < kKeyCodes) m_grabbedKeys.reset(entry.first);
+  }
+  m_bKeyMapGrabbed = true;
+  return true;
 }
 
 bool CHALPlatform::FillPlatformDefaults(KeyMap& map) {
@@ -94,20 +140,21 @@ void CHALExternApi::FillDefaultKeyMap(KeyMap& map) {
 }
 
 bool ActivateSharedHardwareKeyMap(HardwareKeyMap& map) {
-  CHAL* hal = GetHALInstance();
-  return hal != nullptr && !map.empty() && hal->ActivateSharedHardwareKeyMap(map);
+  HalCall hal;
+  return hal && !map.empty() && hal->ActivateSharedHardwareKeyMap(map);
 }
 
 void DeactivateSharedHardwareKeyMap(HardwareKeyMap& map) {
-  CHAL* hal = GetHALInstance();
-  if (hal != nullptr && !map.empty()) hal->DeactivateSharedHardwareKeyMap(map);
+  // Only takes something away: never creates a HAL.
+  HalCall hal(HalCall::Use::kExisting);
+  if (hal && !map.empty()) hal->DeactivateSharedHardwareKeyMap(map);
 }
 
 HardwareKeyMap const& GetHardwareKeyMap() {
   static HardwareKeyMap held;
   static std::mutex refreshing;
   std::lock_guard lock(refreshing);
-  if (CHAL* hal = GetHALInstance()) {
+  if (HalCall hal; hal) {
     held = hal->CopyKeyMap();
   } else {
     held.clear();
@@ -116,17 +163,6 @@ HardwareKeyMap const& GetHardwareKeyMap() {
 }
 
 bool SetHardwareKeyMap(HardwareKeyMap const& map) {
-  CHAL* hal = GetHALInstance();
-  if (hal == nullptr || map.empty()) return false;
-  HardwareKeyMap current = hal->CopyKeyMap();
-  hal->DeactivateSharedHardwareKeyMap(current);
-  // The new map replaces the old one in one piece: a key arriving meanwhile
-  // is translated with either of them, never with a partial map. Without
-  // memory for it the old map stays, and its keys are grabbed again.
-  if (!hal->ReplaceKeyMap(map)) {
-    hal->ActivateSharedHardwareKeyMap(current);
-    return false;
-  }
-  HardwareKeyMap replacement = hal->CopyKeyMap();
-  return hal->ActivateSharedHardwareKeyMap(replacement);
+  HalCall hal;
+  return hal && !map.empty() && hal->SetKeyMap(map);
 }

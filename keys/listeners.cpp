@@ -1,64 +1,56 @@
-// The exported Connect and Disconnect of the six listener registries.
+// The exported Connect and Disconnect of the six listener registries. A
+// Disconnect only takes something away: it never creates a HAL.
 #include "hal/hal.h"
 
 namespace {
 
 template <class Listener>
-runtime::ListenerRegistry<Listener>* ListOf(CHAL* hal, runtime::ListenerRegistry<Listener> CHAL::*list) {
-  return hal == nullptr ? nullptr : &(hal->*list);
+void ConnectTo(runtime::ListenerRegistry<Listener> CHAL::*list, Listener* listener) {
+  if (HalCall hal; hal) ((*hal).*list).Connect(listener);
+}
+
+template <class Listener>
+void DisconnectFrom(runtime::ListenerRegistry<Listener> CHAL::*list, Listener* listener) {
+  if (HalCall hal(HalCall::Use::kExisting); hal) ((*hal).*list).Disconnect(listener);
 }
 
 }  // namespace
 
 void Connect(IHardwareKeyListener* listener) {
-  if (CHAL* hal = GetHALInstance()) hal->Connect(listener);
+  if (HalCall hal; hal) hal->Connect(listener);
 }
 
 void Disconnect(IHardwareKeyListener* listener) {
-  if (CHAL* hal = GetHALInstance()) hal->DisconnectKeyListener(listener);
+  if (HalCall hal(HalCall::Use::kExisting); hal) hal->DisconnectKeyListener(listener);
 }
 
-void Connect(IHardwareKeyRecordListener* listener) {
-  if (auto* list = ListOf(GetHALInstance(), &CHAL::m_keyRecordListeners)) list->Connect(listener);
-}
+void Connect(IHardwareKeyRecordListener* listener) { ConnectTo(&CHAL::m_keyRecordListeners, listener); }
 
 void Disconnect(IHardwareKeyRecordListener* listener) {
-  if (auto* list = ListOf(GetHALInstance(), &CHAL::m_keyRecordListeners)) list->Disconnect(listener);
+  DisconnectFrom(&CHAL::m_keyRecordListeners, listener);
 }
 
 void Connect(IPMPowerListener* listener) {
-  CHAL* hal = GetHALInstance();
-  if (hal == nullptr || listener == nullptr) return;
+  HalCall hal;
+  if (!hal || listener == nullptr) return;
   hal->m_powerListeners.Connect(listener);
   // A new power listener learns the current state at once.
   PMPowerInfo info{};
   if (hal->PMGetPowerInfo(info)) listener->Notify(info);
 }
 
-void Disconnect(IPMPowerListener* listener) {
-  if (auto* list = ListOf(GetHALInstance(), &CHAL::m_powerListeners)) list->Disconnect(listener);
-}
+void Disconnect(IPMPowerListener* listener) { DisconnectFrom(&CHAL::m_powerListeners, listener); }
 
-void Connect(IVolumeListener* listener) {
-  if (auto* list = ListOf(GetHALInstance(), &CHAL::m_volumeListeners)) list->Connect(listener);
-}
+void Connect(IVolumeListener* listener) { ConnectTo(&CHAL::m_volumeListeners, listener); }
 
-void Disconnect(IVolumeListener* listener) {
-  if (auto* list = ListOf(GetHALInstance(), &CHAL::m_volumeListeners)) list->Disconnect(listener);
-}
+void Disconnect(IVolumeListener* listener) { DisconnectFrom(&CHAL::m_volumeListeners, listener); }
 
-void Connect(ICardListener* listener) {
-  if (auto* list = ListOf(GetHALInstance(), &CHAL::m_cardListeners)) list->Connect(listener);
-}
+void Connect(ICardListener* listener) { ConnectTo(&CHAL::m_cardListeners, listener); }
 
-void Disconnect(ICardListener* listener) {
-  if (auto* list = ListOf(GetHALInstance(), &CHAL::m_cardListeners)) list->Disconnect(listener);
-}
+void Disconnect(ICardListener* listener) { DisconnectFrom(&CHAL::m_cardListeners, listener); }
 
-void Connect(ISuspendResumeDeviceListener* listener) {
-  if (auto* list = ListOf(GetHALInstance(), &CHAL::m_suspendResumeListeners)) list->Connect(listener);
-}
+void Connect(ISuspendResumeDeviceListener* listener) { ConnectTo(&CHAL::m_suspendResumeListeners, listener); }
 
 void Disconnect(ISuspendResumeDeviceListener* listener) {
-  if (auto* list = ListOf(GetHALInstance(), &CHAL::m_suspendResumeListeners)) list->Disconnect(listener);
+  DisconnectFrom(&CHAL::m_suspendResumeListeners, listener);
 }

@@ -2,6 +2,8 @@
 // wrapper over one platform event handle.
 #pragma once
 
+#include <atomic>
+
 #include "ce/kernel.h"
 
 class CWaitableObject {
@@ -24,20 +26,37 @@ inline DWORD WaitOn(const CWaitableObject& object, DWORD milliseconds) {
 
 class CEvent : public CWaitableObject {
  public:
-  /// Creates an unnamed event; GetHandle() is null when the platform refused.
-  CEvent(bool manualReset, bool initiallySet)
-      : m_hEvent(CreateEventW(nullptr, manualReset ? TRUE : FALSE, initiallySet ? TRUE : FALSE, nullptr)) {}
+  /// Creates an unnamed event. When the platform refuses, GetHandle() is null
+  /// until a later Ensure() succeeds.
+  CEvent(bool manualReset, bool initiallySet) : m_bManualReset(manualReset), m_bInitiallySet(initiallySet) {
+    Ensure();
+  }
   ~CEvent() override {
-    if (m_hEvent != nullptr) CloseHandle(m_hEvent);
+    if (HANDLE event = m_hEvent.load()) CloseHandle(event);
+  }
+
+  /// Creates the event when an earlier attempt failed, in its initial state;
+  /// true once it exists. Owners call it before they rely on the event, so a
+  /// refusal at construction does not outlive its cause.
+  bool Ensure() {
+    if (m_hEvent.load() != nullptr) return true;
+    HANDLE created =
+        CreateEventW(nullptr, m_bManualReset ? TRUE : FALSE, m_bInitiallySet ? TRUE : FALSE, nullptr);
+    if (created == nullptr) return false;
+    HANDLE expected = nullptr;
+    if (!m_hEvent.compare_exchange_strong(expected, created)) CloseHandle(created);
+    return true;
   }
 
   bool IsThread() const override { return false; }
-  HANDLE GetHandle() const override { return m_hEvent; }
-  bool Set() { return SetEvent(m_hEvent) != FALSE; }
-  bool Reset() { return ResetEvent(m_hEvent) != FALSE; }
+  HANDLE GetHandle() const override { return m_hEvent.load(); }
+  bool Set() { return SetEvent(GetHandle()) != FALSE; }
+  bool Reset() { return ResetEvent(GetHandle()) != FALSE; }
   /// Waits for the event; returns the platform's wait result (0 = signalled).
   DWORD Wait(DWORD milliseconds) const { return WaitOn(*this, milliseconds); }
 
  private:
-  HANDLE m_hEvent;
+  std::atomic<HANDLE> m_hEvent{nullptr};
+  bool m_bManualReset;
+  bool m_bInitiallySet;
 };

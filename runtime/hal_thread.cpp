@@ -38,6 +38,9 @@ bool CHALThread::Start(void* param, const PrioritySource* priorities) {
   CCriticalSectionLock guard(m_lock);
   // Tested again under the lock: a concurrent Start may have won the race.
   if (m_hThread.load() != nullptr) return false;
+  // Events the platform refused at construction are made now; without them
+  // the thread could be neither stopped nor waited for.
+  if (!m_stopEvent.Ensure() || !m_finishedEvent.Ensure() || !m_startedEvent.Ensure()) return false;
   if (priorities != nullptr) {
     int priority = 0;
     if (priorities->ReadValue(L"ThreadPriorities", m_name.c_str(), priority)) m_iPriority = priority;

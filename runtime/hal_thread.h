@@ -50,7 +50,8 @@ class CHALThread : public CWaitableObject {
 
   /// Starts the thread with `param` handed to Run(). Returns once the new
   /// thread runs. False when a thread already runs (also when another
-  /// thread's Start of this object won the race) or none can be created.
+  /// thread's Start of this object won the race) or none can be created, its
+  /// events included.
   bool Start(void* param, const PrioritySource* priorities);
   void SetName(const String::StringProxy<String::ZuStringImpl>& name) { m_name = name; }
   const String::StringProxy<String::ZuStringImpl>& Name() const { return m_name; }

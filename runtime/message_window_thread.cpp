@@ -35,13 +35,18 @@ bool CMessageWindowThread::Create(const wchar_t* title) {
   if (IsRunning()) return false;
   m_title = title != nullptr ? title : kDefaultTitle;
   SetName(kDefaultTitle);
+  if (!m_windowReady.Ensure()) return false;
   m_windowReady.Reset();
   if (!Start(this, nullptr)) return false;
   // The thread may also end without a window (creation failed, or it was
   // terminated): then its finished event ends the wait.
   HANDLE ready[] = {m_windowReady.GetHandle(), FinishedEvent().GetHandle()};
   WaitForMultipleObjects(2, ready, FALSE, INFINITE);
-  return m_hWnd.load() != nullptr;
+  if (m_hWnd.load() != nullptr) return true;
+  // Without a window the thread is ending: let it end, so that a later Create
+  // can start it again.
+  Wait(INFINITE);
+  return false;
 }
 
 bool CMessageWindowThread::Destroy() {

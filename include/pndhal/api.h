@@ -5,7 +5,12 @@
 //
 // If the HAL itself cannot be allocated, every function does nothing and
 // reports failure (false, an empty result, a null pointer); the next call
-// tries to create it again.
+// tries to create it again. A part of the HAL that could not start (a thread,
+// the key-event window, a notification queue, the vendor library) is started
+// again by the next call that needs it or by the next polling round; until
+// it runs, the operations that need it answer false. The functions that only
+// take something away (Disconnect, DeactivateSharedHardwareKeyMap,
+// StopResetIdleTimer) never create a HAL.
 #pragma once
 
 #include "pndhal/bthal.h"
@@ -27,13 +32,18 @@ using HardwareKeyMap = Container::ZuMap<unsigned long, eHardwareKey>;
 PNDHAL_API void InitHAL();
 /// Stops the HAL's threads, deletes the phone link and the HAL. Does nothing
 /// when no HAL exists, and nothing when called on one of the HAL's own
-/// threads (from inside a listener or window handler, which the teardown
-/// would have to wait for): call it again from another thread. Two calls from
-/// two threads tear the HAL down once. Must not run concurrently with other
-/// calls of the HAL.
+/// threads or from inside a call into the library (a listener, a window
+/// handler), which the teardown would have to wait for: call it again from
+/// another thread. Safe while other threads call into the library: it waits
+/// for the calls in flight to return, and calls made while it tears the HAL
+/// down find no HAL and report failure (false, nothing written). Two calls
+/// from two threads tear the HAL down once.
 PNDHAL_API void FreeDLL();
-/// The phone link, creating the HAL first if needed; null only when the
-/// phone link could not be created.
+/// The phone link, creating the HAL first if needed; null when the HAL or
+/// its phone link could not be created (the next call tries again). The
+/// pointer stays valid for the life of the library: after FreeDLL its
+/// operations answer false (and change nothing) until a HAL runs again, and
+/// then reach that HAL's new phone link, with no listeners and no state.
 PNDHAL_API CBTHAL* GetBTHAL();
 
 // --- Hardware keys ----------------------------------------------------------
@@ -41,14 +51,20 @@ PNDHAL_API CBTHAL* GetBTHAL();
 /// Switches record mode: while on, presses reach IHardwareKeyRecordListener
 /// with the raw virtual-key code instead of IHardwareKeyListener.
 PNDHAL_API void SetRecordModeOn(bool on);
-/// Grabs every key of `map` as a hot key. False for an empty map.
+/// Grabs every key of `map` as a hot key, all or nothing: true when every key
+/// is grabbed; false for an empty map, without the key-event window, or when
+/// a key cannot be grabbed (another program holds it, the code is no virtual
+/// key), and then the keys this call grabbed are let go again.
 PNDHAL_API bool ActivateSharedHardwareKeyMap(HardwareKeyMap& map);
 /// Releases every key of `map`. An empty map does nothing.
 PNDHAL_API void DeactivateSharedHardwareKeyMap(HardwareKeyMap& map);
 /// A copy of the HAL's key map, in a static object every call refreshes.
 PNDHAL_API HardwareKeyMap const& GetHardwareKeyMap();
-/// Replaces the HAL's key map and grabs its keys; false (nothing changed)
-/// for an empty map.
+/// Replaces the HAL's key map and grabs its keys, all or nothing: true when
+/// the new map is in force with every key grabbed; false (the previous map
+/// stays in force, grabbed and reported) for an empty map, without memory
+/// for it, or when one of its keys cannot be grabbed. Keys both maps hold
+/// stay grabbed throughout.
 PNDHAL_API bool SetHardwareKeyMap(HardwareKeyMap const& map);
 
 // --- Listeners ----------------------------------------------------------------
@@ -120,18 +136,26 @@ PNDHAL_API bool GetBrightness(unsigned int& percent);
 /// Sets the backlight brightness (0-100; above 100 is refused with false),
 /// fading at the given rate where the device fades.
 PNDHAL_API bool SetBrightness(unsigned int percent, unsigned int fade);
-/// Saves the brightness and dims the backlight to its minimum.
+/// Saves the brightness and dims the backlight to its minimum. False, with
+/// nothing saved or changed, when the brightness cannot be read.
 PNDHAL_API bool PMDisplayOff();
-/// Restores the brightness saved by PMDisplayOff while the backlight is off.
+/// Restores the brightness saved by PMDisplayOff while the display is as
+/// PMDisplayOff left it (at its minimum level, or dark); false, changing
+/// nothing, when it is on or cannot be read.
 PNDHAL_API bool PMDisplayOn();
 
 // --- Audio ------------------------------------------------------------------------
 
-/// Sets the master volume (0-100; above 100 is refused with false).
+/// Sets the master volume (0-100; above 100 is refused with false). Every
+/// percentage reads back as written (50 writes 0x8000 on both channels).
 PNDHAL_API bool SetVolume(unsigned int percent);
-/// The master volume in percent, from the louder channel.
+/// The master volume in percent, from the louder channel, rounded to the
+/// nearest percent.
 PNDHAL_API bool GetVolume(unsigned int& percent);
-/// Mutes (saving the volume) or restores the saved volume.
+/// true: saves the volume and silences the mixer; false, with nothing saved
+/// or changed, when the volume cannot be read. Muting while muted keeps the
+/// saved volume. false: restores the saved volume exactly, however often the
+/// two alternate; without a saved volume the volume is left as it is.
 PNDHAL_API bool Mute(bool mute);
 /// Not supported: false, the output untouched.
 PNDHAL_API bool IsMuted(bool& muted);
@@ -158,7 +182,9 @@ PNDHAL_API void ActivatePowerKey(bool activate);
 /// The device identifier as hexadecimal text. `buffer` must hold at least
 /// 128 characters; false when `length` is too small for the text.
 PNDHAL_API bool GetDeviceID(wchar_t* buffer, int length);
-/// Runs the interactive touch calibration and hands its data to the device.
+/// Runs the interactive touch calibration and hands its data to the device;
+/// true once the data reached the device, false when the calibration text
+/// cannot be read or the device refused it.
 PNDHAL_API bool CalibrateTouchscreen();
 /// Not supported on this device: does nothing.
 PNDHAL_API void SetMemorySplit(int percent);

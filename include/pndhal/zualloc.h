@@ -26,4 +26,9 @@ ZUALLOC_API void ZuAllocFailAfter(long skip, long count);
 
 /// Test control of the stand-in: allocations made and not yet freed.
 ZUALLOC_API long ZuAllocLiveBlocks();
+
+/// Test control of the stand-in: allocation requests since the library was
+/// loaded, failed ones included; the difference of two readings is how many
+/// a piece of code makes, so that a test can fail each of them in turn.
+ZUALLOC_API long ZuAllocRequests();
 }

@@ -8,6 +8,7 @@
 namespace {
 
 std::atomic<long> g_liveBlocks{0};
+std::atomic<long> g_requests{0};
 std::atomic<long> g_skipBeforeFailure{0};
 std::atomic<long> g_failures{0};
 
@@ -29,6 +30,7 @@ bool ShouldFail() {
 extern "C" {
 
 void* ZuAlloc(std::size_t bytes) {
+  g_requests.fetch_add(1, std::memory_order_relaxed);
   if (ShouldFail()) return nullptr;
   void* pointer = std::malloc(bytes == 0 ? 1 : bytes);
   if (pointer != nullptr) g_liveBlocks.fetch_add(1, std::memory_order_relaxed);
@@ -47,4 +49,6 @@ void ZuAllocFailAfter(long skip, long count) {
 }
 
 long ZuAllocLiveBlocks() { return g_liveBlocks.load(); }
+
+long ZuAllocRequests() { return g_requests.load(); }
 }

@@ -14,15 +14,18 @@ TEST_F(AudioTest, VolumeConvertsBetweenPercentAndBothChannels) {
   struct Case {
     unsigned set;
     std::uint32_t word;
-    unsigned readBack;
   };
-  const Case cases[] = {{50, 0x7FFF7FFF, 49}, {1, 0x028F028F, 0}, {100, 0xFFFFFFFF, 100}, {0, 0, 0}};
+  const Case cases[] = {{50, 0x80008000}, {1, 0x028F028F}, {49, 0x7D707D70}, {100, 0xFFFFFFFF}, {0, 0}};
   for (const Case& c : cases) {
     EXPECT_TRUE(SetVolume(c.set));
     EXPECT_EQ(pndsim::VolumeWord(), c.word) << c.set;
+  }
+  // Every percentage reads back as written.
+  for (unsigned set = 0; set <= 100; ++set) {
+    ASSERT_TRUE(SetVolume(set));
     unsigned percent = 999;
     EXPECT_TRUE(GetVolume(percent));
-    EXPECT_EQ(percent, c.readBack) << c.set;
+    EXPECT_EQ(percent, set);
   }
   pndsim::SetVolumeChannels(0x1234, 0x1234);
   EXPECT_FALSE(SetVolume(101));
@@ -40,24 +43,34 @@ TEST_F(AudioTest, TheLouderChannelIsReported) {
   EXPECT_EQ(percent, 50u);
 }
 
-TEST_F(AudioTest, MuteSavesThePercentageReadAndUnmuteRestoresIt) {
+TEST_F(AudioTest, MuteAndRestoreGiveBackTheVolumeHoweverOftenTheyAlternate) {
   InitHAL();
   ASSERT_TRUE(SetVolume(50));
-  EXPECT_TRUE(Mute(true));
-  EXPECT_EQ(pndsim::VolumeWord(), 0u);
+  for (int round = 0; round < 5; ++round) {
+    EXPECT_TRUE(Mute(true));
+    EXPECT_EQ(pndsim::VolumeWord(), 0u);
+    EXPECT_TRUE(Mute(true)) << "a mute while muted keeps the volume to restore";
+    EXPECT_TRUE(Mute(false));
+    EXPECT_EQ(pndsim::VolumeWord(), 0x80008000u) << "round " << round;
+  }
   bool muted = true;
   EXPECT_FALSE(IsMuted(muted));
   EXPECT_TRUE(muted);  // untouched
-  EXPECT_TRUE(Mute(false));
-  unsigned percent = 0;
-  EXPECT_TRUE(GetVolume(percent));
-  EXPECT_EQ(percent, 48u);  // 49 saved, written as 32112, read back as 48
+}
 
-  // A refused mute keeps the previous saved volume.
-  pndsim::FailNext(pndsim::Call::WaveOutSetVolume);
-  EXPECT_FALSE(Mute(true));
-  EXPECT_TRUE(Mute(false));
-  EXPECT_EQ(pndsim::VolumeWord(), 0x7D707D70u);
+TEST_F(AudioTest, AMuteThatFailsChangesNothing) {
+  InitHAL();
+  ASSERT_TRUE(SetVolume(50));
+  EXPECT_TRUE(Mute(false)) << "nothing saved yet: the volume stays";
+  EXPECT_EQ(pndsim::VolumeWord(), 0x80008000u);
+  for (pndsim::Call call : {pndsim::Call::WaveOutGetVolume, pndsim::Call::WaveOutSetVolume}) {
+    pndsim::FailNext(call);
+    EXPECT_FALSE(Mute(true)) << pndsim::CallName(call);
+    EXPECT_EQ(pndsim::VolumeWord(), 0x80008000u) << pndsim::CallName(call);
+  }
+  ASSERT_TRUE(SetVolume(30));
+  EXPECT_TRUE(Mute(false)) << "nothing saved by the failed mutes";
+  EXPECT_EQ(pndsim::VolumeWord(), 0x4CCD4CCDu) << "the volume stays as it is";
 }
 
 TEST_F(AudioTest, MixerFailuresAreReported) {
@@ -76,7 +89,7 @@ TEST_F(AudioTest, VolumeListenersHearAChangeWithinOnePollingPeriod) {
   ASSERT_TRUE(SetVolume(50));
   ASSERT_TRUE(WaitUntil([&] {
     const auto values = listener.Values();
-    return !values.empty() && values.back().volume == 49;
+    return !values.empty() && values.back().volume == 50;
   }));
   EXPECT_FALSE(listener.Values().back().muted);
 }

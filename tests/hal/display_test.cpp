@@ -125,20 +125,39 @@ TEST_F(DisplayTest, DeviceLevelWritesThroughTheVendorAtOnce) {
   EXPECT_EQ(percent, 70u);
 }
 
-TEST_F(DisplayTest, DisplayOffThenOnAtTheDeviceLevelKeepsTheMinimumLevel) {
+TEST_F(DisplayTest, DisplayOffThenOnRestoresTheBrightness) {
   InitHAL();
   pndsim::SetBacklightLevel(8);
   pndsim::ClearBacklightWrites();
+  EXPECT_FALSE(PMDisplayOn()) << "the display is on: nothing to restore";
   EXPECT_TRUE(PMDisplayOff());
   unsigned percent = 0;
   EXPECT_TRUE(GetBrightness(percent));
-  EXPECT_EQ(percent, 10u);
-  EXPECT_FALSE(PMDisplayOn());  // level 1 reads as 10 percent: not off
-  EXPECT_THAT(WrittenLevels(), ElementsAre(1u));
-
-  pndsim::SetBacklightLevel(0);  // the backlight really went dark
+  EXPECT_EQ(percent, 10u) << "the lowest level reads as 10 percent";
+  EXPECT_TRUE(PMDisplayOff()) << "off again keeps the brightness to restore";
   EXPECT_TRUE(PMDisplayOn());
-  EXPECT_THAT(WrittenLevels(), ElementsAre(1u, 8u));
+  EXPECT_THAT(WrittenLevels(), ElementsAre(1u, 1u, 8u));
+  EXPECT_FALSE(PMDisplayOn()) << "on again changes nothing";
+
+  pndsim::SetBacklightLevel(0);  // the backlight went dark by itself
+  EXPECT_TRUE(PMDisplayOn()) << "dark counts as off";
+  EXPECT_THAT(WrittenLevels(), ElementsAre(1u, 1u, 8u, 8u));
+}
+
+TEST_F(DisplayTest, DisplayOffWithoutAReadableBrightnessChangesNothing) {
+  InitHAL();
+  pndsim::SetBacklightLevel(6);
+  ASSERT_TRUE(PMDisplayOff());
+  ASSERT_TRUE(PMDisplayOn());
+  pndsim::SetBacklightLevel(9);
+  pndsim::ClearBacklightWrites();
+  pndsim::FailNext(pndsim::Call::GetProcAddress);  // the vendor's brightness read is missing
+  EXPECT_FALSE(PMDisplayOff());
+  EXPECT_THAT(WrittenLevels(), IsEmpty());
+  EXPECT_FALSE(PMDisplayOn()) << "the display is still on";
+  EXPECT_TRUE(PMDisplayOff());
+  EXPECT_TRUE(PMDisplayOn());
+  EXPECT_THAT(WrittenLevels(), ElementsAre(1u, 9u)) << "the brightness before the failed call";
 }
 
 TEST_F(DisplayTest, AMissingVendorFunctionAnswersFalseAndWritesNothing) {
@@ -159,15 +178,12 @@ TEST_F(DisplayTest, FreeDLLReleasesTheVendorLibraryAndANewHALTakesItBack) {
   FreeDLL();
   EXPECT_THAT(pndsim::LoadedLibraries(), IsEmpty());
 
-  pndsim::FailNext(pndsim::Call::LoadLibrary);
+  pndsim::FailNext(pndsim::Call::LoadLibrary, 2);
   InitHAL();  // the library cannot be loaded: brightness is unavailable
   unsigned percent = 0;
-  EXPECT_FALSE(GetBrightness(percent));
-  EXPECT_FALSE(SetBrightness(50, 0));
-  FreeDLL();
-
-  InitHAL();
-  EXPECT_TRUE(GetBrightness(percent));
+  EXPECT_FALSE(GetBrightness(percent)) << "the loader refuses once more";
+  EXPECT_THAT(pndsim::LoadedLibraries(), IsEmpty());
+  EXPECT_TRUE(GetBrightness(percent)) << "the next call loads it";
   EXPECT_THAT(pndsim::LoadedLibraries(), ElementsAre("externapi.dll"));
 }
 

@@ -104,25 +104,78 @@ TEST_F(Keys, AMapThatCannotBeCopiedLeavesTheOldKeysGrabbed) {
   InitHAL();
   HardwareKeyMap single;
   single.insert(0x26, eHardwareKeyUp);
-  ZuAllocFailAfter(1, 1);  // the copy of the current map succeeds, the new map's fails
+  ZuAllocFailAfter(0, 1);  // the copy of the new map fails
   EXPECT_FALSE(SetHardwareKeyMap(single));
   ZuAllocFailAfter(0, 0);
   EXPECT_EQ(GetHardwareKeyMap().size(), 12u);
   EXPECT_EQ(pndsim::HotKeys().size(), 12u);
 }
 
-TEST_F(Keys, EmptyMapsAreRefusedWithoutABox) {
-  // Each call with an empty map still creates the HAL, as every export does.
-  const std::function<void(HardwareKeyMap&)> calls[] = {
-      [](HardwareKeyMap& map) { EXPECT_FALSE(SetHardwareKeyMap(map)); },
-      [](HardwareKeyMap& map) { EXPECT_FALSE(ActivateSharedHardwareKeyMap(map)); },
-      [](HardwareKeyMap& map) { DeactivateSharedHardwareKeyMap(map); },
+// A key-map change takes effect whole or not at all: when a key cannot be
+// grabbed, the previous map stays in force, grabbed and reported.
+TEST_F(Keys, AKeyThatCannotBeGrabbedLeavesThePreviousMapInForce) {
+  KeyRecorder& recorder = Make<KeyRecorder>();
+  Connect(&recorder);
+  HardwareKeyMap f8;
+  f8.insert(0x77, eHardwareKeyF8);
+  HardwareKeyMap moved;  // keeps Return, drops the rest, adds F8 and F9
+  moved.insert(0x0D, eHardwareKeyEnter);
+  moved.insert(0x77, eHardwareKeyF8);
+  moved.insert(0x78, eHardwareKeyF8);
+  struct Case {
+    const char* name;
+    std::function<bool()> change;
+    int failures;  // registrations refused, from the first one the change makes
   };
-  for (const auto& call : calls) {
+  const Case cases[] = {
+      {"shared map", [&] { return ActivateSharedHardwareKeyMap(f8); }, 1},
+      {"the same map again", [] { return SetHardwareKeyMap(GetHardwareKeyMap()); }, 1},
+      {"a new map, first key", [&] { return SetHardwareKeyMap(moved); }, 1},
+      {"a new map, every key", [&] { return SetHardwareKeyMap(moved); }, 1000},
+  };
+  for (const Case& c : cases) {
+    pndsim::FailNext(pndsim::Call::RegisterHotKey, c.failures);
+    EXPECT_FALSE(c.change()) << c.name;
+    pndsim::ClearFailures();
+    EXPECT_EQ(Codes(GetHardwareKeyMap()), (std::vector<unsigned long>{0x0D, 0x25, 0x26, 0x27, 0x28, 0x75,
+                                                                      0x76, 0xC1, 0xC2, 0xC3, 0xC4, 0xC5}))
+        << c.name;
+    EXPECT_EQ(pndsim::HotKeys().size(), 12u) << c.name << ": the previous keys stay grabbed";
+    EXPECT_FALSE(pndsim::PressKey(0x77)) << c.name;
+  }
+  // A key refused half-way lets go of the keys the change grabbed before it.
+  HardwareKeyMap two;
+  two.insert(0x77, eHardwareKeyF8);
+  two.insert(0x1FF, eHardwareKeyF8);  // no virtual key: cannot be grabbed
+  EXPECT_FALSE(ActivateSharedHardwareKeyMap(two));
+  EXPECT_FALSE(pndsim::PressKey(0x77));
+  EXPECT_FALSE(SetHardwareKeyMap(two));
+  EXPECT_EQ(GetHardwareKeyMap().size(), 12u);
+  ASSERT_TRUE(PressAndWait(recorder, 0x0D, eHardwareKeyEnter)) << "the keys still arrive";
+
+  // Once the keys can be had, the same change takes effect whole.
+  EXPECT_TRUE(SetHardwareKeyMap(moved));
+  EXPECT_EQ(Codes(GetHardwareKeyMap()), (std::vector<unsigned long>{0x0D, 0x77, 0x78}));
+  EXPECT_EQ(pndsim::HotKeys().size(), 3u);
+}
+
+TEST_F(Keys, EmptyMapsAreRefusedWithoutABox) {
+  // Each call with an empty map still creates the HAL, as every export does,
+  // but one that only takes keys away.
+  struct Case {
+    std::function<void(HardwareKeyMap&)> call;
+    bool creates;
+  };
+  const Case cases[] = {
+      {[](HardwareKeyMap& map) { EXPECT_FALSE(SetHardwareKeyMap(map)); }, true},
+      {[](HardwareKeyMap& map) { EXPECT_FALSE(ActivateSharedHardwareKeyMap(map)); }, true},
+      {[](HardwareKeyMap& map) { DeactivateSharedHardwareKeyMap(map); }, false},
+  };
+  for (const Case& c : cases) {
     FreeDLL();
     HardwareKeyMap empty;
-    call(empty);
-    EXPECT_NE(PeekHALInstance(), nullptr);
+    c.call(empty);
+    EXPECT_EQ(PeekHALInstance() != nullptr, c.creates);
   }
   HardwareKeyMap empty;
   EXPECT_FALSE(SetHardwareKeyMap(empty));

@@ -62,7 +62,7 @@ TEST(ScenarioSession, AnUnmetExpectationSaysWhatArrivedInstead) {
       {"press F6\nexpect none within 10s", "2: expected none within 10000ms, got key F6"},
       {"expect trace hotkey.register vk=0x99", "1: expected trace hotkey.register vk=0x99, got nothing"},
       {"volume 50\nexpect trace wave.volume 0x1234",
-       "2: expected trace wave.volume 0x1234, got wave.volume 0x7FFF7FFF"},
+       "2: expected trace wave.volume 0x1234, got wave.volume 0x80008000"},
       {"volume 60\nexpect GetVolume = 61", "2: expected GetVolume = 61, got 60"},
       {"card remove SD", "1: card remove SD: no such folder is mounted"},
       {"resume", "1: resume: the device is not suspended"},

@@ -78,7 +78,7 @@ int main() {
   pndsim::PlugAc();
   Check(Eventually([&] { return listener.lastPowerState == 2; }), "a power report of charging");
   pndsim::SetVolumeChannels(0x7FFF, 0x7FFF);
-  Check(Eventually([&] { return listener.lastVolume == 49; }), "a volume report of 49%");
+  Check(Eventually([&] { return listener.lastVolume == 50; }), "a volume report of 50%");
   Check(Eventually([] { return pndsim::PowerNotificationCount() == 1; }), "power notifications requested");
   Check(pndsim::Suspend() && Eventually([&] { return listener.suspends == 1; }), "a suspend notification");
   Check(pndsim::Resume() && Eventually([&] { return listener.resumes == 1; }), "a resume notification");
