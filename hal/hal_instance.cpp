@@ -6,8 +6,29 @@
 #include <mutex>
 
 #include "hal/hal_levels.h"
+#include "pndhal/lifecycle.h"
 
 namespace {
+
+// One observer of the library's life; the registry deletes it once removed
+// and no call of it is in flight.
+struct LibraryObserverEntry : runtime::ZuAllocated {
+  LibraryObserverEntry(int entryId, pndhal::LibraryObserver entryObserver)
+      : id(entryId), observer(std::move(entryObserver)) {}
+  int id;
+  pndhal::LibraryObserver observer;
+};
+
+struct DeleteObserverEntry {
+  void operator()(LibraryObserverEntry* entry) const { delete entry; }
+};
+
+runtime::ListenerRegistry<LibraryObserverEntry, DeleteObserverEntry> g_observers;
+std::atomic<int> g_lastObserverId{0};
+
+void Tell(pndhal::LibraryEvent event) {
+  g_observers.ForEach([event](LibraryObserverEntry* entry) { entry->observer(event); });
+}
 
 std::atomic<CHAL*> g_hal{nullptr};
 std::atomic<CBTHAL*> g_bthal{nullptr};
@@ -64,6 +85,8 @@ void Create() {
   // find it. Calls of other threads wait for the lifecycle lock meanwhile.
   g_hal.store(hal);
   hal->EnsureBTHAL();
+  // Listeners connected now hear the threads' first reports.
+  Tell(pndhal::LibraryEvent::kCreated);
   hal->Start();
 }
 
@@ -108,6 +131,8 @@ void FreeDLL() {
   std::lock_guard guard(g_lifecycle);
   CHAL* hal = g_hal.load();
   if (hal == nullptr) return;
+  // Observers still reach the HAL to take their listeners away.
+  Tell(pndhal::LibraryEvent::kStopping);
   g_closing.store(true);
   {
     std::unique_lock lock(g_drainLock);
@@ -118,4 +143,20 @@ void FreeDLL() {
   delete hal;
   g_hal.store(nullptr);
   g_closing.store(false);
+}
+
+int pndhal::ObserveLibrary(LibraryObserver observer) {
+  if (!observer) return 0;
+  const int id = ++g_lastObserverId;
+  auto* entry = new (std::nothrow) LibraryObserverEntry(id, std::move(observer));
+  if (entry == nullptr) return 0;
+  if (!g_observers.Connect(entry)) {
+    delete entry;
+    return 0;
+  }
+  return id;
+}
+
+void pndhal::UnobserveLibrary(int id) {
+  g_observers.RemoveFirst([id](LibraryObserverEntry* entry) { return entry->id == id; });
 }

@@ -5,6 +5,7 @@
 #include "pndhal/api.h"
 #include "pndhal/bthal.h"
 #include "pndhal/container.h"
+#include "pndhal/lifecycle.h"
 #include "pndhal/listeners.h"
 #include "pndhal/navtime.h"
 #include "pndhal/navtimezone.h"
