@@ -67,6 +67,7 @@ TEST(ScenarioConsole, AnswersEveryVerbGroupWithOkOrTheReason) {
       {"profile load /nonexistent.json",
        {"KO: profile load /nonexistent.json: /nonexistent.json: cannot read the file: No such file or "
         "directory"}},
+      {"profile load /dev/zero", {"KO: profile load /dev/zero: /dev/zero: not a regular file"}},
       {"help zone", {"| zone NAME", "|     make a tz database zone or a TZ rule the current zone", "OK"}},
       {"help jump", {"KO: no verb jump"}},
   };
