@@ -21,6 +21,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <future>
 #include <map>
 #include <optional>
 #include <string>
@@ -135,6 +137,8 @@ class Device {
   Device& operator=(const Device&) = delete;
 
   int Port() const { return port_; }
+  // The reason the program gave with its last port 0, when it opened the console itself.
+  const std::string& Error() const { return error_; }
   pid_t Pid() const { return pid_; }
   // Sends a control line ("stop", "start PORT") and answers the port it reports.
   int Control(const std::string& line) {
@@ -155,13 +159,17 @@ class Device {
  private:
   int ReadPort() {
     const auto line = ReadLineFrom(stdout_, buffered_);
-    return line && line->rfind("port ", 0) == 0 ? std::atoi(line->c_str() + 5) : -1;
+    if (!line || line->rfind("port ", 0) != 0) return -1;
+    const auto reason = line->find(' ', 5);
+    error_ = reason == std::string::npos ? std::string() : line->substr(reason + 1);
+    return std::atoi(line->c_str() + 5);
   }
 
   pid_t pid_ = -1;
   int stdin_ = -1;
   int stdout_ = -1;
   int port_ = -1;
+  std::string error_;
   std::string buffered_;
 };
 
