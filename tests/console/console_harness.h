@@ -88,13 +88,14 @@ class Folders {
 };
 
 // A device program (the recording one unless `program` says otherwise) as a child process, with the test's
-// folders, `console` as PNDSIM_CONSOLE and
-// `interpreter` as PNDSIM_CONSOLE_INTERPRETER (each unset when null).
+// folders, `console` as PNDSIM_CONSOLE and `interpreter` as PNDSIM_CONSOLE_INTERPRETER (each unset when
+// null), and the variables `more` ("NAME=VALUE") besides.
 class Device {
  public:
   explicit Device(std::vector<std::string> arguments, const char* console = nullptr,
-                  const char* interpreter = nullptr, const char* program = CONSOLE_DEVICE_PATH) {
-    std::vector<std::string> environment;
+                  const char* interpreter = nullptr, const char* program = CONSOLE_DEVICE_PATH,
+                  std::vector<std::string> more = {}) {
+    std::vector<std::string> environment = std::move(more);
     for (char** each = environ; *each != nullptr; ++each) {
       if (std::string(*each).rfind("PNDSIM_CONSOLE", 0) != 0) environment.emplace_back(*each);
     }
@@ -213,6 +214,10 @@ class Raw {
   }
   void Send(const std::string& bytes) {
     ASSERT_EQ(send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL), static_cast<ssize_t>(bytes.size()));
+  }
+  // Sends without asserting: false when the console has closed the connection meanwhile.
+  bool TrySend(const std::string& bytes) {
+    return send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
   }
   std::optional<std::string> Line() { return ReadLineFrom(fd_, buffered_); }
   // The greeting's lines, through its last ("# ready" or "# auth required...").

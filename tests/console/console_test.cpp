@@ -252,6 +252,61 @@ TEST(Console, ServesClientsIndependently) {
   EXPECT_EQ(second.Command("echo unharmed"), (Lines{"| unharmed", "OK"}));
 }
 
+TEST(Console, ConnectionsWaitingToAuthenticateNeitherKeepClientsOutNorStay) {
+  Folders folders;
+  folders.WriteToken("s3cret\n");
+  const auto signIn = [](Raw& client) {
+    client.Greeting();
+    return client.Command("auth s3cret");
+  };
+  const std::string crowded = "KO: too many connections waiting to authenticate (limit 4)";
+  {
+    // Eight connections that never authenticate: each beyond the fourth closes the longest-waiting one,
+    // and a client with the token still gets in, as do eight in all.
+    Device device({"--start", "auto"});
+    std::vector<std::unique_ptr<Raw>> idle;
+    for (int i = 0; i < 8; ++i) {
+      idle.push_back(std::make_unique<Raw>(device.Port()));
+      ASSERT_EQ(idle.back()->Greeting().size(), 2u);
+    }
+    for (int i = 0; i < 4; ++i) {
+      EXPECT_EQ(idle[i]->Line(), crowded) << i;
+      EXPECT_TRUE(idle[i]->ClosedByPeer()) << i;
+    }
+    std::vector<std::unique_ptr<Raw>> clients;
+    for (int i = 0; i < 8; ++i) {
+      clients.push_back(std::make_unique<Raw>(device.Port()));
+      EXPECT_EQ(signIn(*clients.back()), Lines{"OK"}) << i;
+    }
+    EXPECT_EQ(clients.front()->Command("echo in"), (Lines{"| in", "OK"}));
+    // The places of authenticated clients are theirs: a ninth with the token is told so and closed.
+    Raw ninth(device.Port());
+    EXPECT_EQ(signIn(ninth), Lines{"KO: too many clients (limit 8)"});
+    EXPECT_TRUE(ninth.ClosedByPeer());
+  }
+
+  // A connection that keeps talking without authenticating is closed once its time is up, whatever it
+  // sends; an authenticated client stays.
+  Device device({"--start", "auto"}, nullptr, nullptr, CONSOLE_DEVICE_PATH,
+                {"PNDSIM_CONSOLE_AUTH_TIME_LIMIT_MS=300"});
+  Raw client(device.Port());
+  ASSERT_EQ(signIn(client), Lines{"OK"});
+  Raw talker(device.Port());
+  talker.Greeting();
+  const Lines refused = {
+      "KO: authentication required: send \"auth TOKEN\" with the token from ~/.pndsim_console_token"};
+  Lines reply = refused;
+  for (const auto end = std::chrono::steady_clock::now() + kBound;
+       reply == refused && std::chrono::steady_clock::now() < end;) {
+    const bool sent = talker.TrySend("echo hi\n");
+    reply = talker.Reply();
+    if (!sent) break;
+  }
+  EXPECT_EQ(reply, (Lines{"KO: authentication timed out after 300 ms"}));
+  EXPECT_TRUE(talker.ClosedByPeer());
+  EXPECT_EQ(client.Command("echo still here"), (Lines{"| still here", "OK"}));
+}
+
 TEST(Console, AnswersAFloodOfCommandsInOrder) {
   Folders folders;
   folders.WriteToken("");
