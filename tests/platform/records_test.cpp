@@ -57,21 +57,27 @@ void StartQuickPrograms(long first, long count) {
   }
 }
 
+// The number each entry of `entries` carries, as `number` reads it.
+template <typename Entries, typename Number>
+Ids Numbers(const Entries& entries, Number number) {
+  Ids ids;
+  for (const auto& entry : entries) ids.push_back(number(entry));
+  return ids;
+}
+
+Ids ListedProcesses() {
+  return Numbers(pndsim::Processes(), [](const auto& process) { return std::stol(process.commandLine); });
+}
+
 std::vector<RecordCase> Records() {
   return {
       {"trace", pndsim::kDefaultTraceCapacity, pndsim::ClearTrace, WriteBacklights,
        [] {
-         Ids ids;
-         for (const auto& event : pndsim::Trace()) ids.push_back(std::stol(event.detail.substr(6)));
-         return ids;
+         return Numbers(pndsim::Trace(), [](const auto& event) { return std::stol(event.detail.substr(6)); });
        },
        pndsim::TraceStatus, pndsim::SetTraceCapacity, pndsim::ClearTrace},
       {"backlight writes", pndsim::kDefaultBacklightWritesCapacity, [] {}, WriteBacklights,
-       [] {
-         Ids ids;
-         for (const auto& write : pndsim::BacklightWrites()) ids.push_back(write.level);
-         return ids;
-       },
+       [] { return Numbers(pndsim::BacklightWrites(), [](const auto& write) { return long{write.level}; }); },
        pndsim::BacklightWritesStatus, pndsim::SetBacklightWritesCapacity, pndsim::ClearBacklightWrites},
       {"telephone log", pndsim::kDefaultTelephoneLogCapacity,
        [] {
@@ -80,22 +86,15 @@ std::vector<RecordCase> Records() {
        },
        SendToTelephone,
        [] {
-         Ids ids;
-         for (const auto& message : pndsim::TelephoneLog()) ids.push_back(static_cast<long>(message.wParam));
-         return ids;
+         return Numbers(pndsim::TelephoneLog(),
+                        [](const auto& message) { return static_cast<long>(message.wParam); });
        },
        pndsim::TelephoneLogStatus, pndsim::SetTelephoneLogCapacity, pndsim::ClearTelephoneLog},
       {"processes", pndsim::kDefaultProcessesCapacity,
        [] {
          ASSERT_TRUE(pndsim::InstallProgram("\\Apps\\quick.exe", [](const std::string&) { return 0u; }));
        },
-       StartQuickPrograms,
-       [] {
-         Ids ids;
-         for (const auto& process : pndsim::Processes()) ids.push_back(std::stol(process.commandLine));
-         return ids;
-       },
-       pndsim::ProcessesStatus, pndsim::SetProcessesCapacity, nullptr},
+       StartQuickPrograms, ListedProcesses, pndsim::ProcessesStatus, pndsim::SetProcessesCapacity, nullptr},
   };
 }
 
@@ -169,12 +168,7 @@ TEST(RecordsTest, ARunningProcessStaysListedUntilItHasEnded) {
   ASSERT_TRUE(CreateProcessW(L"\\Apps\\waiting.exe", waitingLine, nullptr, nullptr, FALSE, 0, nullptr,
                              nullptr, nullptr, &waiting));
   StartQuickPrograms(0, 2);
-  const auto listed = [] {
-    Ids ids;
-    for (const auto& process : pndsim::Processes()) ids.push_back(std::stol(process.commandLine));
-    return ids;
-  };
-  EXPECT_EQ(listed(), (Ids{100, 1}));
+  EXPECT_EQ(ListedProcesses(), (Ids{100, 1}));
   ExpectStatus(pndsim::ProcessesStatus(), 2, 1, 1);
   EXPECT_FALSE(pndsim::WaitForProcessesToEnd(0));
 
@@ -182,7 +176,7 @@ TEST(RecordsTest, ARunningProcessStaysListedUntilItHasEnded) {
   ASSERT_EQ(WaitForSingleObject(waiting.hProcess, 5000), WAIT_OBJECT_0);
   EXPECT_TRUE(pndsim::WaitForProcessesToEnd(0));
   StartQuickPrograms(2, 1);
-  EXPECT_EQ(listed(), Ids{2});
+  EXPECT_EQ(ListedProcesses(), Ids{2});
   ExpectStatus(pndsim::ProcessesStatus(), 1, 1, 3);
   CloseHandle(waiting.hProcess);
   CloseHandle(waiting.hThread);
