@@ -70,7 +70,8 @@ std::string TokenFromHome(std::string* error) {
   struct stat info {};
   std::string text(kTokenFileLimit, '\0');
   ssize_t got = -1;
-  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && static_cast<std::size_t>(info.st_size) <= kTokenFileLimit) {
+  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+      static_cast<std::size_t>(info.st_size) <= kTokenFileLimit) {
     got = read(fd, text.data(), text.size());
   }
   close(fd);
