@@ -21,6 +21,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <future>
 #include <map>
 #include <optional>
 #include <string>
@@ -86,13 +88,14 @@ class Folders {
 };
 
 // A device program (the recording one unless `program` says otherwise) as a child process, with the test's
-// folders, `console` as PNDSIM_CONSOLE and
-// `interpreter` as PNDSIM_CONSOLE_INTERPRETER (each unset when null).
+// folders, `console` as PNDSIM_CONSOLE and `interpreter` as PNDSIM_CONSOLE_INTERPRETER (each unset when
+// null), and the variables `more` ("NAME=VALUE") besides.
 class Device {
  public:
   explicit Device(std::vector<std::string> arguments, const char* console = nullptr,
-                  const char* interpreter = nullptr, const char* program = CONSOLE_DEVICE_PATH) {
-    std::vector<std::string> environment;
+                  const char* interpreter = nullptr, const char* program = CONSOLE_DEVICE_PATH,
+                  std::vector<std::string> more = {}) {
+    std::vector<std::string> environment = std::move(more);
     for (char** each = environ; *each != nullptr; ++each) {
       if (std::string(*each).rfind("PNDSIM_CONSOLE", 0) != 0) environment.emplace_back(*each);
     }
@@ -135,6 +138,8 @@ class Device {
   Device& operator=(const Device&) = delete;
 
   int Port() const { return port_; }
+  // The reason the program gave with its last port 0, when it opened the console itself.
+  const std::string& Error() const { return error_; }
   pid_t Pid() const { return pid_; }
   // Sends a control line ("stop", "start PORT") and answers the port it reports.
   int Control(const std::string& line) {
@@ -155,13 +160,17 @@ class Device {
  private:
   int ReadPort() {
     const auto line = ReadLineFrom(stdout_, buffered_);
-    return line && line->rfind("port ", 0) == 0 ? std::atoi(line->c_str() + 5) : -1;
+    if (!line || line->rfind("port ", 0) != 0) return -1;
+    const auto reason = line->find(' ', 5);
+    error_ = reason == std::string::npos ? std::string() : line->substr(reason + 1);
+    return std::atoi(line->c_str() + 5);
   }
 
   pid_t pid_ = -1;
   int stdin_ = -1;
   int stdout_ = -1;
   int port_ = -1;
+  std::string error_;
   std::string buffered_;
 };
 
@@ -205,6 +214,10 @@ class Raw {
   }
   void Send(const std::string& bytes) {
     ASSERT_EQ(send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL), static_cast<ssize_t>(bytes.size()));
+  }
+  // Sends without asserting: false when the console has closed the connection meanwhile.
+  bool TrySend(const std::string& bytes) {
+    return send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
   }
   std::optional<std::string> Line() { return ReadLineFrom(fd_, buffered_); }
   // The greeting's lines, through its last ("# ready" or "# auth required...").

@@ -72,6 +72,97 @@ TEST(Console, AuthenticatesWithTheTokenFromTheHomeFolder) {
   EXPECT_EQ(refused.Port(), 0);
 }
 
+// A console of the test's own on a loopback port, for the client library: it asks for a token and accepts
+// whichever it is sent.
+class TokenAskingConsole {
+ public:
+  TokenAskingConsole() : fd_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    if (bind(fd_, reinterpret_cast<sockaddr*>(&address), size) != 0 || listen(fd_, 1) != 0 ||
+        getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+      return;
+    }
+    port_ = ntohs(address.sin_port);
+    server_ = std::thread([this] {
+      const int client = accept(fd_, nullptr, nullptr);
+      const std::string greeting = "# pndsim console 1: fake pid 1\n# auth required: send \"auth TOKEN\"\n";
+      send(client, greeting.data(), greeting.size(), MSG_NOSIGNAL);
+      std::string buffered;
+      if (ReadLineFrom(client, buffered)) send(client, "OK\n", 3, MSG_NOSIGNAL);
+      close(client);
+    });
+  }
+  ~TokenAskingConsole() {
+    if (server_.joinable()) server_.join();
+    close(fd_);
+  }
+  TokenAskingConsole(const TokenAskingConsole&) = delete;
+  TokenAskingConsole& operator=(const TokenAskingConsole&) = delete;
+  int Port() const { return port_; }
+
+ private:
+  int fd_;
+  int port_ = 0;
+  std::thread server_;
+};
+
+TEST(Console, ReadsTheTokenOnlyFromARegularFileWithoutWaitingOrFollowingALink) {
+  struct Case {
+    const char* name;
+    std::function<void(const Folders&)> place;  // puts something in the token file's place
+    std::string consoleReason;                  // after the token file's path
+    std::string clientReason;                   // with PATH for the token file's path
+  };
+  const Case cases[] = {
+      {"fifo", [](const Folders& folders) { ASSERT_EQ(mkfifo(folders.TokenFile().c_str(), 0600), 0); },
+       " is not a small regular file", "the token file PATH is not a small regular file"},
+      {"link",
+       [](const Folders& folders) {
+         const fs::path real = fs::path(folders.Home()) / "real-token";
+         std::ofstream(real) << "s3cret\n";
+         fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write);
+         fs::create_symlink(real, folders.TokenFile());
+       },
+       ": Too many levels of symbolic links",
+       "cannot read the token file PATH: Too many levels of symbolic links"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Folders folders;
+    c.place(folders);
+    const std::string path = folders.TokenFile().string();
+    // Opened by the environment while the library loads, and through the control API.
+    Device fromEnvironment({}, "auto");
+    EXPECT_EQ(fromEnvironment.Port(), 0);
+    Device started({"--start", "auto"});
+    EXPECT_EQ(started.Port(), 0);
+    EXPECT_EQ(started.Error(), (c.consoleReason[0] == ':' ? "cannot read " : "") + path + c.consoleReason);
+
+    TokenAskingConsole console;
+    ASSERT_GT(console.Port(), 0);
+    auto opened = std::async(std::launch::async, [&] {
+      std::string error;
+      const bool connected = pndconsole::Connection::Open(console.Port(), &error) != nullptr;
+      return std::make_pair(connected, error);
+    });
+    if (opened.wait_for(kBound) == std::future_status::timeout) {
+      // Lets a client stuck on the FIFO go, so that the test ends.
+      const int writer = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+      [[maybe_unused]] const ssize_t wrote = write(writer, "x\n", 2);
+      close(writer);
+      ADD_FAILURE() << "the client waited on the token file";
+    }
+    const auto [connected, error] = opened.get();
+    EXPECT_FALSE(connected);
+    std::string expected = c.clientReason;
+    expected.replace(expected.find("PATH"), 4, path);
+    EXPECT_EQ(error, expected);
+  }
+}
+
 TEST(Console, FramesLinesAndRepliesWithinItsLimits) {
   Folders folders;
   folders.WriteToken("");
@@ -159,6 +250,61 @@ TEST(Console, ServesClientsIndependently) {
   }
   EXPECT_TRUE(taken);
   EXPECT_EQ(second.Command("echo unharmed"), (Lines{"| unharmed", "OK"}));
+}
+
+TEST(Console, ConnectionsWaitingToAuthenticateNeitherKeepClientsOutNorStay) {
+  Folders folders;
+  folders.WriteToken("s3cret\n");
+  const auto signIn = [](Raw& client) {
+    client.Greeting();
+    return client.Command("auth s3cret");
+  };
+  const std::string crowded = "KO: too many connections waiting to authenticate (limit 4)";
+  {
+    // Eight connections that never authenticate: each beyond the fourth closes the longest-waiting one,
+    // and a client with the token still gets in, as do eight in all.
+    Device device({"--start", "auto"});
+    std::vector<std::unique_ptr<Raw>> idle;
+    for (int i = 0; i < 8; ++i) {
+      idle.push_back(std::make_unique<Raw>(device.Port()));
+      ASSERT_EQ(idle.back()->Greeting().size(), 2u);
+    }
+    for (int i = 0; i < 4; ++i) {
+      EXPECT_EQ(idle[i]->Line(), crowded) << i;
+      EXPECT_TRUE(idle[i]->ClosedByPeer()) << i;
+    }
+    std::vector<std::unique_ptr<Raw>> clients;
+    for (int i = 0; i < 8; ++i) {
+      clients.push_back(std::make_unique<Raw>(device.Port()));
+      EXPECT_EQ(signIn(*clients.back()), Lines{"OK"}) << i;
+    }
+    EXPECT_EQ(clients.front()->Command("echo in"), (Lines{"| in", "OK"}));
+    // The places of authenticated clients are theirs: a ninth with the token is told so and closed.
+    Raw ninth(device.Port());
+    EXPECT_EQ(signIn(ninth), Lines{"KO: too many clients (limit 8)"});
+    EXPECT_TRUE(ninth.ClosedByPeer());
+  }
+
+  // A connection that keeps talking without authenticating is closed once its time is up, whatever it
+  // sends; an authenticated client stays.
+  Device device({"--start", "auto"}, nullptr, nullptr, CONSOLE_DEVICE_PATH,
+                {"PNDSIM_CONSOLE_AUTH_TIME_LIMIT_MS=300"});
+  Raw client(device.Port());
+  ASSERT_EQ(signIn(client), Lines{"OK"});
+  Raw talker(device.Port());
+  talker.Greeting();
+  const Lines refused = {
+      "KO: authentication required: send \"auth TOKEN\" with the token from ~/.pndsim_console_token"};
+  Lines reply = refused;
+  for (const auto end = std::chrono::steady_clock::now() + kBound;
+       reply == refused && std::chrono::steady_clock::now() < end;) {
+    const bool sent = talker.TrySend("echo hi\n");
+    reply = talker.Reply();
+    if (!sent) break;
+  }
+  EXPECT_EQ(reply, (Lines{"KO: authentication timed out after 300 ms"}));
+  EXPECT_TRUE(talker.ClosedByPeer());
+  EXPECT_EQ(client.Command("echo still here"), (Lines{"| still here", "OK"}));
 }
 
 TEST(Console, AnswersAFloodOfCommandsInOrder) {

@@ -67,6 +67,7 @@ TEST(ScenarioConsole, AnswersEveryVerbGroupWithOkOrTheReason) {
       {"profile load /nonexistent.json",
        {"KO: profile load /nonexistent.json: /nonexistent.json: cannot read the file: No such file or "
         "directory"}},
+      {"profile load /dev/zero", {"KO: profile load /dev/zero: /dev/zero: not a regular file"}},
       {"help zone", {"| zone NAME", "|     make a tz database zone or a TZ rule the current zone", "OK"}},
       {"help jump", {"KO: no verb jump"}},
   };
@@ -86,6 +87,19 @@ TEST(ScenarioConsole, AnswersEveryVerbGroupWithOkOrTheReason) {
   EXPECT_EQ(parsed["device"]["power"]["battery"], 5);
   EXPECT_EQ(parsed["device"]["cards"], nlohmann::json::array({"SD-Karte"}));
   EXPECT_EQ(parsed["telephone"]["callState"], 1);
+  // Each record of what happened says how full it is; none had to drop anything.
+  const std::pair<const char*, std::size_t> records[] = {
+      {"trace", pndsim::kDefaultTraceCapacity},
+      {"backlightWrites", pndsim::kDefaultBacklightWritesCapacity},
+      {"telephoneLog", pndsim::kDefaultTelephoneLogCapacity},
+      {"processes", pndsim::kDefaultProcessesCapacity},
+  };
+  for (const auto& [name, capacity] : records) {
+    const auto& record = parsed["records"][name];
+    EXPECT_GT(record.value("kept", 0), 0) << name;
+    EXPECT_EQ(record.value("capacity", 0u), capacity) << name;
+    EXPECT_EQ(record.value("dropped", -1), 0) << name;
+  }
 
   EXPECT_EQ(console.raw->Command("quit"), Lines{"OK"});
   EXPECT_TRUE(console.raw->ClosedByPeer());

@@ -3,6 +3,7 @@
 // runs nothing; a recording replays, and fails at the line where the library's behaviour differs.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -111,6 +112,47 @@ TEST_F(ScenarioCommandsTest, ReportsARunAsJsonLines) {
   EXPECT_EQ(count("listener", "call", "key F6"), 1);
   EXPECT_EQ(count("failure", "message", "expected key Down, got key Up"), 1);
   EXPECT_EQ(lines.back(), (nlohmann::json{{"type", "result"}, {"scripts", 1}, {"failed", 1}}));
+}
+
+TEST_F(ScenarioCommandsTest, SaysHowManyEventsTheDevicesTraceDropped) {
+  // Two platform effects a line, more than the trace keeps.
+  std::string text;
+  for (int i = 0; i < 6000; ++i) text += "battery " + std::to_string(i % 100) + "\n";
+  const std::string busy = Write("busy.scn", text);
+
+  const auto traced = Tool({"run", "--trace", busy});
+  ASSERT_EQ(traced.exitCode, 0) << traced.err;
+  unsigned long long dropped = 0;
+  std::size_t kept = 0;
+  const std::string last = traced.out.substr(traced.out.rfind('\n', traced.out.size() - 2) + 1);
+  ASSERT_EQ(
+      std::sscanf(last.c_str(), "    trace: %llu events dropped (the device's trace keeps the last %zu)",
+                  &dropped, &kept),
+      2)
+      << last;
+  EXPECT_GT(dropped, 0U);
+  EXPECT_EQ(kept, 10000U);
+
+  const auto json = Tool({"run", "--json", busy});
+  ASSERT_EQ(json.exitCode, 0) << json.err;
+  std::istringstream lines(json.out);
+  int reports = 0;
+  for (std::string line; std::getline(lines, line);) {
+    const auto parsed = nlohmann::json::parse(line, nullptr, false);
+    if (parsed.value("type", "") != "dropped") continue;
+    ++reports;
+    EXPECT_EQ(parsed["record"], "trace");
+    EXPECT_GT(parsed.value("count", 0), 0);
+    EXPECT_EQ(parsed["capacity"], 10000);
+  }
+  EXPECT_EQ(reports, 1);
+
+  // The tour stays well within the trace.
+  const auto tour = Tool({"tour", "--json"});
+  ASSERT_EQ(tour.exitCode, 0) << tour.err;
+  const auto summary = nlohmann::json::parse(tour.out.substr(tour.out.rfind('\n', tour.out.size() - 2) + 1));
+  EXPECT_EQ(summary["type"], "summary");
+  EXPECT_EQ(summary["traceDropped"], 0);
 }
 
 TEST_F(ScenarioCommandsTest, ARecordedRunReplaysAndFailsWhereTheLibraryDiffers) {

@@ -2,10 +2,12 @@
 #include "console_client.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,6 +24,7 @@ namespace pndconsole {
 namespace {
 
 constexpr auto kGreetingLimit = std::chrono::seconds(5);
+constexpr std::size_t kTokenFileLimit = 4096;
 
 std::string RecordFolder() {
   // NOLINTNEXTLINE(concurrency-mt-unsafe): the environment is only read
@@ -54,16 +57,31 @@ bool Alive(int pid, unsigned long long recordedStart) {
   return recordedStart == 0 || start == 0 || start == recordedStart;
 }
 
+// The token in ~/.pndsim_console_token, read as the console reads it: opened without blocking or
+// following a link, and only from a regular file of at most 4096 bytes. Empty, with *error set, otherwise.
 std::string TokenFromHome(std::string* error) {
   const char* home = std::getenv("HOME");  // NOLINT(concurrency-mt-unsafe): only read
   const std::string path = std::string(home != nullptr ? home : "") + "/.pndsim_console_token";
-  std::ifstream file(path);
-  if (!file) {
-    *error = "cannot read the token file " + path;
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) {
+    *error = "cannot read the token file " + path + ": " + std::generic_category().message(errno);
     return {};
   }
+  struct stat info {};
+  std::string text(kTokenFileLimit, '\0');
+  ssize_t got = -1;
+  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+      static_cast<std::size_t>(info.st_size) <= kTokenFileLimit) {
+    got = read(fd, text.data(), text.size());
+  }
+  close(fd);
+  if (got < 0) {
+    *error = "the token file " + path + " is not a small regular file";
+    return {};
+  }
+  text.resize(static_cast<std::size_t>(got));
   std::string token;
-  file >> token;
+  std::istringstream(text) >> token;
   return token;
 }
 

@@ -90,6 +90,23 @@ class Reporter {
     if (settings_.json) Print({{"type", type}, {"at", where}, {"message", message}});
   }
 
+  // What the device's trace dropped while a script played; said only when it dropped something.
+  void TraceDropped(const std::string& script, const pndsim::RecordStatus& trace) {
+    std::lock_guard lock(mutex_);
+    summary_.traceDropped += trace.dropped;
+    if (trace.dropped == 0) return;
+    if (settings_.json) {
+      Print({{"type", "dropped"},
+             {"script", script},
+             {"record", "trace"},
+             {"count", trace.dropped},
+             {"capacity", trace.capacity}});
+    } else if (settings_.trace) {
+      std::printf("    trace: %llu events dropped (the device's trace keeps the last %zu)\n",
+                  static_cast<unsigned long long>(trace.dropped), trace.capacity);
+    }
+  }
+
   void Result(int scripts, int failed) {
     std::lock_guard lock(mutex_);
     if (settings_.json) Print({{"type", "result"}, {"scripts", scripts}, {"failed", failed}});
@@ -178,6 +195,7 @@ bool Play(const scenario::Script& script, const std::string& text, const RunSett
     }
   }
   FreeDLL();
+  reporter.TraceDropped(script.name, pndsim::TraceStatus());
   return passed;
 }
 

@@ -2,6 +2,7 @@
 // fresh device and library, reporting as text or JSON lines, and recording what happened as a script.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -33,6 +34,8 @@ struct RunSummary {
   int statements = 0;
   int platformEffects = 0;
   std::map<std::string, int> listenerCalls;  ///< by listener kind
+  /// Events the device's trace dropped to stay within its capacity, over the scripts played in-process.
+  std::uint64_t traceDropped = 0;
 };
 
 /// Parses every script first (a malformed one: `NAME:LINE:COLUMN: message` on stderr, exit code 2, and

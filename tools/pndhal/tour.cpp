@@ -25,6 +25,7 @@ void PrintSummary(const RunSummary& summary, bool json) {
                  {"statements", summary.statements},
                  {"platformEffects", summary.platformEffects},
                  {"listenerCalls", summary.listenerCalls},
+                 {"traceDropped", summary.traceDropped},
                  {"threadsLeft", pndsim::LiveThreadCount()},
                  {"windowsLeft", pndsim::WindowCount()},
                  {"passed", summary.exitCode == kExitSuccess}};
@@ -34,6 +35,8 @@ void PrintSummary(const RunSummary& summary, bool json) {
   std::printf("\n== Summary\n  %d lines played, %d platform effects, %d listener calls:", summary.statements,
               summary.platformEffects, listenerCalls);
   for (const auto& [kind, count] : summary.listenerCalls) std::printf(" %s %d", kind.c_str(), count);
+  std::printf("\n  %llu trace events dropped (the device's trace keeps the last %zu)",
+              static_cast<unsigned long long>(summary.traceDropped), pndsim::TraceStatus().capacity);
   std::printf(
       "\n  after the library was freed: %d threads and %d windows left\n  %s\n", pndsim::LiveThreadCount(),
       pndsim::WindowCount(),

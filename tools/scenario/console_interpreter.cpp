@@ -57,6 +57,13 @@ std::string State() {
   state["windows"] = pndsim::WindowCount();
   state["threads"] = pndsim::LiveThreadCount();
   state["timeScale"] = pndsim::TimeScale();
+  const auto record = [](const pndsim::RecordStatus& status) {
+    return Json{{"kept", status.kept}, {"capacity", status.capacity}, {"dropped", status.dropped}};
+  };
+  state["records"] = {{"trace", record(pndsim::TraceStatus())},
+                      {"backlightWrites", record(pndsim::BacklightWritesStatus())},
+                      {"telephoneLog", record(pndsim::TelephoneLogStatus())},
+                      {"processes", record(pndsim::ProcessesStatus())}};
   return state.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 

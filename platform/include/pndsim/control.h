@@ -2,6 +2,7 @@
 // platform effects.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -18,8 +19,9 @@
 namespace pndsim {
 
 /// Restores the default device: time scale 1, no pending faults, an empty
-/// trace, and every device model back to the built-in profile. Kernel objects
-/// owned by running code are left alone.
+/// trace, every record of what happened empty and back at its default
+/// capacity, and every device model back to the built-in profile. Kernel
+/// objects owned by running code are left alone.
 PNDSIM_CONTROL_API void Reset();
 
 /// Shortens every Sleep and wait time-out by `factor` (>= 1 speeds time up)
@@ -44,10 +46,31 @@ struct TraceEvent {
   std::string detail;  ///< human-readable parameters
 };
 
-/// A copy of the trace recorded since the last reset or ClearTrace().
+/// How full one of the device's records of what happened is: the trace, the
+/// backlight writes, the telephone program's message log or the process
+/// list. Each keeps its newest entries up to its capacity; the oldest make
+/// room for new ones and are counted as dropped.
+struct RecordStatus {
+  std::size_t kept = 0;       ///< entries held now
+  std::size_t capacity = 0;   ///< the most it holds
+  std::uint64_t dropped = 0;  ///< entries forgotten to make room since the last reset or clear
+};
+
+/// The number of events the trace keeps after a reset.
+inline constexpr std::size_t kDefaultTraceCapacity = 10000;
+
+/// A copy of the trace recorded since the last reset or ClearTrace(): its
+/// newest events, up to its capacity, oldest first.
 PNDSIM_CONTROL_API std::vector<TraceEvent> Trace();
-/// Forgets the recorded trace.
+/// Forgets the recorded trace and its count of dropped events, and gives
+/// their memory back.
 PNDSIM_CONTROL_API void ClearTrace();
+/// Makes the trace keep at most `capacity` events until the next reset,
+/// forgetting at once (and counting as dropped) the oldest beyond it. With 0
+/// it keeps none; observers see every event whatever the capacity.
+PNDSIM_CONTROL_API void SetTraceCapacity(std::size_t capacity);
+/// How full the trace is.
+PNDSIM_CONTROL_API RecordStatus TraceStatus();
 
 /// Called with each trace event as it is recorded, on the thread that caused it and in trace order.
 /// It runs while the trace is locked: it must return quickly and must not call into the simulator.

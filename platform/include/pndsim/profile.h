@@ -2,6 +2,7 @@
 // text, written back from the running device, and the built-in profile every reset returns to.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,10 +28,15 @@ struct ProfileError {
 /// point for a profile of one's own.
 PNDSIM_CONTROL_API std::string DefaultProfile();
 
+/// The largest profile file LoadProfile reads: 1 MiB.
+inline constexpr std::size_t kProfileSizeLimit = std::size_t{1} << 20;
+
 /// Resets the simulator (Reset()) and applies the profile in the file `path`. Fields left out keep the
 /// built-in value; a list given (keys, cards, files) replaces the built-in list. The trace is empty
-/// afterwards, as after a reset. On any fault (unreadable file, malformed JSON, unknown field, wrong type,
-/// value out of range) nothing at all changes and the fault is returned; nothing on success.
+/// afterwards, as after a reset. Only a regular file (or a link to one) of at most kProfileSizeLimit bytes
+/// is read; a FIFO, a device or a larger file is refused without waiting for it or reading it whole. On
+/// any fault (unreadable, not a regular file, too large, malformed JSON, unknown field, wrong type, value
+/// out of range) nothing at all changes and the fault is returned; nothing on success.
 PNDSIM_CONTROL_API std::optional<ProfileError> LoadProfile(const std::string& path);
 
 /// The same as LoadProfile for JSON text; `source` names it in errors.

@@ -3,6 +3,7 @@
 // started so far.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -45,8 +46,19 @@ struct ProcessRecord {
   std::uint32_t exitCode;  ///< valid once it has ended
 };
 
-/// The processes started since the last reset, in the order started.
+/// The number of processes the process list keeps after a reset.
+inline constexpr std::size_t kDefaultProcessesCapacity = 1000;
+
+/// The processes started since the last reset, in the order started: the
+/// newest up to the list's capacity, and every one still running (a running
+/// process is never dropped from the list).
 PNDSIM_CONTROL_API std::vector<ProcessRecord> Processes();
+/// Makes the process list keep at most `capacity` processes until the next
+/// reset beside those still running, forgetting at once (and counting as
+/// dropped) the oldest that have ended beyond it.
+PNDSIM_CONTROL_API void SetProcessesCapacity(std::size_t capacity);
+/// How full the process list is; `kept` counts the running processes too.
+PNDSIM_CONTROL_API RecordStatus ProcessesStatus();
 
 /// Waits until no process started since the last reset runs any more, at
 /// most `milliseconds` of real time; true when none runs.

@@ -4,6 +4,7 @@
 // holding a status window, and the log of every message it received.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -108,13 +109,22 @@ struct TelephoneMessage {
   PNDSIM_CONTROL_API std::string Text() const;
 };
 
-/// Every message the program received since the last reset or
-/// ClearTelephoneLog(), in order (its own control messages excluded).
+/// The number of messages the log keeps after a reset.
+inline constexpr std::size_t kDefaultTelephoneLogCapacity = 1000;
+/// The messages the program received since the last reset or
+/// ClearTelephoneLog(), in order (its own control messages excluded): the
+/// newest, up to the log's capacity.
 PNDSIM_CONTROL_API std::vector<TelephoneMessage> TelephoneLog();
 /// The log as text, one line per message.
 PNDSIM_CONTROL_API std::string TelephoneLogText();
-/// Forgets the log.
+/// Forgets the log and its count of dropped messages, and gives their memory
+/// back.
 PNDSIM_CONTROL_API void ClearTelephoneLog();
+/// Makes the log keep at most `capacity` messages until the next reset,
+/// forgetting at once (and counting as dropped) the oldest beyond it.
+PNDSIM_CONTROL_API void SetTelephoneLogCapacity(std::size_t capacity);
+/// How full the log is.
+PNDSIM_CONTROL_API RecordStatus TelephoneLogStatus();
 
 /// Opens a status window titled `title` (UTF-8) for another application that
 /// uses the telephone too, and registers it with the program. False when one

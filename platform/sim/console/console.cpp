@@ -33,7 +33,16 @@ namespace sim::console {
 namespace {
 
 constexpr std::size_t kLineLimit = 4096;
+// Authenticated clients at once. Connections waiting to authenticate have places of their own, so that
+// they can never keep an authenticated client out.
 constexpr std::size_t kClientLimit = 8;
+constexpr std::size_t kWaitingLimit = 4;
+// Connections held at once, those closing included: it bounds the threads a flood of connections makes.
+constexpr std::size_t kConnectionLimit = kClientLimit + 2 * kWaitingLimit;
+// How long a connection may take to authenticate, in real time, however much it sends meanwhile.
+constexpr std::chrono::milliseconds kAuthTimeLimit = std::chrono::seconds(5);
+// For tests only: a shorter kAuthTimeLimit in milliseconds, read when the console opens.
+constexpr const char* kAuthTimeLimitVariable = "PNDSIM_CONSOLE_AUTH_TIME_LIMIT_MS";
 constexpr std::size_t kOutputLimit = std::size_t{256} * 1024;
 constexpr std::size_t kPendingLimit = 64;
 constexpr int kAutoFirstPort = 47100;
@@ -95,8 +104,12 @@ struct Client {
   int fd = -1;
   std::shared_ptr<Output> out = std::make_shared<Output>();
   LineFramer framer{kLineLimit};
+  Clock::time_point connected = Clock::now();
   bool readClosed = false;  // poll thread only: the client sent its last line
   bool broken = false;      // poll thread only: the connection is gone
+  // Neither authenticated nor finished: the connection holds a waiting place. Cleared by its command thread.
+  std::atomic<bool> waiting{true};
+  bool holdsSlot = false;  // command thread; the poll thread reads it once it joined that thread
 
   std::mutex mutex;
   std::condition_variable pending;
@@ -119,6 +132,8 @@ struct Console {
   std::atomic<bool> exiting{false};    // the process is ending: commands get a bounded time to return
   std::atomic<bool> abandoned{false};  // a command outlived that time; its thread still uses the wake-up
   bool atExitRegistered = false;
+  std::atomic<std::size_t> authenticated{0};  // clients holding one of the kClientLimit places
+  std::chrono::milliseconds authTimeLimit = kAuthTimeLimit;
 };
 
 Console& TheConsole() {
@@ -171,10 +186,13 @@ std::string FormatReply(const pndsim::ConsoleReply& reply) {
 
 pndsim::ConsoleReply Refuse(std::string reason) { return {false, {}, std::move(reason)}; }
 
+std::string TooManyClients() { return "too many clients (limit " + std::to_string(kClientLimit) + ")"; }
+
 // The command thread of one client: greets it, checks its token and runs its lines in order.
 class CommandRunner {
  public:
-  explicit CommandRunner(Client& client) : client_(client) {}
+  CommandRunner(Client& client, std::atomic<std::size_t>& authenticated)
+      : client_(client), authenticated_clients_(authenticated) {}
 
   void Run() {
     std::string error;
@@ -184,7 +202,10 @@ class CommandRunner {
       return;
     }
     token_ = *token;
-    authenticated_ = token_.empty();
+    if (token_.empty() && !Authenticate()) {
+      Enqueue(client_, "KO: " + TooManyClients() + "\n");
+      return;
+    }
     Enqueue(client_, Greeting() + (authenticated_ ? "# ready\n"
                                                   : "# auth required: send \"auth TOKEN\" with the token "
                                                     "from ~/.pndsim_console_token\n"));
@@ -206,6 +227,18 @@ class CommandRunner {
   }
 
  private:
+  // Takes one of the authenticated clients' places; false when none is free.
+  bool Authenticate() {
+    std::size_t taken = authenticated_clients_.load();
+    do {
+      if (taken >= kClientLimit) return false;
+    } while (!authenticated_clients_.compare_exchange_weak(taken, taken + 1));
+    client_.holdsSlot = true;
+    client_.waiting = false;
+    authenticated_ = true;
+    return true;
+  }
+
   static std::string Greeting() {
     return "# pndsim console 1: " + ProgramName() + " pid " + std::to_string(getpid()) + "\n";
   }
@@ -223,8 +256,9 @@ class CommandRunner {
     const std::string verb = trimmed.substr(0, trimmed.find_first_of(" \t"));
     if (verb == "auth") {
       if (token_.empty() || TokensMatch(Trim(trimmed.substr(verb.size())), token_)) {
-        authenticated_ = true;
-        return {};
+        if (authenticated_ || Authenticate()) return {};
+        close = true;
+        return Refuse(TooManyClients());
       }
       close = true;
       return Refuse("wrong token");
@@ -255,6 +289,7 @@ class CommandRunner {
   }
 
   Client& client_;
+  std::atomic<std::size_t>& authenticated_clients_;
   std::string token_;
   bool authenticated_ = false;
   std::unique_ptr<pndsim::ConsoleSession> session_;
@@ -276,28 +311,6 @@ void RefuseConnection(int fd, const std::string& reason) {
   const std::string text = "KO: " + reason + "\n";
   [[maybe_unused]] const ssize_t sent = send(fd, text.data(), text.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
   close(fd);
-}
-
-void Accept(Console& console, int listenFd, std::list<std::unique_ptr<Client>>& clients) {
-  const int fd = accept4(listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-  if (fd < 0) return;
-  if (clients.size() >= kClientLimit) {
-    RefuseConnection(fd, "too many clients (limit " + std::to_string(kClientLimit) + ")");
-    return;
-  }
-  auto client = std::make_unique<Client>();
-  client->fd = fd;
-  client->out->wakeFd = console.wakeFd;
-  client->out->opened = console.opened;
-  Client& added = *client;
-  clients.push_back(std::move(client));
-  added.worker = std::thread([&added] {
-    tOnConsoleThread = true;
-    CommandRunner(added).Run();
-    added.finished = true;
-    std::lock_guard lock(added.out->mutex);
-    added.out->WakeLocked();
-  });
 }
 
 // Reads what the client sent; false when the connection broke. The end of the client's input is no
@@ -350,12 +363,80 @@ bool WantsInput(Client& client) {
   return client.commands.size() < kPendingLimit;
 }
 
+// Closes a connection that may not stay, telling the client why after what it was sent already.
+void Disconnect(Client& client, const std::string& reason) {
+  {
+    std::lock_guard lock(client.out->mutex);
+    if (!client.out->closed) client.out->bytes += "KO: " + reason + "\n";
+  }
+  Transmit(client);
+  client.broken = true;
+  shutdown(client.fd, SHUT_RDWR);
+  CloseClientOutput(client);
+}
+
+void Accept(Console& console, int listenFd, std::list<std::unique_ptr<Client>>& clients) {
+  const int fd = accept4(listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+  if (fd < 0) return;
+  if (clients.size() >= kConnectionLimit) {
+    RefuseConnection(fd, "too many connections (limit " + std::to_string(kConnectionLimit) + ")");
+    return;
+  }
+  // The connection that has waited longest to authenticate makes room for the newcomer, so that idle
+  // connections cannot keep a client out for as long as they stay.
+  std::size_t waiting = 0;
+  Client* longest = nullptr;
+  for (auto& client : clients) {
+    if (client->broken || !client->waiting) continue;
+    ++waiting;
+    if (longest == nullptr || client->connected < longest->connected) longest = client.get();
+  }
+  if (waiting >= kWaitingLimit) {
+    Disconnect(*longest,
+               "too many connections waiting to authenticate (limit " + std::to_string(kWaitingLimit) + ")");
+  }
+  auto client = std::make_unique<Client>();
+  client->fd = fd;
+  client->out->wakeFd = console.wakeFd;
+  client->out->opened = console.opened;
+  Client& added = *client;
+  clients.push_back(std::move(client));
+  added.worker = std::thread([&added, &console] {
+    tOnConsoleThread = true;
+    CommandRunner(added, console.authenticated).Run();
+    added.waiting = false;
+    added.finished = true;
+    std::lock_guard lock(added.out->mutex);
+    added.out->WakeLocked();
+  });
+}
+
+// Closes the connections whose time to authenticate is up; answers the milliseconds until the next one's
+// is, or -1 when no connection waits.
+int CloseUnauthenticated(const Console& console, std::list<std::unique_ptr<Client>>& clients) {
+  const auto now = Clock::now();
+  int next = -1;
+  for (auto& client : clients) {
+    if (client->broken || !client->waiting) continue;
+    const auto end = client->connected + console.authTimeLimit;
+    if (end <= now) {
+      Disconnect(*client,
+                 "authentication timed out after " + std::to_string(console.authTimeLimit.count()) + " ms");
+      continue;
+    }
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(end - now).count();
+    next = next < 0 ? static_cast<int>(left) : std::min(next, static_cast<int>(left));
+  }
+  return next;
+}
+
 void PollLoop(Console& console) {
   tOnConsoleThread = true;
   std::list<std::unique_ptr<Client>> clients;
   std::vector<pollfd> fds;
   std::vector<Client*> polled;
   while (!console.stopping) {
+    const int timeout = CloseUnauthenticated(console, clients);
     fds.clear();
     polled.clear();
     fds.push_back({console.wakeFd, POLLIN, 0});
@@ -367,7 +448,7 @@ void PollLoop(Console& console) {
       fds.push_back({client->fd, events, 0});
       polled.push_back(client.get());
     }
-    if (poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR) break;
+    if (poll(fds.data(), fds.size(), timeout) < 0 && errno != EINTR) break;
     if ((fds[0].revents & POLLIN) != 0) {
       std::uint64_t count = 0;
       [[maybe_unused]] const ssize_t got = read(console.wakeFd, &count, sizeof count);
@@ -389,9 +470,10 @@ void PollLoop(Console& console) {
       }
     }
     // A client whose command thread ended leaves once its last reply went out (or could not).
-    clients.remove_if([](const std::unique_ptr<Client>& client) {
+    clients.remove_if([&console](const std::unique_ptr<Client>& client) {
       if (!client->finished || (!client->broken && HasOutput(*client))) return false;
       client->worker.join();
+      if (client->holdsSlot) --console.authenticated;
       // A sink the session left behind must not reach the wake-up event once the client is gone.
       CloseClientOutput(*client);
       close(client->fd);
@@ -517,6 +599,17 @@ void Stop(bool atExit) {
 
 void StopAtExit() { Stop(true); }
 
+// kAuthTimeLimit, or the shorter limit a test asks for through kAuthTimeLimitVariable.
+std::chrono::milliseconds AuthTimeLimit() {
+  // NOLINTNEXTLINE(concurrency-mt-unsafe): only read, as the console opens
+  const char* variable = std::getenv(kAuthTimeLimitVariable);
+  const std::string_view text = variable != nullptr ? variable : "";
+  long long milliseconds = 0;
+  const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), milliseconds);
+  if (status != std::errc() || end != text.data() + text.size() || milliseconds <= 0) return kAuthTimeLimit;
+  return std::min(kAuthTimeLimit, std::chrono::milliseconds(milliseconds));
+}
+
 // Opens the console when the process starts with PNDSIM_CONSOLE set.
 struct OpenFromEnvironment {
   OpenFromEnvironment() {
@@ -575,6 +668,8 @@ int StartConsole(std::string_view port, std::string* error) {
   }
   console.listenFds = std::move(listenFds);
   console.stopping = false;
+  console.authenticated = 0;
+  console.authTimeLimit = AuthTimeLimit();
   console.opened = Clock::now();
   console.poller = std::thread([&console] { PollLoop(console); });
   console.port = chosen;

@@ -131,7 +131,9 @@ std::optional<std::string> ReadToken(std::string* error) {
   }
   const std::string path = home + "/" + kTokenFileName;
   if (access(path.c_str(), F_OK) != 0 && !CreateTokenFile(path, error)) return std::nullopt;
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  // Without blocking or following a link: a FIFO put in its place must not hang the application (the
+  // console opens while the library loads), and a link must not lead it to another user's file.
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) {
     *error = ErrnoText("cannot read " + path);
     return std::nullopt;

@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "../io_control/io_control.h"
+#include "../kernel/bounded_record.h"
 #include "../kernel/kernel.h"
 #include "ce/display.h"
 #include "ce/window.h"
@@ -20,7 +21,7 @@ constexpr int kDefaultHeight = 272;
 struct Display {
   std::mutex mutex;
   unsigned level = kDefaultLevel;
-  std::vector<pndsim::BacklightWrite> writes;
+  BoundedRecord<pndsim::BacklightWrite> writes{pndsim::kDefaultBacklightWritesCapacity};
   int width = kDefaultWidth;
   int height = kDefaultHeight;
 };
@@ -32,7 +33,7 @@ Display& Model() {
       Display& display = Model();
       std::lock_guard lock(display.mutex);
       display.level = kDefaultLevel;
-      display.writes.clear();
+      display.writes.Reset(pndsim::kDefaultBacklightWritesCapacity);
       display.width = kDefaultWidth;
       display.height = kDefaultHeight;
     });
@@ -74,7 +75,7 @@ void WriteBacklightLevel(unsigned level, const std::string& via) {
     Display& display = Model();
     std::lock_guard lock(display.mutex);
     display.level = level;
-    display.writes.push_back({level, tick, via});
+    display.writes.Add({level, tick, via});
   }
   Record("backlight", "level=" + std::to_string(level) + " via=" + via);
 }
@@ -119,13 +120,25 @@ void pndsim::WriteBacklight(unsigned level, const std::string& via) { WriteBackl
 std::vector<pndsim::BacklightWrite> pndsim::BacklightWrites() {
   Display& display = Model();
   std::lock_guard lock(display.mutex);
-  return display.writes;
+  return display.writes.Copy();
 }
 
 void pndsim::ClearBacklightWrites() {
   Display& display = Model();
   std::lock_guard lock(display.mutex);
-  display.writes.clear();
+  display.writes.Clear();
+}
+
+void pndsim::SetBacklightWritesCapacity(std::size_t capacity) {
+  Display& display = Model();
+  std::lock_guard lock(display.mutex);
+  display.writes.SetCapacity(capacity);
+}
+
+pndsim::RecordStatus pndsim::BacklightWritesStatus() {
+  Display& display = Model();
+  std::lock_guard lock(display.mutex);
+  return display.writes.Status();
 }
 
 void pndsim::SetScreenSize(int width, int height) {

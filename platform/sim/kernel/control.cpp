@@ -3,6 +3,7 @@
 #include <atomic>
 #include <utility>
 
+#include "bounded_record.h"
 #include "kernel.h"
 #include "text_codec.h"
 
@@ -16,7 +17,7 @@ std::array<std::atomic<int>, pndsim::kCallCount>& PendingFailures() {
 
 struct TraceLog {
   std::mutex mutex;
-  std::vector<pndsim::TraceEvent> events;
+  BoundedRecord<pndsim::TraceEvent> events{pndsim::kDefaultTraceCapacity};
   std::vector<std::pair<int, pndsim::TraceObserver>> observers;
   int lastObserverId = 0;
 };
@@ -64,9 +65,10 @@ bool BeginCall(pndsim::Call call, DWORD argumentError, DWORD faultError) {
 
 void Record(std::string kind, std::string detail) {
   TraceLog& log = Log();
+  pndsim::TraceEvent event{std::move(kind), std::move(detail)};
   std::lock_guard lock(log.mutex);
-  log.events.push_back({std::move(kind), std::move(detail)});
-  for (const auto& [id, observer] : log.observers) observer(log.events.back());
+  for (const auto& [id, observer] : log.observers) observer(event);
+  log.events.Add(std::move(event));
 }
 
 void OnReset(std::function<void()> hook) {
@@ -90,7 +92,7 @@ void pndsim::ClearFailures() {
 std::vector<pndsim::TraceEvent> pndsim::Trace() {
   sim::TraceLog& log = sim::Log();
   std::lock_guard lock(log.mutex);
-  return log.events;
+  return log.events.Copy();
 }
 
 std::string pndsim::ToUtf8(const wchar_t* text) { return sim::Narrow(text); }
@@ -98,7 +100,19 @@ std::string pndsim::ToUtf8(const wchar_t* text) { return sim::Narrow(text); }
 void pndsim::ClearTrace() {
   sim::TraceLog& log = sim::Log();
   std::lock_guard lock(log.mutex);
-  log.events.clear();
+  log.events.Clear();
+}
+
+void pndsim::SetTraceCapacity(std::size_t capacity) {
+  sim::TraceLog& log = sim::Log();
+  std::lock_guard lock(log.mutex);
+  log.events.SetCapacity(capacity);
+}
+
+pndsim::RecordStatus pndsim::TraceStatus() {
+  sim::TraceLog& log = sim::Log();
+  std::lock_guard lock(log.mutex);
+  return log.events.Status();
 }
 
 int pndsim::ObserveTrace(TraceObserver observer) {
@@ -119,7 +133,11 @@ void pndsim::UnobserveTrace(int id) {
 void pndsim::Reset() {
   SetTimeScale(1);
   ClearFailures();
-  ClearTrace();
+  {
+    sim::TraceLog& log = sim::Log();
+    std::lock_guard lock(log.mutex);
+    log.events.Reset(kDefaultTraceCapacity);
+  }
   std::vector<std::function<void()>> hooks;
   {
     sim::ResetHooks& registered = sim::Hooks();

@@ -1,11 +1,14 @@
 // Device profiles on the running simulator: loading a profile (check everything, then reset and apply),
 // writing the device's state as a profile, the built-in profile and the device's keys.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <system_error>
 #include <tuple>
@@ -60,6 +63,17 @@ KeyState& Keys() {
   }();
   return *state;
 }
+
+// A file descriptor closed when it goes out of scope.
+struct OpenFile {
+  explicit OpenFile(int opened) : fd(opened) {}
+  OpenFile(const OpenFile&) = delete;
+  OpenFile& operator=(const OpenFile&) = delete;
+  ~OpenFile() {
+    if (fd >= 0) close(fd);
+  }
+  int fd;
+};
 
 std::mutex& LoadMutex() {
   static auto* mutex = new std::mutex;
@@ -274,21 +288,33 @@ std::optional<pndsim::ProfileError> pndsim::LoadProfileText(std::string_view jso
 }
 
 std::optional<pndsim::ProfileError> pndsim::LoadProfile(const std::string& path) {
+  const auto refused = [&](std::string message) { return ProfileError{path, 0, 0, {}, std::move(message)}; };
   const auto unreadable = [&](int error) {
-    return ProfileError{path, 0, 0, {}, "cannot read the file: " + std::generic_category().message(error)};
+    return refused("cannot read the file: " + std::generic_category().message(error));
   };
-  std::error_code status;
-  if (std::filesystem::is_directory(path, status)) return unreadable(EISDIR);
-  errno = 0;
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return unreadable(errno != 0 ? errno : ENOENT);
+  const auto tooLarge = [&] {
+    return refused("larger than 1 MiB (" + std::to_string(kProfileSizeLimit) +
+                   " bytes), the most a profile may hold");
+  };
+  // Opened without blocking, so that a FIFO without a writer is refused rather than waited for.
+  const sim::profile::OpenFile file{open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
+  if (file.fd < 0) return unreadable(errno);
+  struct stat info {};
+  if (fstat(file.fd, &info) != 0) return unreadable(errno);
+  if (S_ISDIR(info.st_mode)) return unreadable(EISDIR);
+  if (!S_ISREG(info.st_mode)) return refused("not a regular file");
+  if (static_cast<std::uintmax_t>(info.st_size) > kProfileSizeLimit) return tooLarge();
+  // Reads on to the end rather than trusting fstat, which a file growing meanwhile outruns.
   std::string text;
-  char chunk[4096];
-  while (file.read(chunk, sizeof chunk) || file.gcount() > 0) {
-    text.append(chunk, static_cast<std::size_t>(file.gcount()));
+  char chunk[65536];
+  while (text.size() <= kProfileSizeLimit) {
+    const ssize_t got = read(file.fd, chunk, sizeof chunk);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return unreadable(errno);
+    if (got == 0) return LoadProfileText(text, path);
+    text.append(chunk, static_cast<std::size_t>(got));
   }
-  if (file.bad()) return unreadable(EIO);
-  return LoadProfileText(text, path);
+  return tooLarge();
 }
 
 std::string pndsim::DeviceState() {

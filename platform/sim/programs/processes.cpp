@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 
+#include "../kernel/bounded_record.h"
 #include "../kernel/kernel.h"
 #include "../kernel/text_codec.h"
 #include "../window/window_system.h"
@@ -53,15 +54,19 @@ struct Programs {
   std::map<std::wstring, pndsim::ProgramMain> installed;  // by folded path
   std::map<std::wstring, pndsim::ProgramMain> defaults;
   std::wstring applicationPath;
-  std::vector<std::shared_ptr<ProcessObject>> started;
+  BoundedRecord<std::shared_ptr<ProcessObject>> started{pndsim::kDefaultProcessesCapacity};
   DWORD nextProcessId = 0x4000;
 };
+
+// Whether a process may leave the list to make room: only once it has ended, so that the list always
+// shows what runs and WaitForProcessesToEnd finds it. Requires the kernel lock.
+bool Forgettable(const std::shared_ptr<ProcessObject>& process) { return process->ended; }
 
 std::wstring DefaultApplicationPath();
 
 // Requires the kernel lock.
 Programs& State() {
-  static auto* programs = new Programs{{}, {}, DefaultApplicationPath(), {}, 0x4000};
+  static auto* programs = new Programs{{}, {}, DefaultApplicationPath()};
   return *programs;
 }
 
@@ -113,7 +118,7 @@ struct Registration {
       Programs& state = State();
       state.installed = state.defaults;
       state.applicationPath = DefaultApplicationPath();
-      state.started.clear();  // a process still running goes on, unlisted
+      state.started.Reset(pndsim::kDefaultProcessesCapacity);  // a process still running goes on, unlisted
     });
   }
 } g_registration;
@@ -178,7 +183,9 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
   {
     ThreadObject& self = CurrentThread();
     KernelLock lock(KernelMutex());
-    State().started.push_back(process);
+    // The process just started stays even when it has already ended: a caller finds the one it started.
+    State().started.Add(process,
+                        [&process](const auto& listed) { return listed != process && Forgettable(listed); });
     information->hProcess = InsertHandle(process);
     // As a launcher waiting for its program's input idle: the call returns once the program has come to
     // rest (so a window it makes before it first waits exists), or after two seconds of real time.
@@ -267,11 +274,21 @@ bool pndsim::ProgramInstalled(std::string_view path) {
 std::vector<pndsim::ProcessRecord> pndsim::Processes() {
   KernelLock lock(KernelMutex());
   std::vector<ProcessRecord> records;
-  for (const auto& process : State().started) {
+  for (const auto& process : State().started.Entries()) {
     records.push_back({process->id(), Narrow(process->path().c_str()), Narrow(process->commandLine().c_str()),
                        !process->ended, process->ended ? process->exitCode : STILL_ACTIVE});
   }
   return records;
+}
+
+void pndsim::SetProcessesCapacity(std::size_t capacity) {
+  KernelLock lock(KernelMutex());
+  State().started.SetCapacity(capacity, Forgettable);
+}
+
+pndsim::RecordStatus pndsim::ProcessesStatus() {
+  KernelLock lock(KernelMutex());
+  return State().started.Status();
 }
 
 bool pndsim::WaitForProcessesToEnd(std::uint32_t milliseconds) {
@@ -280,7 +297,7 @@ bool pndsim::WaitForProcessesToEnd(std::uint32_t milliseconds) {
   KernelLock lock(KernelMutex());
   for (;;) {
     std::shared_ptr<ProcessObject> running;
-    for (const auto& process : State().started) {
+    for (const auto& process : State().started.Entries()) {
       if (!process->ended) {
         running = process;
         break;

@@ -139,7 +139,7 @@ bool pndsim::StopTelephone() {
 std::vector<pndsim::TelephoneMessage> pndsim::TelephoneLog() {
   Shared& shared = State();
   std::lock_guard lock(shared.mutex);
-  return shared.log;
+  return shared.log.Copy();
 }
 
 std::string pndsim::TelephoneLogText() {
@@ -151,5 +151,17 @@ std::string pndsim::TelephoneLogText() {
 void pndsim::ClearTelephoneLog() {
   Shared& shared = State();
   std::lock_guard lock(shared.mutex);
-  shared.log.clear();
+  shared.log.Clear();
+}
+
+void pndsim::SetTelephoneLogCapacity(std::size_t capacity) {
+  Shared& shared = State();
+  std::lock_guard lock(shared.mutex);
+  shared.log.SetCapacity(capacity);
+}
+
+pndsim::RecordStatus pndsim::TelephoneLogStatus() {
+  Shared& shared = State();
+  std::lock_guard lock(shared.mutex);
+  return shared.log.Status();
 }

@@ -69,7 +69,7 @@ std::vector<std::string> DecodeFields(const COPYDATASTRUCT& data, std::size_t un
 void Log(pndsim::TelephoneMessage entry) {
   Shared& shared = State();
   std::lock_guard lock(shared.mutex);
-  shared.log.push_back(std::move(entry));
+  shared.log.Add(std::move(entry));
 }
 
 // Sends one report to every registered status window that exists, as the
@@ -265,7 +265,7 @@ struct Registration {
       std::lock_guard lock(shared.mutex);
       shared.state = pndsim::TelephoneState{};
       shared.windowDelay = 0;
-      shared.log.clear();
+      shared.log.Reset(pndsim::kDefaultTelephoneLogCapacity);
     });
   }
 } g_registration;

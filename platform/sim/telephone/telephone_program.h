@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "../kernel/bounded_record.h"
 #include "ce/window.h"
 #include "pndsim/telephone.h"
 
@@ -68,7 +69,7 @@ struct Shared {
   bool stopRequested = false;
   std::uint64_t requested = 0;  // control requests posted
   std::uint64_t handled = 0;    // control requests handled
-  std::vector<pndsim::TelephoneMessage> log;
+  BoundedRecord<pndsim::TelephoneMessage> log{pndsim::kDefaultTelephoneLogCapacity};
 };
 
 Shared& State();

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "ce/display.h"
@@ -213,6 +214,47 @@ TEST(ProfileTest, AFaultIsNamedByPlaceAndFieldAndChangesNothing) {
   EXPECT_EQ(readError->Text(), missing + ": cannot read the file: No such file or directory");
   EXPECT_EQ(pndsim::DeviceState(), before);
   EXPECT_EQ(pndsim::GetPowerStatus().batteryPercent, 33);
+}
+
+TEST(ProfileTest, OnlyARegularFileOfAtMostOneMebibyteIsRead) {
+  SimGuard guard;
+  pndsim::SetBattery(33, BATTERY_FLAG_LOW);
+  const std::string before = pndsim::DeviceState();
+  // A valid profile padded with spaces to `size` bytes.
+  const auto padded = [](std::size_t size) {
+    std::string text = "{\"power\": {\"battery\": 7}}";
+    return text + std::string(size - text.size(), ' ');
+  };
+  const TempFile largest("pndsim-profile-largest", padded(pndsim::kProfileSizeLimit));
+  const TempFile larger("pndsim-profile-larger", padded(pndsim::kProfileSizeLimit + 1));
+  const TempFile fifoFile("pndsim-profile-fifo", "");
+  const std::string fifo = fifoFile.Path();
+  std::filesystem::remove(fifo);
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::string folder = std::filesystem::temp_directory_path().string();
+
+  struct Case {
+    std::string path;
+    std::string text;  // empty: the profile loads
+  };
+  const Case cases[] = {
+      {larger.Path(), larger.Path() + ": larger than 1 MiB (1048576 bytes), the most a profile may hold"},
+      {"/dev/zero", "/dev/zero: not a regular file"},
+      {fifo, fifo + ": not a regular file"},
+      {folder, folder + ": cannot read the file: Is a directory"},
+      {largest.Path(), ""},
+  };
+  for (const Case& c : cases) {
+    const auto error = pndsim::LoadProfile(c.path);
+    if (c.text.empty()) {
+      EXPECT_EQ(error, std::nullopt) << c.path;
+      EXPECT_EQ(pndsim::GetPowerStatus().batteryPercent, 7);
+    } else {
+      ASSERT_TRUE(error.has_value()) << c.path;
+      EXPECT_EQ(error->Text(), c.text);
+      EXPECT_EQ(pndsim::DeviceState(), before) << c.path;
+    }
+  }
 }
 
 }  // namespace
