@@ -13,13 +13,14 @@
 #include <vector>
 
 #include "console_client.h"
+#include "host.h"
 #include "pndsim/pndsim.h"
 
 namespace {
 
-class EchoSession : public pndsim::ConsoleSession {
+class EchoSession : public pndconsole::host::Session {
  public:
-  pndsim::ConsoleReply Execute(std::string_view line) override { return {true, std::string(line), {}}; }
+  pndconsole::host::Reply Execute(std::string_view line) override { return {true, std::string(line), {}}; }
 };
 
 // Opens the console in a private home and runtime folder, with no token, for the process's life.
@@ -32,8 +33,9 @@ int OpenConsole() {
     setenv("XDG_RUNTIME_DIR", root.c_str(), 1);
     // NOLINTEND(concurrency-mt-unsafe)
     std::ofstream(root / ".pndsim_console_token").flush();
-    pndsim::SetConsoleInterpreter([](const pndsim::ConsoleSink&) { return std::make_unique<EchoSession>(); });
-    const int opened = pndsim::StartConsole("auto");
+    pndconsole::host::SetInterpreter(
+        [](const pndconsole::host::EventSink&) { return std::make_unique<EchoSession>(); });
+    const int opened = pndconsole::host::Start("auto");
     static std::filesystem::path folder;
     folder = root;
     std::atexit([] { std::filesystem::remove_all(folder); });

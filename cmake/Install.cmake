@@ -13,7 +13,8 @@ install(TARGETS hal pndsim zualloc
 if(TARGET externapi)
   install(TARGETS externapi LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 endif()
-# Loaded at run time by the console of an application's simulated device.
+# The control surface: the tool's scenario language and the console host, which the simulated device
+# loads into an application started with PNDSIM_CONSOLE set.
 install(TARGETS pndscenario LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 if(TARGET pndhal_tool)
   install(TARGETS pndhal_tool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -21,8 +22,10 @@ endif()
 
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/pndhal
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} FILES_MATCHING PATTERN "*.h")
+# The simulator's control API in an include root of its own: an application linking pndhal::hal alone
+# does not see it; pndhal::sim (or pkg-config's pndsim) adds it.
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/platform/include/pndsim
-  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} FILES_MATCHING PATTERN "*.h")
+  DESTINATION ${PNDHAL_SIM_INCLUDEDIR} FILES_MATCHING PATTERN "*.h")
 
 set(PNDHAL_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/pndhal)
 install(EXPORT pndhalTargets NAMESPACE pndhal:: DESTINATION ${PNDHAL_CMAKE_DIR})

@@ -1,9 +1,9 @@
 // navapp: the smallest navigation application on pndhal. It starts the library, connects a listener of
 // every kind, prints each call it receives ("app: key F6") and runs until its standard input closes.
 // Started with PNDSIM_CONSOLE=auto, its simulated device opens a console that `pndhal console` and
-// `pndhal run --attach` reach.
+// `pndhal run --attach` reach; it needs nothing of the application for that, and the application may free
+// the library while clients are connected.
 #include <pndhal/pndhal.h>
-#include <pndsim/pndsim.h>
 
 #include <cstdio>
 #include <iostream>
@@ -13,6 +13,14 @@
 namespace {
 
 std::mutex output;
+
+// A folder name for printing: its characters as they are in ASCII, '?' for any other.
+std::string Printable(const wchar_t* text) {
+  std::string printable;
+  for (; text != nullptr && *text != L'\0'; ++text)
+    printable += *text < 0x80 ? static_cast<char>(*text) : '?';
+  return printable;
+}
 
 template <class... Args>
 void Say(const char* format, Args... args) {
@@ -36,7 +44,7 @@ class Listeners : public IHardwareKeyListener,
     Say("app: volume %u\n", static_cast<unsigned>(volume.volume));
   }
   void Notify(CardInfo const& card) override {
-    Say("app: card %s %s\n", pndsim::ToUtf8(card.path.c_str()).c_str(), card.removed ? "removed" : "mounted");
+    Say("app: card %s %s\n", Printable(card.path.c_str()).c_str(), card.removed ? "removed" : "mounted");
   }
   void Notify(bool const& suspending) override { Say("app: %s\n", suspending ? "suspending" : "resumed"); }
   void Notify(int const* status) override { Say("app: call status %d\n", *status); }
@@ -60,8 +68,6 @@ int main() {
   while (std::getline(std::cin, line)) {
   }
 
-  // Console clients' sessions hold listeners of their own: they end while the library is still there.
-  pndsim::StopConsole();
   GetBTHAL()->DisconnectCallStatusListener(&listeners);
   Disconnect(static_cast<ISuspendResumeDeviceListener*>(&listeners));
   Disconnect(static_cast<ICardListener*>(&listeners));

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "host.h"
 #include "pndsim/pndsim.h"
 
 namespace {
@@ -38,9 +39,9 @@ Shared& TheShared() {
   return *shared;
 }
 
-class RecordingSession : public pndsim::ConsoleSession {
+class RecordingSession : public pndconsole::host::Session {
  public:
-  explicit RecordingSession(pndsim::ConsoleSink events) : events_(std::move(events)) {
+  explicit RecordingSession(pndconsole::host::EventSink events) : events_(std::move(events)) {
     std::lock_guard lock(TheShared().mutex);
     ++TheShared().sessions;
   }
@@ -52,7 +53,7 @@ class RecordingSession : public pndsim::ConsoleSession {
   RecordingSession(const RecordingSession&) = delete;
   RecordingSession& operator=(const RecordingSession&) = delete;
 
-  pndsim::ConsoleReply Execute(std::string_view line) override {
+  pndconsole::host::Reply Execute(std::string_view line) override {
     Shared& shared = TheShared();
     {
       std::lock_guard lock(shared.mutex);
@@ -107,7 +108,7 @@ class RecordingSession : public pndsim::ConsoleSession {
   }
 
  private:
-  pndsim::ConsoleReply Storm(int threads, int count) {
+  pndconsole::host::Reply Storm(int threads, int count) {
     std::vector<std::thread> workers;
     workers.reserve(static_cast<std::size_t>(threads));
     for (int t = 0; t < threads; ++t) {
@@ -124,7 +125,7 @@ class RecordingSession : public pndsim::ConsoleSession {
     return {true, "sent " + std::to_string(threads * count), {}};
   }
 
-  pndsim::ConsoleSink events_;
+  pndconsole::host::EventSink events_;
 };
 
 void ReportPort(int port, const std::string& error) {
@@ -142,20 +143,21 @@ int main(int argc, char** argv) {
     if (argument == "--start" && i + 1 < argc) start = argv[++i];
   }
   if (interpreter) {
-    pndsim::SetConsoleInterpreter(
-        [](pndsim::ConsoleSink events) { return std::make_unique<RecordingSession>(std::move(events)); });
+    pndconsole::host::SetInterpreter([](pndconsole::host::EventSink events) {
+      return std::make_unique<RecordingSession>(std::move(events));
+    });
   }
   std::string error;
-  if (!start.empty()) pndsim::StartConsole(start, &error);
-  ReportPort(pndsim::ConsolePort(), error);
+  if (!start.empty()) pndconsole::host::Start(start, &error);
+  ReportPort(pndconsole::host::Port(), error);
   std::string command;
   while (std::getline(std::cin, command)) {
     if (command == "stop") {
-      pndsim::StopConsole();
-      ReportPort(pndsim::ConsolePort(), {});
+      pndconsole::host::Stop();
+      ReportPort(pndconsole::host::Port(), {});
     } else if (command.rfind("start ", 0) == 0) {
       error.clear();
-      ReportPort(pndsim::StartConsole(command.substr(6), &error), error);
+      ReportPort(pndconsole::host::Start(command.substr(6), &error), error);
     }
   }
   return 0;

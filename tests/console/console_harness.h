@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "console_client.h"
+#include "host.h"
 #include "pndsim/pndsim.h"
 
 namespace consoletest {
@@ -88,21 +89,16 @@ class Folders {
 };
 
 // A device program (the recording one unless `program` says otherwise) as a child process, with the test's
-// folders, `console` as PNDSIM_CONSOLE and `interpreter` as PNDSIM_CONSOLE_INTERPRETER (each unset when
-// null), and the variables `more` ("NAME=VALUE") besides.
+// folders, `console` as PNDSIM_CONSOLE (unset when null), and the variables `more` ("NAME=VALUE") besides.
 class Device {
  public:
   explicit Device(std::vector<std::string> arguments, const char* console = nullptr,
-                  const char* interpreter = nullptr, const char* program = CONSOLE_DEVICE_PATH,
-                  std::vector<std::string> more = {}) {
+                  const char* program = CONSOLE_DEVICE_PATH, std::vector<std::string> more = {}) {
     std::vector<std::string> environment = std::move(more);
     for (char** each = environ; *each != nullptr; ++each) {
       if (std::string(*each).rfind("PNDSIM_CONSOLE", 0) != 0) environment.emplace_back(*each);
     }
     if (console != nullptr) environment.push_back(std::string("PNDSIM_CONSOLE=") + console);
-    if (interpreter != nullptr) {
-      environment.push_back(std::string("PNDSIM_CONSOLE_INTERPRETER=") + interpreter);
-    }
     std::vector<char*> envp;
     envp.reserve(environment.size() + 1);
     for (auto& variable : environment) envp.push_back(variable.data());
@@ -141,6 +137,12 @@ class Device {
   // The reason the program gave with its last port 0, when it opened the console itself.
   const std::string& Error() const { return error_; }
   pid_t Pid() const { return pid_; }
+  // Sends a line to the program's input and answers the next line it writes.
+  std::optional<std::string> Tell(const std::string& line) {
+    const std::string text = line + "\n";
+    if (write(stdin_, text.data(), text.size()) != static_cast<ssize_t>(text.size())) return std::nullopt;
+    return ReadLineFrom(stdout_, buffered_);
+  }
   // Sends a control line ("stop", "start PORT") and answers the port it reports.
   int Control(const std::string& line) {
     const std::string text = line + "\n";
@@ -158,8 +160,16 @@ class Device {
   }
 
  private:
+  // The port the program reports ("port N [REASON]"), or, for a program that knows nothing of its console
+  // and says "ready", the one its discovery record gives.
   int ReadPort() {
     const auto line = ReadLineFrom(stdout_, buffered_);
+    if (line && *line == "ready") {
+      for (const auto& device : pndconsole::ListDevices()) {
+        if (device.pid == pid_) return device.port;
+      }
+      return 0;
+    }
     if (!line || line->rfind("port ", 0) != 0) return -1;
     const auto reason = line->find(' ', 5);
     error_ = reason == std::string::npos ? std::string() : line->substr(reason + 1);

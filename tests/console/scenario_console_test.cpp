@@ -13,7 +13,7 @@ namespace {
 struct ScenarioConsole {
   ScenarioConsole() {
     folders.WriteToken("t0ken\n");
-    device = std::make_unique<Device>(std::vector<std::string>{}, nullptr, nullptr, SCENARIO_DEVICE_PATH);
+    device = std::make_unique<Device>(std::vector<std::string>{}, "auto", SCENARIO_DEVICE_PATH);
     raw = std::make_unique<Raw>(device->Port());
     raw->Greeting();
     signedIn = raw->Command("auth t0ken") == Lines{"OK"};
@@ -23,6 +23,26 @@ struct ScenarioConsole {
   std::unique_ptr<Raw> raw;
   bool signedIn = false;
 };
+
+// The application frees the library while a client is connected and its listeners attached: FreeDLL
+// returns, the session lets go, commands get a KO until the application starts the library again, and
+// then they run as before.
+TEST(ScenarioConsole, FollowsTheApplicationFreeingAndStartingTheLibrary) {
+  ScenarioConsole console;
+  ASSERT_TRUE(console.signedIn);
+  EXPECT_EQ(console.raw->Command("press F6"), Lines{"OK"});
+  EXPECT_EQ(console.raw->Command("expect key F6"), Lines{"OK"});
+  EXPECT_EQ(console.device->Tell("free"), "done free");
+  const Lines refused{
+      "KO: the application freed the library (FreeDLL); commands run again once it starts the library"};
+  EXPECT_EQ(console.raw->Command("press F6"), refused);
+  EXPECT_EQ(console.raw->Command("expect GetVolume = *"), refused) << "the console starts no library itself";
+  EXPECT_EQ(console.raw->Command("state").back(), "OK") << "the device itself still answers";
+  EXPECT_EQ(console.device->Tell("init"), "done init");
+  EXPECT_EQ(console.raw->Command("press F6"), Lines{"OK"});
+  EXPECT_EQ(console.raw->Command("expect key F6"), Lines{"OK"});
+  EXPECT_EQ(console.device->Finish(), 0) << "the application ends with the client still connected";
+}
 
 TEST(ScenarioConsole, AnswersEveryVerbGroupWithOkOrTheReason) {
   ScenarioConsole console;

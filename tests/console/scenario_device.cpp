@@ -1,6 +1,7 @@
-// A navigation application in miniature for the console tests: it starts the shared HAL on the simulated
-// device at a time scale of 100, opens the console (whose interpreter, the scenario language, it loads
-// from libpndscenario.so), reports "port N" and runs until its input ends.
+// A navigation application in miniature for the console tests, unmodified for its console: started with
+// PNDSIM_CONSOLE set, its console opens as the libraries load. It runs the shared HAL on the simulated
+// device at a time scale of 100, says "ready" once the HAL runs, and frees the HAL when its input ends,
+// whoever is connected to its console.
 #include <pndhal/pndhal.h>
 #include <pndsim/pndsim.h>
 
@@ -10,13 +11,13 @@
 int main() {
   pndsim::SetTimeScale(100);
   InitHAL();
-  std::string error;
-  const int port = pndsim::StartConsole("auto", &error);
-  std::cout << "port " << port << (error.empty() ? "" : " " + error) << std::endl;
+  std::cout << "ready" << std::endl;
   std::string line;
   while (std::getline(std::cin, line)) {
+    if (line == "free") FreeDLL();
+    if (line == "init") InitHAL();
+    std::cout << "done " << line << std::endl;
   }
-  pndsim::StopConsole();
   FreeDLL();
   return 0;
 }

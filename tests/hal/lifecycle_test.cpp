@@ -221,6 +221,42 @@ TEST_F(LifeCycle, CallsOfEveryServiceDuringRepeatedTeardownsAreSafe) {
   EXPECT_EQ(pndsim::WindowCount(), 0);
 }
 
+// An observer hears a HAL created before its threads start (so listeners connected then hear its first
+// reports) and FreeDLL begin while the HAL still answers.
+TEST_F(LifeCycle, ObserversHearCreationBeforeTheThreadsAndTeardownBeforeTheHalGoes) {
+  std::vector<std::string> heard;
+  int threadsAtCreation = -1;
+  bool answersAtStopping = false;
+  pndtest::VolumeRecorder& volume = Make<pndtest::VolumeRecorder>();
+  const int id = pndhal::ObserveLibrary([&](pndhal::LibraryEvent event) {
+    if (event == pndhal::LibraryEvent::kCreated) {
+      heard.emplace_back("created");
+      threadsAtCreation = pndsim::LiveThreadCount();
+      Connect(&volume);
+    } else {
+      heard.emplace_back("stopping");
+      unsigned percent = 0;
+      answersAtStopping = GetVolume(percent);
+      Disconnect(&volume);
+    }
+  });
+  ASSERT_NE(id, 0);
+  EXPECT_EQ(pndhal::ObserveLibrary({}), 0) << "a null observer is refused";
+  InitHAL();
+  InitHAL();
+  EXPECT_EQ(threadsAtCreation, 1) << "the key-event window's thread alone";
+  ASSERT_TRUE(volume.WaitFor(1))
+      << "the polling thread's first report reached a listener connected at creation";
+  EXPECT_EQ(volume.Values().front().volume, 80);
+  FreeDLL();
+  FreeDLL();
+  EXPECT_TRUE(answersAtStopping);
+  pndhal::UnobserveLibrary(id);
+  InitHAL();
+  FreeDLL();
+  EXPECT_EQ(heard, (std::vector<std::string>{"created", "stopping"}));
+}
+
 TEST_F(LifeCycle, FreeDllWithoutHalDoesNothing) {
   FreeDLL();
   EXPECT_EQ(pndsim::WindowCount(), 0);

@@ -14,5 +14,17 @@ cmake --build "$work/cmake-consumer" >/dev/null
 
 export PKG_CONFIG_PATH="$prefix/lib/pkgconfig"
 # shellcheck disable=SC2046 # the flags are meant to split
-"$compiler" -std=c++20 "$consumer_dir/consumer.cpp" -o "$work/pkg-consumer" $(pkg-config --cflags --libs pndhal)
+"$compiler" -std=c++20 "$consumer_dir/consumer.cpp" -o "$work/pkg-consumer" $(pkg-config --cflags --libs pndhal pndsim)
 "$work/pkg-consumer"
+
+# An application of the library alone sees the HAL, not the simulator's control headers.
+printf '#include <pndhal/pndhal.h>\nint main() { InitHAL(); FreeDLL(); }\n' >"$work/hal-only.cpp"
+# shellcheck disable=SC2046
+"$compiler" -std=c++20 "$work/hal-only.cpp" -o "$work/hal-only" $(pkg-config --cflags --libs pndhal)
+"$work/hal-only"
+printf '#include <pndsim/pndsim.h>\nint main() {}\n' >"$work/sim-without-sim.cpp"
+# shellcheck disable=SC2046
+if "$compiler" -std=c++20 -c "$work/sim-without-sim.cpp" -o /dev/null $(pkg-config --cflags pndhal) 2>/dev/null; then
+  echo "the control headers reached an application of the library alone"
+  exit 1
+fi

@@ -1,139 +1,28 @@
-// The console client: discovery records, the connection and the line protocol.
+// The console client: finding devices, the connection and the line protocol, on the shared protocol.
 #include "console_client.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
 #include <poll.h>
-#include <signal.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <nlohmann/json.hpp>
-#include <sstream>
 #include <system_error>
+
+#include "discovery.h"
+#include "loopback.h"
+#include "protocol.h"
+#include "token.h"
 
 namespace pndconsole {
 namespace {
 
 constexpr auto kGreetingLimit = std::chrono::seconds(5);
-constexpr std::size_t kTokenFileLimit = 4096;
 
-std::string RecordFolder() {
-  // NOLINTNEXTLINE(concurrency-mt-unsafe): the environment is only read
-  if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime != nullptr && *runtime != '\0') {
-    return std::string(runtime) + "/pndsim";
-  }
-  return "/tmp/pndsim-" + std::to_string(getuid());
-}
-
-// The start time of process `pid` in clock ticks since boot; 0 when unknown.
-unsigned long long ProcessStartTicks(int pid) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string text;
-  std::getline(stat, text);
-  const auto close = text.rfind(')');
-  if (close == std::string::npos || close + 2 > text.size()) return 0;
-  std::istringstream fields(text.substr(close + 2));
-  std::string field;
-  for (int index = 3; index <= 22 && fields >> field; ++index) {
-    if (index == 22) return std::strtoull(field.c_str(), nullptr, 10);
-  }
-  return 0;
-}
-
-// True while the process that wrote a record runs: the id is alive and, where both are known, started
-// when the record says (an id reused by a later process does not count).
-bool Alive(int pid, unsigned long long recordedStart) {
-  if (pid <= 0 || (kill(pid, 0) != 0 && errno != EPERM)) return false;
-  const unsigned long long start = ProcessStartTicks(pid);
-  return recordedStart == 0 || start == 0 || start == recordedStart;
-}
-
-// The token in ~/.pndsim_console_token, read as the console reads it: opened without blocking or
-// following a link, and only from a regular file of at most 4096 bytes. Empty, with *error set, otherwise.
-std::string TokenFromHome(std::string* error) {
-  const char* home = std::getenv("HOME");  // NOLINT(concurrency-mt-unsafe): only read
-  const std::string path = std::string(home != nullptr ? home : "") + "/.pndsim_console_token";
-  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) {
-    *error = "cannot read the token file " + path + ": " + std::generic_category().message(errno);
-    return {};
-  }
-  struct stat info {};
-  std::string text(kTokenFileLimit, '\0');
-  ssize_t got = -1;
-  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
-      static_cast<std::size_t>(info.st_size) <= kTokenFileLimit) {
-    got = read(fd, text.data(), text.size());
-  }
-  close(fd);
-  if (got < 0) {
-    *error = "the token file " + path + " is not a small regular file";
-    return {};
-  }
-  text.resize(static_cast<std::size_t>(got));
-  std::string token;
-  std::istringstream(text) >> token;
-  return token;
-}
-
-int ConnectLoopback(int port) {
-  for (int family : {AF_INET, AF_INET6}) {
-    const int fd = socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) continue;
-    int connected = -1;
-    if (family == AF_INET) {
-      sockaddr_in address{};
-      address.sin_family = AF_INET;
-      address.sin_port = htons(static_cast<std::uint16_t>(port));
-      address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-      connected = connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-    } else {
-      sockaddr_in6 address{};
-      address.sin6_family = AF_INET6;
-      address.sin6_port = htons(static_cast<std::uint16_t>(port));
-      address.sin6_addr = in6addr_loopback;
-      connected = connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-    }
-    if (connected == 0) return fd;
-    close(fd);
-  }
-  return -1;
-}
+bool StartsWith(const std::string& line, std::string_view prefix) { return line.rfind(prefix, 0) == 0; }
 
 }  // namespace
 
-std::vector<Device> ListDevices() {
-  std::vector<Device> devices;
-  std::error_code failure;
-  for (const auto& entry : std::filesystem::directory_iterator(RecordFolder(), failure)) {
-    const std::filesystem::path& path = entry.path();
-    if (path.extension() != ".json") continue;
-    std::ifstream file(path);
-    const nlohmann::json record = nlohmann::json::parse(file, nullptr, false);
-    if (!record.is_object()) continue;
-    Device device;
-    device.pid = record.value("pid", 0);
-    device.port = record.value("port", 0);
-    device.program = record.value("program", std::string());
-    device.started = record.value("started", std::string());
-    if (!Alive(device.pid, record.value("process_start", 0ULL))) {
-      std::filesystem::remove(path, failure);
-      continue;
-    }
-    devices.push_back(std::move(device));
-  }
-  std::sort(devices.begin(), devices.end(), [](const Device& a, const Device& b) { return a.pid < b.pid; });
-  return devices;
-}
+std::vector<Device> ListDevices() { return protocol::ListDevices(); }
 
 std::optional<Device> FindDevice(const std::string& name, std::string* error) {
   const std::vector<Device> devices = ListDevices();
@@ -156,7 +45,7 @@ std::optional<Device> FindDevice(const std::string& name, std::string* error) {
 }
 
 std::unique_ptr<Connection> Connection::Open(int port, std::string* error) {
-  const int fd = ConnectLoopback(port);
+  const int fd = protocol::ConnectLoopback(port);
   if (fd < 0) {
     *error = "cannot connect to the console on port " + std::to_string(port) + ": " +
              std::generic_category().message(errno);
@@ -171,25 +60,28 @@ std::unique_ptr<Connection> Connection::Open(int port, std::string* error) {
       *error = timedOut ? "the console sent no greeting" : "the console closed the connection";
       return nullptr;
     }
-    if (line->rfind("KO: ", 0) == 0) {
-      *error = line->substr(4);
+    if (StartsWith(*line, protocol::kKoPrefix)) {
+      *error = line->substr(protocol::kKoPrefix.size());
       return nullptr;
     }
-    if (line->rfind("# ", 0) != 0) continue;
-    if (connection->greeting_.empty()) connection->greeting_ = line->substr(2);
-    if (*line == "# ready") break;
-    if (line->rfind("# auth required", 0) == 0) {
+    if (!StartsWith(*line, protocol::kGreetingMarker)) continue;
+    const std::string text = line->substr(protocol::kGreetingMarker.size());
+    if (connection->greeting_.empty()) connection->greeting_ = text;
+    if (text == protocol::kReady) break;
+    if (StartsWith(text, "auth required")) {
       needsToken = true;
       break;
     }
   }
   if (needsToken) {
-    const std::string token = TokenFromHome(error);
-    if (token.empty()) {
-      if (error->empty()) *error = "the token file is empty but the console asks for a token";
+    const std::string path = protocol::TokenPath();
+    const std::optional<std::string> token = protocol::ReadTokenFile(path, false, error);
+    if (!token) return nullptr;
+    if (token->empty()) {
+      *error = "the token file is empty but the console asks for a token";
       return nullptr;
     }
-    const auto reply = connection->Execute("auth " + token, {}, error);
+    const auto reply = connection->Execute(std::string(protocol::kAuthVerb) + " " + *token, {}, error);
     if (!reply) return nullptr;
     if (!reply->ok) {
       *error = "authentication refused: " + reply->reason;
@@ -253,15 +145,15 @@ std::optional<Reply> Connection::Execute(std::string_view line, const EventHandl
       return std::nullopt;
     }
     const std::string& got = *received;
-    if (got.rfind("| ", 0) == 0) {
-      reply.output.push_back(got.substr(2));
-    } else if (got.rfind("* ", 0) == 0) {
-      if (onEvent) onEvent(got.substr(2));
-    } else if (got == "OK") {
+    if (StartsWith(got, protocol::kOutputMarker)) {
+      reply.output.push_back(got.substr(protocol::kOutputMarker.size()));
+    } else if (StartsWith(got, protocol::kEventMarker)) {
+      if (onEvent) onEvent(got.substr(protocol::kEventMarker.size()));
+    } else if (got == protocol::kOk) {
       reply.ok = true;
       return reply;
-    } else if (got.rfind("KO: ", 0) == 0) {
-      reply.reason = got.substr(4);
+    } else if (StartsWith(got, protocol::kKoPrefix)) {
+      reply.reason = got.substr(protocol::kKoPrefix.size());
       return reply;
     }
   }
@@ -272,7 +164,8 @@ bool Connection::ReadEvents(std::chrono::milliseconds limit, const EventHandler&
     bool timedOut = false;
     const auto line = ReadLine(limit, &timedOut);
     if (!line) return timedOut;
-    if (line->rfind("* ", 0) == 0 && onEvent) onEvent(line->substr(2));
+    if (StartsWith(*line, protocol::kEventMarker) && onEvent)
+      onEvent(line->substr(protocol::kEventMarker.size()));
   }
 }
 

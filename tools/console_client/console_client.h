@@ -10,15 +10,12 @@
 #include <string_view>
 #include <vector>
 
+#include "discovery.h"
+
 namespace pndconsole {
 
 /// A running device with an open console, as its discovery record describes it.
-struct Device {
-  int pid = 0;
-  int port = 0;
-  std::string program;
-  std::string started;  ///< UTC, "YYYY-MM-DDTHH:MM:SSZ"
-};
+using Device = protocol::Device;
 
 /// The devices whose console is open, by process id. Records of processes that ended are removed on the way;
 /// unreadable records are skipped.

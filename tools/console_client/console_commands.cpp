@@ -12,19 +12,21 @@
 #include <nlohmann/json.hpp>
 
 #include "console_client.h"
+#include "protocol.h"
 
 namespace pndconsole {
 namespace {
 
-void PrintEvent(const std::string& event) { std::cout << "* " << event << std::endl; }
+// Events and refusals are shown as the wire has them.
+void PrintEvent(const std::string& event) { std::cout << protocol::kEventMarker << event << std::endl; }
 
 void PrintReply(const Reply& reply, bool showOk) {
   for (const std::string& line : reply.output) std::cout << line << '\n';
   if (!reply.ok) {
     std::cout.flush();
-    std::cerr << "KO: " << reply.reason << std::endl;
+    std::cerr << protocol::kKoPrefix << reply.reason << std::endl;
   } else if (showOk) {
-    std::cout << "OK" << std::endl;
+    std::cout << protocol::kOk << std::endl;
   } else {
     std::cout.flush();
   }
@@ -39,7 +41,7 @@ std::string Trimmed(const std::string& text) {
 // The verbs a session offers: the first word of each line of its `help` output that is not indented (an
 // indented line explains the verb above it), plus the console's own.
 std::vector<std::string> Verbs(Connection& connection) {
-  std::vector<std::string> verbs{"auth", "quit"};
+  std::vector<std::string> verbs{std::string(protocol::kAuthVerb), "quit"};
   std::string error;
   if (const auto reply = connection.Execute("help", {}, &error); reply && reply->ok) {
     for (const std::string& line : reply->output) {

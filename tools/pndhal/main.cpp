@@ -4,11 +4,8 @@
 
 #include "command_line.h"
 #include "commands.h"
-#include "console_interpreter.h"
 
 int main(int argc, char** argv) try {
-  // A console opened on the tool's own device speaks through the tool's HAL, not a second copy of it.
-  scenario::InstallConsoleInterpreter();
   CLI::App app;
   tool::ConfigureTool(app);
   tool::AddTourCommand(app);

@@ -1,16 +1,16 @@
-// `pndhal time` and `pndhal zones`: the device clock, the current zone and
-// the zone database as the HAL reads them.
+// `pndhal time` and `pndhal zones`: the device clock, the current zone and the zone database as the HAL
+// reports them through its exported functions, beside the names the simulated device gives them.
 #include <pndhal/pndhal.h>
 #include <pndsim/pndsim.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 
 #include "command_line.h"
 #include "commands.h"
 #include "json_output.h"
-#include "time/zone_database.h"
 
 namespace tool {
 namespace {
@@ -21,6 +21,7 @@ std::string Formatted(CNavTime& time) {
   return pndsim::ToUtf8(text);
 }
 
+// The zone's offset from UTC at the device's current time, in seconds.
 long OffsetNow(const CNavTimeZone& zone) {
   CNavTime now;
   GetGMTNavTime(now);
@@ -29,66 +30,62 @@ long OffsetNow(const CNavTimeZone& zone) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(span.GetTotalSeconds()));
 }
 
-// Prints each zone as a text line, or collects it for the JSON array.
-class ZonePrinter final : public time_services::ZoneVisitor {
- public:
-  explicit ZonePrinter(bool json) : json_(json) {}
-  void Zone(const wchar_t* name, const wchar_t* display, const wchar_t* descriptor) override {
-    const CNavTimeZone zone(descriptor);
-    const long offset = OffsetNow(zone);
-    if (json_) {
-      zones_.push_back({{"name", pndsim::ToUtf8(name)},
-                        {"display", pndsim::ToUtf8(display)},
-                        {"descriptor", pndsim::ToUtf8(descriptor)},
-                        {"offsetNowSeconds", offset}});
-    } else {
-      std::printf("%-32s %+6.2f h  %-48s %s\n", pndsim::ToUtf8(name).c_str(),
-                  static_cast<double>(offset) / 3600, pndsim::ToUtf8(descriptor).c_str(),
-                  pndsim::ToUtf8(display).c_str());
-    }
-  }
-  const Json& Zones() const { return zones_; }
+// An offset as the zones' display names write it: "+05:30", "-09:30", "+00:00".
+std::string OffsetText(long seconds) {
+  const long minutes = std::labs(seconds) / 60;
+  char text[48];
+  std::snprintf(text, sizeof text, "%c%02ld:%02ld", seconds < 0 ? '-' : '+', minutes / 60, minutes % 60);
+  return text;
+}
 
- private:
-  bool json_;
-  Json zones_ = Json::array();
-};
+std::string Description(const CNavTimeZone& zone) {
+  wchar_t text[512];
+  zone.GetDescription(text, 512);
+  return pndsim::ToUtf8(text);
+}
 
 int Time(const CommonOptions& options) {
   CNavTime local, utc;
   GetLocalNavTime(local);
   GetGMTNavTime(utc);
-  wchar_t descriptor[time_services::kDescriptorChars] = L"";
-  String::StringProxy<String::ZuStringImpl> daylightName;
-  const bool zoneKnown = time_services::CurrentZoneDescriptor(descriptor, time_services::kDescriptorChars,
-                                                              time_services::CurrentUtcYear(), daylightName);
-  const long offset = OffsetNow(GetTimezone());
+  const CNavTimeZone& zone = GetTimezone();
+  const long offset = OffsetNow(zone);
   const std::string zoneName = pndsim::TimeZoneName();
+  const std::string description = Description(zone);
   if (options.json) {
     PrintJson({{"utc", Formatted(utc)},
                {"local", Formatted(local)},
                {"zone", zoneName},
-               {"descriptor", zoneKnown ? Json(pndsim::ToUtf8(descriptor)) : Json(nullptr)},
+               {"description", description},
                {"offsetNowSeconds", offset}});
   } else {
     std::printf("device time (UTC):   %s\n", Formatted(utc).c_str());
     std::printf("device time (local): %s\n", Formatted(local).c_str());
     std::printf("time zone:           %s\n", zoneName.c_str());
-    std::printf("descriptor:          %s\n",
-                zoneKnown ? pndsim::ToUtf8(descriptor).c_str() : "(none: the system reports no zone)");
-    std::printf("zone offset now:     %+.2f h\n", static_cast<double>(offset) / 3600);
+    std::printf("zone description:    %s\n", description.empty() ? "(none)" : description.c_str());
+    std::printf("zone offset now:     %s\n", OffsetText(offset).c_str());
   }
   FreeDLL();
   return kExitSuccess;
 }
 
 int Zones(const CommonOptions& options) {
-  InitHAL();
-  REG_TZI_FORMAT tzi{};
-  String::StringProxy<String::ZuStringImpl> display;
-  ZonePrinter printer(options.json);
-  time_services::WalkZoneDatabase(L"Time Zones", time_services::CurrentUtcYear(), tzi, display, printer);
-  if (options.json) PrintJson(printer.Zones());
+  // The library's zones come in the order the device enumerates its database, which names them.
+  const Container::ZuVector<CNavTimeZone>& zones = GetAvailableTimezones();
+  const std::vector<std::string> names =
+      pndsim::ListRegistrySubkeys(pndsim::RegistryRoot::LocalMachine, "Time Zones");
+  Json listed = Json::array();
+  for (std::size_t i = 0; i < zones.size(); ++i) {
+    const std::string name = i < names.size() ? names[i] : std::string();
+    const long offset = OffsetNow(zones[i]);
+    const std::string display = Description(zones[i]);
+    if (options.json) {
+      listed.push_back({{"name", name}, {"display", display}, {"offsetNowSeconds", offset}});
+    } else {
+      std::printf("%-32s %s  %s\n", name.c_str(), OffsetText(offset).c_str(), display.c_str());
+    }
+  }
+  if (options.json) PrintJson(listed);
   FreeDLL();
   return kExitSuccess;
 }
@@ -96,8 +93,8 @@ int Zones(const CommonOptions& options) {
 }  // namespace
 
 void AddTimeCommand(CLI::App& app) {
-  CLI::App* command = app.add_subcommand(
-      "time", "show the device's UTC and local time, its time zone and the zone's descriptor");
+  CLI::App* command =
+      app.add_subcommand("time", "show the device's UTC and local time, its time zone and the zone's offset");
   auto options = std::make_shared<CommonOptions>();
   AddCommonOptions(*command, *options, {.json = true});
   SetAction(*command, [options] { return Time(*options); });

@@ -4,7 +4,6 @@
 
 #include "pndsim/audio.h"
 #include "pndsim/clock.h"
-#include "pndsim/console.h"
 #include "pndsim/control.h"
 #include "pndsim/display.h"
 #include "pndsim/identity.h"

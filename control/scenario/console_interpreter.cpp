@@ -67,16 +67,16 @@ std::string State() {
   return state.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
-class ConsoleSession : public pndsim::ConsoleSession {
+class ConsoleSession : public pndconsole::host::Session {
  public:
-  explicit ConsoleSession(pndsim::ConsoleSink events)
+  explicit ConsoleSession(pndconsole::host::EventSink events)
       : events_(std::move(events)), session_({}, [this](const Event& event) {
           if (!watching_.load()) return;
           const bool listener = event.source == Event::Source::Listener;
           events_((listener ? "listener " : "platform " + event.kind + " ") + event.text);
         }) {}
 
-  pndsim::ConsoleReply Execute(std::string_view line) override {
+  pndconsole::host::Reply Execute(std::string_view line) override {
     std::vector<Word> words;
     try {
       words = SplitWords(line);
@@ -98,13 +98,21 @@ class ConsoleSession : public pndsim::ConsoleSession {
     }
     auto parsed = ParseLine(line);
     if (const auto* error = std::get_if<ParseError>(&parsed)) return Refuse(error->column, error->message);
+    if (session_.LibraryFreed()) return {false, {}, std::string(kLibraryFreed)};
     StartSession();
     const Outcome outcome = session_.Run(*std::get<std::optional<Statement>>(parsed));
+    // A statement cut short because the application freed the library says so.
+    if (!outcome.ok && session_.LibraryFreed()) return {false, outcome.output, std::string(kLibraryFreed)};
     return {outcome.ok, outcome.output, outcome.message};
   }
 
+  void Cancel() override { session_.Cancel(); }
+
  private:
-  static pndsim::ConsoleReply Refuse(int column, const std::string& message) {
+  static constexpr std::string_view kLibraryFreed =
+      "the application freed the library (FreeDLL); commands run again once it starts the library";
+
+  static pndconsole::host::Reply Refuse(int column, const std::string& message) {
     return {false, {}, "column " + std::to_string(column) + ": " + message};
   }
 
@@ -114,22 +122,16 @@ class ConsoleSession : public pndsim::ConsoleSession {
     started_ = true;
   }
 
-  pndsim::ConsoleSink events_;
+  pndconsole::host::EventSink events_;
   std::atomic<bool> watching_{false};
   bool started_ = false;
-  Session session_;
+  scenario::Session session_;
 };
 
 }  // namespace
 
-void InstallConsoleInterpreter() noexcept {
-  try {
-    pndsim::SetConsoleInterpreter([](pndsim::ConsoleSink events) -> std::unique_ptr<pndsim::ConsoleSession> {
-      return std::make_unique<ConsoleSession>(std::move(events));
-    });
-  } catch (const std::exception&) {
-    // Without memory for the interpreter, the console goes on without one.
-  }
+std::unique_ptr<pndconsole::host::Session> MakeConsoleSession(pndconsole::host::EventSink events) {
+  return std::make_unique<ConsoleSession>(std::move(events));
 }
 
 }  // namespace scenario

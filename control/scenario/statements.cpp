@@ -396,10 +396,12 @@ Statement ParseZone(Cursor& cursor) {
 Statement ParseWait(Cursor& cursor) {
   const bool poll = cursor.TakeIf("poll");
   const Milliseconds duration = poll ? Milliseconds(kPollingPeriodMs) : cursor.Duration();
-  return Action(poll ? "wait poll" : "wait " + FormatDuration(duration), [duration] {
-    Session::WaitDeviceTime(duration.count());
-    return std::string();
-  });
+  Statement statement =
+      Action(poll ? "wait poll" : "wait " + FormatDuration(duration), [] { return std::string(); });
+  statement.run = [duration, text = statement.text](Session& session) {
+    return session.WaitDeviceTime(duration.count()) ? Outcome{} : Failure(text + ": cancelled");
+  };
+  return statement;
 }
 
 Statement ParseFail(Cursor& cursor) {

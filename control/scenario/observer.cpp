@@ -45,16 +45,20 @@ class DeviceObserver::Listeners : public IHardwareKeyListener,
     connectingThread_.store(std::this_thread::get_id());
     Connect(static_cast<IPMPowerListener*>(this));
     connectingThread_.store(std::thread::id());
-    if (CBTHAL* link = GetBTHAL()) {
-      link->ConnectCallStatusListener(&calls_);
-      link->ConnectForegroundListener(&foreground_);
+    // The phone link's handle stays valid for the life of the library, so disconnecting through it
+    // never creates a library that was freed meanwhile.
+    link_ = GetBTHAL();
+    if (link_ != nullptr) {
+      link_->ConnectCallStatusListener(&calls_);
+      link_->ConnectForegroundListener(&foreground_);
     }
   }
 
+  // Takes nothing but the listeners away: no library is created for it.
   void DisconnectAll() {
-    if (CBTHAL* link = GetBTHAL()) {
-      link->DisconnectCallStatusListener(&calls_);
-      link->DisconnectForegroundListener(&foreground_);
+    if (link_ != nullptr) {
+      link_->DisconnectCallStatusListener(&calls_);
+      link_->DisconnectForegroundListener(&foreground_);
     }
     Disconnect(static_cast<IPMPowerListener*>(this));
     Disconnect(static_cast<ISuspendResumeDeviceListener*>(this));
@@ -102,6 +106,7 @@ class DeviceObserver::Listeners : public IHardwareKeyListener,
   }
 
   DeviceObserver& owner_;
+  CBTHAL* link_ = nullptr;
   CallListener calls_;
   ForegroundListener foreground_;
   std::atomic<std::thread::id> connectingThread_;
@@ -114,27 +119,64 @@ DeviceObserver::DeviceObserver(Sink sink) : sink_(std::move(sink)) {
 }
 
 DeviceObserver::~DeviceObserver() {
-  if (listeners_) listeners_->DisconnectAll();
+  Detach();
   pndsim::UnobserveTrace(traceObserver_);
 }
 
 void DeviceObserver::Attach() {
+  std::lock_guard attach(attachMutex_);
   if (listeners_) return;
   listeners_ = std::make_unique<Listeners>(*this);
   listeners_->ConnectAll();
 }
 
-void DeviceObserver::ExpectStartupReport(const std::string& kind, std::string text) {
+void DeviceObserver::Detach() {
+  std::unique_ptr<Listeners> listeners;
+  {
+    std::lock_guard attach(attachMutex_);
+    listeners = std::move(listeners_);
+  }
+  // Disconnected without the lock: a listener call in flight may be waiting for nothing of ours, but an
+  // Attach racing with the teardown must not wait for it.
+  if (listeners) listeners->DisconnectAll();
   std::lock_guard lock(mutex_);
-  startupReports_[kind] = std::move(text);
+  startupReports_.clear();
+}
+
+bool DeviceObserver::Attached() {
+  std::lock_guard attach(attachMutex_);
+  return listeners_ != nullptr;
+}
+
+void DeviceObserver::ExpectStartupReport(const std::string& kind) {
+  std::lock_guard lock(mutex_);
+  ++startupReports_[kind];
+}
+
+void DeviceObserver::AwaitStartupReports(Clock::time_point deadline) {
+  std::unique_lock lock(mutex_);
+  arrived_.wait_until(lock, deadline, [&] { return startupReports_.empty() || cancelled_; });
+  startupReports_.clear();
+}
+
+void DeviceObserver::CancelWaits() {
+  std::lock_guard lock(mutex_);
+  cancelled_ = true;
+  arrived_.notify_all();
+}
+
+void DeviceObserver::ResumeWaits() {
+  std::lock_guard lock(mutex_);
+  cancelled_ = false;
 }
 
 void DeviceObserver::Push(Event event) {
   std::lock_guard lock(mutex_);
   if (event.source == Event::Source::Listener) {
     if (const auto startup = startupReports_.find(event.kind); startup != startupReports_.end()) {
-      event.startup = startup->second == event.text;
-      startupReports_.erase(startup);
+      event.startup = true;
+      if (--startup->second == 0) startupReports_.erase(startup);
+      arrived_.notify_all();
     }
   }
   if (sink_) sink_(event);
@@ -154,7 +196,9 @@ void DeviceObserver::Push(Event event) {
 std::optional<Event> DeviceObserver::TakeListenerEvent(const std::string& kind, Clock::time_point deadline) {
   std::unique_lock lock(mutex_);
   std::deque<Event>& queue = listenerEvents_[kind];
-  if (!arrived_.wait_until(lock, deadline, [&] { return !queue.empty(); })) return std::nullopt;
+  if (!arrived_.wait_until(lock, deadline, [&] { return !queue.empty() || cancelled_; }) || queue.empty()) {
+    return std::nullopt;
+  }
   Event event = std::move(queue.front());
   queue.pop_front();
   return event;
@@ -172,7 +216,8 @@ std::optional<Event> DeviceObserver::TakeTraceEvent(const std::string& kind, con
       if (event.text.find(text) != std::string::npos) return event;
       if (seen != nullptr) seen->push_back(event.text);
     }
-    if (arrived_.wait_until(lock, deadline) == std::cv_status::timeout && traceEvents_.empty()) {
+    if ((cancelled_ || arrived_.wait_until(lock, deadline) == std::cv_status::timeout) &&
+        traceEvents_.empty()) {
       return std::nullopt;
     }
   }
@@ -186,7 +231,9 @@ std::uint64_t DeviceObserver::ListenerMark() {
 std::optional<Event> DeviceObserver::FirstListenerEventSince(std::uint64_t mark, Clock::time_point deadline) {
   std::unique_lock lock(mutex_);
   const auto arrived = [&] { return listenerCalls_ > mark && !recentListenerEvents_.empty(); };
-  if (!arrived_.wait_until(lock, deadline, arrived)) return std::nullopt;
+  if (!arrived_.wait_until(lock, deadline, [&] { return arrived() || cancelled_; }) || !arrived()) {
+    return std::nullopt;
+  }
   const std::uint64_t since = listenerCalls_ - mark;
   return since > recentListenerEvents_.size() ? recentListenerEvents_.front()
                                               : recentListenerEvents_[recentListenerEvents_.size() - since];

@@ -1,4 +1,4 @@
-// The console endpoint: one poll thread accepts connections on the loopback addresses and moves every
+// The console host: one poll thread accepts connections on the loopback addresses and moves every
 // client's bytes; each client's commands run on a thread of its own, so a slow command or a slow reader
 // holds up nobody else, and the producers of events never wait for a socket.
 #include <arpa/inet.h>
@@ -24,15 +24,20 @@
 #include <thread>
 #include <vector>
 
-#include "console_files.h"
-#include "interpreter.h"
+#include "console_interpreter.h"
+#include "discovery.h"
+#include "host.h"
 #include "line_framer.h"
-#include "pndsim/console.h"
+#include "loopback.h"
+#include "protocol.h"
+#include "token.h"
 
-namespace sim::console {
+namespace pndconsole::host {
 namespace {
 
-constexpr std::size_t kLineLimit = 4096;
+using protocol::FramedLine;
+using protocol::kLineLimit;
+using protocol::LineFramer;
 // Authenticated clients at once. Connections waiting to authenticate have places of their own, so that
 // they can never keep an authenticated client out.
 constexpr std::size_t kClientLimit = 8;
@@ -45,9 +50,6 @@ constexpr std::chrono::milliseconds kAuthTimeLimit = std::chrono::seconds(5);
 constexpr const char* kAuthTimeLimitVariable = "PNDSIM_CONSOLE_AUTH_TIME_LIMIT_MS";
 constexpr std::size_t kOutputLimit = std::size_t{256} * 1024;
 constexpr std::size_t kPendingLimit = 64;
-constexpr int kAutoFirstPort = 47100;
-constexpr int kAutoLastPort = 47199;
-constexpr auto kExitWait = std::chrono::seconds(2);
 
 thread_local bool tOnConsoleThread = false;
 
@@ -69,33 +71,26 @@ struct Output {
     [[maybe_unused]] const ssize_t written = write(wakeFd, &one, sizeof one);
   }
 
-  std::string Stamp() const {
-    char stamp[32];
-    const double seconds = std::chrono::duration<double>(Clock::now() - opened).count();
-    std::snprintf(stamp, sizeof stamp, "* %.6f ", seconds);
-    return stamp;
-  }
+  double Seconds() const { return std::chrono::duration<double>(Clock::now() - opened).count(); }
 
   // Tells the client how many events it lost once there is room again; the caller holds the mutex.
   void FlushDropNoticeLocked() {
     if (droppedEvents == 0 || bytes.size() > kOutputLimit / 2) return;
-    bytes += Stamp() + "... " + std::to_string(droppedEvents) + " events dropped\n";
+    bytes += protocol::FormatEvent(Seconds(), "... " + std::to_string(droppedEvents) + " events dropped");
     droppedEvents = 0;
   }
 
   void Event(std::string_view line) {
-    std::string text;
-    for (char c : line) text += (c == '\n' || c == '\r') ? ' ' : c;
-    text += '\n';
     std::lock_guard lock(mutex);
     if (closed) return;
     FlushDropNoticeLocked();
+    // Stamped under the lock, so the stream's times never go backwards.
+    std::string text = protocol::FormatEvent(Seconds(), line);
     if (droppedEvents != 0 || bytes.size() + text.size() > kOutputLimit) {
       ++droppedEvents;
       return;
     }
-    // Stamped under the lock, so the stream's times never go backwards.
-    bytes += Stamp() + text;
+    bytes += text;
     WakeLocked();
   }
 };
@@ -119,6 +114,10 @@ struct Client {
 
   std::thread worker;
   std::atomic<bool> finished{false};
+
+  // The interpreter's session, made at the first command; the command thread runs it, others may cancel it.
+  std::mutex sessionMutex;
+  std::unique_ptr<Session> session;
 };
 
 struct Console {
@@ -129,9 +128,6 @@ struct Console {
   std::vector<int> listenFds;
   std::atomic<bool> stopping{false};
   Clock::time_point opened;
-  std::atomic<bool> exiting{false};    // the process is ending: commands get a bounded time to return
-  std::atomic<bool> abandoned{false};  // a command outlived that time; its thread still uses the wake-up
-  bool atExitRegistered = false;
   std::atomic<std::size_t> authenticated{0};  // clients holding one of the kClientLimit places
   std::chrono::milliseconds authTimeLimit = kAuthTimeLimit;
 };
@@ -158,33 +154,30 @@ std::string Trim(std::string_view text) {
   return std::string(text.substr(first, last - first + 1));
 }
 
-bool TokensMatch(std::string_view given, std::string_view expected) {
-  // Compares every byte whatever the first difference, so timing tells nothing of the token.
-  unsigned char difference = given.size() == expected.size() ? 0 : 1;
-  for (std::size_t i = 0; i < given.size(); ++i) {
-    difference |=
-        static_cast<unsigned char>(given[i] ^ expected[i % std::max<std::size_t>(expected.size(), 1)]);
-  }
-  return difference == 0 && !expected.empty();
+Reply Refuse(std::string reason) { return {false, {}, std::move(reason)}; }
+
+std::string Wire(const Reply& reply) { return protocol::FormatReply(reply.ok, reply.output, reply.reason); }
+
+// The interpreter a test installed; empty means the scenario language.
+struct InstalledInterpreter {
+  std::mutex mutex;
+  Interpreter interpreter;
+};
+
+InstalledInterpreter& TheInterpreter() {
+  static auto* installed = new InstalledInterpreter;
+  return *installed;
 }
 
-std::string FormatReply(const pndsim::ConsoleReply& reply) {
-  std::string text;
-  std::size_t start = 0;
-  while (start < reply.output.size()) {
-    auto end = reply.output.find('\n', start);
-    if (end == std::string::npos) end = reply.output.size();
-    text += "| " + reply.output.substr(start, end - start) + "\n";
-    start = end + 1;
+std::unique_ptr<Session> MakeSession(EventSink events) {
+  Interpreter interpreter;
+  {
+    InstalledInterpreter& installed = TheInterpreter();
+    std::lock_guard lock(installed.mutex);
+    interpreter = installed.interpreter;
   }
-  if (reply.ok) return text + "OK\n";
-  std::string reason = reply.reason.empty() ? "failed" : reply.reason;
-  std::replace(reason.begin(), reason.end(), '\n', ' ');
-  std::replace(reason.begin(), reason.end(), '\r', ' ');
-  return text + "KO: " + reason + "\n";
+  return interpreter ? interpreter(std::move(events)) : scenario::MakeConsoleSession(std::move(events));
 }
-
-pndsim::ConsoleReply Refuse(std::string reason) { return {false, {}, std::move(reason)}; }
 
 std::string TooManyClients() { return "too many clients (limit " + std::to_string(kClientLimit) + ")"; }
 
@@ -196,19 +189,18 @@ class CommandRunner {
 
   void Run() {
     std::string error;
-    const std::optional<std::string> token = ReadToken(&error);
+    const std::optional<std::string> token = protocol::HostToken(&error);
     if (!token) {
-      Enqueue(client_, Greeting() + "KO: " + error + "\n");
+      Enqueue(client_, Greeting() + Wire(Refuse(error)));
       return;
     }
     token_ = *token;
     if (token_.empty() && !Authenticate()) {
-      Enqueue(client_, "KO: " + TooManyClients() + "\n");
+      Enqueue(client_, Wire(Refuse(TooManyClients())));
       return;
     }
-    Enqueue(client_, Greeting() + (authenticated_ ? "# ready\n"
-                                                  : "# auth required: send \"auth TOKEN\" with the token "
-                                                    "from ~/.pndsim_console_token\n"));
+    Enqueue(client_, Greeting() + std::string(protocol::kGreetingMarker) +
+                         std::string(authenticated_ ? protocol::kReady : protocol::kAuthRequired) + "\n");
     while (true) {
       FramedLine line;
       {
@@ -220,10 +212,14 @@ class CommandRunner {
         client_.commands.pop_front();
       }
       bool close = false;
-      Enqueue(client_, FormatReply(Handle(line, close)));
+      Enqueue(client_, Wire(Handle(line, close)));
       if (close) break;
     }
-    session_.reset();
+    std::unique_ptr<Session> ended;
+    {
+      std::lock_guard lock(client_.sessionMutex);
+      ended = std::move(client_.session);
+    }
   }
 
  private:
@@ -239,11 +235,9 @@ class CommandRunner {
     return true;
   }
 
-  static std::string Greeting() {
-    return "# pndsim console 1: " + ProgramName() + " pid " + std::to_string(getpid()) + "\n";
-  }
+  static std::string Greeting() { return protocol::GreetingLine(protocol::ProgramName(), getpid()); }
 
-  pndsim::ConsoleReply Handle(const FramedLine& line, bool& close) {
+  Reply Handle(const FramedLine& line, bool& close) {
     if (line.tooLong) return Refuse("line too long (limit " + std::to_string(kLineLimit) + " bytes)");
     for (std::size_t i = 0; i < line.text.size(); ++i) {
       const auto byte = static_cast<unsigned char>(line.text[i]);
@@ -254,8 +248,8 @@ class CommandRunner {
     const std::string trimmed = Trim(line.text);
     if (trimmed.empty()) return {};
     const std::string verb = trimmed.substr(0, trimmed.find_first_of(" \t"));
-    if (verb == "auth") {
-      if (token_.empty() || TokensMatch(Trim(trimmed.substr(verb.size())), token_)) {
+    if (verb == protocol::kAuthVerb) {
+      if (token_.empty() || protocol::TokensMatch(Trim(trimmed.substr(verb.size())), token_)) {
         if (authenticated_ || Authenticate()) return {};
         close = true;
         return Refuse(TooManyClients());
@@ -271,18 +265,20 @@ class CommandRunner {
       return Refuse(
           "authentication required: send \"auth TOKEN\" with the token from ~/.pndsim_console_token");
     }
-    if (!session_) {
-      std::string reason;
-      std::weak_ptr<Output> out = client_.out;
-      session_ = MakeSession(
-          [out](std::string_view event) {
-            if (const auto output = out.lock()) output->Event(event);
-          },
-          &reason);
-      if (!session_) return Refuse("no command interpreter: " + reason);
+    Session* session = nullptr;
+    {
+      std::lock_guard lock(client_.sessionMutex);
+      if (!client_.session) {
+        std::weak_ptr<Output> out = client_.out;
+        client_.session = MakeSession([out](std::string_view event) {
+          if (const auto output = out.lock()) output->Event(event);
+        });
+      }
+      session = client_.session.get();
     }
+    if (session == nullptr) return Refuse("no command interpreter: the interpreter made no session");
     try {
-      return session_->Execute(line.text);
+      return session->Execute(line.text);
     } catch (const std::exception& fault) {
       return Refuse(std::string("command failed: ") + fault.what());
     }
@@ -292,13 +288,18 @@ class CommandRunner {
   std::atomic<std::size_t>& authenticated_clients_;
   std::string token_;
   bool authenticated_ = false;
-  std::unique_ptr<pndsim::ConsoleSession> session_;
 };
 
+// Nobody will read the client's replies any more: its command in progress is asked to return and its
+// queued commands are dropped.
 void CloseClientOutput(Client& client) {
   {
     std::lock_guard lock(client.mutex);
     client.hangup = true;
+  }
+  {
+    std::lock_guard lock(client.sessionMutex);
+    if (client.session) client.session->Cancel();
   }
   client.pending.notify_all();
   std::lock_guard lock(client.out->mutex);
@@ -480,124 +481,33 @@ void PollLoop(Console& console) {
       return true;
     });
   }
+  // Every command in progress is asked to return; the sessions end on their threads.
   for (auto& client : clients) {
     shutdown(client->fd, SHUT_RDWR);
     CloseClientOutput(*client);
   }
-  const auto deadline = Clock::now() + kExitWait;
   for (auto& client : clients) {
-    while (console.exiting && !client->finished && Clock::now() < deadline) {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-      pollfd wake{console.wakeFd, POLLIN, 0};
-      if (poll(&wake, 1, static_cast<int>(left.count()) + 1) > 0) {
-        std::uint64_t count = 0;
-        [[maybe_unused]] const ssize_t got = read(console.wakeFd, &count, sizeof count);
-      }
-    }
+    client->worker.join();
     close(client->fd);
-    if (client->finished || !console.exiting) {
-      client->worker.join();
-    } else {
-      // A command stuck at exit must not hang the process: it is left, with its client, to the
-      // process's end.
-      client->worker.detach();
-      console.abandoned = true;
-      [[maybe_unused]] Client* left = client.release();
-    }
   }
 }
 
-// Parses "auto" or a decimal port into the range of ports to try.
-bool PortRange(std::string_view text, int& first, int& last, std::string* error) {
-  if (text == "auto") {
-    first = kAutoFirstPort;
-    last = kAutoLastPort;
-    return true;
-  }
-  int port = 0;
-  const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), port);
-  if (text.empty() || status != std::errc() || end != text.data() + text.size() || port < 1 || port > 65535) {
-    if (error != nullptr) *error = "invalid port \"" + std::string(text) + "\" (a number 1-65535 or auto)";
-    return false;
-  }
-  first = last = port;
-  return true;
-}
-
-int ListenOn(int family, int port) {
-  const int fd = socket(family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (fd < 0) return -1;
-  const int on = 1;
-  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-  int bound = -1;
-  if (family == AF_INET) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bound = bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-  } else {
-    setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &on, sizeof on);
-    sockaddr_in6 address{};
-    address.sin6_family = AF_INET6;
-    address.sin6_port = htons(static_cast<std::uint16_t>(port));
-    address.sin6_addr = in6addr_loopback;
-    bound = bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-  }
-  if (bound != 0 || listen(fd, 16) != 0) {
-    const int saved = errno;
-    close(fd);
-    errno = saved;
-    return -1;
-  }
-  return fd;
-}
-
-// Binds both loopback addresses on the first free port of the range; IPv6 alone may be missing.
-std::vector<int> Listen(int first, int last, int& port, std::string* error) {
-  int lastErrno = 0;
-  for (int candidate = first; candidate <= last; ++candidate) {
-    const int v4 = ListenOn(AF_INET, candidate);
-    if (v4 < 0) {
-      lastErrno = errno;
-      continue;
-    }
-    const int v6 = ListenOn(AF_INET6, candidate);
-    if (v6 < 0 && errno != EAFNOSUPPORT && errno != EADDRNOTAVAIL) {
-      lastErrno = errno;
-      close(v4);
-      continue;
-    }
-    port = candidate;
-    return v6 < 0 ? std::vector<int>{v4} : std::vector<int>{v4, v6};
-  }
-  if (error != nullptr) {
-    *error = first == last ? "cannot listen on port " + std::to_string(first) + ": " +
-                                 std::generic_category().message(lastErrno)
-                           : "no free port in " + std::to_string(first) + "-" + std::to_string(last);
-  }
-  return {};
-}
-
-void Stop(bool atExit) {
+void StopConsole() {
   if (tOnConsoleThread) return;
   Console& console = TheConsole();
   std::lock_guard lock(console.mutex);
   if (console.port == 0) return;
   console.port = 0;
-  RemoveDiscoveryRecord();
+  protocol::RemoveRecord();
   console.stopping = true;
-  console.exiting = atExit;
   const std::uint64_t one = 1;
   [[maybe_unused]] const ssize_t written = write(console.wakeFd, &one, sizeof one);
   console.poller.join();
   for (int fd : console.listenFds) close(fd);
   console.listenFds.clear();
-  if (!console.abandoned) close(console.wakeFd);
+  close(console.wakeFd);
   console.wakeFd = -1;
 }
-
-void StopAtExit() { Stop(true); }
 
 // kAuthTimeLimit, or the shorter limit a test asks for through kAuthTimeLimitVariable.
 std::chrono::milliseconds AuthTimeLimit() {
@@ -610,49 +520,51 @@ std::chrono::milliseconds AuthTimeLimit() {
   return std::min(kAuthTimeLimit, std::chrono::milliseconds(milliseconds));
 }
 
-// Opens the console when the process starts with PNDSIM_CONSOLE set.
-struct OpenFromEnvironment {
-  OpenFromEnvironment() {
+// Opens the console when the process starts with PNDSIM_CONSOLE set, and closes it as the library is
+// unloaded: this library is loaded after the one it observes, so its sessions end first.
+struct ConsoleOfTheProcess {
+  ConsoleOfTheProcess() {
     // NOLINTNEXTLINE(concurrency-mt-unsafe): read at load, before the application can change the environment
     const char* requested = std::getenv("PNDSIM_CONSOLE");
     if (requested == nullptr || *requested == '\0') return;
     std::string error;
-    if (pndsim::StartConsole(requested, &error) == 0) {
+    if (Start(requested, &error) == 0)
       std::fprintf(stderr, "pndsim: console not opened: %s\n", error.c_str());
-    }
   }
+  ~ConsoleOfTheProcess() { StopConsole(); }
+  ConsoleOfTheProcess(const ConsoleOfTheProcess&) = delete;
+  ConsoleOfTheProcess& operator=(const ConsoleOfTheProcess&) = delete;
 };
-const OpenFromEnvironment openFromEnvironment;  // NOLINT(cert-err58-cpp): failures are reported, not thrown
+const ConsoleOfTheProcess consoleOfTheProcess;  // NOLINT(cert-err58-cpp): failures are reported, not thrown
 
 }  // namespace
 
-void RegisterStopAtExit() { std::atexit(StopAtExit); }
+void SetInterpreter(Interpreter interpreter) {
+  InstalledInterpreter& installed = TheInterpreter();
+  std::lock_guard lock(installed.mutex);
+  installed.interpreter = std::move(interpreter);
+}
 
-}  // namespace sim::console
-
-namespace pndsim {
-
-int StartConsole(std::string_view port, std::string* error) {
-  using namespace sim::console;
+int Start(std::string_view port, std::string* error) {
   Console& console = TheConsole();
   std::lock_guard lock(console.mutex);
   int first = 0;
   int last = 0;
-  if (!PortRange(port, first, last, error)) return 0;
+  if (!protocol::PortRange(port, first, last, error)) return 0;
   if (const int open = console.port; open != 0) {
     if (port == "auto" || (first == open && last == open)) return open;
     if (error != nullptr) *error = "the console is already open on port " + std::to_string(open);
     return 0;
   }
   std::string problem;
-  if (!ReadToken(&problem)) {
+  if (!protocol::HostToken(&problem)) {
     if (error != nullptr) *error = problem;
     return 0;
   }
   int chosen = 0;
-  std::vector<int> listenFds = Listen(first, last, chosen, error);
+  std::vector<int> listenFds = protocol::Listen(first, last, chosen, error);
   if (listenFds.empty()) return 0;
-  if (!WriteDiscoveryRecord(chosen, &problem)) {
+  if (!protocol::WriteRecord(chosen, &problem)) {
     for (int fd : listenFds) close(fd);
     if (error != nullptr) *error = problem;
     return 0;
@@ -660,7 +572,7 @@ int StartConsole(std::string_view port, std::string* error) {
   console.wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   if (console.wakeFd < 0) {
     for (int fd : listenFds) close(fd);
-    RemoveDiscoveryRecord();
+    protocol::RemoveRecord();
     if (error != nullptr) {
       *error = "cannot make the console's wake-up event: " + std::generic_category().message(errno);
     }
@@ -673,15 +585,11 @@ int StartConsole(std::string_view port, std::string* error) {
   console.opened = Clock::now();
   console.poller = std::thread([&console] { PollLoop(console); });
   console.port = chosen;
-  if (!console.atExitRegistered) {
-    console.atExitRegistered = true;
-    RegisterStopAtExit();
-  }
   return chosen;
 }
 
-void StopConsole() { sim::console::Stop(false); }
+void Stop() { StopConsole(); }
 
-int ConsolePort() { return sim::console::TheConsole().port; }
+int Port() { return TheConsole().port; }
 
-}  // namespace pndsim
+}  // namespace pndconsole::host

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace sim::console {
+namespace pndconsole::protocol {
 
 /// One framed line, or the mark of a line that went beyond the limit (its text is discarded).
 struct FramedLine {
@@ -50,4 +50,4 @@ class LineFramer {
   bool skipping_ = false;
 };
 
-}  // namespace sim::console
+}  // namespace pndconsole::protocol

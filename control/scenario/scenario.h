@@ -3,9 +3,13 @@
 // for a script file or for a console, one at a time.
 #pragma once
 
+#include <pndhal/lifecycle.h>
+
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -73,16 +77,31 @@ struct SessionOptions {
 };
 
 /// Runs statements against the simulated device and the library, observing the library's listeners.
+/// It follows the library's life: when FreeDLL takes the library away its listeners go with it, and when
+/// the library is created again they are connected again before its threads start.
 class Session {
  public:
   /// `sink` sees every event as it happens (see DeviceObserver).
   explicit Session(SessionOptions options = {}, DeviceObserver::Sink sink = {});
+  /// Disconnects the listeners; never creates a library to do so.
+  ~Session();
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
 
-  /// Connects the listeners (starting the library when needed) and waits, at most five seconds, until
-  /// the library's threads have registered for power and mount notifications. The polling thread's
-  /// first report of the power state and the volume is the library starting up, not a change: when it
-  /// comes after the listeners were connected, it is shown to the sink but neither queued nor recorded.
+  /// Connects the listeners and waits, at most five seconds, until the library's threads have registered
+  /// for power and mount notifications. When the library does not run, it is started with the listeners
+  /// connected before its threads start, and the first reports of the polling thread (the volume and the
+  /// power state the library found) are shown to the sink but neither queued nor recorded: they are the
+  /// library starting up, not changes. A running library is joined as it is: every report from then on is
+  /// a change.
   void Start();
+
+  /// Whether FreeDLL took the library away after Start, and no library runs again yet.
+  bool LibraryFreed() const { return freed_.load(); }
+
+  /// Asks a statement in progress (a wait, an expectation) to return at once; later ones run again.
+  /// Called from another thread.
+  void Cancel();
 
   /// Runs one statement.
   Outcome Run(const Statement& statement);
@@ -93,14 +112,27 @@ class Session {
   Clock::time_point ExpectDeadline() const { return Clock::now() + options_.expectTimeout; }
   /// The listener calls before the last action began: `expect none` counts the calls after it.
   std::uint64_t ActionMark() const { return actionMark_; }
-  /// Lets `milliseconds` of device time pass (real time divided by the time scale).
-  static void WaitDeviceTime(double milliseconds);
+  /// Lets `milliseconds` of device time pass (real time divided by the time scale); false when cancelled.
+  bool WaitDeviceTime(double milliseconds);
 
  private:
+  // Told by the library when it is created (the listeners connect before its threads start) and when
+  // FreeDLL begins (they go).
+  void OnLibrary(pndhal::LibraryEvent event);
+  // Connects the listeners to a library whose threads have not started: their first reports are
+  // start-up reports.
+  void AttachAtCreation();
+
   SessionOptions options_;
   std::atomic<bool> recording_{false};  // listener calls are recorded once Start has returned
+  std::atomic<bool> following_{false};  // Start ran: the session follows the library's life
+  std::atomic<bool> freed_{false};
   std::uint64_t actionMark_ = 0;
   DeviceObserver observer_;
+  std::mutex waitMutex_;
+  std::condition_variable waitWoken_;
+  bool cancelled_ = false;  // guarded by waitMutex_
+  int libraryObserver_ = 0;
 };
 
 }  // namespace scenario

@@ -29,7 +29,7 @@ struct Event {
   /// detail.
   std::string text;
   Clock::time_point when;
-  /// A listener call that reported the state of a library starting up (see ExpectStartupReport).
+  /// A listener call that reported the state of a library starting up (see ExpectStartupReports).
   bool startup = false;
 };
 
@@ -48,12 +48,24 @@ class DeviceObserver {
   DeviceObserver& operator=(const DeviceObserver&) = delete;
 
   /// Connects a listener of every kind, which starts the library when it is not running. The report a
-  /// power listener receives on connecting is not queued. Does nothing when attached already.
+  /// power listener receives on connecting is not queued. Does nothing when attached already. Thread-safe
+  /// against Detach.
   void Attach();
+  /// Disconnects the listeners (waiting for calls of them in flight); Attach connects them again.
+  void Detach();
+  /// Whether the listeners are connected.
+  bool Attached();
 
-  /// Makes the first listener call of `kind` a start-up report, not queued, when its text is `text`.
-  /// Any first call of that kind ends the expectation.
-  void ExpectStartupReport(const std::string& kind, std::string text);
+  /// Makes the next listener call of `kind` a start-up report: shown to the sink, neither queued nor
+  /// counted. For listeners connected before the library's threads started, whose first reports tell
+  /// the state the library found.
+  void ExpectStartupReport(const std::string& kind);
+  /// Waits until every start-up report expected has come, or `deadline`; forgets those that did not.
+  void AwaitStartupReports(Clock::time_point deadline);
+
+  /// Makes every wait of this observer return at once, as if its deadline had passed, until ResumeWaits.
+  void CancelWaits();
+  void ResumeWaits();
 
   /// Takes the oldest unconsumed listener call of `kind`, waiting for one until `deadline`.
   std::optional<Event> TakeListenerEvent(const std::string& kind, Clock::time_point deadline);
@@ -85,10 +97,12 @@ class DeviceObserver {
   std::condition_variable arrived_;
   std::map<std::string, std::deque<Event>> listenerEvents_;
   std::deque<Event> traceEvents_;
-  std::map<std::string, std::string> startupReports_;  // by listener kind
+  std::map<std::string, int> startupReports_;  // expected, by listener kind
+  bool cancelled_ = false;
   std::uint64_t listenerCalls_ = 0;
   std::deque<Event> recentListenerEvents_;  // the last listener calls, the newest being call listenerCalls_
   Sink sink_;
+  std::mutex attachMutex_;  // guards listeners_; never held while `mutex_` is
   std::unique_ptr<Listeners> listeners_;
   int traceObserver_ = 0;
 };
