@@ -118,15 +118,19 @@ TEST(ZoneRules, DescriptorsCarryEveryDaylightPeriodOfTheYearWithItsShift) {
        Record(-600, -60, octoberFirstSunday, aprilFirstSunday), 2026,
        L"TZ|10.00|DY|1;60;60;[(y2025M10d5h2) {182};(y2026M10d4h2) {182}]"},
       {"half an hour across the new year", Record(-630, -30, octoberFirstSunday, Date(4, 1, 2)), 2026,
-       L"TZ|10.00|DY|1;30;30;[(y2025M10d5h2) {182};(y2026M10d4h2) {182}]"},
+       L"TZ|10.50|DY|1;30;30;[(y2025M10d5h2) {182};(y2026M10d4h2) {182}]"},
       {"no daylight time: a window that adds nothing", Record(-540, 0, SYSTEMTIME{}, SYSTEMTIME{}), 2026,
        L"TZ|9.00|DY|1;0;[(y2026M0d0h0) {0}]"},
       {"one transition missing: no daylight time", Record(-60, -60, marchLastSunday, SYSTEMTIME{}), 2026,
        L"TZ|1.00|DY|1;0;[(y2026M0d0h0) {0}]"},
+      {"half an hour west", Record(210, -60, Date(3, 2, 2), Date(11, 1, 2)), 2026,
+       L"TZ|-3.50|DY|1;60;[(y2026M3d8h2) {238}]"},
+      {"45 minutes east", Record(-765, -60, Date(9, 5, 2), Date(4, 1, 3)), 2026,
+       L"TZ|12.75|DY|1;60;60;[(y2025M9d28h2) {189};(y2026M9d27h2) {189}]"},
       {"sums beyond 32 bits", Record(kMax, kMin, marchLastSunday, octoberLastSunday, 1), 2009,
-       L"TZ|-35791394.00|DY|1;2147483649;[(y2009M3d29h2) {210}]"},
+       L"TZ|-35791394.13|DY|1;2147483649;[(y2009M3d29h2) {210}]"},
       {"differences beyond 32 bits", Record(kMin, kMax, marchLastSunday, octoberLastSunday, -1), 2009,
-       L"TZ|35791394.00|DY|1;-2147483648;[(y2009M3d29h2) {210}]"},
+       L"TZ|35791394.15|DY|1;-2147483648;[(y2009M3d29h2) {210}]"},
   };
   for (const auto& c : cases) {
     wchar_t text[256];
@@ -135,10 +139,40 @@ TEST(ZoneRules, DescriptorsCarryEveryDaylightPeriodOfTheYearWithItsShift) {
   }
 }
 
-TEST(ZoneRules, BaseHoursTruncateTowardZeroWithTheSignOfTheOffset) {
-  EXPECT_EQ(time_services::BaseHours(-330), 5);
-  EXPECT_EQ(time_services::BaseHours(210), -3);
-  EXPECT_EQ(time_services::BaseHours(-120), 2);
+// Every base from 24 hours west to 24 hours east, minute by minute, and the extremes of the bias sums:
+// whole hours keep the long-standing "%d.00", and the parsed zone comes back to the very minute.
+TEST(ZoneRules, TheBaseFieldReadsBackToTheMinute) {
+  const struct {
+    std::int64_t minutes;
+    const wchar_t* text;
+  } texts[] = {{60, L"1.00"},
+               {-300, L"-5.00"},
+               {0, L"0.00"},
+               {330, L"5.50"},
+               {345, L"5.75"},
+               {-570, L"-9.50"},
+               {765, L"12.75"},
+               {-30, L"-0.50"},
+               {15, L"0.25"},
+               {320, L"5.33"},
+               {1, L"0.02"},
+               {-59, L"-0.98"},
+               {std::int64_t{1} << 32, L"71582788.27"}};
+  for (const auto& t : texts) {
+    wchar_t field[time_services::kBaseFieldChars];
+    time_services::BaseField(field, t.minutes);
+    EXPECT_STREQ(field, t.text) << t.minutes;
+  }
+  constexpr std::int64_t kDay = std::int64_t{24} * 60;
+  for (std::int64_t minutes = -kDay; minutes <= kDay; ++minutes) {
+    wchar_t field[time_services::kBaseFieldChars];
+    time_services::BaseField(field, minutes);
+    const std::wstring descriptor = L"TZ|" + std::wstring(field) + L"|DY|1;0;[(y2026M0d0h0) {0}]";
+    ASSERT_EQ(OffsetAt(CNavTimeZone(descriptor.c_str()), Seconds(2026, 6, 1)), minutes * 60)
+        << pndsim::ToUtf8(field);
+  }
+  EXPECT_EQ(time_services::BaseMinutesOfBias(-330), 330);
+  EXPECT_EQ(time_services::BaseMinutesOfBias(210), -210);
 }
 
 TEST(ZoneRules, SystemTimeConversionsKeepMillisecondsAndCountSundayAsZero) {
@@ -225,7 +259,9 @@ TEST_F(TimeServices_, SetTimezoneWritesTheOffsetInForceAsBias) {
   ASSERT_TRUE(SetTimezone(CNavTimeZone(L"TZ|1.00|DY|1;60;[(y2009M3d29h2) {210}]")));
   EXPECT_EQ(pndsim::CurrentTimeZone().bias, -60);
   ASSERT_TRUE(SetTimezone(CNavTimeZone(L"TZ|-4.5|DY|1;0;[(y2009M3d29h2) {210}]")));
-  EXPECT_EQ(pndsim::CurrentTimeZone().bias, 240) << "-4.5 counts as -4 hours";
+  EXPECT_EQ(pndsim::CurrentTimeZone().bias, 270) << "-4.5 hours";
+  ASSERT_TRUE(SetTimezone(CNavTimeZone(L"TZ|5.75|DY|1;0;[(y2009M3d29h2) {210}]")));
+  EXPECT_EQ(pndsim::CurrentTimeZone().bias, -345) << "5.75 hours";
   ASSERT_TRUE(SetTimezone(CNavTimeZone(L"TZ|-5.00|DY|1;30;[(y2009M1d1h0) {30}]")));
   EXPECT_EQ(pndsim::CurrentTimeZone().bias, 270) << "-16200 seconds";
   pndsim::FailNext(pndsim::Call::SetTimeZoneInformation);
@@ -311,17 +347,18 @@ REG_TZI_FORMAT Tzi(LONG bias, LONG daylightBias = 0) {
   return tzi;
 }
 
-TEST_F(TimeServices_, DatabaseBasesTruncateHalfHours) {
-  InstallDatabase({{"India", Tzi(-330)}, {"Newfoundland", Tzi(210)}});
+TEST_F(TimeServices_, DatabaseBasesKeepHalfAndQuarterHours) {
+  InstallDatabase({{"India", Tzi(-330)}, {"Newfoundland", Tzi(210)}, {"Nepal", Tzi(-345)}});
   const auto& zones = GetAvailableTimezones();
-  ASSERT_EQ(zones.size(), 2u);
-  EXPECT_EQ(OffsetAt(zones[0], Seconds(2026, 6, 1)), 5 * 3600);
-  EXPECT_EQ(OffsetAt(zones[1], Seconds(2026, 6, 1)), -3 * 3600);
+  ASSERT_EQ(zones.size(), 3u);
+  EXPECT_EQ(OffsetAt(zones[0], Seconds(2026, 6, 1)), 330 * 60);
+  EXPECT_EQ(OffsetAt(zones[1], Seconds(2026, 6, 1)), -210 * 60);
+  EXPECT_EQ(OffsetAt(zones[2], Seconds(2026, 6, 1)), 345 * 60);
   wchar_t display[64];
   zones[0].GetDescription(display, 64);
   EXPECT_STREQ(display, L"(UTC) India");
   EXPECT_EQ(&GetAvailableTimezones(), &zones);
-  EXPECT_EQ(GetAvailableTimezones().size(), 2u) << "refilled, not appended to";
+  EXPECT_EQ(GetAvailableTimezones().size(), 3u) << "refilled, not appended to";
 }
 
 TEST_F(TimeServices_, DatabaseWalkStopsAtAZoneWithoutTzi) {
@@ -349,7 +386,7 @@ TEST_F(TimeServices_, BiasSumsOfCraftedRecordsDoNotOverflow) {
   const struct {
     LONG bias, standardBias, daylightBias;
     float base;
-  } cases[] = {{kMax, 1, kMin, -35791394.0f}, {kMin, -1, kMax, 35791394.0f}};
+  } cases[] = {{kMax, 1, kMin, -35791394.13f}, {kMin, -1, kMax, 35791394.15f}};
   for (const auto& c : cases) {
     REG_TZI_FORMAT tzi = Tzi(c.bias, c.daylightBias);
     tzi.StandardBias = c.standardBias;
@@ -386,10 +423,11 @@ TEST_F(TimeServices_, HeldResultsWithoutAHalAreEmpty) {
   EXPECT_TRUE(noMap);
 }
 
-// Every generated zone, from the database and as the device's current zone, against the C library on the
-// 18th of every month at noon UTC. No transition of the current rules falls within two days of those
-// instants: a window is placed by the transition's local time but compared with UTC, so near a transition
-// the comparison would measure that placement rather than the zone.
+// Every generated zone, from the database and as the device's current zone, to the minute (the half- and
+// quarter-hour zones among them), against the C library on the 18th of every month at noon UTC. No transition
+// of the current rules falls within two days of those instants: a window is placed by the transition's local
+// time but compared with UTC, so near a transition the comparison would measure that placement rather than
+// the zone.
 TEST_F(TimeServices_, EveryGeneratedZoneAgreesWithTheCLibraryAllYear) {
   const auto names = pndsim::ListRegistrySubkeys(pndsim::RegistryRoot::LocalMachine, "Time Zones");
   if (names.empty()) GTEST_SKIP() << "the host has no tz database";
@@ -407,20 +445,20 @@ TEST_F(TimeServices_, EveryGeneratedZoneAgreesWithTheCLibraryAllYear) {
   const auto& zones = GetAvailableTimezones();
   ASSERT_EQ(zones.size(), names.size());
   EXPECT_GT(zones.size(), 40u);
+  std::size_t fractional = 0;
   for (std::size_t i = 0; i < names.size(); ++i) {
     SCOPED_TRACE(names[i]);
     ASSERT_TRUE(pndsim::SetTimeZoneByName(names[i]));
     const CNavTimeZone current = GetTimezone();  // NOLINT(performance-unnecessary-copy-initialization): kept
-    // Daylight time is ahead of standard time; a zone's base keeps the whole hours of its standard offset.
-    const long standard = *std::min_element(host[i].begin(), host[i].end());
-    const long base = standard / 3600 * 3600;
+    fractional += std::any_of(host[i].begin(), host[i].end(), [](long offset) { return offset % 3600 != 0; });
     for (std::size_t m = 0; m < instants.size(); ++m) {
-      const long expected = base + host[i][m] - standard;
+      const long expected = host[i][m];
       const long t = zonetest::Seconds(instants[m]);
       EXPECT_EQ(OffsetAt(zones[i], t), expected) << "database zone, month " << m + 1;
       EXPECT_EQ(OffsetAt(current, t), expected) << "current zone, month " << m + 1;
     }
   }
+  EXPECT_GT(fractional, 0u) << "the half- and quarter-hour zones are among them";
 }
 
 }  // namespace
