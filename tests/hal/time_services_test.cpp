@@ -5,11 +5,13 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../platform/clock/zone_test_support.h"
 #include "ce/registry.h"
 #include "ce/time.h"
+#include "hal/hal.h"
 #include "hal_fixture.h"
 #include "pndhal/zualloc.h"
 #include "time/value_access.h"
@@ -421,6 +423,104 @@ TEST_F(TimeServices_, HeldResultsWithoutAHalAreEmpty) {
   EXPECT_TRUE(NavValueAccess::Rules(zone).empty());
   EXPECT_EQ(NavValueAccess::BaseOffset(zone), 0.0f);
   EXPECT_TRUE(noMap);
+}
+
+// Runs `read` under each allocation failure it can meet: the allocation numbered `skip` fails alone, for
+// every allocation `read` makes, and then fails with every one after it. Returns the number of allocations
+// one `read` makes.
+template <class Read>
+long SweepAllocationFailures(const Read& read) {
+  long allocations = -1;
+  for (long skip = 0; skip < 100000 && allocations < 0; ++skip) {
+    ZuAllocFailAfter(skip, 1);
+    read();
+    void* probe = ZuAlloc(1);  // null while the failure is still pending: `read` made fewer allocations
+    ZuAllocFailAfter(0, 0);
+    if (probe == nullptr) allocations = skip;
+    ZuFree(probe);
+  }
+  for (long skip = 0; skip <= allocations; ++skip) {
+    ZuAllocFailAfter(skip, std::numeric_limits<long>::max());
+    read();
+    ZuAllocFailAfter(0, 0);
+  }
+  return allocations;
+}
+
+// Zones of one and two windows and without daylight time, more than a vector's first few growths hold,
+// with display names of growing length.
+void InstallMixedDatabase() {
+  REG_TZI_FORMAT north = Tzi(-60, -60);
+  north.DaylightDate = Date(3, 5, 2);
+  north.StandardDate = Date(10, 5, 3);
+  REG_TZI_FORMAT south = Tzi(-570, -60);
+  south.DaylightDate = Date(10, 1, 2);
+  south.StandardDate = Date(4, 1, 3);
+  InstallDatabase({{"A", north},
+                   {"Bb", south},
+                   {"Ccc", Tzi(-345)},
+                   {"Dddd", north},
+                   {"Eeeee", south},
+                   {"Ffffff", Tzi(210)},
+                   {"Ggggggg", north},
+                   {"Hhhhhhhh", south},
+                   {"Iiiiiiiii", Tzi(0)}});
+}
+
+struct ZoneShape {
+  std::size_t rules;
+  float base;
+  std::wstring description;
+  bool operator==(const ZoneShape&) const = default;
+};
+
+ZoneShape ShapeOf(const CNavTimeZone& zone) {
+  wchar_t description[64];
+  zone.GetDescription(description, 64);
+  return {NavValueAccess::Rules(zone).size(), NavValueAccess::BaseOffset(zone), description};
+}
+
+TEST_F(TimeServices_, AZoneListIsWholeOrEmptyWhateverAllocationFails) {
+  InstallMixedDatabase();
+  CHAL* hal = GetHALInstance();
+  ASSERT_NE(hal, nullptr);
+  std::vector<ZoneShape> whole;
+  for (const CNavTimeZone& zone : GetAvailableTimezones()) whole.push_back(ShapeOf(zone));
+  ASSERT_EQ(whole.size(), 9u);
+  std::size_t emptyLists = 0;
+  // The operation with a new vector meets the vector's growth each time; the held list after its first call
+  // only the zones'.
+  const long allocations = SweepAllocationFailures([&] {
+    Container::ZuVector<CNavTimeZone> fresh;
+    const bool result = hal->GetAvailableTimezones(fresh);
+    const auto& held = GetAvailableTimezones();
+    for (const Container::ZuVector<CNavTimeZone>* list : {&std::as_const(fresh), &held}) {
+      if (list->empty()) {
+        ++emptyLists;
+        continue;
+      }
+      ASSERT_EQ(list->size(), whole.size()) << "a short list";
+      for (std::size_t i = 0; i < whole.size(); ++i) EXPECT_TRUE(ShapeOf((*list)[i]) == whole[i]) << i;
+    }
+    EXPECT_FALSE(result) << "a whole database ends with its last subkey, an emptied list with a failure";
+  });
+  EXPECT_GT(allocations, static_cast<long>(2 * whole.size())) << "every zone's windows and the list's growth";
+  EXPECT_GT(emptyLists, static_cast<std::size_t>(allocations)) << "failures that left the list whole";
+}
+
+TEST_F(TimeServices_, TheCurrentZoneIsWholeOrEmptyWhateverAllocationFails) {
+  pndsim::ZoneInfo adelaide = SouthEastAustralia();
+  adelaide.bias = -570;
+  ASSERT_TRUE(pndsim::SetTimeZoneInfo(adelaide));
+  const ZoneShape whole = ShapeOf(GetTimezone());
+  ASSERT_EQ(whole.rules, 2u);
+  ASSERT_EQ(whole.base, 9.5f);
+  const ZoneShape empty{0, 0.0f, L""};
+  const long allocations = SweepAllocationFailures([&] {
+    const ZoneShape shape = ShapeOf(GetTimezone());
+    EXPECT_TRUE(shape == whole || shape == empty) << shape.rules << " rules, base " << shape.base;
+  });
+  EXPECT_GE(allocations, 4) << "the two windows and their shifts";
 }
 
 // Every generated zone, from the database and as the device's current zone, to the minute (the half- and

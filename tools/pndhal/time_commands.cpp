@@ -33,7 +33,7 @@ long OffsetNow(const CNavTimeZone& zone) {
 class ZonePrinter final : public time_services::ZoneVisitor {
  public:
   explicit ZonePrinter(bool json) : json_(json) {}
-  void Zone(const wchar_t* name, const wchar_t* display, const wchar_t* descriptor) override {
+  bool Zone(const wchar_t* name, const wchar_t* display, const wchar_t* descriptor) override {
     const CNavTimeZone zone(descriptor);
     const long offset = OffsetNow(zone);
     if (json_) {
@@ -46,6 +46,7 @@ class ZonePrinter final : public time_services::ZoneVisitor {
                   static_cast<double>(offset) / 3600, pndsim::ToUtf8(descriptor).c_str(),
                   pndsim::ToUtf8(display).c_str());
     }
+    return true;
   }
   const Json& Zones() const { return zones_; }
 
