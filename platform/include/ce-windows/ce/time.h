@@ -1,0 +1,6 @@
+// ce/time.h on Windows: the system's own declarations (windows_platform.h) and the registry's TZI record,
+// which every build shares.
+#pragma once
+
+#include "ce/tzi_record.h"
+#include "windows_platform.h"
