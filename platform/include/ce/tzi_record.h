@@ -3,6 +3,7 @@
 #pragma once
 
 #include "ce/time.h"  // SYSTEMTIME
+#include "ce/types.h"
 
 /// The binary "TZI" value of a zone in the registry's time-zone database: the biases and transition
 /// dates of TIME_ZONE_INFORMATION without the names.

@@ -2,5 +2,6 @@
 // codes, which every build shares.
 #pragma once
 
-#include "ce/device_control.h"
 #include "windows_platform.h"
+
+#include "ce/device_control.h"

@@ -2,5 +2,6 @@
 // string bytes, which every build shares.
 #pragma once
 
-#include "ce/utf16.h"
 #include "windows_platform.h"
+
+#include "ce/utf16.h"

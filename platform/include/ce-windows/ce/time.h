@@ -2,5 +2,6 @@
 // which every build shares.
 #pragma once
 
-#include "ce/tzi_record.h"
 #include "windows_platform.h"
+
+#include "ce/tzi_record.h"
