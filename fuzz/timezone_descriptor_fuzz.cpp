@@ -1,15 +1,15 @@
 // Fuzz target: the time-zone descriptor parser, the offset at a few date-times, copies and descriptions.
 // Besides memory safety it checks that a valid descriptor has as many shifts as rules and that every
-// offset is the base offset's whole hours plus nothing or one of the zone's shifts.
+// offset is the base offset in minutes plus nothing or one of the zone's shifts.
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
-#include <limits>
 #include <string>
 
 #include "fuzz/fuzz_text.h"
 #include "pndhal/navtimezone.h"
 #include "time/value_access.h"
+#include "time/zone_offset.h"
 
 namespace {
 
@@ -29,18 +29,10 @@ std::wstring Descriptor(const std::uint8_t* data, std::size_t size) {
   return text;
 }
 
-std::int32_t WholeHours(float hours) {
-  if (hours >= 2147483648.0f) {
-    return std::numeric_limits<std::int32_t>::max();
-  }
-  if (hours <= -2147483648.0f) {
-    return std::numeric_limits<std::int32_t>::min();
-  }
-  return static_cast<std::int32_t>(hours);
-}
-
 bool IsPossibleOffset(const CNavTimeZone& zone, std::uint32_t offset) {
-  const std::uint32_t base = static_cast<std::uint32_t>(WholeHours(NavValueAccess::BaseOffset(zone))) * 3600u;
+  const std::uint32_t base =
+      static_cast<std::uint32_t>(pndhal::timevalues::BaseOffsetMinutes(NavValueAccess::BaseOffset(zone))) *
+      60u;
   if (offset == base) {
     return true;
   }

@@ -254,7 +254,7 @@ bool CHALWinCE::GetDeviceInfo(eDeviceInfoID id, wchar_t* buffer, unsigned long l
 
   alignas(DWORD) std::uint8_t record[DEVICE_INFO_RECORD_SIZE] = {};
   DWORD returned = 0;
-  if (KernelIoControl(IOCTL_HAL_GET_DEVICE_INFO, nullptr, 0, record, sizeof record, &returned) == FALSE) {
+  if (KernelIoControl(IOCTL_HAL_GET_DEVICE_RECORD, nullptr, 0, record, sizeof record, &returned) == FALSE) {
     return false;
   }
   AdjustDeviceInfo(record);

@@ -1,6 +1,7 @@
 // Storage-card detection: the thread that turns the platform's mount
 // notifications into ICardListener calls, with the card kind its folder name
 // gives.
+#include <cstddef>
 #include <cstring>
 
 #include "ce/kernel.h"
@@ -17,7 +18,8 @@ namespace {
 // 278 UTF-16 units.
 constexpr DWORD kRecordBufferSize = 584;
 constexpr DWORD kQueueMaxMessage = 4096;
-constexpr std::size_t kMaxNameChars = (kRecordBufferSize - DEVDETAIL_NAME_OFFSET) / 2;
+constexpr DWORD kNameOffset = offsetof(DEVDETAIL, szName);
+constexpr std::size_t kMaxNameChars = (kRecordBufferSize - kNameOffset) / 2;
 
 constexpr std::int32_t kCardSd = 0;  // SD card and the generic storage card
 constexpr std::int32_t kCardCf = 1;
@@ -60,11 +62,10 @@ unsigned long CStorageCardThread::Run(void* param) {
   wchar_t name[kMaxNameChars + 1];
   DWORD read = 0;
   while (reader.Next(record, read)) {
-    if (read < DEVDETAIL_NAME_OFFSET) continue;
+    if (read < kNameOffset) continue;
     BOOL attached = FALSE;
     std::memcpy(&attached, record + 20, sizeof attached);
-    ce::Utf16BytesToWide(record + DEVDETAIL_NAME_OFFSET, read - DEVDETAIL_NAME_OFFSET, name,
-                         kMaxNameChars + 1);
+    ce::Utf16BytesToWide(record + kNameOffset, read - kNameOffset, name, kMaxNameChars + 1);
     m_cardInfo.cardType = CardKind(name);
     m_cardInfo.removed = attached == FALSE;
     m_cardInfo.path.Assign(name);

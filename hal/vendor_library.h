@@ -25,7 +25,8 @@ bool Call(const wchar_t* name, std::int32_t& result, Args... args) {
   using Function = std::int32_t (*)(Args...);
   FARPROC address = Lookup(name);
   if (address == nullptr) return false;
-  result = reinterpret_cast<Function>(address)(args...);
+  // Through the generic function type: FARPROC's own is not the function's.
+  result = reinterpret_cast<Function>(reinterpret_cast<void (*)()>(address))(args...);
   return true;
 }
 

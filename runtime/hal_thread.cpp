@@ -28,7 +28,7 @@ void CHALThread::CloseOwnedHandle() {
   if (HANDLE handle = m_hOwnedThread.exchange(nullptr)) CloseHandle(handle);
 }
 
-DWORD CHALThread::ThreadEntry(LPVOID self) {
+DWORD WINAPI CHALThread::ThreadEntry(LPVOID self) {
   if (self == nullptr) return 0;
   return static_cast<DWORD>(static_cast<CHALThread*>(self)->ThreadMain());
 }

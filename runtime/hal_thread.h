@@ -74,7 +74,7 @@ class CHALThread : public CWaitableObject {
   void Shutdown();
 
  private:
-  static DWORD ThreadEntry(LPVOID self);
+  static DWORD WINAPI ThreadEntry(LPVOID self);
   void CloseOwnedHandle();
 
   // m_lock serialises Start, Terminate and the thread's Exit; the fields

@@ -64,7 +64,9 @@ void CMessageWindowThread::RegisterWindowClass(WNDCLASSW description) {
   state.chainedProc = description.lpfnWndProc != nullptr ? description.lpfnWndProc : &DefWindowProcW;
   state.extraIndex = description.cbWndExtra;
   description.style |= CS_DBLCLKS;
-  if (description.hbrBackground == nullptr) description.hbrBackground = GetStockObject(WHITE_BRUSH);
+  if (description.hbrBackground == nullptr) {
+    description.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  }
   description.cbWndExtra += static_cast<int>(sizeof(LONG_PTR));  // room for the context pointer
   description.lpfnWndProc = &CMessageWindowThread::WindowProc;
   std::swprintf(state.className, 256, L"Pwc%u%u%u%u%u", description.style,
@@ -76,7 +78,7 @@ void CMessageWindowThread::RegisterWindowClass(WNDCLASSW description) {
   RegisterClassW(&description);
 }
 
-LRESULT CMessageWindowThread::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK CMessageWindowThread::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   WindowClassState& state = ClassState();
   if (message == WM_CREATE) {
     auto* self = static_cast<CMessageWindowThread*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);

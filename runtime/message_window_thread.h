@@ -107,7 +107,7 @@ class CMessageWindowThread : public CHALThread {
   unsigned long Run(void* param) override;
 
  private:
-  static LRESULT WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   static void RegisterWindowClass(WNDCLASSW description);
 
   String::StringProxy<String::ZuStringImpl> m_title;

@@ -1,7 +1,10 @@
 // The device clock and time-zone services: the clock read and set as local
 // time or UTC, the system bias set from a zone, and zones built from the
 // system's current zone and from its zone database.
+#include <utility>
+
 #include "hal/hal_levels.h"
+#include "time/value_access.h"
 #include "time/zone_database.h"
 #include "time/zone_offset.h"
 #include "time/zone_rules.h"
@@ -13,14 +16,22 @@ using namespace time_services;
 constexpr double kEarliestOffsetSeconds = -12 * 3600;
 constexpr double kLatestOffsetSeconds = 14 * 3600;
 
-// Adds every zone of the database to a vector.
+// The zone of a descriptor the services formatted, described by `description`. Such a descriptor is
+// always valid, so a failed parse means a window's memory could not be had; false then.
+bool BuildZone(const wchar_t* descriptor, const wchar_t* description, CNavTimeZone& zone) {
+  if (!NavValueAccess::InitTimeZone(zone, descriptor)) return false;
+  zone.SetDescription(description);
+  return true;
+}
+
+// Adds every zone of the database to a vector, each whole: a zone is moved in, so no copy can lose its
+// windows on the way.
 class ZoneCollector final : public ZoneVisitor {
  public:
   explicit ZoneCollector(Container::ZuVector<CNavTimeZone>& zones) : m_zones(zones) {}
-  void Zone(const wchar_t*, const wchar_t* display, const wchar_t* descriptor) override {
-    CNavTimeZone zone(descriptor);
-    zone.SetDescription(display);
-    m_zones.push_back(zone);
+  bool Zone(const wchar_t*, const wchar_t* display, const wchar_t* descriptor) override {
+    CNavTimeZone zone;
+    return BuildZone(descriptor, display, zone) && m_zones.push_back(std::move(zone));
   }
 
  private:
@@ -81,16 +92,27 @@ bool CHALWinCE::SetTimezone(CNavTimeZone const& zone) {
 
 CNavTimeZone CHALCommon::GetTimezone() {
   wchar_t descriptor[kDescriptorChars];
-  if (!CurrentZoneDescriptor(descriptor, kDescriptorChars, CurrentUtcYear(), m_timeZoneDaylightName)) {
+  CNavTimeZone zone;
+  if (!CurrentZoneDescriptor(descriptor, kDescriptorChars, CurrentUtcYear(), m_timeZoneDaylightName) ||
+      !BuildZone(descriptor, m_timeZoneDaylightName.c_str(), zone)) {
     return CNavTimeZone();
   }
-  CNavTimeZone zone(descriptor);
-  zone.SetDescription(m_timeZoneDaylightName.c_str());
   return zone;
 }
 
 bool CHALCommon::GetAvailableTimezones(Container::ZuVector<CNavTimeZone>& zones) {
   zones.clear();
   ZoneCollector collector(zones);
-  return WalkZoneDatabase(m_pszTimeZonesKey, CurrentUtcYear(), m_tziBuffer, m_timeZoneDisplayName, collector);
+  switch (
+      WalkZoneDatabase(m_pszTimeZonesKey, CurrentUtcYear(), m_tziBuffer, m_timeZoneDisplayName, collector)) {
+    case WalkEnd::kBadTzi:
+      return true;
+    case WalkEnd::kNoMoreZones:
+      return false;
+    case WalkEnd::kOutOfMemory:
+      break;
+  }
+  // A list is whole or empty: a caller cannot tell a short list from the database's own.
+  zones.clear();
+  return false;
 }

@@ -11,6 +11,7 @@
 #include "time/offset_text.h"
 #include "time/zone_offset.h"
 
+using pndhal::timevalues::BaseOffsetMinutes;
 using pndhal::timevalues::ConvertOffsetText;
 using pndhal::timevalues::ReadInteger;
 using pndhal::timevalues::ShiftMinutesAt;
@@ -37,17 +38,6 @@ void StoreDescription(wchar_t (&description)[kDescriptionRoom], const wchar_t* t
     std::wmemcpy(description, text, length);
   }
   description[length] = L'\0';
-}
-
-// Whole hours of the base offset, truncated toward zero and held within 32 bits.
-std::int32_t WholeHours(float hours) noexcept {
-  if (hours >= 2147483648.0f) {
-    return std::numeric_limits<std::int32_t>::max();
-  }
-  if (hours <= -2147483648.0f) {
-    return std::numeric_limits<std::int32_t>::min();
-  }
-  return static_cast<std::int32_t>(hours);
 }
 
 // One field of the rule records: the integer after the first occurrence of its marker in what remains of
@@ -238,7 +228,7 @@ bool CNavTimeZone::InitTimeZone(wchar_t const* descriptor) {
 
 void CNavTimeZone::GetTimeSpan(CNavTime const& time, CNavTimeSpan& span) const {
   const std::uint32_t shift = static_cast<std::uint32_t>(ShiftMinutesAt(*this, time)) * 60u;
-  const std::uint32_t offset = static_cast<std::uint32_t>(WholeHours(m_fBaseOffset)) * 3600u + shift;
+  const std::uint32_t offset = static_cast<std::uint32_t>(BaseOffsetMinutes(m_fBaseOffset)) * 60u + shift;
   span = CNavTimeSpan(static_cast<unsigned long>(offset));
 }
 

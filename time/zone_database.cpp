@@ -21,19 +21,19 @@ struct RegistryKey {
   }
 };
 
-// The "Display" text of a database zone; empty when missing or not a string.
-void ReadDisplayName(HKEY zoneKey, String::StringProxy<String::ZuStringImpl>& out) {
+// Reads the "Display" text of a database zone into `out`; empty when missing or not a string. False when
+// the text's memory cannot be had.
+bool ReadDisplayName(HKEY zoneKey, String::StringProxy<String::ZuStringImpl>& out) {
   BYTE bytes[kNameChars * 2] = {};
   DWORD size = sizeof bytes;
   DWORD type = REG_NONE;
-  out.Assign(L"");
   if (RegQueryValueExW(zoneKey, L"Display", nullptr, &type, bytes, &size) != ERROR_SUCCESS ||
       type != REG_SZ) {
-    return;
+    return out.Assign(L"");
   }
   wchar_t text[kNameChars];
   ce::Utf16BytesToWide(bytes, size, text, kNameChars);
-  out.Assign(text);
+  return out.Assign(text);
 }
 
 }  // namespace
@@ -44,13 +44,13 @@ int CurrentUtcYear() {
   return now.wYear;
 }
 
-bool WalkZoneDatabase(const wchar_t* key, int year, REG_TZI_FORMAT& tzi,
-                      String::StringProxy<String::ZuStringImpl>& display, ZoneVisitor& visitor) {
+WalkEnd WalkZoneDatabase(const wchar_t* key, int year, REG_TZI_FORMAT& tzi,
+                         String::StringProxy<String::ZuStringImpl>& display, ZoneVisitor& visitor) {
   for (DWORD index = 0;; ++index) {
     RegistryKey database;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS, &database.key) !=
         ERROR_SUCCESS) {
-      return false;
+      return WalkEnd::kNoMoreZones;
     }
     wchar_t name[kNameChars];
     DWORD nameChars = kNameChars;
@@ -58,19 +58,19 @@ bool WalkZoneDatabase(const wchar_t* key, int year, REG_TZI_FORMAT& tzi,
     if (RegEnumKeyExW(database.key, index, name, &nameChars, nullptr, nullptr, nullptr, nullptr) !=
             ERROR_SUCCESS ||
         RegOpenKeyExW(database.key, name, 0, KEY_QUERY_VALUE, &zoneKey.key) != ERROR_SUCCESS) {
-      return false;
+      return WalkEnd::kNoMoreZones;
     }
     DWORD type = REG_NONE;
     DWORD size = kTziBytes;
     if (RegQueryValueExW(zoneKey.key, L"TZI", nullptr, &type, reinterpret_cast<BYTE*>(&tzi), &size) !=
             ERROR_SUCCESS ||
         type != REG_BINARY || size != kTziBytes) {
-      return true;  // a short value would leave part of the record unread
+      return WalkEnd::kBadTzi;  // a short value would leave part of the record unread
     }
-    ReadDisplayName(zoneKey.key, display);
+    if (!ReadDisplayName(zoneKey.key, display)) return WalkEnd::kOutOfMemory;
     wchar_t descriptor[kDescriptorChars];
     FormatZoneDescriptor(descriptor, kDescriptorChars, tzi, year);
-    visitor.Zone(name, display.c_str(), descriptor);
+    if (!visitor.Zone(name, display.c_str(), descriptor)) return WalkEnd::kOutOfMemory;
   }
 }
 
@@ -82,7 +82,7 @@ bool CurrentZoneDescriptor(wchar_t* out, std::size_t capacity, int year,
     return false;
   }
   information.DaylightName[31] = L'\0';
-  daylightName.Assign(information.DaylightName);
+  if (!daylightName.Assign(information.DaylightName)) return false;
   // Built as a database zone is, whatever time is in force now: the base is
   // the standard offset and the windows add the daylight shift, so the zone's
   // offset is the device's local time minus UTC all year.

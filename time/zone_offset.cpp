@@ -3,6 +3,7 @@
 #include "time/zone_offset.h"
 
 #include <cmath>
+#include <limits>
 
 #include "time/value_access.h"
 
@@ -40,8 +41,22 @@ std::int32_t ShiftMinutesAt(const CNavTimeZone& zone, const CNavTime& time) {
   return 0;
 }
 
+std::int32_t BaseOffsetMinutes(float hours) noexcept {
+  const double minutes = std::round(static_cast<double>(hours) * 60.0);
+  if (std::isnan(minutes)) {
+    return 0;
+  }
+  if (minutes >= 2147483647.0) {
+    return std::numeric_limits<std::int32_t>::max();
+  }
+  if (minutes <= -2147483648.0) {
+    return std::numeric_limits<std::int32_t>::min();
+  }
+  return static_cast<std::int32_t>(minutes);
+}
+
 double OffsetSecondsAt(const CNavTimeZone& zone, const CNavTime& time) {
-  return std::trunc(static_cast<double>(NavValueAccess::BaseOffset(zone))) * 3600.0 +
+  return std::round(static_cast<double>(NavValueAccess::BaseOffset(zone)) * 60.0) * 60.0 +
          static_cast<double>(ShiftMinutesAt(zone, time)) * 60.0;
 }
 

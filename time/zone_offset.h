@@ -15,9 +15,16 @@ namespace pndhal::timevalues {
 /// shift.
 std::int32_t ShiftMinutesAt(const CNavTimeZone& zone, const CNavTime& time);
 
+/// The base offset `hours` counted in whole minutes: hours times 60, rounded
+/// to the nearest minute, so that 5.5 is 330 and a base written with two
+/// decimals (5.33 for 5:20) comes back to its minute. Held within 32 bits; 0
+/// for a base that is not a number.
+std::int32_t BaseOffsetMinutes(float hours) noexcept;
+
 /// The zone's offset at `time` in seconds, counted without the 32-bit wrap of
-/// GetTimeSpan: the whole hours of the base offset (truncated toward zero)
-/// times 3600 plus the shift in force. Not a number when the base is not.
+/// GetTimeSpan: the base offset in minutes (rounded as BaseOffsetMinutes
+/// rounds it) times 60 plus the shift in force. Not a number when the base is
+/// not.
 double OffsetSecondsAt(const CNavTimeZone& zone, const CNavTime& time);
 
 }  // namespace pndhal::timevalues

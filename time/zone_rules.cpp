@@ -74,24 +74,38 @@ SYSTEMTIME ActualTransition(SYSTEMTIME date, int year) {
   return date;
 }
 
+void BaseField(wchar_t* out, std::int64_t minutes) {
+  const std::uint64_t magnitude = minutes < 0 ? 0 - static_cast<std::uint64_t>(minutes) : minutes;
+  const std::uint64_t rest = magnitude % 60;
+  if (rest == 0) {
+    std::swprintf(out, kBaseFieldChars, L"%lld.00", static_cast<long long>(minutes / 60));
+    return;
+  }
+  // 100 / 60 hundredths per minute; no minute count falls halfway between two hundredths.
+  const unsigned long long hundredths = (rest * 100 + 30) / 60;
+  std::swprintf(out, kBaseFieldChars, L"%ls%llu.%02llu", minutes < 0 ? L"-" : L"",
+                static_cast<unsigned long long>(magnitude / 60), hundredths);
+}
+
 void FormatZoneDescriptor(wchar_t* out, std::size_t capacity, const REG_TZI_FORMAT& record, int year) {
-  const long long base = BaseHours(std::int64_t{record.Bias} + record.StandardBias);
+  wchar_t base[kBaseFieldChars];
+  BaseField(base, BaseMinutesOfBias(std::int64_t{record.Bias} + record.StandardBias));
   if (record.DaylightDate.wMonth == 0 || record.StandardDate.wMonth == 0) {
-    std::swprintf(out, capacity, L"TZ|%lld.00|DY|1;0;[(y%dM0d0h0) {0}]", base, year);
+    std::swprintf(out, capacity, L"TZ|%ls|DY|1;0;[(y%dM0d0h0) {0}]", base, year);
     return;
   }
   const long long shift = std::int64_t{record.StandardBias} - record.DaylightBias;
   const SYSTEMTIME daylight = ActualTransition(record.DaylightDate, year);
   const SYSTEMTIME standard = ActualTransition(record.StandardDate, year);
   if (!SpansNewYear(daylight, standard)) {
-    std::swprintf(out, capacity, L"TZ|%lld.00|DY|1;%lld;[(y%dM%dd%dh%d) {%ld}]", base, shift, year,
+    std::swprintf(out, capacity, L"TZ|%ls|DY|1;%lld;[(y%dM%dd%dh%d) {%ld}]", base, shift, year,
                   daylight.wMonth, daylight.wDay, daylight.wHour,
                   DaysBetween(SecondsOf(daylight, year), SecondsOf(standard, year)));
     return;
   }
   const SYSTEMTIME earlier = ActualTransition(record.DaylightDate, year - 1);
   const SYSTEMTIME later = ActualTransition(record.StandardDate, year + 1);
-  std::swprintf(out, capacity, L"TZ|%lld.00|DY|1;%lld;%lld;[(y%dM%dd%dh%d) {%ld};(y%dM%dd%dh%d) {%ld}]", base,
+  std::swprintf(out, capacity, L"TZ|%ls|DY|1;%lld;%lld;[(y%dM%dd%dh%d) {%ld};(y%dM%dd%dh%d) {%ld}]", base,
                 shift, shift, year - 1, earlier.wMonth, earlier.wDay, earlier.wHour,
                 DaysBetween(SecondsOf(earlier, year - 1), SecondsOf(standard, year)), year, daylight.wMonth,
                 daylight.wDay, daylight.wHour,

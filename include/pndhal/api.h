@@ -112,17 +112,21 @@ PNDHAL_API bool SetGMTNavTime(CNavTime& time);
 /// and the bias is left unchanged.
 PNDHAL_API bool SetTimezone(CNavTimeZone const& zone);
 /// The current zone, in a static object every call refreshes: the standard
-/// offset in whole hours as base (a fraction of an hour is dropped) and the
-/// daylight windows of the current UTC year with their own shift, two when
-/// daylight time spans the new year. Its offset at any time of the year is
-/// the device's local time minus UTC (up to that fraction), and handing it to
-/// SetTimezone keeps the device's local time. A zone without daylight time
-/// has its base and no shift; without a HAL, or when the system cannot
-/// report its zone, the zone is empty.
+/// offset as base, to the minute (5.5 hours for India, 5.75 for Nepal), and
+/// the daylight windows of the current UTC year with their own shift, two
+/// when daylight time spans the new year. Its offset at any time of the year
+/// is the device's local time minus UTC, and handing it to SetTimezone keeps
+/// the device's local time. A zone without daylight time has its base and no
+/// shift; without a HAL, when the system cannot report its zone, or when the
+/// memory for the zone cannot be had, the zone is empty.
 PNDHAL_API CNavTimeZone const& GetTimezone();
 /// The system's zone database, in a static vector every call refills, each
 /// zone built as GetTimezone builds the current one and described by its
-/// display name. Empty without a HAL or a readable database.
+/// display name. The list is whole or empty, never short: when the memory
+/// for a zone or for the list cannot be had, it is empty, as it is without a
+/// HAL or a readable database. A database zone whose "TZI" value is unusable
+/// ends the list (the zones before it are kept), as the system's own walk
+/// does.
 PNDHAL_API Container::ZuVector<CNavTimeZone> const& GetAvailableTimezones();
 
 // --- Display ----------------------------------------------------------------------

@@ -276,9 +276,10 @@ class PNDHAL_API CNavTimeZone {
   /// Releases the windows and shifts.
   virtual ~CNavTimeZone();
 
-  /// Writes into `span` the zone's offset at `time`: the base offset's whole hours plus the shift of the
-  /// first window (in stored order, stopping at the first that starts after `time`) that contains it, both
-  /// ends included. A window without a shift adds nothing.
+  /// Writes into `span` the zone's offset at `time`: the base offset in whole minutes (hours times 60,
+  /// rounded to the nearest minute: 5.5 counts as 5:30, 5.75 as 5:45) plus the shift of the first window
+  /// (in stored order, stopping at the first that starts after `time`) that contains it, both ends
+  /// included. A window without a shift adds nothing.
   void GetTimeSpan(CNavTime const& time, CNavTimeSpan& span) const;
   /// Copies the description with its terminator into `buffer` when it is shorter than `size` characters;
   /// otherwise the buffer receives the empty text. A null buffer or a size of 0 is left alone.

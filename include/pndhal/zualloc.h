@@ -4,7 +4,14 @@
 
 #include <cstddef>
 
+// On Windows the DLL's exports (imports to its users), elsewhere the symbols left visible.
+#if defined(_WIN32)
 #if defined(ZUALLOC_BUILDING)
+#define ZUALLOC_API __declspec(dllexport)
+#else
+#define ZUALLOC_API __declspec(dllimport)
+#endif
+#elif defined(ZUALLOC_BUILDING)
 #define ZUALLOC_API __attribute__((visibility("default")))
 #else
 #define ZUALLOC_API

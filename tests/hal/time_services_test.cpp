@@ -5,11 +5,13 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../platform/clock/zone_test_support.h"
 #include "ce/registry.h"
 #include "ce/time.h"
+#include "hal/hal.h"
 #include "hal_fixture.h"
 #include "pndhal/zualloc.h"
 #include "time/value_access.h"
@@ -118,15 +120,19 @@ TEST(ZoneRules, DescriptorsCarryEveryDaylightPeriodOfTheYearWithItsShift) {
        Record(-600, -60, octoberFirstSunday, aprilFirstSunday), 2026,
        L"TZ|10.00|DY|1;60;60;[(y2025M10d5h2) {182};(y2026M10d4h2) {182}]"},
       {"half an hour across the new year", Record(-630, -30, octoberFirstSunday, Date(4, 1, 2)), 2026,
-       L"TZ|10.00|DY|1;30;30;[(y2025M10d5h2) {182};(y2026M10d4h2) {182}]"},
+       L"TZ|10.50|DY|1;30;30;[(y2025M10d5h2) {182};(y2026M10d4h2) {182}]"},
       {"no daylight time: a window that adds nothing", Record(-540, 0, SYSTEMTIME{}, SYSTEMTIME{}), 2026,
        L"TZ|9.00|DY|1;0;[(y2026M0d0h0) {0}]"},
       {"one transition missing: no daylight time", Record(-60, -60, marchLastSunday, SYSTEMTIME{}), 2026,
        L"TZ|1.00|DY|1;0;[(y2026M0d0h0) {0}]"},
+      {"half an hour west", Record(210, -60, Date(3, 2, 2), Date(11, 1, 2)), 2026,
+       L"TZ|-3.50|DY|1;60;[(y2026M3d8h2) {238}]"},
+      {"45 minutes east", Record(-765, -60, Date(9, 5, 2), Date(4, 1, 3)), 2026,
+       L"TZ|12.75|DY|1;60;60;[(y2025M9d28h2) {189};(y2026M9d27h2) {189}]"},
       {"sums beyond 32 bits", Record(kMax, kMin, marchLastSunday, octoberLastSunday, 1), 2009,
-       L"TZ|-35791394.00|DY|1;2147483649;[(y2009M3d29h2) {210}]"},
+       L"TZ|-35791394.13|DY|1;2147483649;[(y2009M3d29h2) {210}]"},
       {"differences beyond 32 bits", Record(kMin, kMax, marchLastSunday, octoberLastSunday, -1), 2009,
-       L"TZ|35791394.00|DY|1;-2147483648;[(y2009M3d29h2) {210}]"},
+       L"TZ|35791394.15|DY|1;-2147483648;[(y2009M3d29h2) {210}]"},
   };
   for (const auto& c : cases) {
     wchar_t text[256];
@@ -135,10 +141,40 @@ TEST(ZoneRules, DescriptorsCarryEveryDaylightPeriodOfTheYearWithItsShift) {
   }
 }
 
-TEST(ZoneRules, BaseHoursTruncateTowardZeroWithTheSignOfTheOffset) {
-  EXPECT_EQ(time_services::BaseHours(-330), 5);
-  EXPECT_EQ(time_services::BaseHours(210), -3);
-  EXPECT_EQ(time_services::BaseHours(-120), 2);
+// Every base from 24 hours west to 24 hours east, minute by minute, and the extremes of the bias sums:
+// whole hours keep the long-standing "%d.00", and the parsed zone comes back to the very minute.
+TEST(ZoneRules, TheBaseFieldReadsBackToTheMinute) {
+  const struct {
+    std::int64_t minutes;
+    const wchar_t* text;
+  } texts[] = {{60, L"1.00"},
+               {-300, L"-5.00"},
+               {0, L"0.00"},
+               {330, L"5.50"},
+               {345, L"5.75"},
+               {-570, L"-9.50"},
+               {765, L"12.75"},
+               {-30, L"-0.50"},
+               {15, L"0.25"},
+               {320, L"5.33"},
+               {1, L"0.02"},
+               {-59, L"-0.98"},
+               {std::int64_t{1} << 32, L"71582788.27"}};
+  for (const auto& t : texts) {
+    wchar_t field[time_services::kBaseFieldChars];
+    time_services::BaseField(field, t.minutes);
+    EXPECT_STREQ(field, t.text) << t.minutes;
+  }
+  constexpr std::int64_t kDay = std::int64_t{24} * 60;
+  for (std::int64_t minutes = -kDay; minutes <= kDay; ++minutes) {
+    wchar_t field[time_services::kBaseFieldChars];
+    time_services::BaseField(field, minutes);
+    const std::wstring descriptor = L"TZ|" + std::wstring(field) + L"|DY|1;0;[(y2026M0d0h0) {0}]";
+    ASSERT_EQ(OffsetAt(CNavTimeZone(descriptor.c_str()), Seconds(2026, 6, 1)), minutes * 60)
+        << pndsim::ToUtf8(field);
+  }
+  EXPECT_EQ(time_services::BaseMinutesOfBias(-330), 330);
+  EXPECT_EQ(time_services::BaseMinutesOfBias(210), -210);
 }
 
 TEST(ZoneRules, SystemTimeConversionsKeepMillisecondsAndCountSundayAsZero) {
@@ -225,7 +261,9 @@ TEST_F(TimeServices_, SetTimezoneWritesTheOffsetInForceAsBias) {
   ASSERT_TRUE(SetTimezone(CNavTimeZone(L"TZ|1.00|DY|1;60;[(y2009M3d29h2) {210}]")));
   EXPECT_EQ(pndsim::CurrentTimeZone().bias, -60);
   ASSERT_TRUE(SetTimezone(CNavTimeZone(L"TZ|-4.5|DY|1;0;[(y2009M3d29h2) {210}]")));
-  EXPECT_EQ(pndsim::CurrentTimeZone().bias, 240) << "-4.5 counts as -4 hours";
+  EXPECT_EQ(pndsim::CurrentTimeZone().bias, 270) << "-4.5 hours";
+  ASSERT_TRUE(SetTimezone(CNavTimeZone(L"TZ|5.75|DY|1;0;[(y2009M3d29h2) {210}]")));
+  EXPECT_EQ(pndsim::CurrentTimeZone().bias, -345) << "5.75 hours";
   ASSERT_TRUE(SetTimezone(CNavTimeZone(L"TZ|-5.00|DY|1;30;[(y2009M1d1h0) {30}]")));
   EXPECT_EQ(pndsim::CurrentTimeZone().bias, 270) << "-16200 seconds";
   pndsim::FailNext(pndsim::Call::SetTimeZoneInformation);
@@ -311,17 +349,18 @@ REG_TZI_FORMAT Tzi(LONG bias, LONG daylightBias = 0) {
   return tzi;
 }
 
-TEST_F(TimeServices_, DatabaseBasesTruncateHalfHours) {
-  InstallDatabase({{"India", Tzi(-330)}, {"Newfoundland", Tzi(210)}});
+TEST_F(TimeServices_, DatabaseBasesKeepHalfAndQuarterHours) {
+  InstallDatabase({{"India", Tzi(-330)}, {"Newfoundland", Tzi(210)}, {"Nepal", Tzi(-345)}});
   const auto& zones = GetAvailableTimezones();
-  ASSERT_EQ(zones.size(), 2u);
-  EXPECT_EQ(OffsetAt(zones[0], Seconds(2026, 6, 1)), 5 * 3600);
-  EXPECT_EQ(OffsetAt(zones[1], Seconds(2026, 6, 1)), -3 * 3600);
+  ASSERT_EQ(zones.size(), 3u);
+  EXPECT_EQ(OffsetAt(zones[0], Seconds(2026, 6, 1)), 330 * 60);
+  EXPECT_EQ(OffsetAt(zones[1], Seconds(2026, 6, 1)), -210 * 60);
+  EXPECT_EQ(OffsetAt(zones[2], Seconds(2026, 6, 1)), 345 * 60);
   wchar_t display[64];
   zones[0].GetDescription(display, 64);
   EXPECT_STREQ(display, L"(UTC) India");
   EXPECT_EQ(&GetAvailableTimezones(), &zones);
-  EXPECT_EQ(GetAvailableTimezones().size(), 2u) << "refilled, not appended to";
+  EXPECT_EQ(GetAvailableTimezones().size(), 3u) << "refilled, not appended to";
 }
 
 TEST_F(TimeServices_, DatabaseWalkStopsAtAZoneWithoutTzi) {
@@ -349,7 +388,7 @@ TEST_F(TimeServices_, BiasSumsOfCraftedRecordsDoNotOverflow) {
   const struct {
     LONG bias, standardBias, daylightBias;
     float base;
-  } cases[] = {{kMax, 1, kMin, -35791394.0f}, {kMin, -1, kMax, 35791394.0f}};
+  } cases[] = {{kMax, 1, kMin, -35791394.13f}, {kMin, -1, kMax, 35791394.15f}};
   for (const auto& c : cases) {
     REG_TZI_FORMAT tzi = Tzi(c.bias, c.daylightBias);
     tzi.StandardBias = c.standardBias;
@@ -386,10 +425,109 @@ TEST_F(TimeServices_, HeldResultsWithoutAHalAreEmpty) {
   EXPECT_TRUE(noMap);
 }
 
-// Every generated zone, from the database and as the device's current zone, against the C library on the
-// 18th of every month at noon UTC. No transition of the current rules falls within two days of those
-// instants: a window is placed by the transition's local time but compared with UTC, so near a transition
-// the comparison would measure that placement rather than the zone.
+// Runs `read` under each allocation failure it can meet: the allocation numbered `skip` fails alone, for
+// every allocation `read` makes, and then fails with every one after it. Returns the number of allocations
+// one `read` makes.
+template <class Read>
+long SweepAllocationFailures(const Read& read) {
+  long allocations = -1;
+  for (long skip = 0; skip < 100000 && allocations < 0; ++skip) {
+    ZuAllocFailAfter(skip, 1);
+    read();
+    void* probe = ZuAlloc(1);  // null while the failure is still pending: `read` made fewer allocations
+    ZuAllocFailAfter(0, 0);
+    if (probe == nullptr) allocations = skip;
+    ZuFree(probe);
+  }
+  for (long skip = 0; skip <= allocations; ++skip) {
+    ZuAllocFailAfter(skip, std::numeric_limits<long>::max());
+    read();
+    ZuAllocFailAfter(0, 0);
+  }
+  return allocations;
+}
+
+// Zones of one and two windows and without daylight time, more than a vector's first few growths hold,
+// with display names of growing length.
+void InstallMixedDatabase() {
+  REG_TZI_FORMAT north = Tzi(-60, -60);
+  north.DaylightDate = Date(3, 5, 2);
+  north.StandardDate = Date(10, 5, 3);
+  REG_TZI_FORMAT south = Tzi(-570, -60);
+  south.DaylightDate = Date(10, 1, 2);
+  south.StandardDate = Date(4, 1, 3);
+  InstallDatabase({{"A", north},
+                   {"Bb", south},
+                   {"Ccc", Tzi(-345)},
+                   {"Dddd", north},
+                   {"Eeeee", south},
+                   {"Ffffff", Tzi(210)},
+                   {"Ggggggg", north},
+                   {"Hhhhhhhh", south},
+                   {"Iiiiiiiii", Tzi(0)}});
+}
+
+struct ZoneShape {
+  std::size_t rules;
+  float base;
+  std::wstring description;
+  bool operator==(const ZoneShape&) const = default;
+};
+
+ZoneShape ShapeOf(const CNavTimeZone& zone) {
+  wchar_t description[64];
+  zone.GetDescription(description, 64);
+  return {NavValueAccess::Rules(zone).size(), NavValueAccess::BaseOffset(zone), description};
+}
+
+TEST_F(TimeServices_, AZoneListIsWholeOrEmptyWhateverAllocationFails) {
+  InstallMixedDatabase();
+  CHAL* hal = GetHALInstance();
+  ASSERT_NE(hal, nullptr);
+  std::vector<ZoneShape> whole;
+  for (const CNavTimeZone& zone : GetAvailableTimezones()) whole.push_back(ShapeOf(zone));
+  ASSERT_EQ(whole.size(), 9u);
+  std::size_t emptyLists = 0;
+  // The operation with a new vector meets the vector's growth each time; the held list after its first call
+  // only the zones'.
+  const long allocations = SweepAllocationFailures([&] {
+    Container::ZuVector<CNavTimeZone> fresh;
+    const bool result = hal->GetAvailableTimezones(fresh);
+    const auto& held = GetAvailableTimezones();
+    for (const Container::ZuVector<CNavTimeZone>* list : {&std::as_const(fresh), &held}) {
+      if (list->empty()) {
+        ++emptyLists;
+        continue;
+      }
+      ASSERT_EQ(list->size(), whole.size()) << "a short list";
+      for (std::size_t i = 0; i < whole.size(); ++i) EXPECT_TRUE(ShapeOf((*list)[i]) == whole[i]) << i;
+    }
+    EXPECT_FALSE(result) << "a whole database ends with its last subkey, an emptied list with a failure";
+  });
+  EXPECT_GT(allocations, static_cast<long>(2 * whole.size())) << "every zone's windows and the list's growth";
+  EXPECT_GT(emptyLists, static_cast<std::size_t>(allocations)) << "failures that left the list whole";
+}
+
+TEST_F(TimeServices_, TheCurrentZoneIsWholeOrEmptyWhateverAllocationFails) {
+  pndsim::ZoneInfo adelaide = SouthEastAustralia();
+  adelaide.bias = -570;
+  ASSERT_TRUE(pndsim::SetTimeZoneInfo(adelaide));
+  const ZoneShape whole = ShapeOf(GetTimezone());
+  ASSERT_EQ(whole.rules, 2u);
+  ASSERT_EQ(whole.base, 9.5f);
+  const ZoneShape empty{0, 0.0f, L""};
+  const long allocations = SweepAllocationFailures([&] {
+    const ZoneShape shape = ShapeOf(GetTimezone());
+    EXPECT_TRUE(shape == whole || shape == empty) << shape.rules << " rules, base " << shape.base;
+  });
+  EXPECT_GE(allocations, 4) << "the two windows and their shifts";
+}
+
+// Every generated zone, from the database and as the device's current zone, to the minute (the half- and
+// quarter-hour zones among them), against the C library on the 18th of every month at noon UTC. No transition
+// of the current rules falls within two days of those instants: a window is placed by the transition's local
+// time but compared with UTC, so near a transition the comparison would measure that placement rather than
+// the zone.
 TEST_F(TimeServices_, EveryGeneratedZoneAgreesWithTheCLibraryAllYear) {
   const auto names = pndsim::ListRegistrySubkeys(pndsim::RegistryRoot::LocalMachine, "Time Zones");
   if (names.empty()) GTEST_SKIP() << "the host has no tz database";
@@ -407,20 +545,20 @@ TEST_F(TimeServices_, EveryGeneratedZoneAgreesWithTheCLibraryAllYear) {
   const auto& zones = GetAvailableTimezones();
   ASSERT_EQ(zones.size(), names.size());
   EXPECT_GT(zones.size(), 40u);
+  std::size_t fractional = 0;
   for (std::size_t i = 0; i < names.size(); ++i) {
     SCOPED_TRACE(names[i]);
     ASSERT_TRUE(pndsim::SetTimeZoneByName(names[i]));
     const CNavTimeZone current = GetTimezone();  // NOLINT(performance-unnecessary-copy-initialization): kept
-    // Daylight time is ahead of standard time; a zone's base keeps the whole hours of its standard offset.
-    const long standard = *std::min_element(host[i].begin(), host[i].end());
-    const long base = standard / 3600 * 3600;
+    fractional += std::any_of(host[i].begin(), host[i].end(), [](long offset) { return offset % 3600 != 0; });
     for (std::size_t m = 0; m < instants.size(); ++m) {
-      const long expected = base + host[i][m] - standard;
+      const long expected = host[i][m];
       const long t = zonetest::Seconds(instants[m]);
       EXPECT_EQ(OffsetAt(zones[i], t), expected) << "database zone, month " << m + 1;
       EXPECT_EQ(OffsetAt(current, t), expected) << "current zone, month " << m + 1;
     }
   }
+  EXPECT_GT(fractional, 0u) << "the half- and quarter-hour zones are among them";
 }
 
 }  // namespace

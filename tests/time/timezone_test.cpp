@@ -155,11 +155,18 @@ TEST(NavTimeZoneDescriptor, AFaultAfterTheBaseOffsetKeepsOnlyTheBaseOffset) {
   }
 }
 
-TEST(NavTimeZoneDescriptor, BaseOffsetCountsInWholeHours) {
-  EXPECT_EQ(OffsetAt(CNavTimeZone(L"TZ|5.5|DY|1;60;[(y2009M3d29h2) {210}]"), At(2009, 1, 1, 0)), 18000);
-  EXPECT_EQ(OffsetAt(CNavTimeZone(L"TZ|-3.5|DY|1;60;[(y2009M3d29h2) {210}]"), At(2009, 1, 1, 0)), -10800);
-  EXPECT_EQ(OffsetAt(CNavTimeZone(L"TZ| 2 |DY|1;60;[(y2009M3d29h2) {210}]"), At(2009, 1, 1, 0)), 7200);
-  EXPECT_EQ(OffsetAt(CNavTimeZone(L"TZ|\t+1e0\t|DY|1;60;[(y2009M3d29h2) {210}]"), At(2009, 1, 1, 0)), 3600);
+TEST(NavTimeZoneDescriptor, BaseOffsetCountsToTheNearestMinute) {
+  const struct {
+    const wchar_t* base;
+    std::int32_t seconds;
+  } cases[] = {{L"5.5", 330 * 60},   {L"5.75", 345 * 60}, {L"-3.5", -210 * 60}, {L"-9.50", -570 * 60},
+               {L"12.75", 765 * 60}, {L"-0.5", -30 * 60}, {L"5.33", 320 * 60},  {L"5.999", 360 * 60},
+               {L" 2 ", 2 * 3600},   {L"\t+1e0\t", 3600}, {L"-0.004", 0}};
+  for (const auto& c : cases) {
+    const std::wstring descriptor = std::wstring(L"TZ|") + c.base + L"|DY|1;60;[(y2009M3d29h2) {210}]";
+    EXPECT_EQ(OffsetAt(CNavTimeZone(descriptor.c_str()), At(2009, 1, 1, 0)), c.seconds) << c.base;
+    EXPECT_EQ(OffsetAt(CNavTimeZone(descriptor.c_str()), At(2009, 7, 1, 0)), c.seconds + 3600) << c.base;
+  }
 }
 
 TEST(NavTimeZoneDescriptor, AnUnconvertibleBaseTextCountsAsZeroAndTheRestIsRead) {

@@ -113,7 +113,8 @@ void PrintIdentity() {
   if (identity.storeKnown) {
     std::printf("store:      %u bytes, %u free\n", identity.store.dwStoreSize, identity.store.dwFreeSize);
   }
-  std::printf("programs:   %u bytes, %u free\n", identity.memory.dwTotalPhys, identity.memory.dwAvailPhys);
+  std::printf("programs:   %zu bytes, %zu free\n", std::size_t{identity.memory.dwTotalPhys},
+              std::size_t{identity.memory.dwAvailPhys});
 }
 
 }  // namespace tool

@@ -14,7 +14,7 @@ inline constexpr MMRESULT MMSYSERR_INVALPARAM = 11;
 
 /// Sets the output volume of device 0 (a null handle): left channel in the
 /// low, right channel in the high 16 bits. MMSYSERR_NOERROR on success.
-PNDSIM_API MMRESULT waveOutSetVolume(HWAVEOUT device, DWORD volume);
+PNDSIM_API MMRESULT WINAPI waveOutSetVolume(HWAVEOUT device, DWORD volume);
 /// Reads the output volume word of device 0. MMSYSERR_INVALPARAM for a null
 /// output.
-PNDSIM_API MMRESULT waveOutGetVolume(HWAVEOUT device, DWORD* volume);
+PNDSIM_API MMRESULT WINAPI waveOutGetVolume(HWAVEOUT device, DWORD* volume);

@@ -10,9 +10,9 @@ inline constexpr int BITSPIXEL = 12;
 
 /// The device context of `window`'s client area; null gives the screen's.
 /// Null when `window` is not a window.
-PNDSIM_API HDC GetDC(HWND window);
+PNDSIM_API HDC WINAPI GetDC(HWND window);
 /// Gives back a context from GetDC. 1 when released, 0 otherwise.
-PNDSIM_API int ReleaseDC(HWND window, HDC context);
+PNDSIM_API int WINAPI ReleaseDC(HWND window, HDC context);
 /// One capability of a context: HORZRES, VERTRES, BITSPIXEL; 0 for anything
 /// else or a bad context.
-PNDSIM_API int GetDeviceCaps(HDC context, int index);
+PNDSIM_API int WINAPI GetDeviceCaps(HDC context, int index);

@@ -4,19 +4,13 @@
 // memory between object store and programs.
 #pragma once
 
+#include "ce/device_control.h"
 #include "ce/types.h"
 #include "ce/window.h"  // SW_SHOWNORMAL
 
-// Control codes of the kernel I/O control call (declared in ce/power.h).
+// The system's control code of the kernel I/O control call (declared in ce/power.h) for the device
+// identifier; the device's own codes are in ce/device_control.h.
 inline constexpr DWORD IOCTL_HAL_GET_DEVICEID = 0x01010054;
-inline constexpr DWORD IOCTL_HAL_GET_DEVICE_INFO = 0x01010064;     // the 580-byte information record
-inline constexpr DWORD IOCTL_HAL_GET_VERSION_TEXT = 0x01012008;    // the version text, one byte a character
-inline constexpr DWORD IOCTL_HAL_SET_CALIBRATION = 0x01012014;     // marker 55 AA 55 AA, then the text
-inline constexpr DWORD IOCTL_HAL_GET_CALIBRATION = 0x01012018;     // the calibration data the device holds
-inline constexpr DWORD IOCTL_HAL_GET_VERSION_RECORD = 0x01012BC8;  // the 174-byte version record
-
-inline constexpr DWORD DEVICE_INFO_RECORD_SIZE = 580;
-inline constexpr DWORD VERSION_RECORD_SIZE = 174;
 
 // The head of the device-identifier record; offsets count from its start.
 struct DEVICE_ID {
@@ -33,11 +27,11 @@ inline constexpr UINT SPI_GETOEMINFO = 0x102;
 /// with its terminator into `pvParam`, whose size in bytes is `uiParam`:
 /// FALSE with ERROR_INSUFFICIENT_BUFFER, nothing written, when it does not
 /// fit. Other actions: FALSE with ERROR_NOT_SUPPORTED.
-PNDSIM_API BOOL SystemParametersInfoW(UINT action, UINT uiParam, LPVOID pvParam, UINT winIni);
+PNDSIM_API BOOL WINAPI SystemParametersInfoW(UINT action, UINT uiParam, LPVOID pvParam, UINT winIni);
 
 /// Runs the interactive touch-screen calibration and returns when the user
 /// has finished it. TRUE when the calibration completed.
-PNDSIM_API BOOL TouchCalibrate();
+PNDSIM_API BOOL WINAPI TouchCalibrate();
 
 inline constexpr DWORD FILE_ATTRIBUTE_READONLY = 0x01;
 inline constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
@@ -47,7 +41,7 @@ inline constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF;
 /// The attributes of the file or folder `path` (compared without regard to
 /// letter case); INVALID_FILE_ATTRIBUTES with ERROR_FILE_NOT_FOUND when it
 /// does not exist or `path` is null.
-PNDSIM_API DWORD GetFileAttributesW(LPCWSTR path);
+PNDSIM_API DWORD WINAPI GetFileAttributesW(LPCWSTR path);
 
 inline constexpr DWORD SEE_MASK_NOCLOSEPROCESS = 0x00000040;
 inline constexpr DWORD SEE_MASK_FLAG_NO_UI = 0x00000400;
@@ -77,12 +71,12 @@ using LPSHELLEXECUTEINFO = SHELLEXECUTEINFO*;
 /// program's process handle is stored in `hProcess` for the caller to close.
 /// FALSE with ERROR_INVALID_PARAMETER for a missing record, a wrong cbSize or
 /// no file, ERROR_FILE_NOT_FOUND when the program does not exist.
-PNDSIM_API BOOL ShellExecuteEx(LPSHELLEXECUTEINFO info);
+PNDSIM_API BOOL WINAPI ShellExecuteEx(LPSHELLEXECUTEINFO info);
 
 /// The current division of memory: pages of the object store, pages of
 /// program memory, and the page size in bytes. FALSE with
 /// ERROR_INVALID_PARAMETER when a pointer is null.
-PNDSIM_API BOOL GetSystemMemoryDivision(DWORD* storePages, DWORD* ramPages, DWORD* pageSize);
+PNDSIM_API BOOL WINAPI GetSystemMemoryDivision(DWORD* storePages, DWORD* ramPages, DWORD* pageSize);
 
 inline constexpr DWORD SYSMEM_CHANGED = 0;
 inline constexpr DWORD SYSMEM_MUSTREBOOT = 1;
@@ -92,7 +86,7 @@ inline constexpr DWORD SYSMEM_FAILED = 3;
 /// Gives `storePages` pages to the object store and the rest to programs.
 /// SYSMEM_CHANGED, or SYSMEM_FAILED with nothing changed when either side
 /// would get less than it uses.
-PNDSIM_API DWORD SetSystemMemoryDivision(DWORD storePages);
+PNDSIM_API DWORD WINAPI SetSystemMemoryDivision(DWORD storePages);
 
 struct STORE_INFORMATION {
   DWORD dwStoreSize;
@@ -101,19 +95,20 @@ struct STORE_INFORMATION {
 
 /// The object store's size and free bytes. FALSE with ERROR_INVALID_PARAMETER
 /// for a null record.
-PNDSIM_API BOOL GetStoreInformation(STORE_INFORMATION* info);
+PNDSIM_API BOOL WINAPI GetStoreInformation(STORE_INFORMATION* info);
 
+// The byte counts are pointer-wide, 32 bits on the device.
 struct MEMORYSTATUS {
   DWORD dwLength;
   DWORD dwMemoryLoad;
-  DWORD dwTotalPhys;
-  DWORD dwAvailPhys;
-  DWORD dwTotalPageFile;
-  DWORD dwAvailPageFile;
-  DWORD dwTotalVirtual;
-  DWORD dwAvailVirtual;
+  SIZE_T dwTotalPhys;
+  SIZE_T dwAvailPhys;
+  SIZE_T dwTotalPageFile;
+  SIZE_T dwAvailPageFile;
+  SIZE_T dwTotalVirtual;
+  SIZE_T dwAvailVirtual;
 };
 
 /// Fills `status` with the program memory's figures; does nothing for a
 /// null record.
-PNDSIM_API void GlobalMemoryStatus(MEMORYSTATUS* status);
+PNDSIM_API void WINAPI GlobalMemoryStatus(MEMORYSTATUS* status);

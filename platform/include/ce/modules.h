@@ -3,16 +3,16 @@
 
 #include "ce/types.h"
 
-using FARPROC = void (*)();
+using FARPROC = INT_PTR(WINAPI*)();
 
 inline constexpr DWORD ERROR_MOD_NOT_FOUND = 126;
 inline constexpr DWORD ERROR_PROC_NOT_FOUND = 127;
 
 /// Loads a library by file name ("name.dll"), counting the references of
 /// one already loaded. Null with ERROR_MOD_NOT_FOUND when there is none.
-PNDSIM_API HMODULE LoadLibraryW(LPCWSTR fileName);
+PNDSIM_API HMODULE WINAPI LoadLibraryW(LPCWSTR fileName);
 /// The address of an exported function by name; null with
 /// ERROR_PROC_NOT_FOUND when the library has none.
-PNDSIM_API FARPROC GetProcAddressW(HMODULE module, LPCWSTR name);
+PNDSIM_API FARPROC WINAPI GetProcAddressW(HMODULE module, LPCWSTR name);
 /// Drops one reference to a loaded library; FALSE for a bad handle.
-PNDSIM_API BOOL FreeLibrary(HMODULE module);
+PNDSIM_API BOOL WINAPI FreeLibrary(HMODULE module);

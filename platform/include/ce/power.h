@@ -4,6 +4,7 @@
 // call.
 #pragma once
 
+#include "ce/device_control.h"
 #include "ce/types.h"
 
 // The extended power-status record, 24 bytes as on the device platform.
@@ -39,7 +40,7 @@ inline constexpr BYTE BATTERY_PERCENTAGE_UNKNOWN = 0xFF;
 
 /// Fills `status` with the current power status; `update` asks for a fresh
 /// battery reading. FALSE with ERROR_INVALID_PARAMETER for a null record.
-PNDSIM_API BOOL GetSystemPowerStatusEx(PSYSTEM_POWER_STATUS_EX status, BOOL update);
+PNDSIM_API BOOL WINAPI GetSystemPowerStatusEx(PSYSTEM_POWER_STATUS_EX status, BOOL update);
 
 // System power states and SetSystemPowerState options.
 inline constexpr DWORD POWER_STATE_ON = 0x00010000;
@@ -54,7 +55,7 @@ inline constexpr DWORD POWER_FORCE = 0x00001000;
 /// Asks the power manager to enter a system power state, by name or by state
 /// flags. Only the suspend state is supported by the device; any other
 /// request fails with ERROR_NOT_SUPPORTED. Returns ERROR_SUCCESS on success.
-PNDSIM_API DWORD SetSystemPowerState(LPCWSTR stateName, DWORD stateFlags, DWORD options);
+PNDSIM_API DWORD WINAPI SetSystemPowerState(LPCWSTR stateName, DWORD stateFlags, DWORD options);
 
 // Virtual key and flags of injected key events.
 inline constexpr BYTE VK_OFF = 0xDF;
@@ -62,11 +63,12 @@ inline constexpr DWORD KEYEVENTF_KEYUP = 0x0002;
 inline constexpr DWORD KEYEVENTF_SILENT = 0x0004;
 
 /// Injects a key event as the keyboard driver would. A key-down of VK_OFF
-/// suspends the device.
-PNDSIM_API void keybd_event(BYTE virtualKey, BYTE scanCode, DWORD flags, DWORD extraInfo);
+/// suspends the device. The extra value is pointer-wide, 32 bits on the
+/// device.
+PNDSIM_API void WINAPI keybd_event(BYTE virtualKey, BYTE scanCode, DWORD flags, ULONG_PTR extraInfo);
 
 /// Restarts the system idle timer, keeping the device from idling off.
-PNDSIM_API void SystemIdleTimerReset();
+PNDSIM_API void WINAPI SystemIdleTimerReset();
 
 // Point-to-point message queues.
 struct MSGQUEUEOPTIONS {
@@ -84,14 +86,14 @@ inline constexpr DWORD MSGQUEUE_ALLOW_BROKEN = 0x00000002;
 /// Creates an unnamed message queue; its handle is signalled while a message
 /// waits. Null with ERROR_INVALID_PARAMETER for a missing or wrongly sized
 /// record or a largest message of 0, ERROR_NOT_SUPPORTED for a name.
-PNDSIM_API HANDLE CreateMsgQueue(LPCWSTR name, LPMSGQUEUEOPTIONS options);
+PNDSIM_API HANDLE WINAPI CreateMsgQueue(LPCWSTR name, LPMSGQUEUEOPTIONS options);
 /// Takes the oldest message, waiting up to `timeout` ms for one. FALSE with
 /// ERROR_TIMEOUT when none came, ERROR_INSUFFICIENT_BUFFER (the message is
 /// dropped) when it does not fit, ERROR_INVALID_HANDLE for a bad queue.
-PNDSIM_API BOOL ReadMsgQueue(HANDLE queue, LPVOID buffer, DWORD bufferSize, DWORD* bytesRead, DWORD timeout,
-                             DWORD* flags);
+PNDSIM_API BOOL WINAPI ReadMsgQueue(HANDLE queue, LPVOID buffer, DWORD bufferSize, DWORD* bytesRead,
+                                    DWORD timeout, DWORD* flags);
 /// Closes a queue handle.
-PNDSIM_API BOOL CloseMsgQueue(HANDLE queue);
+PNDSIM_API BOOL WINAPI CloseMsgQueue(HANDLE queue);
 
 // Power broadcasts written to queues registered for power notifications.
 inline constexpr DWORD PBT_TRANSITION = 0x00000001;
@@ -111,18 +113,17 @@ struct POWER_BROADCAST {
 
 /// Registers `queue` for the power broadcasts whose kinds are in `mask`.
 /// Returns the registration's handle, or null with ERROR_INVALID_HANDLE.
-PNDSIM_API HANDLE RequestPowerNotifications(HANDLE queue, DWORD mask);
+PNDSIM_API HANDLE WINAPI RequestPowerNotifications(HANDLE queue, DWORD mask);
 /// Ends a registration.
-PNDSIM_API BOOL StopPowerNotifications(HANDLE registration);
+PNDSIM_API BOOL WINAPI StopPowerNotifications(HANDLE registration);
 
-// The kernel I/O control call and the codes the device answers.
+// The kernel I/O control call and the system's code that restarts the device; the device's own codes are
+// in ce/device_control.h.
 inline constexpr DWORD IOCTL_HAL_REBOOT = 0x0101003C;
-inline constexpr DWORD IOCTL_BACKLIGHT = 0x01013E9C;
-inline constexpr DWORD BACKLIGHT_READ_REQUEST = 9;
 
 /// Asks the kernel's hardware layer for a service. IOCTL_HAL_REBOOT restarts
 /// the device. IOCTL_BACKLIGHT reads the raw backlight level into
 /// *bytesReturned when inputSize is BACKLIGHT_READ_REQUEST, else writes
 /// inputSize as the level. Other codes: FALSE with ERROR_NOT_SUPPORTED.
-PNDSIM_API BOOL KernelIoControl(DWORD code, LPVOID input, DWORD inputSize, LPVOID output, DWORD outputSize,
-                                DWORD* bytesReturned);
+PNDSIM_API BOOL WINAPI KernelIoControl(DWORD code, LPVOID input, DWORD inputSize, LPVOID output,
+                                       DWORD outputSize, DWORD* bytesReturned);

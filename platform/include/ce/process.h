@@ -24,16 +24,16 @@ using LPPROCESS_INFORMATION = PROCESS_INFORMATION*;
 /// `information`, or creation flags, inheritance, an environment or a folder
 /// the platform does not take; ERROR_FILE_NOT_FOUND for a file that holds no
 /// program; ERROR_NOT_ENOUGH_MEMORY when the process could not be created.
-PNDSIM_API BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine,
-                               LPSECURITY_ATTRIBUTES processAttributes,
-                               LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles,
-                               DWORD creationFlags, LPVOID environment, LPCWSTR currentDirectory,
-                               LPSTARTUPINFOW startupInfo, LPPROCESS_INFORMATION information);
+PNDSIM_API BOOL WINAPI CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine,
+                                      LPSECURITY_ATTRIBUTES processAttributes,
+                                      LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles,
+                                      DWORD creationFlags, LPVOID environment, LPCWSTR currentDirectory,
+                                      LPSTARTUPINFOW startupInfo, LPPROCESS_INFORMATION information);
 
 /// Stores the exit code of the process behind `process` in `*exitCode`:
 /// STILL_ACTIVE while it runs. FALSE with ERROR_INVALID_HANDLE for a handle
 /// that is not a process, ERROR_INVALID_PARAMETER for a null `exitCode`.
-PNDSIM_API BOOL GetExitCodeProcess(HANDLE process, DWORD* exitCode);
+PNDSIM_API BOOL WINAPI GetExitCodeProcess(HANDLE process, DWORD* exitCode);
 
 /// Copies the full file name of the calling process's executable (`module`
 /// null) into `fileName`, which holds `size` characters, and terminates it.
@@ -42,4 +42,4 @@ PNDSIM_API BOOL GetExitCodeProcess(HANDLE process, DWORD* exitCode);
 /// ERROR_INSUFFICIENT_BUFFER. Returns 0 with ERROR_INVALID_PARAMETER for a
 /// null buffer or a size of 0, and with ERROR_INVALID_HANDLE for a module
 /// other than the process's own.
-PNDSIM_API DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size);
+PNDSIM_API DWORD WINAPI GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size);

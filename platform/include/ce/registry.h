@@ -13,11 +13,14 @@ using REGSAM = DWORD;
 using PHKEY = HKEY*;
 
 // Predefined root keys: always open, never closed by RegCloseKey. The platform defines them as these
-// fixed handle values.
+// fixed handle values, negative 32-bit numbers widened with their sign to a pointer.
 // NOLINTBEGIN(performance-no-int-to-ptr)
-inline const HKEY HKEY_CLASSES_ROOT = reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x80000000u));
-inline const HKEY HKEY_CURRENT_USER = reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x80000001u));
-inline const HKEY HKEY_LOCAL_MACHINE = reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x80000002u));
+inline const HKEY HKEY_CLASSES_ROOT =
+    reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG>(0x80000000u)));
+inline const HKEY HKEY_CURRENT_USER =
+    reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG>(0x80000001u)));
+inline const HKEY HKEY_LOCAL_MACHINE =
+    reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG>(0x80000002u)));
 // NOLINTEND(performance-no-int-to-ptr)
 
 // Access rights (REGSAM).
@@ -63,7 +66,7 @@ inline constexpr DWORD ERROR_KEY_DELETED = 1018;
 /// deleted; ERROR_BAD_PATHNAME for a path that begins with a backslash; ERROR_FILE_NOT_FOUND when the
 /// path does not exist. `*result` is null after a failure. A failure injected with
 /// pndsim::Call::RegOpenKey answers ERROR_ACCESS_DENIED.
-PNDSIM_API LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM desired, PHKEY result);
+PNDSIM_API LONG WINAPI RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM desired, PHKEY result);
 
 /// Writes the name of subkey number `index` (in creation order) of `key` into `name`. On entry
 /// `*nameChars` is the buffer's size in characters including the terminator; on success it becomes
@@ -73,8 +76,8 @@ PNDSIM_API LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM de
 /// given, the key's last write time. Returns ERROR_SUCCESS; ERROR_NO_MORE_ITEMS when `index` is past
 /// the last subkey; ERROR_INVALID_PARAMETER for a null `name` or `nameChars`, a non-null `reserved`
 /// or a class buffer without its size; ERROR_INVALID_HANDLE or ERROR_KEY_DELETED as RegOpenKeyExW.
-PNDSIM_API LONG RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, DWORD* nameChars, DWORD* reserved,
-                              LPWSTR className, DWORD* classChars, FILETIME* lastWrite);
+PNDSIM_API LONG WINAPI RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, DWORD* nameChars, DWORD* reserved,
+                                     LPWSTR className, DWORD* classChars, FILETIME* lastWrite);
 
 /// Reads the value `valueName` (matched case-insensitively; null or empty is the key's default
 /// value) of `key`. Its type goes to `*type` when `type` is given. With `data` null, `*dataBytes`
@@ -84,9 +87,9 @@ PNDSIM_API LONG RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, DWORD* nameCha
 /// Returns ERROR_SUCCESS; ERROR_FILE_NOT_FOUND for a missing value; ERROR_INVALID_PARAMETER for a
 /// non-null `reserved` or `data` without `dataBytes`; ERROR_INVALID_HANDLE or ERROR_KEY_DELETED as
 /// RegOpenKeyExW.
-PNDSIM_API LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, DWORD* reserved, DWORD* type, BYTE* data,
-                                 DWORD* dataBytes);
+PNDSIM_API LONG WINAPI RegQueryValueExW(HKEY key, LPCWSTR valueName, DWORD* reserved, DWORD* type, BYTE* data,
+                                        DWORD* dataBytes);
 
 /// Closes a key opened with RegOpenKeyExW; closing a predefined root succeeds and does nothing.
 /// Returns ERROR_SUCCESS, or ERROR_INVALID_HANDLE for a key that is not open.
-PNDSIM_API LONG RegCloseKey(HKEY key);
+PNDSIM_API LONG WINAPI RegCloseKey(HKEY key);

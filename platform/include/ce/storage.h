@@ -35,14 +35,13 @@ struct DEVDETAIL {
   int cbName;
   char16_t szName[1];
 };
-inline constexpr DWORD DEVDETAIL_NAME_OFFSET = 28;
 
 /// Asks for a record on `queue` whenever a device of class `deviceClass`
 /// (null: every class) arrives or leaves; with `all` set, a record for every
 /// device already present is written at once. Returns the registration's
 /// handle, or null with ERROR_INVALID_HANDLE when `queue` is not a message
 /// queue.
-PNDSIM_API HANDLE RequestDeviceNotifications(const GUID* deviceClass, HANDLE queue, BOOL all);
+PNDSIM_API HANDLE WINAPI RequestDeviceNotifications(const GUID* deviceClass, HANDLE queue, BOOL all);
 /// Ends a registration. FALSE with ERROR_INVALID_HANDLE for a handle that is
 /// not one.
-PNDSIM_API BOOL StopDeviceNotifications(HANDLE registration);
+PNDSIM_API BOOL WINAPI StopDeviceNotifications(HANDLE registration);

@@ -1,6 +1,6 @@
 // Time records and the clock and time-zone calls of the device platform: SYSTEMTIME, FILETIME,
-// TIME_ZONE_INFORMATION, the registry's REG_TZI_FORMAT, and Get/Set of the system time, the local time
-// and the time zone.
+// TIME_ZONE_INFORMATION, the registry's REG_TZI_FORMAT (from ce/tzi_record.h), and Get/Set of the system
+// time, the local time and the time zone.
 #pragma once
 
 #include "ce/types.h"
@@ -43,17 +43,6 @@ struct TIME_ZONE_INFORMATION {
 };
 using LPTIME_ZONE_INFORMATION = TIME_ZONE_INFORMATION*;
 
-/// The binary "TZI" value of a zone in the registry's time-zone database: the biases and transition
-/// dates of TIME_ZONE_INFORMATION without the names.
-struct REG_TZI_FORMAT {
-  LONG Bias;
-  LONG StandardBias;
-  LONG DaylightBias;
-  SYSTEMTIME StandardDate;
-  SYSTEMTIME DaylightDate;
-};
-static_assert(sizeof(REG_TZI_FORMAT) == 44, "the registry stores TZI values as exactly 44 bytes");
-
 // Answers of GetTimeZoneInformation.
 inline constexpr DWORD TIME_ZONE_ID_UNKNOWN = 0;
 inline constexpr DWORD TIME_ZONE_ID_STANDARD = 1;
@@ -61,28 +50,31 @@ inline constexpr DWORD TIME_ZONE_ID_DAYLIGHT = 2;
 inline constexpr DWORD TIME_ZONE_ID_INVALID = 0xFFFFFFFFu;
 
 /// Writes the device's current UTC date and time, to the millisecond, into `time` (nothing when null).
-PNDSIM_API void GetSystemTime(LPSYSTEMTIME time);
+PNDSIM_API void WINAPI GetSystemTime(LPSYSTEMTIME time);
 
 /// Writes the device's current local date and time, per the current time zone, into `time` (nothing
 /// when null).
-PNDSIM_API void GetLocalTime(LPSYSTEMTIME time);
+PNDSIM_API void WINAPI GetLocalTime(LPSYSTEMTIME time);
 
 /// Sets the device clock to the UTC date and time in `time` (wDayOfWeek is ignored). Returns FALSE
 /// with ERROR_INVALID_PARAMETER for a null pointer or an invalid field (year outside 1601-30827,
 /// month, day of the month, hour, minute, second or millisecond out of range).
-PNDSIM_API BOOL SetSystemTime(const SYSTEMTIME* time);
+PNDSIM_API BOOL WINAPI SetSystemTime(const SYSTEMTIME* time);
 
 /// Sets the device clock to the local date and time in `time`, converted to UTC with the zone in force
 /// at that local time. Fails as SetSystemTime does.
-PNDSIM_API BOOL SetLocalTime(const SYSTEMTIME* time);
+PNDSIM_API BOOL WINAPI SetLocalTime(const SYSTEMTIME* time);
 
 /// Copies the current time zone into `zone` and answers TIME_ZONE_ID_UNKNOWN for a zone without
 /// daylight time, else TIME_ZONE_ID_STANDARD or TIME_ZONE_ID_DAYLIGHT for the device's current
 /// instant. A null pointer answers TIME_ZONE_ID_INVALID with ERROR_INVALID_PARAMETER.
-PNDSIM_API DWORD GetTimeZoneInformation(LPTIME_ZONE_INFORMATION zone);
+PNDSIM_API DWORD WINAPI GetTimeZoneInformation(LPTIME_ZONE_INFORMATION zone);
 
 /// Makes `zone` the current time zone. Returns FALSE with ERROR_INVALID_PARAMETER for a null pointer
 /// or, when StandardDate.wMonth is not 0, for transition dates that are not valid (month 1-12,
 /// weekday 0-6 and occurrence 1-5 for wYear 0, a real day of the month otherwise, time of day in
 /// range).
-PNDSIM_API BOOL SetTimeZoneInformation(const TIME_ZONE_INFORMATION* zone);
+PNDSIM_API BOOL WINAPI SetTimeZoneInformation(const TIME_ZONE_INFORMATION* zone);
+
+// Last: the record is built from SYSTEMTIME.
+#include "ce/tzi_record.h"

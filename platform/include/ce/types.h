@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 #if defined(PNDSIM_BUILDING)
 #define PNDSIM_API __attribute__((visibility("default")))
@@ -15,19 +16,36 @@
 using BOOL = int;
 using BYTE = std::uint8_t;
 using WORD = std::uint16_t;
-using DWORD = std::uint32_t;
-using LONG = std::int32_t;
+// DWORD and LONG are the platform's unsigned long and long, 32 bits wide there; where long is wider (LP64),
+// the 32-bit types stand in, so that every record keeps its layout.
+using DWORD = std::conditional_t<sizeof(unsigned long) == 4, unsigned long, std::uint32_t>;
+using LONG = std::conditional_t<sizeof(long) == 4, long, std::int32_t>;
 using UINT = unsigned int;
 using WCHAR = wchar_t;
 using LPCWSTR = const wchar_t*;
 using LPWSTR = wchar_t*;
 using LPVOID = void*;
 using LPCVOID = const void*;
-using SIZE_T = std::size_t;
-using WPARAM = std::uintptr_t;
-using LPARAM = std::intptr_t;
-using LRESULT = std::intptr_t;
+// Pointer-wide integers as the platform spells them: INT_PTR and UINT_PTR are int where int is as wide as
+// a pointer, LONG_PTR and ULONG_PTR long where long is; otherwise the pointer-wide types of the compiler.
+using INT_PTR = std::conditional_t<sizeof(int) == sizeof(void*), int, std::intptr_t>;
+using UINT_PTR = std::conditional_t<sizeof(unsigned int) == sizeof(void*), unsigned int, std::uintptr_t>;
+using LONG_PTR = std::conditional_t<sizeof(long) == sizeof(void*), long, std::intptr_t>;
+using ULONG_PTR = std::conditional_t<sizeof(unsigned long) == sizeof(void*), unsigned long, std::uintptr_t>;
+using SIZE_T = ULONG_PTR;
+using WPARAM = UINT_PTR;
+using LPARAM = LONG_PTR;
+using LRESULT = LONG_PTR;
 using ATOM = WORD;
+
+// The calling convention of the platform's calls and of the functions it calls back: one convention on
+// this platform's processors.
+#if !defined(WINAPI)
+#define WINAPI
+#endif
+#if !defined(CALLBACK)
+#define CALLBACK
+#endif
 
 inline constexpr BOOL TRUE = 1;
 inline constexpr BOOL FALSE = 0;
@@ -40,9 +58,10 @@ using HINSTANCE = HINSTANCE__*;
 using HMODULE = HINSTANCE;
 struct HKEY__;
 using HKEY = HKEY__*;
-struct HGDIOBJ__;
-using HGDIOBJ = HGDIOBJ__*;
-using HBRUSH = HGDIOBJ;
+// Any object of the graphics interface; a brush is a handle type of its own.
+using HGDIOBJ = void*;
+struct HBRUSH__;
+using HBRUSH = HBRUSH__*;
 struct HICON__;
 using HICON = HICON__*;
 using HCURSOR = HICON;

@@ -4,9 +4,7 @@
 
 #include "ce/types.h"
 
-using WNDPROC = LRESULT (*)(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-using LONG_PTR = std::intptr_t;
-using ULONG_PTR = std::uintptr_t;
+using WNDPROC = LRESULT(CALLBACK*)(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 struct POINT {
   LONG x;
@@ -103,7 +101,6 @@ inline constexpr UINT PM_NOREMOVE = 0x0000;
 inline constexpr UINT PM_REMOVE = 0x0001;
 inline constexpr DWORD QS_POSTMESSAGE = 0x0008;
 inline constexpr DWORD QS_SENDMESSAGE = 0x0040;
-inline constexpr DWORD QS_ALLINPUT = 0x04FF;
 
 inline constexpr UINT MB_OK = 0x00000000;
 inline constexpr int IDOK = 1;
@@ -117,14 +114,14 @@ inline constexpr int IDOK = 1;
 /// ERROR_INVALID_PARAMETER for a missing record, name or procedure or negative
 /// extra-byte counts, ERROR_CLASS_ALREADY_EXISTS when the name is taken, and
 /// ERROR_NOT_ENOUGH_MEMORY when a failure was injected (Call::RegisterClass).
-PNDSIM_API ATOM RegisterClassW(const WNDCLASSW* windowClass);
+PNDSIM_API ATOM WINAPI RegisterClassW(const WNDCLASSW* windowClass);
 /// Fills `windowClass` with the registration of `className`; its class-name
 /// field is `className` itself. FALSE with ERROR_CLASS_DOES_NOT_EXIST for an
 /// unknown class, ERROR_INVALID_PARAMETER for a null record.
-PNDSIM_API BOOL GetClassInfoW(HINSTANCE instance, LPCWSTR className, WNDCLASSW* windowClass);
+PNDSIM_API BOOL WINAPI GetClassInfoW(HINSTANCE instance, LPCWSTR className, WNDCLASSW* windowClass);
 /// Removes a class. FALSE with ERROR_CLASS_DOES_NOT_EXIST when unknown and
 /// ERROR_CLASS_HAS_WINDOWS while windows of it exist.
-PNDSIM_API BOOL UnregisterClassW(LPCWSTR className, HINSTANCE instance);
+PNDSIM_API BOOL WINAPI UnregisterClassW(LPCWSTR className, HINSTANCE instance);
 
 /// Creates a window owned by the calling thread and sends it WM_CREATE (lParam
 /// a CREATESTRUCTW carrying `parameter`) before returning. Returns null with
@@ -132,33 +129,33 @@ PNDSIM_API BOOL UnregisterClassW(LPCWSTR className, HINSTANCE instance);
 /// for an invalid parent, ERROR_NOT_ENOUGH_MEMORY when a failure was injected
 /// (Call::CreateWindow), and when WM_CREATE answers -1 (the window is then
 /// destroyed again). The window is visible when `style` holds WS_VISIBLE.
-PNDSIM_API HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x,
-                                int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
-                                LPVOID parameter);
+PNDSIM_API HWND WINAPI CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style,
+                                       int x, int y, int width, int height, HWND parent, HMENU menu,
+                                       HINSTANCE instance, LPVOID parameter);
 /// Shows (any command but SW_HIDE) or hides a window. Returns whether it was
 /// visible before; FALSE with ERROR_INVALID_WINDOW_HANDLE for an invalid one.
-PNDSIM_API BOOL ShowWindow(HWND window, int command);
+PNDSIM_API BOOL WINAPI ShowWindow(HWND window, int command);
 /// Destroys a window of the calling thread: sends WM_DESTROY, then drops its
 /// posted messages, answers 0 to messages sent to it and not yet delivered,
 /// and releases its hot keys. FALSE with ERROR_INVALID_WINDOW_HANDLE for an
 /// invalid window and ERROR_ACCESS_DENIED for another thread's window.
-PNDSIM_API BOOL DestroyWindow(HWND window);
+PNDSIM_API BOOL WINAPI DestroyWindow(HWND window);
 /// TRUE while `window` exists.
-PNDSIM_API BOOL IsWindow(HWND window);
+PNDSIM_API BOOL WINAPI IsWindow(HWND window);
 /// The default procedure: WM_CLOSE destroys the window; every message answers 0.
-PNDSIM_API LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+PNDSIM_API LRESULT WINAPI DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 /// Reads the 32-bit value at byte `index` of the window's extra bytes. Returns
 /// 0 with ERROR_INVALID_WINDOW_HANDLE for an invalid window and
 /// ERROR_INVALID_INDEX when the value does not lie within the extra bytes.
-PNDSIM_API LONG GetWindowLongW(HWND window, int index);
+PNDSIM_API LONG WINAPI GetWindowLongW(HWND window, int index);
 /// Stores a 32-bit value at byte `index` of the extra bytes and returns the
 /// previous one; fails like GetWindowLongW. A success does not clear the last
 /// error, so a previous value of 0 is told from a failure as on the device.
-PNDSIM_API LONG SetWindowLongW(HWND window, int index, LONG value);
+PNDSIM_API LONG WINAPI SetWindowLongW(HWND window, int index, LONG value);
 /// GetWindowLongW for a pointer-sized value.
-PNDSIM_API LONG_PTR GetWindowLongPtrW(HWND window, int index);
+PNDSIM_API LONG_PTR WINAPI GetWindowLongPtrW(HWND window, int index);
 /// SetWindowLongW for a pointer-sized value.
-PNDSIM_API LONG_PTR SetWindowLongPtrW(HWND window, int index, LONG_PTR value);
+PNDSIM_API LONG_PTR WINAPI SetWindowLongPtrW(HWND window, int index, LONG_PTR value);
 
 /// Waits for the next posted message of the calling thread that the filter
 /// accepts (`window` null: any; else that window's only; `filterMin` and
@@ -169,47 +166,47 @@ PNDSIM_API LONG_PTR SetWindowLongPtrW(HWND window, int index, LONG_PTR value);
 /// ERROR_INVALID_WINDOW_HANDLE when `window` is not a window of the calling
 /// thread (also when it is destroyed during the wait), -1 with
 /// ERROR_INVALID_PARAMETER for a null `message`, else TRUE.
-PNDSIM_API BOOL GetMessageW(MSG* message, HWND window, UINT filterMin, UINT filterMax);
+PNDSIM_API BOOL WINAPI GetMessageW(MSG* message, HWND window, UINT filterMin, UINT filterMax);
 /// Generates no characters (there is no keyboard layout); returns TRUE for
 /// key messages, as the device platform does whatever it generates, FALSE
 /// otherwise.
-PNDSIM_API BOOL TranslateMessage(const MSG* message);
+PNDSIM_API BOOL WINAPI TranslateMessage(const MSG* message);
 /// Calls the procedure of the message's window and returns its result. Returns
 /// 0 for a thread message, with ERROR_INVALID_WINDOW_HANDLE for an invalid
 /// window and ERROR_WINDOW_OF_OTHER_THREAD for another thread's window.
-PNDSIM_API LRESULT DispatchMessageW(const MSG* message);
+PNDSIM_API LRESULT WINAPI DispatchMessageW(const MSG* message);
 /// Appends a message to the queue of the window's thread (`window` null: of
 /// the calling thread) and returns at once. FALSE with
 /// ERROR_INVALID_WINDOW_HANDLE for an invalid window and
 /// ERROR_NOT_ENOUGH_QUOTA when that queue holds 10,000 posted messages.
-PNDSIM_API BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+PNDSIM_API BOOL WINAPI PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 /// Calls the window's procedure on the window's thread and returns its result.
 /// From another thread the caller blocks until the owner has run it, and
 /// meanwhile delivers messages sent to its own windows. Returns 0 with
 /// ERROR_INVALID_WINDOW_HANDLE for an invalid window, and 0 when the window is
 /// destroyed or its thread ends before it answered.
-PNDSIM_API LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+PNDSIM_API LRESULT WINAPI SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 /// Asks the calling thread's message loop to end: GetMessageW returns WM_QUIT
 /// (wParam `exitCode`, hwnd null) once no posted message its filter accepts
 /// is waiting, whatever its filter, so messages posted later are still
 /// retrieved first. It takes no room in the queue; calling it again only
 /// replaces the exit code.
-PNDSIM_API void PostQuitMessage(int exitCode);
+PNDSIM_API void WINAPI PostQuitMessage(int exitCode);
 
 /// The top-most (most recently created) window of class `className` titled
 /// `windowName`, both compared without regard to case; a null argument
 /// matches any. Null when none matches.
-PNDSIM_API HWND FindWindowW(LPCWSTR className, LPCWSTR windowName);
+PNDSIM_API HWND WINAPI FindWindowW(LPCWSTR className, LPCWSTR windowName);
 /// The id of the thread that owns `window`; stores the process id in
 /// `*processId` when given. 0 with ERROR_INVALID_WINDOW_HANDLE for an invalid
 /// window.
-PNDSIM_API DWORD GetWindowThreadProcessId(HWND window, DWORD* processId);
+PNDSIM_API DWORD WINAPI GetWindowThreadProcessId(HWND window, DWORD* processId);
 /// The window the simulated user works with (pndsim::SetForegroundWindow), or
 /// null.
-PNDSIM_API HWND GetForegroundWindow();
+PNDSIM_API HWND WINAPI GetForegroundWindow();
 /// The message number for `name`, 0xC000 and up; the same name gives the same
 /// number. 0 with ERROR_INVALID_PARAMETER for a null or empty name.
-PNDSIM_API UINT RegisterWindowMessageW(LPCWSTR name);
+PNDSIM_API UINT WINAPI RegisterWindowMessageW(LPCWSTR name);
 
 /// Makes `window` (of any thread) the owner of the hot key `virtualKey` (1 to
 /// 0xFE) pressed with `modifiers`; the same key with other modifiers is
@@ -223,26 +220,27 @@ PNDSIM_API UINT RegisterWindowMessageW(LPCWSTR name);
 /// id holds the combination or a failure was injected (Call::RegisterHotKey),
 /// ERROR_INVALID_WINDOW_HANDLE for an invalid window, ERROR_INVALID_PARAMETER
 /// for an unknown modifier or a key out of range.
-PNDSIM_API BOOL RegisterHotKey(HWND window, int id, UINT modifiers, UINT virtualKey);
+PNDSIM_API BOOL WINAPI RegisterHotKey(HWND window, int id, UINT modifiers, UINT virtualKey);
 /// Releases the hot key `id` of `window` (null: of the calling thread). FALSE
 /// with ERROR_HOTKEY_NOT_REGISTERED when it has none,
 /// ERROR_INVALID_WINDOW_HANDLE for an invalid window.
-PNDSIM_API BOOL UnregisterHotKey(HWND window, int id);
+PNDSIM_API BOOL WINAPI UnregisterHotKey(HWND window, int id);
 
 /// A handle of a predefined brush, pen, font or palette, the same for the life
 /// of the process; null for an unknown object.
-PNDSIM_API HGDIOBJ GetStockObject(int object);
+PNDSIM_API HGDIOBJ WINAPI GetStockObject(int object);
 /// Records the box in the simulator's trace and its list of message boxes and
 /// answers IDOK at once, whatever the buttons. A null caption reads "Error".
 /// 0 with ERROR_INVALID_WINDOW_HANDLE for an invalid owner.
-PNDSIM_API int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
+PNDSIM_API int WINAPI MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
 
 /// Delivers every message other threads have sent to the calling thread, then
 /// looks for a posted message that passes the filter (as GetMessageW's) and
 /// copies it to `message`, removing it from the queue with PM_REMOVE. Returns
 /// FALSE at once when no posted message passes; never blocks. A null
 /// `message` fails with ERROR_INVALID_PARAMETER.
-PNDSIM_API BOOL PeekMessageW(MSG* message, HWND window, UINT filterMin, UINT filterMax, UINT removeFlags);
+PNDSIM_API BOOL WINAPI PeekMessageW(MSG* message, HWND window, UINT filterMin, UINT filterMax,
+                                    UINT removeFlags);
 
 /// Waits until one of `handles` is signalled (WAIT_OBJECT_0 + index), the
 /// calling thread's queue holds input of a kind `wakeMask` names
@@ -252,5 +250,5 @@ PNDSIM_API BOOL PeekMessageW(MSG* message, HWND window, UINT filterMin, UINT fil
 /// delivered by the wait itself: PeekMessageW or GetMessageW delivers them.
 /// Fails (WAIT_FAILED) with ERROR_INVALID_PARAMETER for too many handles and
 /// ERROR_INVALID_HANDLE for a handle that cannot be waited on.
-PNDSIM_API DWORD MsgWaitForMultipleObjectsEx(DWORD count, const HANDLE* handles, DWORD milliseconds,
-                                             DWORD wakeMask, DWORD flags);
+PNDSIM_API DWORD WINAPI MsgWaitForMultipleObjectsEx(DWORD count, const HANDLE* handles, DWORD milliseconds,
+                                                    DWORD wakeMask, DWORD flags);

@@ -21,7 +21,7 @@ constexpr IoControl kIoControls[] = {
     {IOCTL_HAL_REBOOT, "reboot", &RebootIoControl},
     {IOCTL_BACKLIGHT, "backlight", &BacklightIoControl},
     {IOCTL_HAL_GET_DEVICEID, "device id", &DeviceIdIoControl},
-    {IOCTL_HAL_GET_DEVICE_INFO, "device information", &DeviceInfoIoControl},
+    {IOCTL_HAL_GET_DEVICE_RECORD, "device information", &DeviceInfoIoControl},
     {IOCTL_HAL_GET_VERSION_TEXT, "version text", &VersionTextIoControl},
     {IOCTL_HAL_GET_VERSION_RECORD, "version record", &VersionRecordIoControl},
     {IOCTL_HAL_GET_CALIBRATION, "calibration read", &GetCalibrationIoControl},

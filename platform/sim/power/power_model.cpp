@@ -137,10 +137,10 @@ DWORD SetSystemPowerState(LPCWSTR stateName, DWORD stateFlags, DWORD options) {
   return ERROR_SUCCESS;
 }
 
-void keybd_event(BYTE virtualKey, BYTE scanCode, DWORD flags, DWORD extraInfo) {
+void keybd_event(BYTE virtualKey, BYTE scanCode, DWORD flags, ULONG_PTR extraInfo) {
   char detail[80];
-  std::snprintf(detail, sizeof detail, "vk=0x%02X scan=%u flags=0x%X extra=%u", virtualKey, scanCode, flags,
-                extraInfo);
+  std::snprintf(detail, sizeof detail, "vk=0x%02X scan=%u flags=0x%X extra=%lu", virtualKey, scanCode, flags,
+                static_cast<unsigned long>(extraInfo));
   KernelLock lock(KernelMutex());
   Record("keybd_event", detail);
   // The power-off key acts on its press.

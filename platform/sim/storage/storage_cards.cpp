@@ -50,7 +50,7 @@ std::vector<std::uint8_t> MountRecord(const std::wstring& name, bool attached) {
     BOOL attached;
     int nameBytes;
   } const header{FATFS_MOUNT_GUID, 0, attached ? TRUE : FALSE, static_cast<int>(nameBytes.size())};
-  static_assert(sizeof header == DEVDETAIL_NAME_OFFSET);
+  static_assert(sizeof header == offsetof(DEVDETAIL, szName));
   std::vector<std::uint8_t> record(sizeof header + nameBytes.size());
   std::uint8_t* out = record.data();
   if (out == nullptr) return record;

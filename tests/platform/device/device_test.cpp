@@ -139,11 +139,15 @@ TEST(DeviceTest, TheVendorLibraryLoadsByNameAndServesTheDevice) {
   using GetLevel = std::int32_t (*)(unsigned*);
   using Flash = std::int32_t (*)(std::uint32_t, std::uint8_t*, std::uint32_t);
   using Address = std::int32_t (*)(std::uint8_t*);
-  auto set = reinterpret_cast<SetLevel>(GetProcAddressW(first, L"SetBrightness"));
-  auto get = reinterpret_cast<GetLevel>(GetProcAddressW(first, L"GetBrightness"));
-  auto write = reinterpret_cast<Flash>(GetProcAddressW(first, L"WriteFlash"));
-  auto read = reinterpret_cast<Flash>(GetProcAddressW(first, L"ReadFlash"));
-  auto address = reinterpret_cast<Address>(GetProcAddressW(first, L"GetBtMacAddrFromAssetData"));
+  // Through the generic function type, as FARPROC's own type is not the function's.
+  const auto lookup = [first]<class F>(F, const wchar_t* name) {
+    return reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddressW(first, name)));
+  };
+  auto set = lookup(SetLevel{}, L"SetBrightness");
+  auto get = lookup(GetLevel{}, L"GetBrightness");
+  auto write = lookup(Flash{}, L"WriteFlash");
+  auto read = lookup(Flash{}, L"ReadFlash");
+  auto address = lookup(Address{}, L"GetBtMacAddrFromAssetData");
   ASSERT_TRUE(set && get && write && read && address);
   EXPECT_EQ(GetProcAddressW(first, L"NoSuchFunction"), nullptr);
   EXPECT_EQ(GetLastError(), ERROR_PROC_NOT_FOUND);
