@@ -56,10 +56,10 @@ class CBTHALImpl final : public CBTHAL, public runtime::ZuAllocated {
   void NotifyForeground(int state);
 
   CMessageWindowThread m_statusWindow;
-  std::atomic<int> m_iCallStatus{-1};
-  std::atomic<int> m_iLastNotifiedCallStatus{-1};
+  std::atomic<int> m_iCallStatus{eCallStatusUnknown};
+  std::atomic<int> m_iLastNotifiedCallStatus{eCallStatusUnknown};
   std::atomic<int> m_iBTPower{-1};
-  std::atomic<int> m_iForegroundState{-1};
+  std::atomic<int> m_iForegroundState{eForegroundUnknown};
   std::atomic<unsigned int> m_uiVolumeIndex{0};
   std::atomic<unsigned int> m_uiSavedVolumeIndex{0};
   std::atomic<bool> m_bConnected{false};

@@ -76,9 +76,9 @@ void CBTHALImpl::OnCallStatus(unsigned int message, unsigned int wParam, long, b
   if (handled != nullptr) *handled = true;
   int status = m_iCallStatus.load();
   if (m_iBTPower.load() != 1) {
-    status = 0;
+    status = eCallStatusNone;
   } else if (wParam <= 4) {
-    status = static_cast<int>(wParam) + 1;
+    status = eCallStatusIdle + static_cast<int>(wParam);
   }
   m_iCallStatus.store(status);
   if (status != m_iLastNotifiedCallStatus.load()) {
@@ -94,10 +94,10 @@ void CBTHALImpl::OnBTPowerStatus(unsigned int message, unsigned int wParam, long
   const int power = wParam == 0 ? 0 : wParam == 1 ? 1 : -1;
   m_iBTPower.store(power);
   int status = old;
-  if ((old == 0 || old == -1) && power == 1) {
-    status = 1;
+  if ((old == eCallStatusNone || old == eCallStatusUnknown) && power == 1) {
+    status = eCallStatusIdle;
   } else if (power != 1) {
-    status = 0;
+    status = eCallStatusNone;
   }
   m_iCallStatus.store(status);
   if (status != old) {
@@ -111,12 +111,13 @@ void CBTHALImpl::OnBTPowerStatus(unsigned int message, unsigned int wParam, long
 void CBTHALImpl::OnForegroundApp(unsigned int message, unsigned int wParam, long, bool* handled) {
   if (message != RegisteredMessages().chgForegroundApp) return;
   if (handled != nullptr) *handled = true;
+  // The program reports 1 for the application and 2 for itself in front.
   if (wParam == 1 || wParam == 2) {
-    const int state = wParam == 1 ? 0 : 1;
+    const int state = wParam == 1 ? eForegroundApplication : eForegroundTelephone;
     m_iForegroundState.store(state);
     NotifyForeground(state);
   } else {
-    m_iForegroundState.store(-1);
+    m_iForegroundState.store(eForegroundUnknown);
   }
 }
 

@@ -91,7 +91,9 @@ bool CHALWinCE::GetScreenOrientation(DisplayInfo& info) {
   if (width <= 0 || height <= 0) return false;
   info.width = static_cast<std::uint32_t>(width);
   info.height = static_cast<std::uint32_t>(height);
-  info.orientation = width < height ? 0 : width > height ? 1 : 2;
+  info.orientation = width < height   ? eOrientationPortrait
+                     : width > height ? eOrientationLandscape
+                                      : eOrientationSquare;
   return true;
 }
 

@@ -111,6 +111,10 @@ class CHAL : public runtime::ZuAllocated {
   runtime::ListenerRegistry<ICardListener> m_cardListeners;
   runtime::ListenerRegistry<ISuspendResumeDeviceListener> m_suspendResumeListeners;
 
+  /// The registry of each listener kind of PNDHAL_LISTENERS.
+  template <class Listener>
+  runtime::ListenerRegistry<Listener>& Registry();
+
   /// Calls every power listener with `info`, in registration order.
   void NotifyPower(PMPowerInfo const& info);
   void NotifyVolume(VolumeInfo const& volume);
@@ -139,8 +143,6 @@ class CHAL : public runtime::ZuAllocated {
   /// The polling thread's period; also how often a device thread tries again
   /// for a notification queue the platform refused.
   DWORD PollPeriodMs() const { return m_uiPollSeconds * 1000; }
-  /// Removes the first registration of a key listener.
-  void DisconnectKeyListener(IHardwareKeyListener* listener) { m_keyListeners.Disconnect(listener); }
 
  protected:
   /// Starts what has not started yet; calls MarkStartPending() for what
@@ -176,6 +178,23 @@ class CHAL : public runtime::ZuAllocated {
   runtime::ListenerRegistry<IHardwareKeyListener> m_keyListeners;
   unsigned int m_uiSavedVolume = 0;
 };
+
+// Each listener kind's registry, X(interface, registry).
+#define PNDHAL_REGISTRIES(X)                          \
+  X(IHardwareKeyListener, m_keyListeners)             \
+  X(IHardwareKeyRecordListener, m_keyRecordListeners) \
+  X(IPMPowerListener, m_powerListeners)               \
+  X(IVolumeListener, m_volumeListeners)               \
+  X(ICardListener, m_cardListeners)                   \
+  X(ISuspendResumeDeviceListener, m_suspendResumeListeners)
+
+#define PNDHAL_REGISTRY_OF(Interface, registry)                   \
+  template <>                                                     \
+  inline runtime::ListenerRegistry<Interface>& CHAL::Registry() { \
+    return registry;                                              \
+  }
+PNDHAL_REGISTRIES(PNDHAL_REGISTRY_OF)
+#undef PNDHAL_REGISTRY_OF
 
 /// The HAL singleton, created and started on first use; null when it could
 /// not be allocated. For the library's own code, which runs inside an

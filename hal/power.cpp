@@ -21,19 +21,19 @@ constexpr DWORD kSilentKeyUp = KEYEVENTF_SILENT | KEYEVENTF_KEYUP;
 // matches no known row and the caller's value stays.
 bool DerivePowerState(BYTE acLine, BYTE batteryFlag, std::uint32_t& state) {
   if (acLine == AC_LINE_OFFLINE) {
-    state = batteryFlag == BATTERY_FLAG_UNKNOWN ? 3 : 0;
+    state = batteryFlag == BATTERY_FLAG_UNKNOWN ? ePowerStateFull : ePowerStateBattery;
     return true;
   }
   if (acLine != AC_LINE_ONLINE) return false;
   switch (batteryFlag) {
     case BATTERY_FLAG_HIGH:
-      state = 3;
+      state = ePowerStateFull;
       return true;
     case BATTERY_FLAG_CHARGING:
-      state = 2;
+      state = ePowerStateCharging;
       return true;
     case BATTERY_FLAG_NO_BATTERY:
-      state = 1;
+      state = ePowerStateExternal;
       return true;
     default:
       return false;

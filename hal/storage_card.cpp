@@ -21,10 +21,6 @@ constexpr DWORD kQueueMaxMessage = 4096;
 constexpr DWORD kNameOffset = offsetof(DEVDETAIL, szName);
 constexpr std::size_t kMaxNameChars = (kRecordBufferSize - kNameOffset) / 2;
 
-constexpr std::int32_t kCardSd = 0;  // SD card and the generic storage card
-constexpr std::int32_t kCardCf = 1;
-constexpr std::int32_t kCardOther = 3;
-
 // Folder names are compared without regard to letter case, as the file
 // system names them.
 bool StartsWith(const wchar_t* name, const wchar_t* prefix) {
@@ -38,9 +34,9 @@ bool StartsWith(const wchar_t* name, const wchar_t* prefix) {
 // A mounted "CF-Karte" gets the kind its removal reports, so an application
 // can match the two.
 std::int32_t CardKind(const wchar_t* name) {
-  if (StartsWith(name, L"SD-Karte") || StartsWith(name, L"\\Storage Card")) return kCardSd;
-  if (StartsWith(name, L"CF-Karte")) return kCardCf;
-  return kCardOther;
+  if (StartsWith(name, L"SD-Karte") || StartsWith(name, L"\\Storage Card")) return eCardTypeSD;
+  if (StartsWith(name, L"CF-Karte")) return eCardTypeCF;
+  return eCardTypeOther;
 }
 
 }  // namespace
@@ -48,7 +44,7 @@ std::int32_t CardKind(const wchar_t* name) {
 unsigned long CStorageCardThread::Run(void* param) {
   if (param == nullptr) return 0;
   CHAL& hal = *static_cast<CHAL*>(param);
-  m_cardInfo.cardType = kCardSd;
+  m_cardInfo.cardType = eCardTypeSD;
   m_cardInfo.path.Assign(L"");
   m_cardInfo.removed = false;
 

@@ -1,56 +1,38 @@
-// The exported Connect and Disconnect of the six listener registries. A
-// Disconnect only takes something away: it never creates a HAL.
+// The exported Connect and Disconnect of every listener kind, made from the one list of kinds
+// (PNDHAL_LISTENERS). A Disconnect only takes something away: it never creates a HAL.
 #include "hal/hal.h"
 
 namespace {
 
+// Registers `listener` with its kind's registry; the kinds with more to do on connecting have their own.
 template <class Listener>
-void ConnectTo(runtime::ListenerRegistry<Listener> CHAL::*list, Listener* listener) {
-  if (HalCall hal; hal) ((*hal).*list).Connect(listener);
+void Register(CHAL& hal, Listener* listener) {
+  hal.Registry<Listener>().Connect(listener);
 }
 
-template <class Listener>
-void DisconnectFrom(runtime::ListenerRegistry<Listener> CHAL::*list, Listener* listener) {
-  if (HalCall hal(HalCall::Use::kExisting); hal) ((*hal).*list).Disconnect(listener);
+// Key listeners are connected through operation 6.
+template <>
+void Register(CHAL& hal, IHardwareKeyListener* listener) {
+  hal.Connect(listener);
+}
+
+// A new power listener learns the current state at once.
+template <>
+void Register(CHAL& hal, IPMPowerListener* listener) {
+  if (listener == nullptr) return;
+  hal.m_powerListeners.Connect(listener);
+  PMPowerInfo info{};
+  if (hal.PMGetPowerInfo(info)) listener->Notify(info);
 }
 
 }  // namespace
 
-void Connect(IHardwareKeyListener* listener) {
-  if (HalCall hal; hal) hal->Connect(listener);
-}
-
-void Disconnect(IHardwareKeyListener* listener) {
-  if (HalCall hal(HalCall::Use::kExisting); hal) hal->DisconnectKeyListener(listener);
-}
-
-void Connect(IHardwareKeyRecordListener* listener) { ConnectTo(&CHAL::m_keyRecordListeners, listener); }
-
-void Disconnect(IHardwareKeyRecordListener* listener) {
-  DisconnectFrom(&CHAL::m_keyRecordListeners, listener);
-}
-
-void Connect(IPMPowerListener* listener) {
-  HalCall hal;
-  if (!hal || listener == nullptr) return;
-  hal->m_powerListeners.Connect(listener);
-  // A new power listener learns the current state at once.
-  PMPowerInfo info{};
-  if (hal->PMGetPowerInfo(info)) listener->Notify(info);
-}
-
-void Disconnect(IPMPowerListener* listener) { DisconnectFrom(&CHAL::m_powerListeners, listener); }
-
-void Connect(IVolumeListener* listener) { ConnectTo(&CHAL::m_volumeListeners, listener); }
-
-void Disconnect(IVolumeListener* listener) { DisconnectFrom(&CHAL::m_volumeListeners, listener); }
-
-void Connect(ICardListener* listener) { ConnectTo(&CHAL::m_cardListeners, listener); }
-
-void Disconnect(ICardListener* listener) { DisconnectFrom(&CHAL::m_cardListeners, listener); }
-
-void Connect(ISuspendResumeDeviceListener* listener) { ConnectTo(&CHAL::m_suspendResumeListeners, listener); }
-
-void Disconnect(ISuspendResumeDeviceListener* listener) {
-  DisconnectFrom(&CHAL::m_suspendResumeListeners, listener);
-}
+#define PNDHAL_CONNECT_AND_DISCONNECT(Interface, word)                                              \
+  void Connect(Interface* listener) {                                                               \
+    if (HalCall hal; hal) Register(*hal, listener);                                                 \
+  }                                                                                                 \
+  void Disconnect(Interface* listener) {                                                            \
+    if (HalCall hal(HalCall::Use::kExisting); hal) hal->Registry<Interface>().Disconnect(listener); \
+  }
+PNDHAL_LISTENERS(PNDHAL_CONNECT_AND_DISCONNECT)
+#undef PNDHAL_CONNECT_AND_DISCONNECT

@@ -102,7 +102,6 @@ class CMessageWindowThread : public CHALThread {
   WindowMessageSignal& MessageSignal() { return m_messageSignal; }
   /// The window, or null while none exists.
   HWND Window() const { return m_hWnd.load(); }
-  const String::StringProxy<String::ZuStringImpl>& Title() const { return m_title; }
 
   unsigned long Run(void* param) override;
 

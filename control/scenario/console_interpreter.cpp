@@ -1,6 +1,7 @@
 // Console sessions: one scenario session per client, answering each command line.
 #include "console_interpreter.h"
 
+#include <pndhal/names.h>
 #include <pndsim/pndsim.h>
 
 #include <atomic>
@@ -30,7 +31,9 @@ std::string Help(const std::vector<Word>& words) {
     if (words.size() > 1 && words[1].text != verb.verb) continue;
     text += std::string(verb.usage) + "\n    " + std::string(verb.summary) + "\n";
     if (verb.verb == "expect" && words.size() > 1) {
-      text += "    kinds: key record power volume card suspend call foreground\n    functions:";
+      text += "    kinds:";
+      for (const std::string_view kind : pndhal::kListenerKindNames) text += " " + std::string(kind);
+      text += "\n    functions:";
       for (const Query& query : Queries()) text += " " + std::string(query.name);
       text += "\n";
     }

@@ -37,6 +37,10 @@ bool Cursor::TakeIf(std::string_view word) {
 }
 
 std::size_t Cursor::Choice(std::initializer_list<std::string_view> choices) {
+  return Choice(std::span<const std::string_view>(choices.begin(), choices.size()));
+}
+
+std::size_t Cursor::Choice(std::span<const std::string_view> choices) {
   std::string expected;
   std::size_t index = 0;
   for (const std::string_view choice : choices) {

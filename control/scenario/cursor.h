@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,6 +32,7 @@ class Cursor {
   bool TakeIf(std::string_view word);
   /// Takes one of `choices` and returns its index.
   std::size_t Choice(std::initializer_list<std::string_view> choices);
+  std::size_t Choice(std::span<const std::string_view> choices);
   /// Takes an integer (decimal or 0x hexadecimal) from `min` to `max`.
   long Integer(long min, long max, std::string_view what);
   /// Takes a name of `table` or, when `numbers`, a number from `min` to `max`.

@@ -39,78 +39,47 @@ std::string NameTable::Describe() const {
 }
 
 const NameTable& ApplicationKeys() {
-  static const NameTable table("an application key", {{"Up", 0},
-                                                      {"Down", 1},
-                                                      {"Right", 2},
-                                                      {"Left", 3},
-                                                      {"Enter", 4},
-                                                      {"Device5", 5},
-                                                      {"Device6", 6},
-                                                      {"Device7", 7},
-                                                      {"Device8", 8},
-                                                      {"F6", 10},
-                                                      {"F7", 11},
-                                                      {"F8", 12},
-                                                      {"Device16", 16},
-                                                      {"Device24", 24},
-                                                      {"Device25", 25},
-                                                      {"Device26", 26},
-                                                      {"Device27", 27},
-                                                      {"Unmapped", 28}});
+  static const NameTable table("an application key", pndhal::kApplicationKeyNames);
   return table;
 }
 
 const NameTable& PowerStates() {
-  static const NameTable table("a power state",
-                               {{"battery", 0}, {"external", 1}, {"charging", 2}, {"full", 3}});
+  static const NameTable table("a power state", pndhal::kPowerStateNames);
   return table;
 }
 
 const NameTable& CallStatuses() {
-  static const NameTable table("a call status", {{"unknown", -1},
-                                                 {"none", 0},
-                                                 {"idle", 1},
-                                                 {"incoming", 2},
-                                                 {"outgoing", 3},
-                                                 {"active", 4},
-                                                 {"held", 5}});
+  static const NameTable table("a call status", pndhal::kCallStatusNames);
   return table;
 }
 
 const NameTable& TelephoneCalls() {
-  static const NameTable table("a call state",
-                               {{"idle", 0}, {"incoming", 1}, {"outgoing", 2}, {"active", 3}, {"held", 4}});
+  static const NameTable table("a call state", pndsim::kTelephoneCallNames);
   return table;
 }
 
 const NameTable& ForegroundStates() {
-  static const NameTable table("a foreground state", {{"unknown", -1}, {"application", 0}, {"telephone", 1}});
+  static const NameTable table("a foreground state", pndhal::kForegroundStateNames);
   return table;
 }
 
 const NameTable& TelephoneForegrounds() {
-  static const NameTable table("a foreground", {{"application", 1}, {"telephone", 2}});
+  static const NameTable table("a foreground", pndsim::kTelephoneForegroundNames);
   return table;
 }
 
 const NameTable& BatteryFlags() {
-  static const NameTable table("a battery flag", {{"high", 0x01},
-                                                  {"low", 0x02},
-                                                  {"critical", 0x04},
-                                                  {"charging", 0x08},
-                                                  {"none", 0x80},
-                                                  {"unknown", 0xFF}});
+  static const NameTable table("a battery flag", pndsim::kBatteryFlagNames);
   return table;
 }
 
 const NameTable& AcLines() {
-  static const NameTable table("an AC line state",
-                               {{"offline", 0}, {"online", 1}, {"backup", 2}, {"unknown", 0xFF}});
+  static const NameTable table("an AC line state", pndsim::kAcLineNames);
   return table;
 }
 
 const NameTable& CardTypes() {
-  static const NameTable table("a card type", {{"sd", 0}, {"cf", 1}, {"other", 3}});
+  static const NameTable table("a card type", pndhal::kCardTypeNames);
   return table;
 }
 

@@ -2,8 +2,12 @@
 // power states, call states, battery flags and the like, each a small two-way table.
 #pragma once
 
+#include <pndhal/names.h>
+#include <pndsim/names.h>
+
 #include <initializer_list>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -11,11 +15,18 @@
 
 namespace scenario {
 
-/// A two-way table between names and values; names compare without regard to case.
+/// A two-way table between names and values; names compare without regard to case. The words come from
+/// the library's and the device's name tables, so a scenario says what every other surface says.
 class NameTable {
  public:
   NameTable(std::string_view what, std::initializer_list<std::pair<std::string_view, long>> entries)
       : what_(what), entries_(entries) {}
+  NameTable(std::string_view what, std::span<const pndhal::NamedValue> names) : what_(what) {
+    for (const auto& named : names) entries_.emplace_back(named.name, named.value);
+  }
+  NameTable(std::string_view what, std::span<const pndsim::NamedValue> names) : what_(what) {
+    for (const auto& named : names) entries_.emplace_back(named.name, named.value);
+  }
 
   /// The value of `name`, or nothing.
   std::optional<long> Find(std::string_view name) const;

@@ -36,14 +36,11 @@ class DeviceObserver::Listeners : public IHardwareKeyListener,
   explicit Listeners(DeviceObserver& owner) : owner_(owner), calls_(*this), foreground_(*this) {}
 
   void ConnectAll() {
-    Connect(static_cast<IHardwareKeyListener*>(this));
-    Connect(static_cast<IHardwareKeyRecordListener*>(this));
-    Connect(static_cast<IVolumeListener*>(this));
-    Connect(static_cast<ICardListener*>(this));
-    Connect(static_cast<ISuspendResumeDeviceListener*>(this));
     // The state a power listener is told on connecting comes on this thread, before Connect returns.
     connectingThread_.store(std::this_thread::get_id());
-    Connect(static_cast<IPMPowerListener*>(this));
+#define SCENARIO_CONNECT(Interface, word) Connect(static_cast<Interface*>(this));
+    PNDHAL_LISTENERS(SCENARIO_CONNECT)
+#undef SCENARIO_CONNECT
     connectingThread_.store(std::thread::id());
     // The phone link's handle stays valid for the life of the library, so disconnecting through it
     // never creates a library that was freed meanwhile.
@@ -60,49 +57,52 @@ class DeviceObserver::Listeners : public IHardwareKeyListener,
       link_->DisconnectCallStatusListener(&calls_);
       link_->DisconnectForegroundListener(&foreground_);
     }
-    Disconnect(static_cast<IPMPowerListener*>(this));
-    Disconnect(static_cast<ISuspendResumeDeviceListener*>(this));
-    Disconnect(static_cast<ICardListener*>(this));
-    Disconnect(static_cast<IVolumeListener*>(this));
-    Disconnect(static_cast<IHardwareKeyRecordListener*>(this));
-    Disconnect(static_cast<IHardwareKeyListener*>(this));
+#define SCENARIO_DISCONNECT(Interface, word) Disconnect(static_cast<Interface*>(this));
+    PNDHAL_LISTENERS(SCENARIO_DISCONNECT)
+#undef SCENARIO_DISCONNECT
   }
 
-  void Notify(eHardwareKey const& key) override { Tell("key", "key " + ApplicationKeys().NameOf(key)); }
-  void Notify(unsigned long virtualKey) override { Tell("record", "record " + Hex(virtualKey)); }
+  void Notify(eHardwareKey const& key) override { Tell<IHardwareKeyListener>(ApplicationKeys().NameOf(key)); }
+  void Notify(unsigned long virtualKey) override { Tell<IHardwareKeyRecordListener>(Hex(virtualKey)); }
   void Notify(PMPowerInfo const& info) override {
     if (connectingThread_.load() == std::this_thread::get_id()) return;
-    Tell("power", "power " + std::to_string(info.batteryLevel) + " " +
-                      PowerStates().NameOf(static_cast<long>(info.powerState)));
+    Tell<IPMPowerListener>(std::to_string(info.batteryLevel) + " " +
+                           PowerStates().NameOf(static_cast<long>(info.powerState)));
   }
   void Notify(VolumeInfo const& volume) override {
-    Tell("volume", "volume " + std::to_string(volume.volume) + (volume.muted ? " muted" : " unmuted"));
+    Tell<IVolumeListener>(std::to_string(volume.volume) + (volume.muted ? " muted" : " unmuted"));
   }
   void Notify(CardInfo const& card) override {
-    Tell("card", std::string("card ") + (card.removed ? "removed " : "mounted ") +
-                     QuoteWord(pndsim::ToUtf8(card.path.c_str())) + " " + CardTypes().NameOf(card.cardType));
+    Tell<ICardListener>(std::string(card.removed ? "removed " : "mounted ") +
+                        QuoteWord(pndsim::ToUtf8(card.path.c_str())) + " " +
+                        CardTypes().NameOf(card.cardType));
   }
   void Notify(bool const& suspending) override {
-    Tell("suspend", suspending ? "suspend true" : "suspend false");
+    Tell<ISuspendResumeDeviceListener>(suspending ? "true" : "false");
   }
 
  private:
   // The two phone-link listeners share a signature, so each is an object of its own.
   struct CallListener : IBTCallStatusListener {
     explicit CallListener(Listeners& owner) : all(owner) {}
-    void Notify(int const* status) override { all.Tell("call", "call " + CallStatuses().NameOf(*status)); }
+    void Notify(int const* status) override {
+      all.Tell<IBTCallStatusListener>(CallStatuses().NameOf(*status));
+    }
     Listeners& all;
   };
   struct ForegroundListener : IBTForegroundListener {
     explicit ForegroundListener(Listeners& owner) : all(owner) {}
     void Notify(int const* state) override {
-      all.Tell("foreground", "foreground " + ForegroundStates().NameOf(*state));
+      all.Tell<IBTForegroundListener>(ForegroundStates().NameOf(*state));
     }
     Listeners& all;
   };
 
-  void Tell(const char* kind, std::string text) {
-    owner_.Push({Event::Source::Listener, kind, std::move(text), Clock::now()});
+  // A call as the expectation that matches it words it: the kind, then what the call said.
+  template <class Listener>
+  void Tell(const std::string& what) {
+    const std::string kind(pndhal::ListenerKind<Listener>::kName);
+    owner_.Push({Event::Source::Listener, kind, kind + " " + what, Clock::now()});
   }
 
   DeviceObserver& owner_;

@@ -76,12 +76,12 @@ unsigned DeviceKey(Cursor& cursor) {
 // Modifier keys held with a key: alt, ctrl, shift, win.
 unsigned Modifiers(Cursor& cursor, std::string& text) {
   unsigned modifiers = 0;
+  std::vector<std::string_view> words;
+  for (const auto& named : pndsim::kModifierNames) words.push_back(named.name);
   while (!cursor.AtEnd()) {
-    static constexpr std::pair<std::string_view, unsigned> kModifiers[] = {
-        {"alt", 0x1}, {"ctrl", 0x2}, {"shift", 0x4}, {"win", 0x8}};
-    const std::size_t index = cursor.Choice({"alt", "ctrl", "shift", "win"});
-    modifiers |= kModifiers[index].second;
-    text += " " + std::string(kModifiers[index].first);
+    const std::size_t index = cursor.Choice(words);
+    modifiers |= static_cast<unsigned>(pndsim::kModifierNames[index].value);
+    text += " " + std::string(pndsim::kModifierNames[index].name);
   }
   return modifiers;
 }
@@ -150,12 +150,12 @@ Statement ParseKeyAction(Cursor& cursor, bool press) {
     for (;;) {
       const bool delivered = press ? pndsim::PressKey(code, modifiers) : pndsim::ReleaseKey(code, modifiers);
       if (delivered) return std::string();
-      // MOD_KEYUP: only a hot key registered with it hears of a release.
-      constexpr unsigned kKeyUp = 0x1000;
+      // Only a hot key registered with key-up reporting hears of a release.
       bool grabbed = false;
       for (const auto& hotKey : pndsim::HotKeys()) {
-        grabbed = grabbed || (hotKey.virtualKey == code && (hotKey.modifiers & ~kKeyUp) == modifiers &&
-                              (press || (hotKey.modifiers & kKeyUp) != 0));
+        grabbed = grabbed ||
+                  (hotKey.virtualKey == code && (hotKey.modifiers & ~pndsim::kModifierKeyUp) == modifiers &&
+                   (press || (hotKey.modifiers & pndsim::kModifierKeyUp) != 0));
       }
       if (!grabbed) return std::string();
       if (Clock::now() > deadline) return std::string("the key's owner did not take it for 5 seconds");
@@ -534,10 +534,8 @@ Statement ParseQueryExpectation(Cursor& cursor, const Query& query) {
 }
 
 Statement ParseExpect(Cursor& cursor) {
-  static const char* const kKinds[] = {"key",  "record",  "power", "volume",
-                                       "card", "suspend", "call",  "foreground"};
-  for (const char* kind : kKinds) {
-    if (cursor.TakeIf(kind)) return ParseListenerExpectation(cursor, kind);
+  for (const std::string_view kind : pndhal::kListenerKindNames) {
+    if (cursor.TakeIf(kind)) return ParseListenerExpectation(cursor, std::string(kind));
   }
   if (cursor.TakeIf("trace")) return ParseTraceExpectation(cursor);
   if (cursor.TakeIf("none")) return ParseNoneExpectation(cursor);

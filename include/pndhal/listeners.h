@@ -47,8 +47,26 @@ class PNDHAL_API ISuspendResumeDeviceListener {
   virtual void Notify(bool const& suspending) = 0;
 };
 
-/// Receives the phone link's call status (-1 unknown, 0 no telephone
-/// service, 1 to 5 the telephone program's call states 0 to 4).
+/// The phone link's call status, as IBTCallStatusListener receives it and
+/// CBTHAL::GetCallStatus reports it.
+enum eCallStatus : int {
+  eCallStatusUnknown = -1,  ///< nothing reported yet
+  eCallStatusNone = 0,      ///< no telephone service
+  eCallStatusIdle = 1,      ///< the telephone program's call states 0 to 4, from here on
+  eCallStatusIncoming = 2,
+  eCallStatusOutgoing = 3,
+  eCallStatusActive = 4,
+  eCallStatusHeld = 5,
+};
+
+/// Which program is in front, as IBTForegroundListener receives it.
+enum eForegroundState : int {
+  eForegroundUnknown = -1,     ///< nothing reported yet
+  eForegroundApplication = 0,  ///< the navigation application
+  eForegroundTelephone = 1,    ///< the telephone program
+};
+
+/// Receives the phone link's call status (an eCallStatus value).
 class PNDHAL_API IBTCallStatusListener {
  public:
   virtual ~IBTCallStatusListener() = default;
@@ -56,10 +74,24 @@ class PNDHAL_API IBTCallStatusListener {
   virtual void Notify(int const* status) = 0;
 };
 
-/// Receives the telephone program's foreground state (0 or 1, -1 unknown).
+/// Receives the telephone program's foreground state (an eForegroundState value).
 class PNDHAL_API IBTForegroundListener {
  public:
   virtual ~IBTForegroundListener() = default;
   /// `state` points at the new value and is valid during the call only.
   virtual void Notify(int const* state) = 0;
 };
+
+/// Every kind of listener, X(interface, word): first the six that the free
+/// Connect and Disconnect register, then the phone link's two, connected on
+/// CBTHAL. The word is what tools call a kind ("expect power ...").
+#define PNDHAL_LISTENERS(X)               \
+  X(IHardwareKeyListener, "key")          \
+  X(IHardwareKeyRecordListener, "record") \
+  X(IPMPowerListener, "power")            \
+  X(IVolumeListener, "volume")            \
+  X(ICardListener, "card")                \
+  X(ISuspendResumeDeviceListener, "suspend")
+#define PNDHAL_PHONE_LISTENERS(X)  \
+  X(IBTCallStatusListener, "call") \
+  X(IBTForegroundListener, "foreground")

@@ -7,6 +7,7 @@
 #include "pndhal/container.h"
 #include "pndhal/lifecycle.h"
 #include "pndhal/listeners.h"
+#include "pndhal/names.h"
 #include "pndhal/navtime.h"
 #include "pndhal/navtimezone.h"
 #include "pndhal/records.h"

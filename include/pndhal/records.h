@@ -28,25 +28,46 @@ enum eHardwareKey : std::int32_t {
   eHardwareKeyUnmapped = 28,  ///< any virtual key without an entry in the key map
 };
 
+/// The power source and charge a PMPowerInfo reports in `powerState`.
+enum ePowerState : std::uint32_t {
+  ePowerStateBattery = 0,   ///< on battery
+  ePowerStateExternal = 1,  ///< external power, no battery
+  ePowerStateCharging = 2,  ///< external power, charging
+  ePowerStateFull = 3,      ///< external power with a full battery, or battery state unknown
+};
+
 /// Battery and power-source state, filled by PMGetPowerInfo.
 struct PMPowerInfo {
   /// Battery charge in percent as the system reports it (255: unknown).
   std::uint32_t batteryLevel;
-  /// 0 on battery, 1 external power without battery, 2 charging, 3 external
-  /// power with a full battery or battery state unknown.
+  /// An ePowerState value.
   std::uint32_t powerState;
+};
+
+/// The screen's orientation a DisplayInfo reports.
+enum eOrientation : std::uint32_t {
+  eOrientationPortrait = 0,   ///< width < height
+  eOrientationLandscape = 1,  ///< width > height
+  eOrientationSquare = 2,
 };
 
 /// Screen orientation and resolution, filled by GetScreenOrientation.
 struct DisplayInfo {
-  std::uint32_t orientation;  ///< 0 portrait (width < height), 1 landscape, 2 square
+  std::uint32_t orientation;  ///< an eOrientation value
   std::uint32_t width;        ///< pixels
   std::uint32_t height;       ///< pixels
 };
 
+/// The kind of card a CardInfo reports, from its folder's name.
+enum eCardType : std::int32_t {
+  eCardTypeSD = 0,     ///< "SD-Karte..." or "\\Storage Card..."
+  eCardTypeCF = 1,     ///< "CF-Karte..."
+  eCardTypeOther = 3,  ///< any other folder
+};
+
 /// A storage card folder that was mounted or removed.
 struct CardInfo {
-  std::int32_t cardType;                           ///< 0 SD card or storage card, 1 CF card, 3 other
+  std::int32_t cardType;                           ///< an eCardType value
   String::StringProxy<String::ZuStringImpl> path;  ///< the folder name as mounted
   bool removed;                                    ///< false when mounted, true when removed
 };

@@ -97,7 +97,7 @@ void CheckZones(const json& zones) {
 
 void CheckIncomingCall(const json& phone) {
   EXPECT_EQ(phone.at("callStatus"), 2);
-  EXPECT_EQ(phone.at("callStatusName"), "incoming call");
+  EXPECT_EQ(phone.at("callStatusName"), "incoming");
   EXPECT_EQ(phone.at("bluetoothPower"), 1);
   EXPECT_FALSE(phone.at("program").get<std::string>().empty());
   EXPECT_TRUE(phone.at("statusWindows").is_array());
@@ -107,7 +107,7 @@ void CheckIncomingCall(const json& phone) {
 void CheckBluetoothOff(const json& phone) {
   EXPECT_EQ(phone.at("bluetoothPower"), 0);
   EXPECT_EQ(phone.at("callStatus"), 0);
-  EXPECT_EQ(phone.at("callStatusName"), "no telephone service");
+  EXPECT_EQ(phone.at("callStatusName"), "none");
 }
 
 struct JsonCase {

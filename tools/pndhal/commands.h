@@ -45,9 +45,6 @@ void AddZonesCommand(CLI::App& app);
 /// code 1 when the telephone program does not answer.
 void AddPhoneCommand(CLI::App& app);
 
-/// A readable name of a phone-link call status (-1 to 5); "?" for others.
-const char* CallStatusName(int status);
-
 /// Prints the device identifier, every device-information string, the
 /// Bluetooth address and the memory figures, one line each.
 void PrintIdentity();

@@ -5,6 +5,8 @@
 
 #include <cstdio>
 #include <memory>
+#include <span>
+#include <string>
 
 #include "command_line.h"
 #include "commands.h"
@@ -24,15 +26,18 @@ int Info(const CommonOptions& options) {
   unsigned volume = 0;
   const bool volumeKnown = GetVolume(volume);
 
-  static const char* const kPowerStates[] = {"on battery", "external power, no battery", "charging",
-                                             "external power"};
-  static const char* const kOrientations[] = {"portrait", "landscape", "square"};
-  const char* state = power.powerState < 4 ? kPowerStates[power.powerState] : "unknown";
-  const char* orientation = display.orientation < 3 ? kOrientations[display.orientation] : "unknown";
+  // The words scripts and listeners use for the same values.
+  const auto word = [](std::span<const pndhal::NamedValue> names, long value) {
+    const std::string_view name = pndhal::NameOf(names, value);
+    return name.empty() ? std::string("unknown") : std::string(name);
+  };
+  const std::string state = word(pndhal::kPowerStateNames, power.powerState);
+  const std::string orientation = word(pndhal::kOrientationNames, display.orientation);
   if (options.json) {
     Json info = {{"power",
                   {{"batteryLevel", power.batteryLevel},
                    {"powerState", power.powerState},
+                   {"powerStateName", state},
                    {"batteryReported", powerKnown}}}};
     info["brightnessPercent"] = brightnessKnown ? Json(brightness) : Json(nullptr);
     info["display"] =
@@ -45,15 +50,15 @@ int Info(const CommonOptions& options) {
     FreeDLL();
     return kExitSuccess;
   }
-  std::printf("power:      battery %u%%%s, %s (state %u)\n", power.batteryLevel,
-              powerKnown ? "" : " (reported as empty)", state, power.powerState);
+  std::printf("power:      battery %u%%%s, power state %s (%u)\n", power.batteryLevel,
+              powerKnown ? "" : " (reported as empty)", state.c_str(), power.powerState);
   if (brightnessKnown) {
     std::printf("brightness: %u%%\n", brightness);
   } else {
     std::printf("brightness: unavailable\n");
   }
   if (displayKnown) {
-    std::printf("display:    %u x %u, %s\n", display.width, display.height, orientation);
+    std::printf("display:    %u x %u, %s\n", display.width, display.height, orientation.c_str());
   } else {
     std::printf("display:    unavailable\n");
   }

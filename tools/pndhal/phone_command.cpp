@@ -14,27 +14,6 @@
 
 namespace tool {
 
-const char* CallStatusName(int status) {
-  switch (status) {
-    case -1:
-      return "unknown";
-    case 0:
-      return "no telephone service";
-    case 1:
-      return "no call";
-    case 2:
-      return "incoming call";
-    case 3:
-      return "dialling";
-    case 4:
-      return "call active";
-    case 5:
-      return "call held";
-    default:
-      return "?";
-  }
-}
-
 namespace {
 
 struct PhoneOptions {
@@ -43,15 +22,11 @@ struct PhoneOptions {
   std::string power;  // "on" or "off", empty to leave it
 };
 
-struct CallState {
-  const char* name;
-  int state;
-};
-constexpr CallState kCalls[] = {{"idle", pndsim::TelephoneCall::Idle},
-                                {"incoming", pndsim::TelephoneCall::Incoming},
-                                {"outgoing", pndsim::TelephoneCall::Outgoing},
-                                {"active", pndsim::TelephoneCall::Active},
-                                {"held", pndsim::TelephoneCall::Held}};
+// The word of a call status, as scripts and listeners say it.
+std::string CallStatusName(int status) {
+  const std::string_view name = pndhal::NameOf(pndhal::kCallStatusNames, status);
+  return name.empty() ? std::to_string(status) : std::string(name);
+}
 
 int Phone(const PhoneOptions& options) {
   pndsim::Reset();
@@ -62,8 +37,8 @@ int Phone(const PhoneOptions& options) {
     return kExitFailure;
   }
   if (!options.power.empty()) pndsim::SetTelephoneBluetoothPower(options.power == "on" ? 1 : 0);
-  for (const CallState& call : kCalls) {
-    if (options.call == call.name) pndsim::SetTelephoneCallState(call.state);
+  for (const auto& call : pndsim::kTelephoneCallNames) {
+    if (options.call == call.name) pndsim::SetTelephoneCallState(static_cast<int>(call.value));
   }
 
   int status = -1;
@@ -93,7 +68,7 @@ int Phone(const PhoneOptions& options) {
     std::printf("status windows:    ");
     for (const std::string& title : telephone.statusWindows) std::printf("%s ", title.c_str());
     std::printf("\nbluetooth power:   %s\n", telephone.bluetoothPower == 1 ? "on" : "off");
-    std::printf("call status:       %d (%s)\n", status, CallStatusName(status));
+    std::printf("call status:       %s (%d)\n", CallStatusName(status).c_str(), status);
     if (hasVolume) {
       std::printf("phone volume:      %u%%%s\n", percent, muted ? " (muted)" : "");
     } else {
@@ -114,7 +89,7 @@ void AddPhoneCommand(CLI::App& app) {
       "phone", "launch the phone link with the simulated telephone program and show what the HAL sees of it");
   auto options = std::make_shared<PhoneOptions>();
   std::vector<std::string> calls;
-  for (const CallState& call : kCalls) calls.emplace_back(call.name);
+  for (const auto& call : pndsim::kTelephoneCallNames) calls.emplace_back(call.name);
   command
       ->add_option("--call", options->call,
                    "the call state the telephone program reports: idle, incoming, outgoing, active or held")

@@ -8,6 +8,7 @@
 #include "pndsim/display.h"
 #include "pndsim/identity.h"
 #include "pndsim/kernel.h"
+#include "pndsim/names.h"
 #include "pndsim/power.h"
 #include "pndsim/profile.h"
 #include "pndsim/programs.h"

@@ -11,6 +11,14 @@
 
 namespace pndsim {
 
+/// The modifier flags of PressKey, ReleaseKey and HotKey::modifiers: the platform's MOD_ALT, MOD_CONTROL,
+/// MOD_SHIFT, MOD_WIN and MOD_KEYUP.
+inline constexpr unsigned kModifierAlt = 0x1;
+inline constexpr unsigned kModifierControl = 0x2;
+inline constexpr unsigned kModifierShift = 0x4;
+inline constexpr unsigned kModifierWin = 0x8;
+inline constexpr unsigned kModifierKeyUp = 0x1000;
+
 /// Presses a hardware key with the modifier keys `modifiers` (MOD_ALT,
 /// MOD_CONTROL, MOD_SHIFT, MOD_WIN; MOD_KEYUP is ignored) held. The hot key
 /// registered for exactly that key and those modifiers gets WM_HOTKEY in its

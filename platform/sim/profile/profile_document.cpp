@@ -13,6 +13,7 @@
 #include "../kernel/text_codec.h"
 #include "ce/identity.h"
 #include "device_profile.h"
+#include "pndsim/names.h"
 #include "pndsim/vendor.h"
 
 namespace sim::profile {
@@ -323,15 +324,17 @@ void ReadPower(const Json& value, const std::string& at, DeviceProfile& profile)
     profile.power.batteryFlag = static_cast<std::uint8_t>(Integer(m, w, 0, 255));
   });
   IfPresent(value, at, "ac", [&](const Json& m, const std::string& w) {
-    static constexpr std::pair<std::string_view, std::uint8_t> kStates[] = {
-        {"offline", 0}, {"online", 1}, {"backup", 2}, {"unknown", 0xFF}};
-    for (const auto& [name, state] : kStates) {
+    std::string expected;
+    const std::size_t count = std::size(pndsim::kAcLineNames);
+    for (std::size_t i = 0; i < count; ++i) {
+      const auto& [name, state] = pndsim::kAcLineNames[i];
       if (m.is_string() && m.get_ref<const std::string&>() == name) {
-        profile.power.acLineStatus = state;
+        profile.power.acLineStatus = static_cast<std::uint8_t>(state);
         return;
       }
+      expected += std::string(i == 0 ? "" : i + 1 == count ? " or " : ", ") + "\"" + std::string(name) + "\"";
     }
-    throw Fault{w, false, "expected \"offline\", \"online\", \"backup\" or \"unknown\", got " + Shown(m)};
+    throw Fault{w, false, "expected " + expected + ", got " + Shown(m)};
   });
 }
 
@@ -556,11 +559,10 @@ std::optional<pndsim::ProfileError> ReadProfile(const PositionedJson& document, 
 Json WriteProfile(const DeviceProfile& profile) {
   Json keys = Json::array();
   for (const DeviceKey& key : profile.keys) keys.push_back(Json{{"name", key.name}, {"code", key.code}});
-  static constexpr std::pair<std::uint8_t, std::string_view> kAcNames[] = {
-      {0, "offline"}, {1, "online"}, {2, "backup"}, {0xFF, "unknown"}};
   Json ac = profile.power.acLineStatus;
-  for (const auto& [state, name] : kAcNames) {
-    if (state == profile.power.acLineStatus) ac = name;
+  if (const std::string_view name = pndsim::NameOf(pndsim::kAcLineNames, profile.power.acLineStatus);
+      !name.empty()) {
+    ac = name;
   }
   Json battery = profile.power.batteryPercent;
   if (profile.power.batteryPercent == 0xFF) battery = nullptr;

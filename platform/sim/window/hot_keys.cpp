@@ -11,6 +11,10 @@ using namespace sim::window;
 namespace {
 
 constexpr UINT kKnownModifiers = MOD_ALT | MOD_CONTROL | MOD_SHIFT | MOD_WIN | MOD_KEYUP;
+static_assert(pndsim::kModifierAlt == MOD_ALT && pndsim::kModifierControl == MOD_CONTROL &&
+                  pndsim::kModifierShift == MOD_SHIFT && pndsim::kModifierWin == MOD_WIN &&
+                  pndsim::kModifierKeyUp == MOD_KEYUP,
+              "the control API's modifier flags are the platform's");
 constexpr UINT kLowestKey = 0x01;
 constexpr UINT kHighestKey = 0xFE;
 
