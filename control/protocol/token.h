@@ -10,8 +10,12 @@ namespace pndconsole::protocol {
 /// The largest token file read, in bytes.
 inline constexpr std::size_t kTokenFileLimit = 4096;
 
-/// The token file's path: ~/.pndsim_console_token (HOME, else the user's entry in the password database);
-/// empty when the user has no home folder.
+/// The environment variable that names another token file, for one application and the clients that
+/// launched it (`pndhal run --launch`), so that parallel runs never share a token.
+inline constexpr const char* kTokenFileVariable = "PNDSIM_CONSOLE_TOKEN_FILE";
+
+/// The token file's path: the file PNDSIM_CONSOLE_TOKEN_FILE names, else ~/.pndsim_console_token (HOME,
+/// else the user's entry in the password database); empty when the user has no home folder.
 std::string TokenPath();
 
 /// The token in `path`, trimmed: read without blocking or following a link, from a regular file of at most
