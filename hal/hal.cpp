@@ -1,6 +1,5 @@
 // Level 0 of the HAL object: the defaults every level inherits (do nothing,
-// answer false, or answer true), the registries' fan-out and the key map's
-// whole-map copy.
+// answer false, or answer true) and the key map's whole-map copy.
 #include "hal/hal.h"
 
 CHAL::CHAL() = default;
@@ -92,23 +91,6 @@ bool CHAL::SetMicVolume(unsigned int const&) { return false; }
 bool CHAL::GetMicVolume(unsigned int&) { return false; }
 bool CHAL::ActivateRemoteControl(bool) { return false; }
 bool CHAL::GetBtMACAddr(wchar_t*, int) { return false; }
-
-void CHAL::NotifyPower(PMPowerInfo const& info) {
-  m_powerListeners.ForEach([&](IPMPowerListener* listener) { listener->Notify(info); });
-}
-
-void CHAL::NotifyVolume(VolumeInfo const& volume) {
-  m_volumeListeners.ForEach([&](IVolumeListener* listener) { listener->Notify(volume); });
-}
-
-void CHAL::NotifyCard(CardInfo const& card) {
-  m_cardListeners.ForEach([&](ICardListener* listener) { listener->Notify(card); });
-}
-
-void CHAL::NotifySuspendResume(bool const& suspending) {
-  m_suspendResumeListeners.ForEach(
-      [&](ISuspendResumeDeviceListener* listener) { listener->Notify(suspending); });
-}
 
 bool CHAL::SetKeyMap(KeyMap const&) { return false; }
 

@@ -115,11 +115,12 @@ class CHAL : public runtime::ZuAllocated {
   template <class Listener>
   runtime::ListenerRegistry<Listener>& Registry();
 
-  /// Calls every power listener with `info`, in registration order.
-  void NotifyPower(PMPowerInfo const& info);
-  void NotifyVolume(VolumeInfo const& volume);
-  void NotifyCard(CardInfo const& card);
-  void NotifySuspendResume(bool const& suspending);
+  /// Calls every listener of the kind `Listener` with `event`, in registration order, on the calling
+  /// thread.
+  template <class Listener, class Event>
+  void Notify(Event const& event) {
+    Registry<Listener>().ForEach([&](Listener* listener) { listener->Notify(event); });
+  }
 
   /// A copy of the key map taken in one piece.
   KeyMap CopyKeyMap() const;

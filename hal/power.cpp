@@ -126,9 +126,9 @@ unsigned long CPowerNotificationThread::Run(void* param) {
     std::memcpy(&message, buffer, sizeof message);
     std::memcpy(&stateFlags, buffer + sizeof(DWORD), sizeof stateFlags);
     if (message == PBT_TRANSITION && stateFlags == POWER_STATE_SUSPEND) {
-      hal.NotifySuspendResume(true);
+      hal.Notify<ISuspendResumeDeviceListener>(true);
     } else if (message == PBT_RESUME) {
-      hal.NotifySuspendResume(false);
+      hal.Notify<ISuspendResumeDeviceListener>(false);
     }
   }
   return 0;
@@ -155,7 +155,7 @@ unsigned long CPollingThread::Run(void* param) {
     if (volume != lastVolume.volume || lastVolume.muted) {
       lastVolume.volume = static_cast<unsigned char>(volume);
       lastVolume.muted = false;  // the library keeps no mute state of its own
-      hal.NotifyVolume(lastVolume);
+      hal.Notify<IVolumeListener>(lastVolume);
     }
 
     if (hal.IsForegroundTrackingEnabled()) {
@@ -178,7 +178,7 @@ unsigned long CPollingThread::Run(void* param) {
 
     hal.PMGetPowerInfo(current);
     if (current.batteryLevel != lastPower.batteryLevel || current.powerState != lastPower.powerState) {
-      hal.NotifyPower(current);
+      hal.Notify<IPMPowerListener>(current);
       lastPower = current;
     }
 

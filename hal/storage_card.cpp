@@ -65,7 +65,7 @@ unsigned long CStorageCardThread::Run(void* param) {
     m_cardInfo.cardType = CardKind(name);
     m_cardInfo.removed = attached == FALSE;
     m_cardInfo.path.Assign(name);
-    hal.NotifyCard(m_cardInfo);
+    hal.Notify<ICardListener>(m_cardInfo);
   }
   m_cardInfo.path = String::StringProxy<String::ZuStringImpl>();
   return 0;

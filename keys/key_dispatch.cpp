@@ -32,7 +32,7 @@ void CHALPlatform::OnHotKey(unsigned int message, unsigned int wParam, long lPar
 
   if (m_bRecordMode.load()) {
     if ((modifiers & kKeyReleased) != 0) return;
-    m_keyRecordListeners.ForEach([&](IHardwareKeyRecordListener* listener) { listener->Notify(virtualKey); });
+    Notify<IHardwareKeyRecordListener>(virtualKey);
     return;
   }
 
@@ -48,7 +48,7 @@ void CHALPlatform::OnHotKey(unsigned int message, unsigned int wParam, long lPar
   }
   if (!mapped) MapUnmappedKey(message, wParam, key);
   if ((modifiers & kKeyReleased) != 0) return;
-  m_keyListeners.ForEach([&](IHardwareKeyListener* listener) { listener->Notify(key); });
+  Notify<IHardwareKeyListener>(key);
 }
 
 void CHALPlatform::MapUnmappedKey(unsigned int const&, unsigned int const&, eHardwareKey& key) {
