@@ -2,9 +2,9 @@
 #include <atomic>
 #include <cstdio>
 
-#include "../kernel/kernel.h"
 #include "ce/audio.h"
 #include "pndsim/audio.h"
+#include "sim/kernel/kernel.h"
 
 namespace sim {
 namespace {

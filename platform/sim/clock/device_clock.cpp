@@ -1,16 +1,16 @@
 // The device clock: host UTC plus an offset that the time setters change, or an instant a test
 // pinned; GetSystemTime and SetSystemTime over it. It runs at real speed whatever the time scale,
 // since the HAL only reads it as a calendar clock.
-#include "device_clock.h"
+#include "sim/clock/clock.h"
 
 #include <chrono>
 #include <cstdio>
 #include <mutex>
 #include <optional>
 
-#include "../kernel/kernel.h"
-#include "civil.h"
 #include "pndsim/clock.h"
+#include "sim/calendar/calendar.h"
+#include "sim/kernel/kernel.h"
 
 namespace sim {
 namespace {

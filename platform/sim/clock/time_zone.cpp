@@ -5,13 +5,11 @@
 #include <mutex>
 #include <string>
 
-#include "../kernel/kernel.h"
-#include "../kernel/text_codec.h"
-#include "civil.h"
-#include "device_clock.h"
 #include "pndsim/clock.h"
-#include "tzdata.h"
-#include "zone_rules.h"
+#include "sim/calendar/calendar.h"
+#include "sim/clock/clock.h"
+#include "sim/kernel/kernel.h"
+#include "sim/text_codec/text_codec.h"
 
 namespace sim {
 namespace {

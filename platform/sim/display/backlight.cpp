@@ -1,15 +1,14 @@
 // The simulated display: the raw backlight level and every write to it, the
 // screen resolution, and the screen's device context.
-#include "backlight.h"
+#include "sim/display/backlight.h"
 
 #include <mutex>
 
-#include "../io_control/io_control.h"
-#include "../kernel/bounded_record.h"
-#include "../kernel/kernel.h"
 #include "ce/display.h"
 #include "ce/window.h"
 #include "pndsim/display.h"
+#include "sim/io_control/io_control.h"
+#include "sim/kernel/kernel.h"
 
 namespace sim {
 namespace {

@@ -8,13 +8,13 @@
 #include <map>
 #include <mutex>
 
-#include "../io_control/io_control.h"
-#include "../kernel/kernel.h"
-#include "../kernel/text_codec.h"
 #include "ce/identity.h"
 #include "ce/power.h"
-#include "device_id_record.h"
 #include "pndsim/identity.h"
+#include "sim/identity/identity.h"
+#include "sim/io_control/io_control.h"
+#include "sim/kernel/kernel.h"
+#include "sim/text_codec/text_codec.h"
 
 namespace sim {
 namespace {

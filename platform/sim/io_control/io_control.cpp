@@ -1,12 +1,12 @@
 // The kernel I/O control call: a table from control code to the handler of
 // the device concern that answers it. A new code is one row here and one
 // handler in its concern's folder.
-#include "io_control.h"
+#include "sim/io_control/io_control.h"
 
 #include <iterator>
 
-#include "../kernel/kernel.h"
 #include "ce/identity.h"
+#include "sim/kernel/kernel.h"
 
 namespace sim {
 namespace {

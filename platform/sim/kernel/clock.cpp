@@ -2,8 +2,8 @@
 // by the scale factor and the tick count runs that much faster.
 #include <cmath>
 
-#include "kernel.h"
 #include "pndsim/kernel.h"
+#include "sim/kernel/kernel.h"
 
 namespace sim {
 namespace {

@@ -3,9 +3,8 @@
 #include <atomic>
 #include <utility>
 
-#include "bounded_record.h"
-#include "kernel.h"
-#include "text_codec.h"
+#include "sim/kernel/kernel.h"
+#include "sim/text_codec/text_codec.h"
 
 namespace sim {
 namespace {

@@ -2,7 +2,7 @@
 // terminated out of, and that an ending thread gives up.
 #include <algorithm>
 
-#include "critical_section_lock.h"
+#include "sim/kernel/critical_section_lock.h"
 
 namespace sim {
 

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "kernel.h"
+#include "sim/kernel/kernel.h"
 
 namespace sim {
 

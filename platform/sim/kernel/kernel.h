@@ -1,6 +1,7 @@
-// Internals of the emulated kernel shared by every part of the simulator: the
-// one kernel lock, waitable objects, the handle table, emulated threads and
-// the waits they block in.
+// The kernel concern's face, what every other part of the simulator builds on: the one kernel lock,
+// waitable objects, the handle table, emulated threads and the waits they block in, the message-queue object
+// and the notification registrations written to it, the fault check that begins an emulated call, the trace,
+// the reset hooks and the bounded record the device's logs are kept in.
 //
 // Every object state change and every wait happens under the kernel lock;
 // each thread blocks on a condition variable of its own, so signalling an
@@ -9,6 +10,8 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -18,6 +21,7 @@
 
 #include "ce/kernel.h"
 #include "pndsim/control.h"
+#include "sim/kernel/bounded_record.h"
 
 namespace sim {
 
@@ -154,6 +158,59 @@ DWORD CheckCall(pndsim::Call call, DWORD argumentError, DWORD faultError);
 /// CheckCall for the calls that report through the last error: false, with the error as the calling
 /// thread's last error, when the call fails; true when it goes on.
 bool BeginCall(pndsim::Call call, DWORD argumentError, DWORD faultError);
+
+/// The point-to-point message queue: a kernel object that is signalled while a message waits, written by
+/// the power manager and the storage driver and read by the HAL.
+class MsgQueueObject final : public Waitable {
+ public:
+  MsgQueueObject(DWORD maxMessages, DWORD maxMessageBytes)
+      : maxMessages_(maxMessages), maxMessageBytes_(maxMessageBytes) {}
+
+  bool IsSignaled() const override { return !messages_.empty(); }
+
+  /// Appends one message and wakes its readers. False when it is larger than
+  /// the queue's largest message or the queue is full. Requires the kernel lock.
+  bool Write(std::span<const std::uint8_t> message);
+  /// Takes the oldest message; requires the kernel lock and a waiting message.
+  std::vector<std::uint8_t> Take();
+
+ private:
+  DWORD maxMessages_;
+  DWORD maxMessageBytes_;
+  std::deque<std::vector<std::uint8_t>> messages_;
+};
+
+/// Writes `record` to the queue of every live registration in `registrations` that `wants` it, forgetting
+/// the registrations that have ended; returns how many queues took it. Each registration type (power,
+/// device) has a `queue` member, a weak reference to its message queue. Requires the kernel lock.
+template <class Registration, class Wants>
+int WriteToRegistered(std::vector<std::weak_ptr<Registration>>& registrations,
+                      std::span<const std::uint8_t> record, Wants wants) {
+  int written = 0;
+  std::erase_if(registrations, [](const auto& entry) { return entry.expired(); });
+  for (const auto& entry : registrations) {
+    auto registration = entry.lock();
+    auto queue = registration ? registration->queue.lock() : nullptr;
+    if (queue && wants(*registration) && queue->Write(record)) ++written;
+  }
+  return written;
+}
+
+/// Ends a notification registration of type `Registration` (a power or a
+/// device registration): closes its handle, or fails with
+/// ERROR_INVALID_HANDLE for a handle that is no such registration.
+template <class Registration>
+BOOL CloseRegistration(HANDLE handle) {
+  {
+    KernelLock lock(KernelMutex());
+    if (!LookupAs<Registration>(handle)) {
+      lock.unlock();
+      SetLastError(ERROR_INVALID_HANDLE);
+      return FALSE;
+    }
+  }
+  return CloseHandle(handle);
+}
 
 /// Appends one platform effect to the trace.
 void Record(std::string kind, std::string detail);

@@ -5,7 +5,7 @@
 
 #include <utility>
 
-#include "kernel.h"
+#include "sim/kernel/kernel.h"
 
 namespace sim {
 namespace {

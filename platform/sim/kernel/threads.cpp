@@ -12,9 +12,9 @@
 #include <atomic>
 #include <climits>
 
-#include "critical_section_lock.h"
-#include "kernel.h"
 #include "pndsim/kernel.h"
+#include "sim/kernel/critical_section_lock.h"
+#include "sim/kernel/kernel.h"
 
 namespace sim {
 namespace {

@@ -8,10 +8,10 @@
 #include <cctype>
 #include <map>
 
-#include "../kernel/kernel.h"
-#include "../kernel/text_codec.h"
 #include "ce/modules.h"
 #include "pndsim/vendor.h"
+#include "sim/kernel/kernel.h"
+#include "sim/text_codec/text_codec.h"
 
 namespace sim {
 namespace {

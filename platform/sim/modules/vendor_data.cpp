@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <mutex>
 
-#include "../kernel/kernel.h"
 #include "pndsim/vendor.h"
+#include "sim/kernel/kernel.h"
 
 namespace sim {
 namespace {

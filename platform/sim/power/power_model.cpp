@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "../io_control/io_control.h"
-#include "../kernel/text_codec.h"
 #include "ce/power.h"
-#include "msg_queue.h"
 #include "pndsim/power.h"
+#include "sim/io_control/io_control.h"
+#include "sim/kernel/kernel.h"
+#include "sim/text_codec/text_codec.h"
 
 namespace sim {
 namespace {

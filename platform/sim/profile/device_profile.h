@@ -13,7 +13,7 @@
 #include "pndsim/identity.h"
 #include "pndsim/power.h"
 #include "pndsim/profile.h"
-#include "positioned_json.h"
+#include "sim/profile/positioned_json.h"
 
 namespace sim::profile {
 

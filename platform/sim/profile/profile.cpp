@@ -13,15 +13,13 @@
 #include <system_error>
 #include <tuple>
 
-#include "../clock/civil.h"
-#include "../clock/tzdata.h"
-#include "../clock/zone_rules.h"
-#include "../identity/device_id_record.h"
-#include "../kernel/kernel.h"
-#include "../kernel/text_codec.h"
 #include "ce/identity.h"
-#include "device_profile.h"
 #include "pndsim/pndsim.h"
+#include "sim/calendar/calendar.h"
+#include "sim/identity/identity.h"
+#include "sim/kernel/kernel.h"
+#include "sim/profile/device_profile.h"
+#include "sim/text_codec/text_codec.h"
 
 namespace sim::profile {
 

@@ -5,12 +5,10 @@
 #include <map>
 #include <memory>
 
-#include "../kernel/bounded_record.h"
-#include "../kernel/kernel.h"
-#include "../kernel/text_codec.h"
-#include "../window/window_system.h"
 #include "ce/process.h"
-#include "programs.h"
+#include "sim/kernel/kernel.h"
+#include "sim/programs/programs.h"
+#include "sim/text_codec/text_codec.h"
 
 namespace sim::programs {
 namespace {

@@ -1,10 +1,10 @@
 // The registry content of a new device: the touch-screen calibration and the time-zone database.
 #include <chrono>
 
-#include "../clock/civil.h"
-#include "../kernel/text_codec.h"
-#include "key_tree.h"
-#include "time_zone_database.h"
+#include "sim/calendar/calendar.h"
+#include "sim/registry/key_tree.h"
+#include "sim/registry/time_zone_database.h"
+#include "sim/text_codec/text_codec.h"
 
 namespace sim::registry {
 namespace {

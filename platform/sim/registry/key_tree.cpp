@@ -1,11 +1,11 @@
 // The registry's key tree, its handle table and its reset to the default content.
-#include "key_tree.h"
+#include "sim/registry/key_tree.h"
 
 #include <algorithm>
 
-#include "../clock/device_clock.h"
-#include "../kernel/kernel.h"
-#include "../kernel/text_codec.h"
+#include "sim/clock/clock.h"
+#include "sim/kernel/kernel.h"
+#include "sim/text_codec/text_codec.h"
 
 namespace sim::registry {
 Key::Key(std::wstring keyName) : name(std::move(keyName)), lastWriteMs(DeviceNowMs()) {}

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <string_view>
 
-#include "../clock/civil.h"
-#include "../kernel/kernel.h"
-#include "key_tree.h"
+#include "sim/calendar/calendar.h"
+#include "sim/kernel/kernel.h"
+#include "sim/registry/key_tree.h"
 
 using sim::registry::Hive;
 using sim::registry::Key;

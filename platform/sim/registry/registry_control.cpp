@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <mutex>
 
-#include "../clock/civil.h"
-#include "../kernel/kernel.h"
-#include "../kernel/text_codec.h"
-#include "key_tree.h"
 #include "pndsim/registry.h"
-#include "time_zone_database.h"
+#include "sim/calendar/calendar.h"
+#include "sim/kernel/kernel.h"
+#include "sim/registry/key_tree.h"
+#include "sim/registry/time_zone_database.h"
+#include "sim/text_codec/text_codec.h"
 
 namespace sim::registry {
 namespace {

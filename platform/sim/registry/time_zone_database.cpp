@@ -1,13 +1,12 @@
 // Generation of the registry's time-zone database from the host's tz database.
-#include "time_zone_database.h"
+#include "sim/registry/time_zone_database.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <string>
 
-#include "../clock/tzdata.h"
-#include "../clock/zone_rules.h"
-#include "../kernel/text_codec.h"
+#include "sim/calendar/calendar.h"
+#include "sim/text_codec/text_codec.h"
 
 namespace sim::registry {
 namespace {

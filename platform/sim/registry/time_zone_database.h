@@ -5,7 +5,7 @@
 #include <span>
 #include <string_view>
 
-#include "key_tree.h"
+#include "sim/registry/key_tree.h"
 
 namespace sim::registry {
 

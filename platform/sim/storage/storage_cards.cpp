@@ -4,11 +4,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "../kernel/kernel.h"
-#include "../kernel/text_codec.h"
-#include "../power/msg_queue.h"
 #include "ce/storage.h"
 #include "pndsim/storage.h"
+#include "sim/kernel/kernel.h"
+#include "sim/text_codec/text_codec.h"
 
 namespace sim {
 namespace {

@@ -3,11 +3,10 @@
 #include <atomic>
 #include <mutex>
 
-#include "../kernel/text_codec.h"
-#include "../programs/programs.h"
 #include "ce/kernel.h"
 #include "ce/utf16.h"
-#include "telephone_program.h"
+#include "sim/telephone/telephone_program.h"
+#include "sim/text_codec/text_codec.h"
 
 namespace sim::telephone {
 namespace {

@@ -2,11 +2,11 @@
 // program reports from its own thread, start and stop, and its message log.
 #include <chrono>
 
-#include "../kernel/kernel.h"
-#include "../kernel/text_codec.h"
-#include "../programs/programs.h"
 #include "ce/process.h"
-#include "telephone_program.h"
+#include "pndsim/programs.h"
+#include "sim/kernel/kernel.h"
+#include "sim/telephone/telephone_program.h"
+#include "sim/text_codec/text_codec.h"
 
 namespace sim::telephone {
 namespace {

@@ -1,15 +1,15 @@
 // The simulated telephone program: its hidden main window "ORX_TELBRIDGE",
 // the requests it answers, the status windows it reports to, and the log of
 // every message it received.
-#include "telephone_program.h"
+#include "sim/telephone/telephone_program.h"
 
 #include <algorithm>
 
-#include "../kernel/kernel.h"
-#include "../kernel/text_codec.h"
-#include "../programs/programs.h"
 #include "ce/kernel.h"
 #include "ce/utf16.h"
+#include "sim/kernel/kernel.h"
+#include "sim/programs/programs.h"
+#include "sim/text_codec/text_codec.h"
 
 namespace sim::telephone {
 

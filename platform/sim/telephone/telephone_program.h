@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "../kernel/bounded_record.h"
 #include "ce/window.h"
 #include "pndsim/telephone.h"
+#include "sim/kernel/kernel.h"
 
 namespace sim::telephone {
 

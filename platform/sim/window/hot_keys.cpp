@@ -3,7 +3,7 @@
 // reach their owners as WM_HOTKEY.
 #include <algorithm>
 
-#include "window_system.h"
+#include "sim/window/window_system.h"
 
 using namespace sim;
 using namespace sim::window;

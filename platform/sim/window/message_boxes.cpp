@@ -1,6 +1,6 @@
 // Message boxes: recorded and answered at once, so that nothing ever waits
 // for a person to close a dialog.
-#include "window_system.h"
+#include "sim/window/window_system.h"
 
 using namespace sim;
 using namespace sim::window;

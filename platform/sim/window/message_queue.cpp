@@ -3,7 +3,7 @@
 // the quit message.
 #include <algorithm>
 
-#include "window_system.h"
+#include "sim/window/window_system.h"
 
 namespace sim::window {
 namespace {

@@ -4,7 +4,7 @@
 // for input in the queue.
 #include <vector>
 
-#include "window_system.h"
+#include "sim/window/window_system.h"
 
 using namespace sim;
 using namespace sim::window;

@@ -1,6 +1,6 @@
 // Registered window messages: one number per name for the life of the
 // process, and readable message names for the trace.
-#include "window_system.h"
+#include "sim/window/window_system.h"
 
 using namespace sim;
 using namespace sim::window;

@@ -1,6 +1,6 @@
 // Window classes: registration, look-up and removal, one name space per
 // process.
-#include "window_system.h"
+#include "sim/window/window_system.h"
 
 using namespace sim;
 using namespace sim::window;

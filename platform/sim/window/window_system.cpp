@@ -1,7 +1,7 @@
 // The window system's shared state and its life cycle: lookups, per-thread
 // queues, removal of windows, and the clean-up when a thread ends or the
 // simulator is reset.
-#include "window_system.h"
+#include "sim/window/window_system.h"
 
 #include <cstdio>
 

@@ -14,10 +14,10 @@
 #include <utility>
 #include <vector>
 
-#include "../kernel/kernel.h"
-#include "../kernel/text_codec.h"
 #include "ce/window.h"
 #include "pndsim/windows.h"
+#include "sim/kernel/kernel.h"
+#include "sim/text_codec/text_codec.h"
 
 namespace sim::window {
 

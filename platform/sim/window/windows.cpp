@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "window_system.h"
+#include "sim/window/window_system.h"
 
 using namespace sim;
 using namespace sim::window;

@@ -1,5 +1,5 @@
 // Reading the host's zoneinfo files and finding the host's zone.
-#include "tzdata.h"
+#include "sim/calendar/tzdata.h"
 
 #include <cstdint>
 #include <cstdlib>

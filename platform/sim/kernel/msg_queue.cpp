@@ -1,9 +1,8 @@
 // Point-to-point message queues: creation, reading with a time-out, closing.
-#include "msg_queue.h"
-
 #include <cstring>
 
 #include "ce/power.h"
+#include "sim/kernel/kernel.h"
 
 namespace sim {
 
