@@ -1,11 +1,7 @@
-// The simulated device's identity and system services: the identifier,
-// information and version records answered through the kernel I/O control
-// call, the OEM text, touch calibration, files, the shell's execute call and
-// the division of memory.
+// The simulated device's identity: the identifier, information and version records answered through the
+// kernel I/O control call, the OEM text and the touch calibration.
 #include <algorithm>
 #include <cstring>
-#include <cwctype>
-#include <map>
 #include <mutex>
 
 #include "ce/identity.h"
@@ -25,7 +21,6 @@ constexpr std::uint8_t kPresetId[] = {0x12, 0x34, 0x56, 0x78};
 constexpr std::uint8_t kPlatformId[] = {0x9A, 0xBC, 0xDE, 0xF0};
 constexpr const char* kOemInfo = "PND Navigator 5000";
 constexpr const char* kVersionText = "4=20=1871";
-constexpr pndsim::MemoryDivision kMemory{8192, 8192, 4096, 8u << 20, 20u << 20};
 constexpr std::uint8_t kCalibrationData[] = {0x55, 0xAA, 0x55, 0xAA, '5', '1', '2'};
 
 void Put16(Bytes& record, std::size_t offset, std::uint16_t value) {
@@ -74,12 +69,6 @@ Bytes DefaultVersionRecord() {
   return record;
 }
 
-std::wstring FolderKey(const std::wstring& path) {
-  std::wstring key = path;
-  for (wchar_t& c : key) c = static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(c)));
-  return key;
-}
-
 struct IdentityModel {
   std::mutex mutex;
   Bytes deviceId;
@@ -90,10 +79,6 @@ struct IdentityModel {
   Bytes calibrationData;
   Bytes sentCalibration;
   int touchCalibrations = 0;
-  std::map<std::wstring, pndsim::FileEntry> files;  // by lower-case path
-  std::vector<pndsim::ShellLaunch> launches;
-  pndsim::MemoryDivision memory = kMemory;
-  std::vector<std::uint32_t> divisionRequests;
 
   void Restore() {
     deviceId = DeviceIdRecord(kPresetId, kPlatformId);
@@ -104,16 +89,6 @@ struct IdentityModel {
     calibrationData.assign(std::begin(kCalibrationData), std::end(kCalibrationData));
     sentCalibration.clear();
     touchCalibrations = 0;
-    files.clear();
-    AddFile(L"\\Windows", true);
-    AddFile(L"\\Windows\\poutlook.exe", false);
-    launches.clear();
-    memory = kMemory;
-    divisionRequests.clear();
-  }
-
-  void AddFile(const std::wstring& path, bool folder) {
-    files[FolderKey(path)] = pndsim::FileEntry{Narrow(path.c_str()), folder};
   }
 };
 
@@ -142,8 +117,6 @@ BOOL Answer(const IoControlRequest& request, const Bytes& bytes) {
   if (request.bytesReturned != nullptr) *request.bytesReturned = static_cast<DWORD>(bytes.size());
   return TRUE;
 }
-
-std::string Utf8(LPCWSTR text) { return text == nullptr ? std::string() : Narrow(text); }
 
 void Resize(Bytes& target, std::span<const std::uint8_t> bytes, std::size_t size) {
   target.assign(size, 0);
@@ -265,114 +238,6 @@ BOOL TouchCalibrate() {
   return TRUE;
 }
 
-DWORD GetFileAttributesW(LPCWSTR path) {
-  IdentityModel& identity = Model();
-  std::lock_guard lock(identity.mutex);
-  const auto found = path == nullptr ? identity.files.end() : identity.files.find(FolderKey(path));
-  if (found == identity.files.end()) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    return INVALID_FILE_ATTRIBUTES;
-  }
-  return found->second.folder ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
-}
-
-namespace {
-
-// The process a started program stands for: the shell's caller may keep its
-// handle and closes it.
-class LaunchedProcess final : public sim::Object {};
-
-}  // namespace
-
-BOOL ShellExecuteEx(LPSHELLEXECUTEINFO info) {
-  if (info == nullptr || info->cbSize != sizeof(SHELLEXECUTEINFO) || info->lpFile == nullptr) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  std::wstring path = info->lpFile;
-  if (path.find(L'\\') == std::wstring::npos) path = L"\\Windows\\" + path;
-  IdentityModel& identity = Model();
-  std::unique_lock lock(identity.mutex);
-  const auto found = identity.files.find(FolderKey(path));
-  const std::string detail = "file=" + Utf8(info->lpFile) + " parameters=" + Utf8(info->lpParameters);
-  if (found == identity.files.end() || found->second.folder) {
-    Record("shell.execute.failed", detail);
-    lock.unlock();
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    return FALSE;
-  }
-  identity.launches.push_back(pndsim::ShellLaunch{Utf8(info->lpFile), Utf8(info->lpParameters),
-                                                  Utf8(info->lpVerb), info->fMask, info->nShow});
-  Record("shell.execute", detail);
-  lock.unlock();
-  info->hInstApp = reinterpret_cast<HINSTANCE>(static_cast<std::uintptr_t>(33));  // above 32: success
-  info->hProcess = nullptr;
-  if ((info->fMask & SEE_MASK_NOCLOSEPROCESS) != 0) {
-    KernelLock kernel(KernelMutex());
-    info->hProcess = InsertHandle(std::make_shared<LaunchedProcess>());
-  }
-  return TRUE;
-}
-
-BOOL GetSystemMemoryDivision(DWORD* storePages, DWORD* ramPages, DWORD* pageSize) {
-  if (storePages == nullptr || ramPages == nullptr || pageSize == nullptr) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  IdentityModel& identity = Model();
-  std::lock_guard lock(identity.mutex);
-  *storePages = identity.memory.storePages;
-  *ramPages = identity.memory.ramPages;
-  *pageSize = identity.memory.pageSize;
-  return TRUE;
-}
-
-DWORD SetSystemMemoryDivision(DWORD storePages) {
-  IdentityModel& identity = Model();
-  std::lock_guard lock(identity.mutex);
-  identity.divisionRequests.push_back(storePages);
-  pndsim::MemoryDivision& memory = identity.memory;
-  const std::uint64_t total = std::uint64_t{memory.storePages} + memory.ramPages;
-  const std::uint64_t page = memory.pageSize;
-  const bool fits = storePages <= total && std::uint64_t{storePages} * page >= memory.storeUsedBytes &&
-                    (total - storePages) * page >= memory.ramUsedBytes;
-  Record("memory.division", "store=" + std::to_string(storePages) + (fits ? "" : " refused"));
-  if (!fits) return SYSMEM_FAILED;
-  memory.storePages = storePages;
-  memory.ramPages = static_cast<std::uint32_t>(total - storePages);
-  return SYSMEM_CHANGED;
-}
-
-BOOL GetStoreInformation(STORE_INFORMATION* info) {
-  if (info == nullptr) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  IdentityModel& identity = Model();
-  std::lock_guard lock(identity.mutex);
-  const pndsim::MemoryDivision& memory = identity.memory;
-  info->dwStoreSize = memory.storePages * memory.pageSize;
-  info->dwFreeSize = info->dwStoreSize - std::min(info->dwStoreSize, memory.storeUsedBytes);
-  return TRUE;
-}
-
-void GlobalMemoryStatus(MEMORYSTATUS* status) {
-  if (status == nullptr) return;
-  IdentityModel& identity = Model();
-  std::lock_guard lock(identity.mutex);
-  const pndsim::MemoryDivision& memory = identity.memory;
-  const DWORD total = memory.ramPages * memory.pageSize;
-  const DWORD used = std::min(total, memory.ramUsedBytes);
-  *status = MEMORYSTATUS{sizeof(MEMORYSTATUS),
-                         total == 0 ? 0 : static_cast<DWORD>(std::uint64_t{used} * 100 / total),
-                         total,
-                         total - used,
-                         0,
-                         0,
-                         32u << 20,
-                         (32u << 20) - std::min(32u << 20, used)};
-}
-
 void pndsim::SetDeviceId(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> platform) {
   IdentityModel& identity = Model();
   std::lock_guard lock(identity.mutex);
@@ -461,48 +326,4 @@ int pndsim::TouchCalibrationCount() {
   IdentityModel& identity = Model();
   std::lock_guard lock(identity.mutex);
   return identity.touchCalibrations;
-}
-
-void pndsim::SetFile(const std::string& path, bool folder) {
-  IdentityModel& identity = Model();
-  std::lock_guard lock(identity.mutex);
-  identity.AddFile(Widen(path), folder);
-}
-
-std::vector<pndsim::FileEntry> pndsim::Files() {
-  IdentityModel& identity = Model();
-  std::lock_guard lock(identity.mutex);
-  std::vector<FileEntry> entries;
-  for (const auto& [key, entry] : identity.files) entries.push_back(entry);
-  return entries;
-}
-
-bool pndsim::RemoveFile(const std::string& path) {
-  IdentityModel& identity = Model();
-  std::lock_guard lock(identity.mutex);
-  return identity.files.erase(FolderKey(Widen(path))) != 0;
-}
-
-std::vector<pndsim::ShellLaunch> pndsim::ShellLaunches() {
-  IdentityModel& identity = Model();
-  std::lock_guard lock(identity.mutex);
-  return identity.launches;
-}
-
-pndsim::MemoryDivision pndsim::Memory() {
-  IdentityModel& identity = Model();
-  std::lock_guard lock(identity.mutex);
-  return identity.memory;
-}
-
-void pndsim::SetMemory(const MemoryDivision& memory) {
-  IdentityModel& identity = Model();
-  std::lock_guard lock(identity.mutex);
-  identity.memory = memory;
-}
-
-std::vector<std::uint32_t> pndsim::MemoryDivisionRequests() {
-  IdentityModel& identity = Model();
-  std::lock_guard lock(identity.mutex);
-  return identity.divisionRequests;
 }

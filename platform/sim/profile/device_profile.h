@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "pndsim/clock.h"
-#include "pndsim/identity.h"
+#include "pndsim/files.h"
+#include "pndsim/memory.h"
 #include "pndsim/power.h"
 #include "pndsim/profile.h"
 #include "sim/profile/positioned_json.h"

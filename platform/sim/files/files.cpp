@@ -1,0 +1,97 @@
+// The files that exist on the simulated device: GetFileAttributesW and the control API that creates, lists
+// and deletes them. Only their existence and kind are modelled, not their content.
+#include "sim/files/files.h"
+
+#include <cwctype>
+#include <map>
+#include <mutex>
+#include <string>
+
+#include "ce/identity.h"
+#include "pndsim/files.h"
+#include "sim/kernel/kernel.h"
+#include "sim/text_codec/text_codec.h"
+
+namespace sim::files {
+namespace {
+
+// The key a path is filed under: lower case, so that paths compare without regard to case.
+std::wstring FileKey(std::wstring_view path) {
+  std::wstring key(path);
+  for (wchar_t& c : key) c = static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(c)));
+  return key;
+}
+
+struct FileTable {
+  std::mutex mutex;
+  std::map<std::wstring, pndsim::FileEntry> entries;  // by FileKey
+
+  void Add(std::wstring_view path, bool folder) {
+    entries[FileKey(path)] = pndsim::FileEntry{Narrow(path), folder};
+  }
+
+  void Restore() {
+    entries.clear();
+    Add(L"\\Windows", true);
+    Add(L"\\Windows\\poutlook.exe", false);
+  }
+};
+
+FileTable& Table() {
+  static auto* table = [] {
+    auto* created = new FileTable;
+    created->Restore();
+    OnReset([] {
+      FileTable& files = Table();
+      std::lock_guard lock(files.mutex);
+      files.Restore();
+    });
+    return created;
+  }();
+  return *table;
+}
+
+}  // namespace
+
+Kind Find(std::wstring_view path) {
+  FileTable& files = Table();
+  std::lock_guard lock(files.mutex);
+  const auto found = files.entries.find(FileKey(path));
+  if (found == files.entries.end()) return Kind::None;
+  return found->second.folder ? Kind::Folder : Kind::File;
+}
+
+}  // namespace sim::files
+
+DWORD GetFileAttributesW(LPCWSTR path) {
+  switch (path == nullptr ? sim::files::Kind::None : sim::files::Find(path)) {
+    case sim::files::Kind::Folder:
+      return FILE_ATTRIBUTE_DIRECTORY;
+    case sim::files::Kind::File:
+      return FILE_ATTRIBUTE_ARCHIVE;
+    case sim::files::Kind::None:
+      break;
+  }
+  SetLastError(ERROR_FILE_NOT_FOUND);
+  return INVALID_FILE_ATTRIBUTES;
+}
+
+void pndsim::SetFile(const std::string& path, bool folder) {
+  sim::files::FileTable& files = sim::files::Table();
+  std::lock_guard lock(files.mutex);
+  files.Add(sim::Widen(path), folder);
+}
+
+std::vector<pndsim::FileEntry> pndsim::Files() {
+  sim::files::FileTable& files = sim::files::Table();
+  std::lock_guard lock(files.mutex);
+  std::vector<FileEntry> entries;
+  for (const auto& [key, entry] : files.entries) entries.push_back(entry);
+  return entries;
+}
+
+bool pndsim::RemoveFile(const std::string& path) {
+  sim::files::FileTable& files = sim::files::Table();
+  std::lock_guard lock(files.mutex);
+  return files.entries.erase(sim::files::FileKey(sim::Widen(path))) != 0;
+}
