@@ -11,6 +11,7 @@
 #include "pndsim/clock.h"
 #include "sim/calendar/calendar.h"
 #include "sim/kernel/kernel.h"
+#include "sim/profile/profile.h"
 
 namespace sim {
 namespace {
@@ -19,6 +20,13 @@ struct ClockState {
   std::mutex mutex;
   std::int64_t offsetMs = 0;
   std::optional<std::int64_t> pinnedMs;
+
+  // The built-in profile's clock: pinned to its instant, or the host's clock moved by its offset.
+  void Restore() {
+    const profile::DeviceProfile& builtIn = profile::BuiltInProfile();
+    offsetMs = builtIn.pinnedMs ? 0 : builtIn.clockOffsetMs;
+    pinnedMs = builtIn.pinnedMs;
+  }
 };
 
 std::int64_t HostNowMs() {
@@ -29,10 +37,10 @@ std::int64_t HostNowMs() {
 ClockState& Clock() {
   static ClockState* clock = [] {
     auto* state = new ClockState;
+    state->Restore();
     OnReset([state] {
       std::lock_guard lock(state->mutex);
-      state->offsetMs = 0;
-      state->pinnedMs.reset();
+      state->Restore();
     });
     return state;
   }();

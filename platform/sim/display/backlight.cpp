@@ -9,32 +9,36 @@
 #include "pndsim/display.h"
 #include "sim/io_control/io_control.h"
 #include "sim/kernel/kernel.h"
+#include "sim/profile/profile.h"
 
 namespace sim {
 namespace {
 
-constexpr unsigned kDefaultLevel = 10;
-constexpr int kDefaultWidth = 480;
-constexpr int kDefaultHeight = 272;
-
 struct Display {
   std::mutex mutex;
-  unsigned level = kDefaultLevel;
+  unsigned level = 0;
   BoundedRecord<pndsim::BacklightWrite> writes{pndsim::kDefaultBacklightWritesCapacity};
-  int width = kDefaultWidth;
-  int height = kDefaultHeight;
+  int width = 0;
+  int height = 0;
+
+  // Back to the built-in profile, with no writes recorded.
+  void Restore() {
+    const profile::DeviceProfile& builtIn = profile::BuiltInProfile();
+    level = builtIn.backlightLevel;
+    writes.Reset(pndsim::kDefaultBacklightWritesCapacity);
+    width = builtIn.screenWidth;
+    height = builtIn.screenHeight;
+  }
 };
 
 Display& Model() {
   static auto* model = [] {
     auto* created = new Display;
+    created->Restore();
     OnReset([] {
       Display& display = Model();
       std::lock_guard lock(display.mutex);
-      display.level = kDefaultLevel;
-      display.writes.Reset(pndsim::kDefaultBacklightWritesCapacity);
-      display.width = kDefaultWidth;
-      display.height = kDefaultHeight;
+      display.Restore();
     });
     return created;
   }();

@@ -10,6 +10,7 @@
 #include "ce/identity.h"
 #include "pndsim/files.h"
 #include "sim/kernel/kernel.h"
+#include "sim/profile/profile.h"
 #include "sim/text_codec/text_codec.h"
 
 namespace sim::files {
@@ -26,14 +27,14 @@ struct FileTable {
   std::mutex mutex;
   std::map<std::wstring, pndsim::FileEntry> entries;  // by FileKey
 
-  void Add(std::wstring_view path, bool folder) {
-    entries[FileKey(path)] = pndsim::FileEntry{Narrow(path), folder};
+  void Add(const std::wstring& path, bool folder) {
+    entries[FileKey(path)] = pndsim::FileEntry{Narrow(path.c_str()), folder};
   }
 
+  // Back to the built-in profile's files.
   void Restore() {
     entries.clear();
-    Add(L"\\Windows", true);
-    Add(L"\\Windows\\poutlook.exe", false);
+    for (const pndsim::FileEntry& file : profile::BuiltInProfile().files) Add(Widen(file.path), file.folder);
   }
 };
 

@@ -10,64 +10,13 @@
 #include "sim/identity/identity.h"
 #include "sim/io_control/io_control.h"
 #include "sim/kernel/kernel.h"
+#include "sim/profile/profile.h"
 #include "sim/text_codec/text_codec.h"
 
 namespace sim {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-constexpr std::uint8_t kPresetId[] = {0x12, 0x34, 0x56, 0x78};
-constexpr std::uint8_t kPlatformId[] = {0x9A, 0xBC, 0xDE, 0xF0};
-constexpr const char* kOemInfo = "PND Navigator 5000";
-constexpr const char* kVersionText = "4=20=1871";
-constexpr std::uint8_t kCalibrationData[] = {0x55, 0xAA, 0x55, 0xAA, '5', '1', '2'};
-
-void Put16(Bytes& record, std::size_t offset, std::uint16_t value) {
-  record[offset] = static_cast<std::uint8_t>(value);
-  record[offset + 1] = static_cast<std::uint8_t>(value >> 8);
-}
-
-void Put32(Bytes& record, std::size_t offset, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) {
-    record[offset + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
-  }
-}
-
-void PutUtf16(Bytes& record, std::size_t offset, const char* text) {
-  for (std::size_t i = 0; text[i] != '\0'; ++i) {
-    Put16(record, offset + 2 * i, static_cast<std::uint8_t>(text[i]));
-  }
-}
-
-// A device of the second hardware revision that reports revision 1.
-Bytes DefaultDeviceInfo() {
-  Bytes record(DEVICE_INFO_RECORD_SIZE, 0);
-  Put16(record, 0, 1);
-  PutUtf16(record, 2, "Navigator 5000");
-  Put16(record, 82, 3);
-  const char serial[] = "NV5-0042-EU";
-  std::memcpy(record.data() + 84, serial, sizeof serial - 1);
-  Put16(record, 164, 7);
-  PutUtf16(record, 166, "Navigation device");
-  const std::uint8_t calibrationId[] = {0x01, 0x02, 0x03, 0xA0, 0xFF};
-  std::memcpy(record.data() + 366, calibrationId, sizeof calibrationId);
-  Put32(record, 568, 123456);
-  Put32(record, 572, 4000000000u);
-  Put16(record, 576, 1);
-  return record;
-}
-
-// Version 5.1234 in the units the record's readers use.
-Bytes DefaultVersionRecord() {
-  Bytes record(VERSION_RECORD_SIZE, 0);
-  Put16(record, 96, '5');
-  Put16(record, 100, '1');
-  Put16(record, 102, '2');
-  Put16(record, 108, '3');
-  Put16(record, 110, '4');
-  return record;
-}
 
 struct IdentityModel {
   std::mutex mutex;
@@ -80,13 +29,18 @@ struct IdentityModel {
   Bytes sentCalibration;
   int touchCalibrations = 0;
 
+  // Back to the built-in profile, with nothing sent or run.
   void Restore() {
-    deviceId = DeviceIdRecord(kPresetId, kPlatformId);
-    deviceInfo = DefaultDeviceInfo();
-    versionText.assign(kVersionText, kVersionText + std::strlen(kVersionText) + 1);
-    versionRecord = DefaultVersionRecord();
-    oemInfo = Widen(kOemInfo);
-    calibrationData.assign(std::begin(kCalibrationData), std::end(kCalibrationData));
+    const profile::DeviceProfile& builtIn = profile::BuiltInProfile();
+    deviceId = builtIn.deviceIdRecord ? *builtIn.deviceIdRecord
+                                      : DeviceIdRecord(builtIn.presetId, builtIn.platformId);
+    deviceInfo = builtIn.deviceInfo;
+    // The device answers the text with its terminator.
+    versionText.assign(builtIn.versionText.begin(), builtIn.versionText.end());
+    versionText.push_back(0);
+    versionRecord = builtIn.versionRecord;
+    oemInfo = Widen(builtIn.oemInfo);
+    calibrationData = builtIn.calibrationData;
     sentCalibration.clear();
     touchCalibrations = 0;
   }

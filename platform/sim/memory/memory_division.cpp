@@ -7,15 +7,14 @@
 #include "ce/identity.h"
 #include "pndsim/memory.h"
 #include "sim/kernel/kernel.h"
+#include "sim/profile/profile.h"
 
 namespace sim::memory {
 namespace {
 
-constexpr pndsim::MemoryDivision kMemory{8192, 8192, 4096, 8u << 20, 20u << 20};
-
 struct MemoryModel {
   std::mutex mutex;
-  pndsim::MemoryDivision division = kMemory;
+  pndsim::MemoryDivision division = profile::BuiltInProfile().memory;
   std::vector<std::uint32_t> requests;
 };
 
@@ -25,7 +24,7 @@ MemoryModel& Model() {
     OnReset([] {
       MemoryModel& memory = Model();
       std::lock_guard lock(memory.mutex);
-      memory.division = kMemory;
+      memory.division = profile::BuiltInProfile().memory;
       memory.requests.clear();
     });
     return created;

@@ -5,26 +5,33 @@
 
 #include "pndsim/vendor.h"
 #include "sim/kernel/kernel.h"
+#include "sim/profile/profile.h"
 
 namespace sim {
 namespace {
 
-constexpr std::array<std::uint8_t, 6> kDefaultAddress{0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
-
 struct VendorData {
   std::mutex mutex;
   std::array<std::uint8_t, pndsim::kFlashSize> flash{};
-  std::array<std::uint8_t, 6> address = kDefaultAddress;
+  std::array<std::uint8_t, 6> address{};
+
+  // Back to the built-in profile's flash area and address.
+  void Restore() {
+    const profile::DeviceProfile& builtIn = profile::BuiltInProfile();
+    flash.fill(0);
+    std::copy_n(builtIn.flash.begin(), std::min(builtIn.flash.size(), flash.size()), flash.begin());
+    address = builtIn.btAddress;
+  }
 };
 
 VendorData& Data() {
   static auto* data = [] {
     auto* created = new VendorData;
+    created->Restore();
     OnReset([] {
       VendorData& vendor = Data();
       std::lock_guard lock(vendor.mutex);
-      vendor.flash.fill(0);
-      vendor.address = kDefaultAddress;
+      vendor.Restore();
     });
     return created;
   }();

@@ -8,12 +8,11 @@
 #include "pndsim/power.h"
 #include "sim/io_control/io_control.h"
 #include "sim/kernel/kernel.h"
+#include "sim/profile/profile.h"
 #include "sim/text_codec/text_codec.h"
 
 namespace sim {
 namespace {
-
-constexpr pndsim::PowerStatus kDefaultStatus{AC_LINE_OFFLINE, BATTERY_FLAG_HIGH, 80};
 
 // A queue's registration for power broadcasts.
 class PowerRegistration final : public Object {
@@ -25,7 +24,7 @@ class PowerRegistration final : public Object {
 };
 
 struct PowerModel {
-  pndsim::PowerStatus status = kDefaultStatus;
+  pndsim::PowerStatus status = profile::BuiltInProfile().power;
   bool suspended = false;
   int suspends = 0;
   int reboots = 0;
@@ -39,7 +38,7 @@ PowerModel& Model() {
     OnReset([] {
       KernelLock lock(KernelMutex());
       PowerModel& power = Model();
-      power.status = kDefaultStatus;
+      power.status = profile::BuiltInProfile().power;
       power.suspended = false;
       power.suspends = power.reboots = power.idleResets = 0;
       // Registrations belong to running code and stay.

@@ -7,6 +7,7 @@
 
 #include "ce/process.h"
 #include "sim/kernel/kernel.h"
+#include "sim/profile/profile.h"
 #include "sim/programs/programs.h"
 #include "sim/text_codec/text_codec.h"
 
@@ -60,19 +61,13 @@ struct Programs {
 // shows what runs and WaitForProcessesToEnd finds it. Requires the kernel lock.
 bool Forgettable(const std::shared_ptr<ProcessObject>& process) { return process->ended; }
 
-std::wstring DefaultApplicationPath();
+std::wstring BuiltInApplicationPath() { return Widen(profile::BuiltInProfile().applicationPath); }
 
 // Requires the kernel lock.
 Programs& State() {
-  static auto* programs = new Programs{{}, {}, DefaultApplicationPath()};
+  static auto* programs = new Programs{{}, {}, BuiltInApplicationPath()};
   return *programs;
 }
-
-}  // namespace
-
-namespace {
-
-std::wstring DefaultApplicationPath() { return Widen(pndsim::kDefaultApplicationPath); }
 
 // The process the calling thread belongs to; null on the application's
 // threads. Threads a program starts itself count as the application's.
@@ -115,7 +110,7 @@ struct Registration {
       KernelLock lock(KernelMutex());
       Programs& state = State();
       state.installed = state.defaults;
-      state.applicationPath = DefaultApplicationPath();
+      state.applicationPath = BuiltInApplicationPath();
       state.started.Reset(pndsim::kDefaultProcessesCapacity);  // a process still running goes on, unlisted
     });
   }

@@ -7,6 +7,7 @@
 #include "ce/storage.h"
 #include "pndsim/storage.h"
 #include "sim/kernel/kernel.h"
+#include "sim/profile/profile.h"
 #include "sim/text_codec/text_codec.h"
 
 namespace sim {
@@ -27,14 +28,22 @@ class DeviceRegistration final : public Object {
 struct StorageModel {
   std::vector<std::wstring> mounted;
   std::vector<std::weak_ptr<DeviceRegistration>> registrations;
+
+  // The cards of the built-in profile, mounted without an announcement; registrations belong to running
+  // code and stay.
+  void Restore() {
+    mounted.clear();
+    for (const std::string& card : profile::BuiltInProfile().cards) mounted.push_back(Widen(card));
+  }
 };
 
 StorageModel& Model() {
   static auto* model = [] {
     auto* created = new StorageModel;
+    created->Restore();
     OnReset([] {
       KernelLock lock(KernelMutex());
-      Model().mounted.clear();  // registrations belong to running code and stay
+      Model().Restore();
     });
     return created;
   }();

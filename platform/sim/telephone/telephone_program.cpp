@@ -8,6 +8,7 @@
 #include "ce/kernel.h"
 #include "ce/utf16.h"
 #include "sim/kernel/kernel.h"
+#include "sim/profile/profile.h"
 #include "sim/programs/programs.h"
 #include "sim/text_codec/text_codec.h"
 
@@ -42,16 +43,27 @@ UINT MessageId(Message message) { return RegisterWindowMessageW(kMessageNames[me
 
 UINT ControlMessage() { return RegisterWindowMessageW(L"PNDSIM_TELEPHONE_CONTROL"); }
 
+void Shared::RestoreBuiltIn() {
+  const profile::DeviceProfile& builtIn = profile::BuiltInProfile();
+  state = pndsim::TelephoneState{};
+  state.bluetoothPower = builtIn.telephoneBluetoothPower ? 1 : 0;
+  state.volumeStep = builtIn.telephoneVolumeStep;
+  state.language = builtIn.telephoneLanguage;
+  windowDelay = builtIn.telephoneWindowDelay;
+}
+
 Shared& State() {
-  static auto* shared = new Shared;
+  static auto* shared = [] {
+    auto* created = new Shared;
+    created->RestoreBuiltIn();
+    return created;
+  }();
   return *shared;
 }
 
 namespace {
 
 constexpr const wchar_t* kClassName = L"TelBridgeWindow";
-constexpr unsigned kDefaultVolumeStep = 5;
-constexpr std::uint32_t kDefaultLanguage = 0x0409;
 
 // The UTF-16 text fields of `units` characters each in a copy-data record.
 std::vector<std::string> DecodeFields(const COPYDATASTRUCT& data, std::size_t units) {
@@ -169,11 +181,13 @@ bool OnRequest(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
       break;
     }
     case kFactoryReset: {
+      // The program's factory settings are those of the built-in profile.
+      const profile::DeviceProfile& builtIn = profile::BuiltInProfile();
       ++state.factoryResets;
-      state.volumeStep = kDefaultVolumeStep;
-      state.language = kDefaultLanguage;
+      state.volumeStep = builtIn.telephoneVolumeStep;
+      state.language = builtIn.telephoneLanguage;
       lock.unlock();
-      Report(kVolumeIndex, 0, kDefaultVolumeStep);
+      Report(kVolumeIndex, 0, static_cast<LPARAM>(builtIn.telephoneVolumeStep));
       break;
     }
     default:
@@ -257,14 +271,15 @@ struct Instance {
 
 struct Registration {
   Registration() noexcept {
-    programs::InstallDefaultProgram(pndsim::kTelephoneProgramPath, TelephoneMain);
+    if (profile::BuiltInProfile().telephoneInstalled) {
+      programs::InstallDefaultProgram(pndsim::kTelephoneProgramPath, TelephoneMain);
+    }
     OnReset([] {
       pndsim::StopTelephone();
       pndsim::CloseOtherStatusWindow();
       Shared& shared = State();
       std::lock_guard lock(shared.mutex);
-      shared.state = pndsim::TelephoneState{};
-      shared.windowDelay = 0;
+      shared.RestoreBuiltIn();
       shared.log.Reset(pndsim::kDefaultTelephoneLogCapacity);
     });
   }

@@ -70,6 +70,9 @@ struct Shared {
   std::uint64_t requested = 0;  // control requests posted
   std::uint64_t handled = 0;    // control requests handled
   BoundedRecord<pndsim::TelephoneMessage> log{pndsim::kDefaultTelephoneLogCapacity};
+
+  /// Puts the state and the window delay back to the built-in profile's.
+  void RestoreBuiltIn();
 };
 
 Shared& State();
