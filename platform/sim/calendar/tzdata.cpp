@@ -87,9 +87,14 @@ std::optional<PosixTz> ParseZoneFile(const std::vector<std::uint8_t>& file) {
   return LastTypeRule(file, dataAt, *v2, 8);
 }
 
+// The environment variable `name`, or null. The C library reads TZ and TZDIR the same way; a test that
+// changes them does so single-threaded.
+const char* Environment(const char* name) {
+  return std::getenv(name);  // NOLINT(concurrency-mt-unsafe)
+}
+
 std::filesystem::path ZoneinfoDirectory() {
-  // The C library reads the environment the same way; a test that changes it does so single-threaded.
-  const char* dir = std::getenv("TZDIR");  // NOLINT(concurrency-mt-unsafe)
+  const char* dir = Environment("TZDIR");
   return dir != nullptr && *dir != '\0' ? std::filesystem::path(dir)
                                         : std::filesystem::path("/usr/share/zoneinfo");
 }
@@ -178,7 +183,7 @@ std::optional<PosixTz> LoadRule(std::string_view name) {
 }
 
 NamedRule HostZone() {
-  if (const char* tz = std::getenv("TZ"); tz != nullptr) {  // NOLINT(concurrency-mt-unsafe): as TZDIR
+  if (const char* tz = Environment("TZ"); tz != nullptr) {
     std::string name(tz);
     if (!name.empty() && name.front() == ':') {
       name.erase(0, 1);

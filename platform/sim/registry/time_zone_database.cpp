@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "sim/calendar/calendar.h"
 #include "sim/text_codec/text_codec.h"
@@ -197,8 +199,6 @@ std::vector<BYTE> TziBytes(const TIME_ZONE_INFORMATION& zone) {
 }
 
 }  // namespace
-
-std::span<const std::string_view> CuratedZoneNames() { return kZones; }
 
 void FillTimeZoneDatabase(Key& timeZones, int year) {
   std::vector<Entry> entries;
