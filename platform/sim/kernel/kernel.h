@@ -159,6 +159,15 @@ DWORD CheckCall(pndsim::Call call, DWORD argumentError, DWORD faultError);
 /// thread's last error, when the call fails; true when it goes on.
 bool BeginCall(pndsim::Call call, DWORD argumentError, DWORD faultError);
 
+/// How a call that reports through the last error fails past its fault check: `error` becomes the calling
+/// thread's last error and `result`, the call's failure value, is returned. The last error belongs to the
+/// thread, so it is set with the caller's locks still held; they are released as the call returns.
+template <class Result>
+Result FailCall(DWORD error, Result result) {
+  SetLastError(error);
+  return result;
+}
+
 /// The point-to-point message queue: a kernel object that is signalled while a message waits, written by
 /// the power manager and the storage driver and read by the HAL.
 class MsgQueueObject final : public Waitable {
@@ -204,9 +213,7 @@ BOOL CloseRegistration(HANDLE handle) {
   {
     KernelLock lock(KernelMutex());
     if (!LookupAs<Registration>(handle)) {
-      lock.unlock();
-      SetLastError(ERROR_INVALID_HANDLE);
-      return FALSE;
+      return FailCall(ERROR_INVALID_HANDLE, FALSE);
     }
   }
   return CloseHandle(handle);

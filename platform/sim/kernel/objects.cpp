@@ -154,9 +154,7 @@ DWORD WaitForHandles(DWORD count, const HANDLE* handles, DWORD milliseconds) {
   std::vector<std::shared_ptr<Waitable>> owned;
   std::vector<Waitable*> objects;
   if (!LookupWaitables(count, handles, owned, objects)) {
-    lock.unlock();
-    SetLastError(ERROR_INVALID_HANDLE);
-    return WAIT_FAILED;
+    return FailCall(ERROR_INVALID_HANDLE, WAIT_FAILED);
   }
   return WaitAny(lock, self, objects, milliseconds);
 }
@@ -167,9 +165,7 @@ BOOL ChangeEvent(HANDLE handle, Change change) {
   KernelLock lock(KernelMutex());
   auto event = LookupAs<EventObject>(handle);
   if (!event) {
-    lock.unlock();
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
+    return FailCall(ERROR_INVALID_HANDLE, FALSE);
   }
   change(*event);
   return TRUE;
@@ -187,9 +183,7 @@ BOOL CloseHandle(HANDLE handle) {
     KernelLock lock(KernelMutex());
     last = LookupHandle(handle);
     if (!last || !RemoveHandle(handle)) {
-      lock.unlock();
-      SetLastError(ERROR_INVALID_HANDLE);
-      return FALSE;
+      return FailCall(ERROR_INVALID_HANDLE, FALSE);
     }
   }
   return TRUE;

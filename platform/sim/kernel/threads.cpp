@@ -142,9 +142,7 @@ BOOL SetThreadPriority(HANDLE handle, int priority) {
   KernelLock lock(KernelMutex());
   auto thread = LookupAs<ThreadObject>(handle);
   if (!thread || priority < THREAD_PRIORITY_TIME_CRITICAL || priority > THREAD_PRIORITY_IDLE) {
-    lock.unlock();
-    SetLastError(thread ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
-    return FALSE;
+    return FailCall(thread ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE, FALSE);
   }
   thread->priority = priority;
   return TRUE;
@@ -155,9 +153,7 @@ int GetThreadPriority(HANDLE handle) {
   KernelLock lock(KernelMutex());
   auto thread = LookupAs<ThreadObject>(handle);
   if (!thread) {
-    lock.unlock();
-    SetLastError(ERROR_INVALID_HANDLE);
-    return THREAD_PRIORITY_ERROR_RETURN;
+    return FailCall(ERROR_INVALID_HANDLE, THREAD_PRIORITY_ERROR_RETURN);
   }
   return thread->priority;
 }
@@ -174,9 +170,7 @@ BOOL TerminateThread(HANDLE handle, DWORD exitCode) {
   auto thread = LookupAs<ThreadObject>(handle);
   if (!thread || !thread->emulated()) {
     // Only threads this platform started can be ended from outside.
-    lock.unlock();
-    SetLastError(thread ? ERROR_ACCESS_DENIED : ERROR_INVALID_HANDLE);
-    return FALSE;
+    return FailCall(thread ? ERROR_ACCESS_DENIED : ERROR_INVALID_HANDLE, FALSE);
   }
   if (thread->finished_) return TRUE;
   thread->SetExitCode(exitCode);
@@ -195,9 +189,7 @@ BOOL GetExitCodeThread(HANDLE handle, DWORD* exitCode) {
   KernelLock lock(KernelMutex());
   auto thread = LookupAs<ThreadObject>(handle);
   if (!thread || exitCode == nullptr) {
-    lock.unlock();
-    SetLastError(thread ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
-    return FALSE;
+    return FailCall(thread ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE, FALSE);
   }
   *exitCode = thread->finished_ ? thread->exitCode : STILL_ACTIVE;
   return TRUE;

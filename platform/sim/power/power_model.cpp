@@ -156,9 +156,7 @@ HANDLE RequestPowerNotifications(HANDLE queue, DWORD mask) {
   KernelLock lock(KernelMutex());
   auto object = LookupAs<MsgQueueObject>(queue);
   if (!object) {
-    lock.unlock();
-    SetLastError(ERROR_INVALID_HANDLE);
-    return nullptr;
+    return FailCall(ERROR_INVALID_HANDLE, nullptr);
   }
   auto registration = std::make_shared<PowerRegistration>(object, mask);
   Model().registrations.push_back(registration);

@@ -197,9 +197,7 @@ BOOL GetExitCodeProcess(HANDLE handle, DWORD* exitCode) {
   KernelLock lock(KernelMutex());
   auto process = LookupAs<ProcessObject>(handle);
   if (!process || exitCode == nullptr) {
-    lock.unlock();
-    SetLastError(process ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
-    return FALSE;
+    return FailCall(process ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE, FALSE);
   }
   *exitCode = process->ended ? process->exitCode : STILL_ACTIVE;
   return TRUE;

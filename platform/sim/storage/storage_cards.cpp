@@ -88,9 +88,7 @@ HANDLE RequestDeviceNotifications(const GUID* deviceClass, HANDLE queue, BOOL al
   KernelLock lock(KernelMutex());
   auto object = LookupAs<MsgQueueObject>(queue);
   if (!object) {
-    lock.unlock();
-    SetLastError(ERROR_INVALID_HANDLE);
-    return nullptr;
+    return FailCall(ERROR_INVALID_HANDLE, nullptr);
   }
   auto registration = std::make_shared<DeviceRegistration>(object, deviceClass == nullptr,
                                                            deviceClass ? *deviceClass : GUID{});

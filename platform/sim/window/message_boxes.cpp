@@ -8,9 +8,7 @@ using namespace sim::window;
 int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
   KernelLock lock(KernelMutex());
   if (owner != nullptr && !LookupWindow(owner)) {
-    lock.unlock();
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
+    return FailCall(ERROR_INVALID_WINDOW_HANDLE, 0);
   }
   pndsim::MessageBoxRecord box{Narrow(caption != nullptr ? caption : L"Error"), Narrow(text), type};
   Record("messagebox", box.caption + ": " + box.text);

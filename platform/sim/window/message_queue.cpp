@@ -176,9 +176,7 @@ BOOL GetMessageW(MSG* message, HWND window, UINT filterMin, UINT filterMax) {
     if (window != nullptr) {
       std::shared_ptr<Window> filter = LookupWindow(window);
       if (!filter || filter->queue != queue) {
-        lock.unlock();
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return -1;
+        return FailCall(ERROR_INVALID_WINDOW_HANDLE, -1);
       }
     }
     if (queue->HasSent()) {
@@ -221,9 +219,7 @@ LRESULT DispatchMessageW(const MSG* message) {
   KernelLock lock(KernelMutex());
   std::shared_ptr<Window> window = LookupWindow(message->hwnd);
   if (!window || window->queue->threadId() != self.id()) {
-    lock.unlock();
-    SetLastError(window ? ERROR_WINDOW_OF_OTHER_THREAD : ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
+    return FailCall(window ? ERROR_WINDOW_OF_OTHER_THREAD : ERROR_INVALID_WINDOW_HANDLE, 0);
   }
   lock.unlock();
   return window->procedure(message->hwnd, message->message, message->wParam, message->lParam);
@@ -239,14 +235,10 @@ BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   } else if (std::shared_ptr<Window> target = LookupWindow(window)) {
     queue = target->queue;
   } else {
-    lock.unlock();
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return FALSE;
+    return FailCall(ERROR_INVALID_WINDOW_HANDLE, FALSE);
   }
   if (!queue->Post(MSG{window, message, wParam, lParam, time, POINT{0, 0}})) {
-    lock.unlock();
-    SetLastError(ERROR_NOT_ENOUGH_QUOTA);
-    return FALSE;
+    return FailCall(ERROR_NOT_ENOUGH_QUOTA, FALSE);
   }
   Record("message.post", DescribeCall(window, message, wParam, lParam));
   return TRUE;
@@ -257,9 +249,7 @@ LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   KernelLock lock(KernelMutex());
   std::shared_ptr<Window> target = LookupWindow(window);
   if (!target) {
-    lock.unlock();
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
+    return FailCall(ERROR_INVALID_WINDOW_HANDLE, 0);
   }
   Record("message.send", DescribeCall(window, message, wParam, lParam));
   if (target->queue->threadId() == self.id()) {
