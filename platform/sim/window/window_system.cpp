@@ -64,7 +64,7 @@ struct Registration {
     });
     OnReset([] {
       KernelLock lock(KernelMutex());
-      State().messageBoxes.clear();
+      State().messageBoxes.Reset(pndsim::kDefaultMessageBoxesCapacity);
       State().foreground = nullptr;
     });
   }

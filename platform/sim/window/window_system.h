@@ -150,7 +150,7 @@ struct WindowSystem {
   std::map<std::wstring, UINT> messageIds;                          // by folded name
   std::vector<std::wstring> messageNames;                           // from 0xC000 on
   std::map<KeyCombination, HotKeyEntry> hotKeys;
-  std::vector<pndsim::MessageBoxRecord> messageBoxes;
+  BoundedRecord<pndsim::MessageBoxRecord> messageBoxes{pndsim::kDefaultMessageBoxesCapacity};
   HWND foreground = nullptr;
 };
 
