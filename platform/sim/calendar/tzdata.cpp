@@ -1,12 +1,13 @@
 // Reading the host's zoneinfo files and finding the host's zone.
 #include "sim/calendar/tzdata.h"
 
+#include "sim/kernel/kernel.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <mutex>
 #include <system_error>
 #include <vector>
 
@@ -115,8 +116,8 @@ std::optional<PosixTz> ReadZoneFile(const std::filesystem::path& path) {
 // Zone files do not change while the process runs; remembering them keeps a reset of the device, which
 // regenerates the time-zone database, to a few microseconds.
 struct RuleCache {
-  std::mutex mutex;
-  std::map<std::string, std::optional<PosixTz>, std::less<>> rules;
+  Mutex mutex;
+  std::map<std::string, std::optional<PosixTz>, std::less<>> rules GUARDED_BY(mutex);
 };
 
 RuleCache& Cache() {
@@ -128,13 +129,13 @@ std::optional<PosixTz> CachedZoneFile(const std::filesystem::path& path) {
   RuleCache& cache = Cache();
   const std::string key = path.string();
   {
-    std::lock_guard lock(cache.mutex);
+    sim::MutexLock lock(cache.mutex);
     if (auto it = cache.rules.find(key); it != cache.rules.end()) {
       return it->second;
     }
   }
   auto rule = ReadZoneFile(path);
-  std::lock_guard lock(cache.mutex);
+  sim::MutexLock lock(cache.mutex);
   cache.rules.emplace(key, rule);
   return rule;
 }

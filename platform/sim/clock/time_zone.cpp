@@ -2,7 +2,6 @@
 // SetTimeZoneInformation, and GetLocalTime and SetLocalTime, which convert through it.
 #include <algorithm>
 #include <chrono>
-#include <mutex>
 #include <string>
 
 #include "pndsim/clock.h"
@@ -16,13 +15,13 @@ namespace sim {
 namespace {
 
 struct ZoneState {
-  std::mutex mutex;
-  TIME_ZONE_INFORMATION zone{};
-  std::string name;
+  Mutex mutex;
+  TIME_ZONE_INFORMATION zone GUARDED_BY(mutex){};
+  std::string name GUARDED_BY(mutex);
 };
 
 void Assign(ZoneState& state, const TIME_ZONE_INFORMATION& zone, std::string name) {
-  std::lock_guard lock(state.mutex);
+  sim::MutexLock lock(state.mutex);
   state.zone = zone;
   state.name = std::move(name);
 }
@@ -96,7 +95,7 @@ ZoneState& Zone() {
 
 TIME_ZONE_INFORMATION CurrentZone() {
   ZoneState& state = Zone();
-  std::lock_guard lock(state.mutex);
+  sim::MutexLock lock(state.mutex);
   return state.zone;
 }
 
@@ -195,7 +194,7 @@ pndsim::ZoneInfo pndsim::CurrentTimeZone() { return sim::ToZoneInfo(sim::Current
 
 std::string pndsim::TimeZoneName() {
   sim::ZoneState& state = sim::Zone();
-  std::lock_guard lock(state.mutex);
+  sim::MutexLock lock(state.mutex);
   return state.name;
 }
 

@@ -9,7 +9,6 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
-#include <mutex>
 #include <system_error>
 #include <tuple>
 
@@ -36,16 +35,15 @@ constexpr std::string_view kCalibrationValue = "CalibrationData";
 
 // The device's keys and the lock that makes a load one step for other loads and key readers.
 struct KeyState {
-  std::mutex mutex;
-  std::vector<DeviceKey> keys;
+  Mutex mutex;
+  std::vector<DeviceKey> keys GUARDED_BY(mutex) = BuiltInProfile().keys;
 };
 
 KeyState& Keys() {
   static KeyState* state = [] {
     auto* created = new KeyState;
-    created->keys = BuiltInProfile().keys;
     OnReset([created] {
-      std::lock_guard lock(created->mutex);
+      MutexLock lock(created->mutex);
       created->keys = BuiltInProfile().keys;
     });
     return created;
@@ -64,8 +62,9 @@ struct OpenFile {
   int fd;
 };
 
-std::mutex& LoadMutex() {
-  static auto* mutex = new std::mutex;
+// Makes a load or a capture of the device one step for the others.
+Mutex& LoadMutex() {
+  static auto* mutex = new Mutex;
   return *mutex;
 }
 
@@ -127,11 +126,11 @@ bool SplitDeviceId(const Bytes& record, DeviceProfile& profile) {
   return true;
 }
 
-DeviceProfile Capture() {
+DeviceProfile Capture() REQUIRES(LoadMutex()) {
   DeviceProfile profile;
   {
     KeyState& keys = Keys();
-    std::lock_guard lock(keys.mutex);
+    sim::MutexLock lock(keys.mutex);
     profile.keys = keys.keys;
   }
   profile.power = pndsim::GetPowerStatus();
@@ -174,11 +173,11 @@ DeviceProfile Capture() {
 
 // Sets everything in which `profile` differs from the device just reset, so that loading the built-in
 // profile leaves the device exactly as a reset does.
-void Apply(const DeviceProfile& profile) {
+void Apply(const DeviceProfile& profile) REQUIRES(LoadMutex()) {
   pndsim::Reset();
   {
     KeyState& keys = Keys();
-    std::lock_guard lock(keys.mutex);
+    sim::MutexLock lock(keys.mutex);
     keys.keys = profile.keys;
   }
   const pndsim::PowerStatus power = pndsim::GetPowerStatus();
@@ -247,7 +246,7 @@ using sim::device_state::DeviceProfile;
 std::optional<pndsim::ProfileError> pndsim::LoadProfileText(std::string_view json, std::string_view source) {
   DeviceProfile profile = sim::profile::BuiltInProfile();
   if (auto error = sim::profile::ReadProfileText(json, source, profile)) return error;
-  std::lock_guard lock(sim::device_state::LoadMutex());
+  sim::MutexLock lock(sim::device_state::LoadMutex());
   sim::device_state::Apply(profile);
   return std::nullopt;
 }
@@ -283,13 +282,13 @@ std::optional<pndsim::ProfileError> pndsim::LoadProfile(const std::string& path)
 }
 
 std::string pndsim::DeviceState() {
-  std::lock_guard lock(sim::device_state::LoadMutex());
+  sim::MutexLock lock(sim::device_state::LoadMutex());
   return sim::profile::ProfileText(sim::device_state::Capture());
 }
 
 std::vector<std::pair<std::string, unsigned>> pndsim::DeviceKeys() {
   sim::device_state::KeyState& keys = sim::device_state::Keys();
-  std::lock_guard lock(keys.mutex);
+  sim::MutexLock lock(keys.mutex);
   std::vector<std::pair<std::string, unsigned>> result;
   for (const auto& key : keys.keys) result.emplace_back(key.name, key.code);
   return result;

@@ -4,7 +4,6 @@
 
 #include <cwctype>
 #include <map>
-#include <mutex>
 #include <string>
 
 #include "ce/identity.h"
@@ -24,15 +23,17 @@ std::wstring FileKey(std::wstring_view path) {
 }
 
 struct FileTable {
-  std::mutex mutex;
-  std::map<std::wstring, pndsim::FileEntry> entries;  // by FileKey
+  FileTable() { Restore(); }  // not shared yet: no lock to take
 
-  void Add(const std::wstring& path, bool folder) {
+  Mutex mutex;
+  std::map<std::wstring, pndsim::FileEntry> entries GUARDED_BY(mutex);  // by FileKey
+
+  void Add(const std::wstring& path, bool folder) REQUIRES(mutex) {
     entries[FileKey(path)] = pndsim::FileEntry{Narrow(path.c_str()), folder};
   }
 
   // Back to the built-in profile's files.
-  void Restore() {
+  void Restore() REQUIRES(mutex) {
     entries.clear();
     for (const pndsim::FileEntry& file : profile::BuiltInProfile().files) Add(Widen(file.path), file.folder);
   }
@@ -41,10 +42,9 @@ struct FileTable {
 FileTable& Table() {
   static auto* table = [] {
     auto* created = new FileTable;
-    created->Restore();
     OnReset([] {
       FileTable& files = Table();
-      std::lock_guard lock(files.mutex);
+      sim::MutexLock lock(files.mutex);
       files.Restore();
     });
     return created;
@@ -56,7 +56,7 @@ FileTable& Table() {
 
 Kind Find(std::wstring_view path) {
   FileTable& files = Table();
-  std::lock_guard lock(files.mutex);
+  sim::MutexLock lock(files.mutex);
   const auto found = files.entries.find(FileKey(path));
   if (found == files.entries.end()) return Kind::None;
   return found->second.folder ? Kind::Folder : Kind::File;
@@ -79,13 +79,13 @@ DWORD GetFileAttributesW(LPCWSTR path) {
 
 void pndsim::SetFile(const std::string& path, bool folder) {
   sim::files::FileTable& files = sim::files::Table();
-  std::lock_guard lock(files.mutex);
+  sim::MutexLock lock(files.mutex);
   files.Add(sim::Widen(path), folder);
 }
 
 std::vector<pndsim::FileEntry> pndsim::Files() {
   sim::files::FileTable& files = sim::files::Table();
-  std::lock_guard lock(files.mutex);
+  sim::MutexLock lock(files.mutex);
   std::vector<FileEntry> entries;
   for (const auto& [key, entry] : files.entries) entries.push_back(entry);
   return entries;
@@ -93,6 +93,6 @@ std::vector<pndsim::FileEntry> pndsim::Files() {
 
 bool pndsim::RemoveFile(const std::string& path) {
   sim::files::FileTable& files = sim::files::Table();
-  std::lock_guard lock(files.mutex);
+  sim::MutexLock lock(files.mutex);
   return files.entries.erase(sim::files::FileKey(sim::Widen(path))) != 0;
 }

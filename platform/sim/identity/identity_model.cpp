@@ -2,7 +2,6 @@
 // kernel I/O control call, the OEM text and the touch calibration.
 #include <algorithm>
 #include <cstring>
-#include <mutex>
 
 #include "ce/identity.h"
 #include "ce/power.h"
@@ -19,18 +18,20 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 struct IdentityModel {
-  std::mutex mutex;
-  Bytes deviceId;
-  Bytes deviceInfo;
-  Bytes versionText;
-  Bytes versionRecord;
-  std::wstring oemInfo;
-  Bytes calibrationData;
-  Bytes sentCalibration;
-  int touchCalibrations = 0;
+  IdentityModel() { Restore(); }  // not shared yet: no lock to take
+
+  Mutex mutex;
+  Bytes deviceId GUARDED_BY(mutex);
+  Bytes deviceInfo GUARDED_BY(mutex);
+  Bytes versionText GUARDED_BY(mutex);
+  Bytes versionRecord GUARDED_BY(mutex);
+  std::wstring oemInfo GUARDED_BY(mutex);
+  Bytes calibrationData GUARDED_BY(mutex);
+  Bytes sentCalibration GUARDED_BY(mutex);
+  int touchCalibrations GUARDED_BY(mutex) = 0;
 
   // Back to the built-in profile, with nothing sent or run.
-  void Restore() {
+  void Restore() REQUIRES(mutex) {
     const profile::DeviceProfile& builtIn = profile::BuiltInProfile();
     deviceId = builtIn.deviceIdRecord ? *builtIn.deviceIdRecord
                                       : DeviceIdRecord(builtIn.presetId, builtIn.platformId);
@@ -49,10 +50,9 @@ struct IdentityModel {
 IdentityModel& Model() {
   static auto* model = [] {
     auto* created = new IdentityModel;
-    created->Restore();
     OnReset([] {
       IdentityModel& identity = Model();
-      std::lock_guard lock(identity.mutex);
+      sim::MutexLock lock(identity.mutex);
       identity.Restore();
     });
     return created;
@@ -96,7 +96,7 @@ Bytes DeviceIdRecord(std::span<const std::uint8_t> preset, std::span<const std::
 // in the record's first word, as the platform does.
 BOOL DeviceIdIoControl(const IoControlRequest& request) {
   IdentityModel& identity = Model();
-  std::lock_guard lock(identity.mutex);
+  sim::MutexLock lock(identity.mutex);
   Record("identity.deviceid", "size=" + std::to_string(request.outputSize));
   if (request.output != nullptr && request.outputSize >= sizeof(DWORD) &&
       request.outputSize < identity.deviceId.size()) {
@@ -110,14 +110,14 @@ BOOL DeviceIdIoControl(const IoControlRequest& request) {
 
 BOOL DeviceInfoIoControl(const IoControlRequest& request) {
   IdentityModel& identity = Model();
-  std::lock_guard lock(identity.mutex);
+  sim::MutexLock lock(identity.mutex);
   Record("identity.deviceinfo", "size=" + std::to_string(request.outputSize));
   return Answer(request, identity.deviceInfo);
 }
 
 BOOL VersionRecordIoControl(const IoControlRequest& request) {
   IdentityModel& identity = Model();
-  std::lock_guard lock(identity.mutex);
+  sim::MutexLock lock(identity.mutex);
   Record("identity.version", "size=" + std::to_string(request.outputSize));
   return Answer(request, identity.versionRecord);
 }
@@ -126,7 +126,7 @@ BOOL VersionRecordIoControl(const IoControlRequest& request) {
 // a failure with the bytes that fit written.
 BOOL VersionTextIoControl(const IoControlRequest& request) {
   IdentityModel& identity = Model();
-  std::lock_guard lock(identity.mutex);
+  sim::MutexLock lock(identity.mutex);
   Record("identity.versiontext", "size=" + std::to_string(request.outputSize));
   if (request.output == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -144,14 +144,14 @@ BOOL VersionTextIoControl(const IoControlRequest& request) {
 
 BOOL GetCalibrationIoControl(const IoControlRequest& request) {
   IdentityModel& identity = Model();
-  std::lock_guard lock(identity.mutex);
+  sim::MutexLock lock(identity.mutex);
   Record("identity.calibration.get", "size=" + std::to_string(request.outputSize));
   return Answer(request, identity.calibrationData);
 }
 
 BOOL SetCalibrationIoControl(const IoControlRequest& request) {
   IdentityModel& identity = Model();
-  std::lock_guard lock(identity.mutex);
+  sim::MutexLock lock(identity.mutex);
   Record("identity.calibration.set", "size=" + std::to_string(request.inputSize));
   if (request.input == nullptr && request.inputSize != 0) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -173,7 +173,7 @@ BOOL SystemParametersInfoW(UINT action, UINT uiParam, LPVOID pvParam, UINT) {
     return FALSE;
   }
   IdentityModel& identity = Model();
-  std::lock_guard lock(identity.mutex);
+  sim::MutexLock lock(identity.mutex);
   Record("identity.oeminfo", "size=" + std::to_string(uiParam));
   const std::size_t bytes = (identity.oemInfo.size() + 1) * sizeof(wchar_t);
   if (pvParam == nullptr || uiParam < bytes) {
@@ -186,7 +186,7 @@ BOOL SystemParametersInfoW(UINT action, UINT uiParam, LPVOID pvParam, UINT) {
 
 BOOL TouchCalibrate() {
   IdentityModel& identity = Model();
-  std::lock_guard lock(identity.mutex);
+  sim::MutexLock lock(identity.mutex);
   ++identity.touchCalibrations;
   Record("identity.touchcalibrate", std::to_string(identity.touchCalibrations));
   return TRUE;
@@ -194,90 +194,90 @@ BOOL TouchCalibrate() {
 
 void pndsim::SetDeviceId(std::span<const std::uint8_t> preset, std::span<const std::uint8_t> platform) {
   IdentityModel& identity = Model();
-  std::lock_guard lock(identity.mutex);
+  sim::MutexLock lock(identity.mutex);
   identity.deviceId = sim::DeviceIdRecord(preset, platform);
 }
 
 void pndsim::SetDeviceIdRecord(std::span<const std::uint8_t> record) {
   IdentityModel& identity = Model();
-  std::lock_guard lock(identity.mutex);
+  sim::MutexLock lock(identity.mutex);
   identity.deviceId.assign(record.begin(), record.end());
 }
 
 std::vector<std::uint8_t> pndsim::DeviceIdRecord() {
   IdentityModel& identity = Model();
-  std::lock_guard lock(identity.mutex);
+  sim::MutexLock lock(identity.mutex);
   return identity.deviceId;
 }
 
 void pndsim::SetDeviceInfoRecord(std::span<const std::uint8_t> record) {
   IdentityModel& identity = Model();
-  std::lock_guard lock(identity.mutex);
+  sim::MutexLock lock(identity.mutex);
   Resize(identity.deviceInfo, record, DEVICE_INFO_RECORD_SIZE);
 }
 
 std::vector<std::uint8_t> pndsim::DeviceInfoRecord() {
   IdentityModel& identity = Model();
-  std::lock_guard lock(identity.mutex);
+  sim::MutexLock lock(identity.mutex);
   return identity.deviceInfo;
 }
 
 void pndsim::SetVersionText(std::span<const std::uint8_t> bytes) {
   IdentityModel& identity = Model();
-  std::lock_guard lock(identity.mutex);
+  sim::MutexLock lock(identity.mutex);
   identity.versionText.assign(bytes.begin(), bytes.end());
 }
 
 std::vector<std::uint8_t> pndsim::VersionText() {
   IdentityModel& identity = Model();
-  std::lock_guard lock(identity.mutex);
+  sim::MutexLock lock(identity.mutex);
   return identity.versionText;
 }
 
 std::vector<std::uint8_t> pndsim::VersionRecord() {
   IdentityModel& identity = Model();
-  std::lock_guard lock(identity.mutex);
+  sim::MutexLock lock(identity.mutex);
   return identity.versionRecord;
 }
 
 void pndsim::SetVersionRecord(std::span<const std::uint8_t> record) {
   IdentityModel& identity = Model();
-  std::lock_guard lock(identity.mutex);
+  sim::MutexLock lock(identity.mutex);
   Resize(identity.versionRecord, record, VERSION_RECORD_SIZE);
 }
 
 std::string pndsim::OemInfo() {
   IdentityModel& identity = Model();
-  std::lock_guard lock(identity.mutex);
+  sim::MutexLock lock(identity.mutex);
   return Narrow(identity.oemInfo.c_str());
 }
 
 void pndsim::SetOemInfo(const std::string& text) {
   IdentityModel& identity = Model();
-  std::lock_guard lock(identity.mutex);
+  sim::MutexLock lock(identity.mutex);
   identity.oemInfo = Widen(text);
 }
 
 std::vector<std::uint8_t> pndsim::CalibrationData() {
   IdentityModel& identity = Model();
-  std::lock_guard lock(identity.mutex);
+  sim::MutexLock lock(identity.mutex);
   return identity.calibrationData;
 }
 
 void pndsim::SetCalibrationData(std::span<const std::uint8_t> bytes) {
   IdentityModel& identity = Model();
-  std::lock_guard lock(identity.mutex);
+  sim::MutexLock lock(identity.mutex);
   identity.calibrationData.assign(bytes.begin(), bytes.end());
 }
 
 std::vector<std::uint8_t> pndsim::SentCalibration() {
   IdentityModel& identity = Model();
-  std::lock_guard lock(identity.mutex);
+  sim::MutexLock lock(identity.mutex);
   return identity.sentCalibration;
 }
 
 int pndsim::TouchCalibrationCount() {
   IdentityModel& identity = Model();
-  std::lock_guard lock(identity.mutex);
+  sim::MutexLock lock(identity.mutex);
   return identity.touchCalibrations;
 }

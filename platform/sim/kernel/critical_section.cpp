@@ -17,7 +17,7 @@ void CriticalSectionLock::Enter(KernelLock& lock, ThreadObject& self) {
     // Woken by Release, or by TerminateThread through the thread's own waiter.
     while (owner_ != nullptr && owner_ != &self) {
       TerminationPoint(lock, self);
-      self.waiter.cv.wait(lock);
+      self.waiter.cv.wait(lock.native());
     }
   }
   Take(self);

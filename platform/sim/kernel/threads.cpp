@@ -24,20 +24,23 @@ std::atomic<int> g_liveThreads{0};
 thread_local std::shared_ptr<ThreadObject> t_self;
 thread_local DWORD t_lastError = ERROR_SUCCESS;
 
-// Functions other modules run as an emulated thread ends. Requires the
-// kernel lock.
-std::vector<std::function<void(ThreadObject&)>>& ExitHooks() {
-  static auto* hooks = new std::vector<std::function<void(ThreadObject&)>>;
+// Functions other modules run as an emulated thread ends.
+struct ExitHookList {
+  std::vector<std::function<void(ThreadObject&)>> hooks GUARDED_BY(KernelMutex());
+};
+
+ExitHookList& ExitHooks() {
+  static auto* hooks = new ExitHookList;
   return *hooks;
 }
 
 // Marks the thread ended, releases the locks it still holds and wakes those
 // waiting for it. Runs on the ending thread, also while it unwinds.
-void FinishThread(ThreadObject& self, DWORD exitCode) {
+void FinishThread(ThreadObject& self, DWORD exitCode) EXCLUDES(KernelMutex()) {
   KernelLock lock(KernelMutex());
   for (CriticalSectionLock* held : self.heldLocks) held->Abandon();
   self.heldLocks.clear();
-  for (auto& hook : ExitHooks()) hook(self);
+  for (auto& hook : ExitHooks().hooks) hook(self);
   self.SetExitCode(exitCode);
   self.finished_ = true;
   self.WakeWaiters();
@@ -47,7 +50,7 @@ void FinishThread(ThreadObject& self, DWORD exitCode) {
 // Ends the calling thread. The kernel lock its caller holds stays held until
 // the unwinding destroys that caller's lock guard, so the clean-up of every
 // frame on the way (a wait unregistering from its objects) still runs under it.
-[[noreturn]] void EndCurrentThread(ThreadObject& self, DWORD exitCode) {
+[[noreturn]] void EndCurrentThread(ThreadObject& self, DWORD exitCode) REQUIRES(KernelMutex()) {
   self.SetExitCode(exitCode);
   pthread_exit(nullptr);
 }
@@ -73,7 +76,7 @@ void* ThreadEntry(void* raw) {
 
 void OnThreadExit(std::function<void(ThreadObject&)> hook) {
   KernelLock lock(KernelMutex());
-  ExitHooks().push_back(std::move(hook));
+  ExitHooks().hooks.push_back(std::move(hook));
 }
 
 std::shared_ptr<ThreadObject> CurrentThreadObject() { return t_self; }

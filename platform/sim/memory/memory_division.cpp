@@ -1,7 +1,6 @@
 // The division of the simulated device's memory between the object store and programs: the calls that read
 // and change it, the store's and the programs' usage, and the record of the divisions asked for.
 #include <algorithm>
-#include <mutex>
 #include <vector>
 
 #include "ce/identity.h"
@@ -13,9 +12,9 @@ namespace sim::memory {
 namespace {
 
 struct MemoryModel {
-  std::mutex mutex;
-  pndsim::MemoryDivision division = profile::BuiltInProfile().memory;
-  std::vector<std::uint32_t> requests;
+  Mutex mutex;
+  pndsim::MemoryDivision division GUARDED_BY(mutex) = profile::BuiltInProfile().memory;
+  std::vector<std::uint32_t> requests GUARDED_BY(mutex);
 };
 
 MemoryModel& Model() {
@@ -23,7 +22,7 @@ MemoryModel& Model() {
     auto* created = new MemoryModel;
     OnReset([] {
       MemoryModel& memory = Model();
-      std::lock_guard lock(memory.mutex);
+      sim::MutexLock lock(memory.mutex);
       memory.division = profile::BuiltInProfile().memory;
       memory.requests.clear();
     });
@@ -44,7 +43,7 @@ BOOL GetSystemMemoryDivision(DWORD* storePages, DWORD* ramPages, DWORD* pageSize
     return FALSE;
   }
   MemoryModel& model = Model();
-  std::lock_guard lock(model.mutex);
+  sim::MutexLock lock(model.mutex);
   *storePages = model.division.storePages;
   *ramPages = model.division.ramPages;
   *pageSize = model.division.pageSize;
@@ -53,7 +52,7 @@ BOOL GetSystemMemoryDivision(DWORD* storePages, DWORD* ramPages, DWORD* pageSize
 
 DWORD SetSystemMemoryDivision(DWORD storePages) {
   MemoryModel& model = Model();
-  std::lock_guard lock(model.mutex);
+  sim::MutexLock lock(model.mutex);
   model.requests.push_back(storePages);
   pndsim::MemoryDivision& memory = model.division;
   const std::uint64_t total = std::uint64_t{memory.storePages} + memory.ramPages;
@@ -73,8 +72,8 @@ BOOL GetStoreInformation(STORE_INFORMATION* info) {
     return FALSE;
   }
   MemoryModel& model = Model();
-  std::lock_guard lock(model.mutex);
-  const pndsim::MemoryDivision& memory = model.division;
+  sim::MutexLock lock(model.mutex);
+  const pndsim::MemoryDivision memory = model.division;
   info->dwStoreSize = memory.storePages * memory.pageSize;
   info->dwFreeSize = info->dwStoreSize - std::min(info->dwStoreSize, memory.storeUsedBytes);
   return TRUE;
@@ -83,8 +82,8 @@ BOOL GetStoreInformation(STORE_INFORMATION* info) {
 void GlobalMemoryStatus(MEMORYSTATUS* status) {
   if (status == nullptr) return;
   MemoryModel& model = Model();
-  std::lock_guard lock(model.mutex);
-  const pndsim::MemoryDivision& memory = model.division;
+  sim::MutexLock lock(model.mutex);
+  const pndsim::MemoryDivision memory = model.division;
   const DWORD total = memory.ramPages * memory.pageSize;
   const DWORD used = std::min(total, memory.ramUsedBytes);
   *status = MEMORYSTATUS{sizeof(MEMORYSTATUS),
@@ -99,18 +98,18 @@ void GlobalMemoryStatus(MEMORYSTATUS* status) {
 
 pndsim::MemoryDivision pndsim::Memory() {
   MemoryModel& model = Model();
-  std::lock_guard lock(model.mutex);
+  sim::MutexLock lock(model.mutex);
   return model.division;
 }
 
 void pndsim::SetMemory(const MemoryDivision& memory) {
   MemoryModel& model = Model();
-  std::lock_guard lock(model.mutex);
+  sim::MutexLock lock(model.mutex);
   model.division = memory;
 }
 
 std::vector<std::uint32_t> pndsim::MemoryDivisionRequests() {
   MemoryModel& model = Model();
-  std::lock_guard lock(model.mutex);
+  sim::MutexLock lock(model.mutex);
   return model.requests;
 }

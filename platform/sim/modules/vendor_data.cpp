@@ -1,7 +1,6 @@
 // The device data behind the vendor library: the 2048-byte flash area and the
 // Bluetooth device address.
 #include <algorithm>
-#include <mutex>
 
 #include "pndsim/vendor.h"
 #include "sim/kernel/kernel.h"
@@ -11,12 +10,14 @@ namespace sim {
 namespace {
 
 struct VendorData {
-  std::mutex mutex;
-  std::array<std::uint8_t, pndsim::kFlashSize> flash{};
-  std::array<std::uint8_t, 6> address{};
+  VendorData() { Restore(); }  // not shared yet: no lock to take
+
+  Mutex mutex;
+  std::array<std::uint8_t, pndsim::kFlashSize> flash GUARDED_BY(mutex){};
+  std::array<std::uint8_t, 6> address GUARDED_BY(mutex){};
 
   // Back to the built-in profile's flash area and address.
-  void Restore() {
+  void Restore() REQUIRES(mutex) {
     const profile::DeviceProfile& builtIn = profile::BuiltInProfile();
     flash.fill(0);
     std::copy_n(builtIn.flash.begin(), std::min(builtIn.flash.size(), flash.size()), flash.begin());
@@ -27,10 +28,9 @@ struct VendorData {
 VendorData& Data() {
   static auto* data = [] {
     auto* created = new VendorData;
-    created->Restore();
     OnReset([] {
       VendorData& vendor = Data();
-      std::lock_guard lock(vendor.mutex);
+      sim::MutexLock lock(vendor.mutex);
       vendor.Restore();
     });
     return created;
@@ -50,7 +50,7 @@ bool pndsim::ReadFlashArea(std::size_t offset, std::span<std::uint8_t> out) {
               "offset=" + std::to_string(offset) + " length=" + std::to_string(out.size()));
   if (!sim::InArea(offset, out.size())) return false;
   sim::VendorData& vendor = sim::Data();
-  std::lock_guard lock(vendor.mutex);
+  sim::MutexLock lock(vendor.mutex);
   std::copy_n(vendor.flash.begin() + static_cast<std::ptrdiff_t>(offset), out.size(), out.begin());
   return true;
 }
@@ -60,25 +60,25 @@ bool pndsim::WriteFlashArea(std::size_t offset, std::span<const std::uint8_t> by
               "offset=" + std::to_string(offset) + " length=" + std::to_string(bytes.size()));
   if (!sim::InArea(offset, bytes.size())) return false;
   sim::VendorData& vendor = sim::Data();
-  std::lock_guard lock(vendor.mutex);
+  sim::MutexLock lock(vendor.mutex);
   std::copy(bytes.begin(), bytes.end(), vendor.flash.begin() + static_cast<std::ptrdiff_t>(offset));
   return true;
 }
 
 std::array<std::uint8_t, pndsim::kFlashSize> pndsim::FlashArea() {
   sim::VendorData& vendor = sim::Data();
-  std::lock_guard lock(vendor.mutex);
+  sim::MutexLock lock(vendor.mutex);
   return vendor.flash;
 }
 
 std::array<std::uint8_t, 6> pndsim::BtAddress() {
   sim::VendorData& vendor = sim::Data();
-  std::lock_guard lock(vendor.mutex);
+  sim::MutexLock lock(vendor.mutex);
   return vendor.address;
 }
 
 void pndsim::SetBtAddress(const std::array<std::uint8_t, 6>& address) {
   sim::VendorData& vendor = sim::Data();
-  std::lock_guard lock(vendor.mutex);
+  sim::MutexLock lock(vendor.mutex);
   vendor.address = address;
 }

@@ -1,6 +1,6 @@
 // The simulated device's power: status report, suspend and resume, the idle
 // timer, injected key events and the power broadcasts written to every queue
-// registered for power notifications. All state is guarded by the kernel lock.
+// registered for power notifications. The kernel lock guards the state.
 #include <cstdio>
 #include <cstring>
 
@@ -24,12 +24,12 @@ class PowerRegistration final : public Object {
 };
 
 struct PowerModel {
-  pndsim::PowerStatus status = profile::BuiltInProfile().power;
-  bool suspended = false;
-  int suspends = 0;
-  int reboots = 0;
-  int idleResets = 0;
-  std::vector<std::weak_ptr<PowerRegistration>> registrations;
+  pndsim::PowerStatus status GUARDED_BY(KernelMutex()) = profile::BuiltInProfile().power;
+  bool suspended GUARDED_BY(KernelMutex()) = false;
+  int suspends GUARDED_BY(KernelMutex()) = 0;
+  int reboots GUARDED_BY(KernelMutex()) = 0;
+  int idleResets GUARDED_BY(KernelMutex()) = 0;
+  std::vector<std::weak_ptr<PowerRegistration>> registrations GUARDED_BY(KernelMutex());
 };
 
 PowerModel& Model() {
@@ -54,8 +54,8 @@ std::string Hex(DWORD value) {
   return text;
 }
 
-// Writes one broadcast to every matching queue. Requires the kernel lock.
-int Broadcast(DWORD message, DWORD flags, const std::string& stateName) {
+// Writes one broadcast to every matching queue.
+int Broadcast(DWORD message, DWORD flags, const std::string& stateName) REQUIRES(KernelMutex()) {
   std::u16string name(stateName.begin(), stateName.end());  // state names are ASCII
   const DWORD nameBytes = static_cast<DWORD>((name.size() + 1) * sizeof(char16_t));
   std::vector<std::uint8_t> record(offsetof(POWER_BROADCAST, SystemPowerState) + nameBytes, 0);
@@ -72,8 +72,8 @@ int Broadcast(DWORD message, DWORD flags, const std::string& stateName) {
   return written;
 }
 
-// Suspends the device. Requires the kernel lock.
-bool SuspendLocked(const std::string& cause) {
+// Suspends the device.
+bool SuspendLocked(const std::string& cause) REQUIRES(KernelMutex()) {
   PowerModel& power = Model();
   if (power.suspended) return false;
   power.suspended = true;

@@ -15,55 +15,56 @@ namespace sim::programs {
 namespace {
 
 // A started program. Its handle is signalled once the program's main function
-// has returned or its thread has ended otherwise. Fields other than the
-// constants require the kernel lock.
+// has returned or its thread has ended otherwise.
 class ProcessObject final : public Waitable {
  public:
   ProcessObject(DWORD id, std::wstring path, std::wstring commandLine)
       : id_(id), path_(std::move(path)), commandLine_(std::move(commandLine)) {}
 
-  bool IsSignaled() const override { return ended; }
+  bool IsSignaled() const override REQUIRES(KernelMutex()) { return ended; }
   DWORD id() const { return id_; }
   const std::wstring& path() const { return path_; }
   const std::wstring& commandLine() const { return commandLine_; }
 
-  bool ended = false;
-  DWORD exitCode = STILL_ACTIVE;
+  bool ended GUARDED_BY(KernelMutex()) = false;
+  DWORD exitCode GUARDED_BY(KernelMutex()) = STILL_ACTIVE;
 
   // Signalled once the program has come to rest: its first thread first blocked in a wait, or ended.
   class Settled final : public Waitable {
    public:
-    bool IsSignaled() const override { return signaled; }
-    void Signal() {
+    bool IsSignaled() const override REQUIRES(KernelMutex()) { return signaled; }
+    void Signal() REQUIRES(KernelMutex()) {
       signaled = true;
       WakeWaiters();
     }
 
    private:
-    bool signaled = false;
+    bool signaled GUARDED_BY(KernelMutex()) = false;
   } settled;
 
  private:
-  DWORD id_;
-  std::wstring path_;
-  std::wstring commandLine_;
+  const DWORD id_;
+  const std::wstring path_;
+  const std::wstring commandLine_;
 };
 
 struct Programs {
-  std::map<std::wstring, pndsim::ProgramMain> installed;  // by folded path
-  std::map<std::wstring, pndsim::ProgramMain> defaults;
-  std::wstring applicationPath;
-  BoundedRecord<std::shared_ptr<ProcessObject>> started{pndsim::kDefaultProcessesCapacity};
-  DWORD nextProcessId = 0x4000;
+  std::map<std::wstring, pndsim::ProgramMain> installed GUARDED_BY(KernelMutex());  // by folded path
+  std::map<std::wstring, pndsim::ProgramMain> defaults GUARDED_BY(KernelMutex());
+  std::wstring applicationPath GUARDED_BY(KernelMutex());
+  BoundedRecord<std::shared_ptr<ProcessObject>> started GUARDED_BY(KernelMutex()){
+      pndsim::kDefaultProcessesCapacity};
+  DWORD nextProcessId GUARDED_BY(KernelMutex()) = 0x4000;
 };
 
 // Whether a process may leave the list to make room: only once it has ended, so that the list always
-// shows what runs and WaitForProcessesToEnd finds it. Requires the kernel lock.
-bool Forgettable(const std::shared_ptr<ProcessObject>& process) { return process->ended; }
+// shows what runs and WaitForProcessesToEnd finds it.
+bool Forgettable(const std::shared_ptr<ProcessObject>& process) REQUIRES(KernelMutex()) {
+  return process->ended;
+}
 
 std::wstring BuiltInApplicationPath() { return Widen(profile::BuiltInProfile().applicationPath); }
 
-// Requires the kernel lock.
 Programs& State() {
   static auto* programs = new Programs{{}, {}, BuiltInApplicationPath()};
   return *programs;
@@ -84,7 +85,7 @@ DWORD ProcessEntry(LPVOID raw) {
   {
     ThreadObject& self = CurrentThread();
     KernelLock lock(KernelMutex());
-    self.onFirstBlock = [process = start->process] { process->settled.Signal(); };
+    self.onFirstBlock = [process = start->process]() REQUIRES(KernelMutex()) { process->settled.Signal(); };
   }
   // The process ends with its thread, also when the thread is terminated or
   // the program throws.
@@ -178,7 +179,10 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
     KernelLock lock(KernelMutex());
     // The process just started stays even when it has already ended: a caller finds the one it started.
     State().started.Add(process,
-                        [&process](const auto& listed) { return listed != process && Forgettable(listed); });
+                        // Called by the record, inside this scope's kernel lock, which the analysis
+                        // cannot follow into the record's template.
+                        [&process](const auto& listed)
+                            NO_THREAD_SAFETY_ANALYSIS { return listed != process && Forgettable(listed); });
     information->hProcess = InsertHandle(process);
     // As a launcher waiting for its program's input idle: the call returns once the program has come to
     // rest (so a window it makes before it first waits exists), or after two seconds of real time.

@@ -106,13 +106,14 @@ bool SplitPath(std::wstring_view path, std::vector<std::wstring_view>& parts) {
   }
 }
 
+Hive::Hive() : roots(DefaultRoots()) {}
+
 Hive& TheHive() {
   static Hive* hive = [] {
     auto* created = new Hive;
-    created->roots = DefaultRoots();
     OnReset([created] {
       Roots fresh = DefaultRoots();
-      std::lock_guard lock(created->mutex);
+      MutexLock lock(created->mutex);
       for (auto& root : created->roots) {
         MarkDeleted(*root);
       }

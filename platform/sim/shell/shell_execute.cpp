@@ -1,6 +1,5 @@
 // The shell's execute call on the simulated device: a program file that exists is "started" (recorded, and
 // answered with a process handle when asked for one); anything else fails as a missing file.
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -14,8 +13,8 @@ namespace sim::shell {
 namespace {
 
 struct Launches {
-  std::mutex mutex;
-  std::vector<pndsim::ShellLaunch> started;
+  Mutex mutex;
+  std::vector<pndsim::ShellLaunch> started GUARDED_BY(mutex);
 };
 
 Launches& Started() {
@@ -23,7 +22,7 @@ Launches& Started() {
     auto* created = new Launches;
     OnReset([] {
       Launches& shell = Started();
-      std::lock_guard lock(shell.mutex);
+      sim::MutexLock lock(shell.mutex);
       shell.started.clear();
     });
     return created;
@@ -57,7 +56,7 @@ BOOL ShellExecuteEx(LPSHELLEXECUTEINFO info) {
   }
   {
     Launches& shell = Started();
-    std::lock_guard lock(shell.mutex);
+    sim::MutexLock lock(shell.mutex);
     shell.started.push_back(pndsim::ShellLaunch{Utf8(info->lpFile), Utf8(info->lpParameters),
                                                 Utf8(info->lpVerb), info->fMask, info->nShow});
   }
@@ -73,6 +72,6 @@ BOOL ShellExecuteEx(LPSHELLEXECUTEINFO info) {
 
 std::vector<pndsim::ShellLaunch> pndsim::ShellLaunches() {
   Launches& shell = Started();
-  std::lock_guard lock(shell.mutex);
+  sim::MutexLock lock(shell.mutex);
   return shell.started;
 }

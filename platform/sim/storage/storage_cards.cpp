@@ -1,6 +1,6 @@
 // The simulated device's storage cards: the mounted folders and the queues
 // registered for mount notifications, which get one record per mount and
-// removal. All state is guarded by the kernel lock.
+// removal. The kernel lock guards the state.
 #include <algorithm>
 #include <cstring>
 
@@ -26,12 +26,14 @@ class DeviceRegistration final : public Object {
 };
 
 struct StorageModel {
-  std::vector<std::wstring> mounted;
-  std::vector<std::weak_ptr<DeviceRegistration>> registrations;
+  StorageModel() { Restore(); }  // not shared yet
+
+  std::vector<std::wstring> mounted GUARDED_BY(KernelMutex());
+  std::vector<std::weak_ptr<DeviceRegistration>> registrations GUARDED_BY(KernelMutex());
 
   // The cards of the built-in profile, mounted without an announcement; registrations belong to running
   // code and stay.
-  void Restore() {
+  void Restore() REQUIRES(KernelMutex()) {
     mounted.clear();
     for (const std::string& card : profile::BuiltInProfile().cards) mounted.push_back(Widen(card));
   }
@@ -40,7 +42,6 @@ struct StorageModel {
 StorageModel& Model() {
   static auto* model = [] {
     auto* created = new StorageModel;
-    created->Restore();
     OnReset([] {
       KernelLock lock(KernelMutex());
       Model().Restore();
@@ -71,8 +72,8 @@ bool Wants(const DeviceRegistration& registration) {
   return registration.anyClass || registration.deviceClass == FATFS_MOUNT_GUID;
 }
 
-// Writes one mount record to every registered queue. Requires the kernel lock.
-void Announce(const std::wstring& name, bool attached) {
+// Writes one mount record to every registered queue.
+void Announce(const std::wstring& name, bool attached) REQUIRES(KernelMutex()) {
   const std::vector<std::uint8_t> record = MountRecord(name, attached);
   const int written = WriteToRegistered(Model().registrations, record, Wants);
   Record(attached ? "card.mount" : "card.remove",

@@ -53,11 +53,7 @@ void Shared::RestoreBuiltIn() {
 }
 
 Shared& State() {
-  static auto* shared = [] {
-    auto* created = new Shared;
-    created->RestoreBuiltIn();
-    return created;
-  }();
+  static auto* shared = new Shared;
   return *shared;
 }
 
@@ -80,7 +76,7 @@ std::vector<std::string> DecodeFields(const COPYDATASTRUCT& data, std::size_t un
 
 void Log(pndsim::TelephoneMessage entry) {
   Shared& shared = State();
-  std::lock_guard lock(shared.mutex);
+  sim::MutexLock lock(shared.mutex);
   shared.log.Add(std::move(entry));
 }
 
@@ -90,7 +86,7 @@ void Report(Message message, WPARAM wParam, LPARAM lParam) {
   std::vector<std::string> titles;
   {
     Shared& shared = State();
-    std::lock_guard lock(shared.mutex);
+    sim::MutexLock lock(shared.mutex);
     titles = shared.state.statusWindows;
   }
   const UINT id = MessageId(message);
@@ -110,7 +106,7 @@ void OnCopyData(const COPYDATASTRUCT& data) {
   if (text && data.cbData == kTextRecordBytes) entry.fields = DecodeFields(data, 260);
   {
     Shared& shared = State();
-    std::lock_guard lock(shared.mutex);
+    sim::MutexLock lock(shared.mutex);
     std::vector<std::string>& windows = shared.state.statusWindows;
     if (status && !entry.fields.empty() && !entry.fields[0].empty()) {
       auto it = std::find(windows.begin(), windows.end(), entry.fields[0]);
@@ -131,7 +127,7 @@ bool OnRequest(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (which == kMessageCount) return false;
   Log({Narrow(kMessageNames[which]), wParam, lParam, 0, 0, {}});
   Shared& shared = State();
-  std::unique_lock lock(shared.mutex);
+  sim::MutexLock lock(shared.mutex);
   pndsim::TelephoneState& state = shared.state;
   switch (which) {
     case kShowHidePhoneline:
@@ -202,15 +198,14 @@ void OnControl(WPARAM which, LPARAM request) {
   WPARAM wParam = 0;
   LPARAM lParam = 0;
   {
-    std::lock_guard lock(shared.mutex);
-    const pndsim::TelephoneState& state = shared.state;
-    if (which == kBtPowerStatus) wParam = static_cast<WPARAM>(state.bluetoothPower);
-    if (which == kCallStatus) wParam = static_cast<WPARAM>(state.callState);
-    if (which == kChgForegroundApp) wParam = static_cast<WPARAM>(state.foreground);
-    if (which == kVolumeIndex) lParam = static_cast<LPARAM>(state.volumeStep);
+    sim::MutexLock lock(shared.mutex);
+    if (which == kBtPowerStatus) wParam = static_cast<WPARAM>(shared.state.bluetoothPower);
+    if (which == kCallStatus) wParam = static_cast<WPARAM>(shared.state.callState);
+    if (which == kChgForegroundApp) wParam = static_cast<WPARAM>(shared.state.foreground);
+    if (which == kVolumeIndex) lParam = static_cast<LPARAM>(shared.state.volumeStep);
   }
   if (which < kMessageCount) Report(static_cast<Message>(which), wParam, lParam);
-  std::lock_guard lock(shared.mutex);
+  sim::MutexLock lock(shared.mutex);
   shared.handled = std::max(shared.handled, static_cast<std::uint64_t>(request));
   shared.changed.notify_all();
 }
@@ -250,12 +245,12 @@ void RegisterTelephoneClass() {
 struct Instance {
   Instance() {
     Shared& shared = State();
-    std::lock_guard lock(shared.mutex);
+    sim::MutexLock lock(shared.mutex);
     ++shared.instances;
   }
   ~Instance() {
     Shared& shared = State();
-    std::lock_guard lock(shared.mutex);
+    sim::MutexLock lock(shared.mutex);
     if (--shared.instances == 0) {
       shared.window = nullptr;
       shared.state.running = false;
@@ -278,7 +273,7 @@ struct Registration {
       pndsim::StopTelephone();
       pndsim::CloseOtherStatusWindow();
       Shared& shared = State();
-      std::lock_guard lock(shared.mutex);
+      sim::MutexLock lock(shared.mutex);
       shared.RestoreBuiltIn();
       shared.log.Reset(pndsim::kDefaultTelephoneLogCapacity);
     });
@@ -294,14 +289,14 @@ std::uint32_t TelephoneMain(const std::string& commandLine) {
   std::uint32_t delay;
   {
     Shared& shared = State();
-    std::lock_guard lock(shared.mutex);
+    sim::MutexLock lock(shared.mutex);
     shared.state.commandLine = commandLine;
     delay = shared.windowDelay;
   }
   // Waits in short steps, so that a stop request does not wait out the delay.
   auto stopRequested = [] {
     Shared& shared = State();
-    std::lock_guard lock(shared.mutex);
+    sim::MutexLock lock(shared.mutex);
     return shared.stopRequested;
   };
   const DWORD begin = GetTickCount();
@@ -315,7 +310,7 @@ std::uint32_t TelephoneMain(const std::string& commandLine) {
   if (window == nullptr) return 2;
   {
     Shared& shared = State();
-    std::lock_guard lock(shared.mutex);
+    sim::MutexLock lock(shared.mutex);
     shared.window = window;
     shared.state.running = true;
     shared.state.windowVisible = visible;

@@ -20,10 +20,12 @@ bool Accepts(const MSG& message, HWND window, UINT filterMin, UINT filterMax) {
 
 // Releases the kernel lock for its scope, and takes it again on leaving it,
 // also when a thread ending inside a window procedure unwinds through here.
+// Not a scoped lock to the analysis: it releases and takes the kernel lock
+// itself, which is what the analysis follows.
 class Unlocked {
  public:
-  explicit Unlocked(KernelLock& lock) : lock_(lock) { lock_.unlock(); }
-  ~Unlocked() {
+  explicit Unlocked(KernelLock& lock) RELEASE(KernelMutex()) : lock_(lock) { lock_.unlock(); }
+  ~Unlocked() ACQUIRE(KernelMutex()) {
     if (!lock_.owns_lock()) {
       lock_.lock();
     }
@@ -35,7 +37,7 @@ class Unlocked {
   KernelLock& lock_;
 };
 
-std::string DescribeCall(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+std::string DescribeCall(HWND window, UINT message, WPARAM wParam, LPARAM lParam) REQUIRES(KernelMutex()) {
   std::string detail =
       "window=" + (window != nullptr ? Hex(reinterpret_cast<std::uintptr_t>(window)) : "thread");
   detail += " message=" + DescribeMessage(message);
@@ -121,7 +123,7 @@ bool MessageQueue::FindPosted(HWND window, UINT filterMin, UINT filterMax, MSG& 
 
 void MessageQueue::DropWindow(HWND window) {
   std::erase_if(posted_, [&](const MSG& message) { return message.hwnd == window; });
-  std::erase_if(sent_, [&](const std::shared_ptr<SentMessage>& message) {
+  std::erase_if(sent_, [&](const std::shared_ptr<SentMessage>& message) REQUIRES(KernelMutex()) {
     if (message->window != window) {
       return false;
     }

@@ -10,8 +10,8 @@ namespace {
 
 // Ends a queue whose thread is gone: its windows disappear without further
 // messages (there is no thread left to run their procedures) and waiting
-// senders get 0. Requires the kernel lock.
-void EndQueue(MessageQueue& queue) {
+// senders get 0.
+void EndQueue(MessageQueue& queue) REQUIRES(KernelMutex()) {
   if (queue.ended()) {
     return;
   }
@@ -53,7 +53,7 @@ thread_local QueueHolder t_queue;
 // (never the windows or hot keys of code that still runs).
 struct Registration {
   Registration() noexcept {
-    OnThreadExit([](ThreadObject& thread) {
+    OnThreadExit([](ThreadObject& thread) REQUIRES(KernelMutex()) {
       WindowSystem& state = State();
       auto it = state.queues.find(thread.id());
       if (it == state.queues.end()) {
