@@ -49,9 +49,9 @@ fail() {
 
 declared_in="its pndsim_concern(... USES ...) in platform/sim/"
 
-# Checks one quoted include `name` of the file `file` of concern `concern`.
+# Checks one quoted include `name` of a file of concern `concern` in the folder `beside`.
 check_include() {
-  local where=$1 concern=$2 file=$3 name=$4
+  local where=$1 concern=$2 beside=$3 name=$4
   if [[ $name == *..* ]]; then
     fail "$where" "#include \"$name\" climbs out of its folder; include the concern's face through the root (\"sim/NAME/NAME.h\")"
     return
@@ -78,7 +78,7 @@ check_include() {
       return
       ;;
   esac
-  if [[ $name != */* && -f ${file%/*}/$name ]]; then
+  if [[ $name != */* && -f $beside/$name ]]; then
     return
   fi
   fail "$where" "#include \"$name\" is none of: ce/, pndsim/, sim/NAME/NAME.h, a header beside the file"
@@ -104,11 +104,11 @@ for folder in "$root"/*/; do
       target=${target%"${target##*[![:space:]]}"}
       where="sim/$relative:$line_number"
       if [[ $target =~ ^\"([^\"]*)\"$ ]]; then
-        check_include "$where" "$concern" "$file" "${BASH_REMATCH[1]}"
+        check_include "$where" "$concern" "${file%/*}" "${BASH_REMATCH[1]}"
       elif [[ $target =~ ^\<([^>]*)\>$ ]]; then
         name=${BASH_REMATCH[1]}
         case $name in
-          *..* | ce/* | pndsim/* | sim/*) check_include "$where" "$concern" "$file" "$name" ;;
+          *..* | ce/* | pndsim/* | sim/*) check_include "$where" "$concern" "${file%/*}" "$name" ;;
         esac
       else
         fail "$where" "#include $target"
@@ -144,7 +144,7 @@ walk() {
       walk "$used" "$path -> $used"
     fi
   done
-  state[$concern]=done
+  state[$concern]="done"
 }
 for concern in "${!uses[@]}"; do
   [[ -n ${state[$concern]-} ]] || walk "$concern" "$concern"
