@@ -1,7 +1,8 @@
-// The kernel concern's face, what every other part of the simulator builds on: the one kernel lock,
-// waitable objects, the handle table, emulated threads and the waits they block in, the message-queue object
-// and the notification registrations written to it, the fault check that begins an emulated call, the trace,
-// the reset hooks and the bounded record the device's logs are kept in.
+// The kernel concern's face, what every other part of the simulator builds on: the one kernel lock and the
+// annotated mutex a device model keeps (mutex.h), waitable objects, the handle table, emulated threads and
+// the waits they block in, the message-queue object and the notification registrations written to it, the
+// fault check that begins an emulated call and the helper that fails one, the trace, the reset hooks and the
+// bounded record the device's logs are kept in.
 //
 // Every object state change and every wait happens under the kernel lock (GUARDED_BY and REQUIRES say where,
 // and Clang's thread-safety analysis checks them); each thread blocks on a condition variable of its own, so
