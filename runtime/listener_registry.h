@@ -7,11 +7,11 @@
 #pragma once
 
 #include <cstdint>
-#include <mutex>
 #include <thread>
 
 #include "ce/kernel.h"
 #include "pndhal/container.h"
+#include "runtime/thread_annotations.h"
 
 namespace runtime {
 
@@ -32,8 +32,8 @@ void WaitForCallEnd(HANDLE event);
 /// called with an entry once it has been removed and no call of it is in
 /// flight any more (the deleter of a registry that owns its entries).
 ///
-/// Locking: `lock_` guards `entries_`, `lastSerial_`, `calls_` and
-/// `waiters_`. No call of an entry is ever made with it held.
+/// Locking: `lock_` guards the entries, the calls in flight and the waiters
+/// (GUARDED_BY below). No call of an entry is ever made with it held.
 template <class Listener, class Retire = KeepRemovedEntry>
 class ListenerRegistry {
  public:
@@ -47,9 +47,9 @@ class ListenerRegistry {
 
   /// Appends `listener`; null is ignored. False only when the list cannot
   /// grow (then nothing is registered).
-  bool Connect(Listener* listener) {
+  bool Connect(Listener* listener) EXCLUDES(lock_) {
     if (listener == nullptr) return true;
-    std::lock_guard guard(lock_);
+    MutexLock guard(lock_);
     if (!entries_.push_back(Entry{listener, lastSerial_ + 1})) return false;
     ++lastSerial_;
     return true;
@@ -67,8 +67,8 @@ class ListenerRegistry {
   /// from inside the entry's own call, it does not wait for that call: the
   /// entry is retired when its call returns.
   template <class Matches>
-  bool RemoveFirst(Matches&& matches) {
-    std::unique_lock guard(lock_);
+  bool RemoveFirst(Matches&& matches) EXCLUDES(lock_) {
+    MutexLock guard(lock_);
     Listener* removed = nullptr;
     for (auto it = entries_.begin(); it != entries_.end(); ++it) {
       if (matches(it->listener)) {
@@ -112,8 +112,8 @@ class ListenerRegistry {
   /// and still registered when its turn comes, in registration order. Needs
   /// no memory, so a notification is never lost for want of it.
   template <class Notify>
-  void ForEach(Notify&& notify) {
-    std::unique_lock guard(lock_);
+  void ForEach(Notify&& notify) EXCLUDES(lock_) {
+    MutexLock guard(lock_);
     const std::uint64_t last = lastSerial_;
     std::uint64_t done = 0;
     for (;;) {
@@ -123,27 +123,22 @@ class ListenerRegistry {
       Call call{next->listener, std::this_thread::get_id(), false, calls_};
       calls_ = &call;
       guard.unlock();
-      // Ends the call also when the entry throws: the exception goes on to
-      // the raising thread with the registry consistent.
-      struct CallEnd {
-        ListenerRegistry& registry;
-        std::unique_lock<std::mutex>& guard;
-        Call& call;
-        ~CallEnd() {
-          guard.lock();
-          if (Listener* retired = registry.EndCall(call)) {
-            guard.unlock();
-            Retire{}(retired);
-            guard.lock();
-          }
-        }
-      } end{*this, guard, call};
-      notify(call.listener);
+      {
+        // Ends the call also when the entry throws: the exception goes on to
+        // the raising thread with the registry consistent.
+        struct CallEnd {
+          ListenerRegistry& registry;
+          Call& call;
+          ~CallEnd() { registry.EndCall(call); }
+        } end{*this, call};
+        notify(call.listener);
+      }
+      guard.lock();
     }
   }
 
-  std::size_t Size() const {
-    std::lock_guard guard(lock_);
+  std::size_t Size() const EXCLUDES(lock_) {
+    MutexLock guard(lock_);
     return entries_.size();
   }
 
@@ -160,23 +155,35 @@ class ListenerRegistry {
     Call* next;
   };
 
-  const Entry* FirstAfter(std::uint64_t serial) const {
+  const Entry* FirstAfter(std::uint64_t serial) const REQUIRES(lock_) {
     for (const Entry& entry : entries_) {
       if (entry.serial > serial) return &entry;
     }
     return nullptr;
   }
 
-  bool InFlightElsewhere(Listener* listener, std::thread::id self) const {
+  bool InFlightElsewhere(Listener* listener, std::thread::id self) const REQUIRES(lock_) {
     for (const Call* call = calls_; call != nullptr; call = call->next) {
       if (call->listener == listener && call->thread != self) return true;
     }
     return false;
   }
 
+  // Ends the call `ended`: unlinks it, wakes the threads waiting for a call
+  // to end and, when it was the last call in flight of an entry removed
+  // meanwhile, retires that entry (outside the lock).
+  void EndCall(Call& ended) EXCLUDES(lock_) {
+    Listener* retired = nullptr;
+    {
+      MutexLock guard(lock_);
+      retired = UnlinkCall(ended);
+    }
+    if (retired != nullptr) Retire{}(retired);
+  }
+
   // Unlinks `ended` and wakes the threads waiting for a call to end. Returns
   // the entry to retire when this was its last call in flight.
-  Listener* EndCall(Call& ended) {
+  Listener* UnlinkCall(Call& ended) REQUIRES(lock_) {
     for (Call** link = &calls_; *link != nullptr; link = &(*link)->next) {
       if (*link == &ended) {
         *link = ended.next;
@@ -194,7 +201,7 @@ class ListenerRegistry {
     return ended.listener;
   }
 
-  void ForgetWaiter(HANDLE waiter) {
+  void ForgetWaiter(HANDLE waiter) REQUIRES(lock_) {
     for (auto it = waiters_.begin(); it != waiters_.end(); ++it) {
       if (*it == waiter) {
         waiters_.erase(it);
@@ -203,11 +210,11 @@ class ListenerRegistry {
     }
   }
 
-  mutable std::mutex lock_;
-  Container::ZuVector<Entry> entries_;
-  std::uint64_t lastSerial_ = 0;
-  Call* calls_ = nullptr;                // newest first
-  Container::ZuVector<HANDLE> waiters_;  // events of threads in RemoveFirst
+  mutable Mutex lock_;
+  Container::ZuVector<Entry> entries_ GUARDED_BY(lock_);
+  std::uint64_t lastSerial_ GUARDED_BY(lock_) = 0;
+  Call* calls_ GUARDED_BY(lock_) = nullptr;                // newest first
+  Container::ZuVector<HANDLE> waiters_ GUARDED_BY(lock_);  // events of threads in RemoveFirst
 };
 
 }  // namespace runtime

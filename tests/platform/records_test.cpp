@@ -1,6 +1,6 @@
 // The device's records of what happened (the trace, the backlight writes, the telephone program's message
-// log, the process list) keep their newest entries up to a capacity, count what they drop, and give their
-// memory back when cleared.
+// log, the process list, the message boxes shown) keep their newest entries up to a capacity, count what
+// they drop, and give their memory back when cleared.
 #include <ce/kernel.h>
 #include <ce/process.h>
 #include <ce/window.h>
@@ -57,6 +57,12 @@ void StartQuickPrograms(long first, long count) {
   }
 }
 
+void ShowMessageBoxes(long first, long count) {
+  for (long i = first; i < first + count; ++i) {
+    ASSERT_EQ(MessageBoxW(nullptr, std::to_wstring(i).c_str(), L"caption", MB_OK), IDOK);
+  }
+}
+
 // The number each entry of `entries` carries, as `number` reads it.
 template <typename Entries, typename Number>
 Ids Numbers(const Entries& entries, Number number) {
@@ -95,6 +101,9 @@ std::vector<RecordCase> Records() {
          ASSERT_TRUE(pndsim::InstallProgram("\\Apps\\quick.exe", [](const std::string&) { return 0u; }));
        },
        StartQuickPrograms, ListedProcesses, pndsim::ProcessesStatus, pndsim::SetProcessesCapacity, nullptr},
+      {"message boxes", pndsim::kDefaultMessageBoxesCapacity, [] {}, ShowMessageBoxes,
+       [] { return Numbers(pndsim::MessageBoxes(), [](const auto& box) { return std::stol(box.text); }); },
+       pndsim::MessageBoxesStatus, pndsim::SetMessageBoxesCapacity, pndsim::ClearMessageBoxes},
   };
 }
 

@@ -47,8 +47,8 @@ struct TraceEvent {
 };
 
 /// How full one of the device's records of what happened is: the trace, the
-/// backlight writes, the telephone program's message log or the process
-/// list. Each keeps its newest entries up to its capacity; the oldest make
+/// backlight writes, the telephone program's message log, the process list
+/// or the message boxes shown. Each keeps its newest entries up to its capacity; the oldest make
 /// room for new ones and are counted as dropped.
 struct RecordStatus {
   std::size_t kept = 0;       ///< entries held now

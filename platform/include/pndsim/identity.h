@@ -1,7 +1,5 @@
-// Controls and observations of the simulated device's identity and system
-// services: the identifier, information and version records, the OEM text,
-// touch calibration, the files that exist, the programs the shell started and
-// the division of memory.
+// Controls and observations of the simulated device's identity: the identifier, information and version
+// records, the OEM text and touch calibration.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +8,11 @@
 #include <vector>
 
 #include "pndsim/control.h"
+// The files, the shell and the memory division have headers of their own; code written when this header
+// declared them keeps compiling.
+#include "pndsim/files.h"
+#include "pndsim/memory.h"
+#include "pndsim/shell.h"
 
 namespace pndsim {
 
@@ -58,48 +61,5 @@ PNDSIM_CONTROL_API void SetCalibrationData(std::span<const std::uint8_t> bytes);
 PNDSIM_CONTROL_API std::vector<std::uint8_t> SentCalibration();
 /// How often the interactive touch calibration ran since the last reset.
 PNDSIM_CONTROL_API int TouchCalibrationCount();
-
-/// Creates the file (or, with `folder`, the folder) `path` (UTF-8, for example
-/// "\\Windows\\tcontacts.exe"); an existing entry is replaced.
-PNDSIM_CONTROL_API void SetFile(const std::string& path, bool folder = false);
-/// Deletes a file or folder; false when it does not exist.
-PNDSIM_CONTROL_API bool RemoveFile(const std::string& path);
-
-/// One file or folder that exists.
-struct FileEntry {
-  std::string path;     ///< UTF-8, as last created
-  bool folder = false;  ///< a folder rather than a file
-};
-/// The files and folders that exist, in order of their paths compared
-/// without regard to case.
-PNDSIM_CONTROL_API std::vector<FileEntry> Files();
-
-/// One program the shell started.
-struct ShellLaunch {
-  std::string file;        ///< the file as asked, for example "tcontacts.exe"
-  std::string parameters;  ///< the parameters as passed
-  std::string verb;        ///< "Open", ...
-  std::uint32_t mask;      ///< the record's mask
-  int show;                ///< the show command
-};
-/// The programs the shell started since the last reset, in order.
-PNDSIM_CONTROL_API std::vector<ShellLaunch> ShellLaunches();
-
-/// The division of memory between object store and programs.
-struct MemoryDivision {
-  std::uint32_t storePages;      ///< pages given to the object store
-  std::uint32_t ramPages;        ///< pages given to programs
-  std::uint32_t pageSize;        ///< bytes per page
-  std::uint32_t storeUsedBytes;  ///< bytes the object store's files take
-  std::uint32_t ramUsedBytes;    ///< bytes programs take
-};
-/// The current division.
-PNDSIM_CONTROL_API MemoryDivision Memory();
-/// Replaces the division and usage wholesale, without checks, so a test can
-/// set figures the system would never report.
-PNDSIM_CONTROL_API void SetMemory(const MemoryDivision& memory);
-/// The store-page counts asked for through SetSystemMemoryDivision since the
-/// last reset, in order, including refused ones.
-PNDSIM_CONTROL_API std::vector<std::uint32_t> MemoryDivisionRequests();
 
 }  // namespace pndsim

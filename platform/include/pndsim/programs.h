@@ -15,7 +15,8 @@
 namespace pndsim {
 
 /// The file name of the navigation application's executable on the default
-/// device, which GetModuleFileNameW reports to the HAL.
+/// device (the built-in profile's "programs.application"), which
+/// GetModuleFileNameW reports to the HAL.
 inline constexpr const char* kDefaultApplicationPath = "\\Storage Card\\Apps\\Main.exe";
 
 /// Sets the application's file name (UTF-8) that GetModuleFileNameW reports

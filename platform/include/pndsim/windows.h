@@ -3,6 +3,7 @@
 // the message boxes shown and the foreground window.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -54,8 +55,19 @@ struct MessageBoxRecord {
   unsigned type;        ///< the MB_ flags it was shown with
 };
 
-/// The message boxes shown since the last reset, in the order shown.
+/// The number of message boxes the list keeps after a reset.
+inline constexpr std::size_t kDefaultMessageBoxesCapacity = 1000;
+/// The message boxes shown since the last reset or ClearMessageBoxes(), in
+/// the order shown: the newest, up to the list's capacity.
 PNDSIM_CONTROL_API std::vector<MessageBoxRecord> MessageBoxes();
+/// Forgets the list and its count of dropped boxes, and gives their memory
+/// back.
+PNDSIM_CONTROL_API void ClearMessageBoxes();
+/// Makes the list keep at most `capacity` boxes until the next reset,
+/// forgetting at once (and counting as dropped) the oldest beyond it.
+PNDSIM_CONTROL_API void SetMessageBoxesCapacity(std::size_t capacity);
+/// How full the list is.
+PNDSIM_CONTROL_API RecordStatus MessageBoxesStatus();
 
 /// One live window.
 struct WindowInfo {

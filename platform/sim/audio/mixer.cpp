@@ -2,19 +2,25 @@
 #include <atomic>
 #include <cstdio>
 
-#include "../kernel/kernel.h"
 #include "ce/audio.h"
 #include "pndsim/audio.h"
+#include "sim/kernel/kernel.h"
+#include "sim/profile/profile.h"
 
 namespace sim {
 namespace {
 
-constexpr std::uint32_t kDefaultVolume = 0xCCCCCCCC;  // 80 percent on both channels
+// The volume word of the built-in profile: the left channel in the low word, the right in the high one.
+std::uint32_t BuiltInVolume() {
+  const profile::DeviceProfile& builtIn = profile::BuiltInProfile();
+  return static_cast<std::uint32_t>(builtIn.volumeLeft) | static_cast<std::uint32_t>(builtIn.volumeRight)
+                                                              << 16;
+}
 
 std::atomic<std::uint32_t>& Volume() {
   static auto* volume = [] {
-    auto* created = new std::atomic<std::uint32_t>(kDefaultVolume);
-    OnReset([] { Volume().store(kDefaultVolume); });
+    auto* created = new std::atomic<std::uint32_t>(BuiltInVolume());
+    OnReset([] { Volume().store(BuiltInVolume()); });
     return created;
   }();
   return *volume;

@@ -1,24 +1,33 @@
 // The device clock: host UTC plus an offset that the time setters change, or an instant a test
 // pinned; GetSystemTime and SetSystemTime over it. It runs at real speed whatever the time scale,
 // since the HAL only reads it as a calendar clock.
-#include "device_clock.h"
+#include "sim/clock/clock.h"
 
 #include <chrono>
 #include <cstdio>
-#include <mutex>
 #include <optional>
 
-#include "../kernel/kernel.h"
-#include "civil.h"
 #include "pndsim/clock.h"
+#include "sim/calendar/calendar.h"
+#include "sim/kernel/kernel.h"
+#include "sim/profile/profile.h"
 
 namespace sim {
 namespace {
 
 struct ClockState {
-  std::mutex mutex;
-  std::int64_t offsetMs = 0;
-  std::optional<std::int64_t> pinnedMs;
+  ClockState() { Restore(); }  // not shared yet: no lock to take
+
+  Mutex mutex;
+  std::int64_t offsetMs GUARDED_BY(mutex) = 0;
+  std::optional<std::int64_t> pinnedMs GUARDED_BY(mutex);
+
+  // The built-in profile's clock: pinned to its instant, or the host's clock moved by its offset.
+  void Restore() REQUIRES(mutex) {
+    const profile::DeviceProfile& builtIn = profile::BuiltInProfile();
+    offsetMs = builtIn.pinnedMs ? 0 : builtIn.clockOffsetMs;
+    pinnedMs = builtIn.pinnedMs;
+  }
 };
 
 std::int64_t HostNowMs() {
@@ -30,16 +39,15 @@ ClockState& Clock() {
   static ClockState* clock = [] {
     auto* state = new ClockState;
     OnReset([state] {
-      std::lock_guard lock(state->mutex);
-      state->offsetMs = 0;
-      state->pinnedMs.reset();
+      sim::MutexLock lock(state->mutex);
+      state->Restore();
     });
     return state;
   }();
   return *clock;
 }
 
-std::int64_t NowLocked(const ClockState& clock) {
+std::int64_t NowLocked(const ClockState& clock) REQUIRES(clock.mutex) {
   return clock.pinnedMs ? *clock.pinnedMs : HostNowMs() + clock.offsetMs;
 }
 
@@ -55,13 +63,13 @@ std::string FormatMs(std::int64_t ms) {
 
 std::int64_t DeviceNowMs() {
   ClockState& clock = Clock();
-  std::lock_guard lock(clock.mutex);
+  sim::MutexLock lock(clock.mutex);
   return NowLocked(clock);
 }
 
 void SetDeviceNowMs(std::int64_t utcMs) {
   ClockState& clock = Clock();
-  std::lock_guard lock(clock.mutex);
+  sim::MutexLock lock(clock.mutex);
   if (clock.pinnedMs) {
     clock.pinnedMs = utcMs;
   } else {
@@ -96,14 +104,14 @@ bool pndsim::PinClock(DeviceInstant instant) {
     return false;
   }
   sim::ClockState& clock = sim::Clock();
-  std::lock_guard lock(clock.mutex);
+  sim::MutexLock lock(clock.mutex);
   clock.pinnedMs = ms;
   return true;
 }
 
 void pndsim::UnpinClock() {
   sim::ClockState& clock = sim::Clock();
-  std::lock_guard lock(clock.mutex);
+  sim::MutexLock lock(clock.mutex);
   if (!clock.pinnedMs) {
     return;
   }
@@ -113,13 +121,13 @@ void pndsim::UnpinClock() {
 
 bool pndsim::ClockPinned() {
   sim::ClockState& clock = sim::Clock();
-  std::lock_guard lock(clock.mutex);
+  sim::MutexLock lock(clock.mutex);
   return clock.pinnedMs.has_value();
 }
 
 std::chrono::milliseconds pndsim::ClockOffset() {
   sim::ClockState& clock = sim::Clock();
-  std::lock_guard lock(clock.mutex);
+  sim::MutexLock lock(clock.mutex);
   return std::chrono::milliseconds(clock.offsetMs);
 }
 
@@ -129,7 +137,7 @@ bool pndsim::SetClockOffset(std::chrono::milliseconds offset) {
     return false;
   }
   sim::ClockState& clock = sim::Clock();
-  std::lock_guard lock(clock.mutex);
+  sim::MutexLock lock(clock.mutex);
   clock.offsetMs = offset.count();
   clock.pinnedMs.reset();
   return true;

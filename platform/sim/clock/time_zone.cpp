@@ -2,55 +2,28 @@
 // SetTimeZoneInformation, and GetLocalTime and SetLocalTime, which convert through it.
 #include <algorithm>
 #include <chrono>
-#include <mutex>
 #include <string>
 
-#include "../kernel/kernel.h"
-#include "../kernel/text_codec.h"
-#include "civil.h"
-#include "device_clock.h"
 #include "pndsim/clock.h"
-#include "tzdata.h"
-#include "zone_rules.h"
+#include "sim/calendar/calendar.h"
+#include "sim/clock/clock.h"
+#include "sim/kernel/kernel.h"
+#include "sim/profile/profile.h"
+#include "sim/text_codec/text_codec.h"
 
 namespace sim {
 namespace {
 
 struct ZoneState {
-  std::mutex mutex;
-  TIME_ZONE_INFORMATION zone{};
-  std::string name;
+  Mutex mutex;
+  TIME_ZONE_INFORMATION zone GUARDED_BY(mutex){};
+  std::string name GUARDED_BY(mutex);
 };
 
 void Assign(ZoneState& state, const TIME_ZONE_INFORMATION& zone, std::string name) {
-  std::lock_guard lock(state.mutex);
+  sim::MutexLock lock(state.mutex);
   state.zone = zone;
   state.name = std::move(name);
-}
-
-// The host's zone with the rules of the host's current year: a reset also puts the device clock back
-// on the host's, so that is the device's year too whatever order the reset hooks run in.
-void AdoptHostZone(ZoneState& state) {
-  tz::NamedRule host = tz::HostZone();
-  const auto hostNow = std::chrono::system_clock::now().time_since_epoch();
-  const auto year = civil::YearOfMs(std::chrono::duration_cast<std::chrono::milliseconds>(hostNow).count());
-  Assign(state, tz::ZoneInformationFor(host.rule, static_cast<int>(year)), std::move(host.name));
-}
-
-ZoneState& Zone() {
-  static ZoneState* zone = [] {
-    auto* state = new ZoneState;
-    AdoptHostZone(*state);
-    OnReset([state] { AdoptHostZone(*state); });
-    return state;
-  }();
-  return *zone;
-}
-
-TIME_ZONE_INFORMATION CurrentZone() {
-  ZoneState& state = Zone();
-  std::lock_guard lock(state.mutex);
-  return state.zone;
 }
 
 std::string NameText(const WCHAR (&name)[32]) {
@@ -70,6 +43,60 @@ void SetName(std::string_view utf8, WCHAR (&name)[32]) {
 SYSTEMTIME ToSystemTime(const pndsim::ZoneDate& date) {
   return {date.year, date.month,  date.dayOfWeek, date.day,
           date.hour, date.minute, date.second,    date.milliseconds};
+}
+
+TIME_ZONE_INFORMATION ToZoneInformation(const pndsim::ZoneInfo& info) {
+  TIME_ZONE_INFORMATION zone{};
+  zone.Bias = info.bias;
+  SetName(info.standardName, zone.StandardName);
+  zone.StandardDate = ToSystemTime(info.standardDate);
+  zone.StandardBias = info.standardBias;
+  SetName(info.daylightName, zone.DaylightName);
+  zone.DaylightDate = ToSystemTime(info.daylightDate);
+  zone.DaylightBias = info.daylightBias;
+  return zone;
+}
+
+// The zone of the built-in profile: the host's or a named one with the rules of the year the built-in
+// profile's clock shows (the clock's reset hook may run before or after this one, so the year is computed
+// here), or the profile's own rules.
+void AdoptBuiltInZone(ZoneState& state) {
+  const profile::DeviceProfile& builtIn = profile::BuiltInProfile();
+  if (builtIn.zoneChoice == profile::ZoneChoice::Rules) {
+    const TIME_ZONE_INFORMATION zone = ToZoneInformation(builtIn.zoneRules);
+    Assign(state, zone, NameText(zone.StandardName));
+    return;
+  }
+  const auto hostNow = std::chrono::floor<std::chrono::milliseconds>(std::chrono::system_clock::now());
+  const std::int64_t nowMs =
+      builtIn.pinnedMs ? *builtIn.pinnedMs : hostNow.time_since_epoch().count() + builtIn.clockOffsetMs;
+  const auto year = static_cast<int>(civil::YearOfMs(nowMs));
+  if (builtIn.zoneChoice == profile::ZoneChoice::Named) {
+    if (const auto rule = tz::LoadRule(builtIn.zoneName)) {
+      std::string_view name = builtIn.zoneName;
+      if (name.starts_with(':')) name.remove_prefix(1);
+      Assign(state, tz::ZoneInformationFor(*rule, year), std::string(name));
+      return;
+    }
+  }
+  tz::NamedRule host = tz::HostZone();
+  Assign(state, tz::ZoneInformationFor(host.rule, year), std::move(host.name));
+}
+
+ZoneState& Zone() {
+  static ZoneState* zone = [] {
+    auto* state = new ZoneState;
+    AdoptBuiltInZone(*state);
+    OnReset([state] { AdoptBuiltInZone(*state); });
+    return state;
+  }();
+  return *zone;
+}
+
+TIME_ZONE_INFORMATION CurrentZone() {
+  ZoneState& state = Zone();
+  sim::MutexLock lock(state.mutex);
+  return state.zone;
 }
 
 pndsim::ZoneDate ToZoneDate(const SYSTEMTIME& t) {
@@ -155,14 +182,7 @@ bool pndsim::SetTimeZoneByName(std::string_view name) {
 }
 
 bool pndsim::SetTimeZoneInfo(const ZoneInfo& info) {
-  TIME_ZONE_INFORMATION zone{};
-  zone.Bias = info.bias;
-  sim::SetName(info.standardName, zone.StandardName);
-  zone.StandardDate = sim::ToSystemTime(info.standardDate);
-  zone.StandardBias = info.standardBias;
-  sim::SetName(info.daylightName, zone.DaylightName);
-  zone.DaylightDate = sim::ToSystemTime(info.daylightDate);
-  zone.DaylightBias = info.daylightBias;
+  const TIME_ZONE_INFORMATION zone = sim::ToZoneInformation(info);
   if (!sim::tz::IsValidZone(zone)) {
     return false;
   }
@@ -174,7 +194,7 @@ pndsim::ZoneInfo pndsim::CurrentTimeZone() { return sim::ToZoneInfo(sim::Current
 
 std::string pndsim::TimeZoneName() {
   sim::ZoneState& state = sim::Zone();
-  std::lock_guard lock(state.mutex);
+  sim::MutexLock lock(state.mutex);
   return state.name;
 }
 

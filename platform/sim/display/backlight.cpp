@@ -1,29 +1,34 @@
 // The simulated display: the raw backlight level and every write to it, the
 // screen resolution, and the screen's device context.
-#include "backlight.h"
+#include "sim/display/backlight.h"
 
-#include <mutex>
-
-#include "../io_control/io_control.h"
-#include "../kernel/bounded_record.h"
-#include "../kernel/kernel.h"
 #include "ce/display.h"
 #include "ce/window.h"
 #include "pndsim/display.h"
+#include "sim/io_control/io_control.h"
+#include "sim/kernel/kernel.h"
+#include "sim/profile/profile.h"
 
 namespace sim {
 namespace {
 
-constexpr unsigned kDefaultLevel = 10;
-constexpr int kDefaultWidth = 480;
-constexpr int kDefaultHeight = 272;
-
 struct Display {
-  std::mutex mutex;
-  unsigned level = kDefaultLevel;
-  BoundedRecord<pndsim::BacklightWrite> writes{pndsim::kDefaultBacklightWritesCapacity};
-  int width = kDefaultWidth;
-  int height = kDefaultHeight;
+  Display() { Restore(); }  // not shared yet: no lock to take
+
+  Mutex mutex;
+  unsigned level GUARDED_BY(mutex) = 0;
+  BoundedRecord<pndsim::BacklightWrite> writes GUARDED_BY(mutex){pndsim::kDefaultBacklightWritesCapacity};
+  int width GUARDED_BY(mutex) = 0;
+  int height GUARDED_BY(mutex) = 0;
+
+  // Back to the built-in profile, with no writes recorded.
+  void Restore() REQUIRES(mutex) {
+    const profile::DeviceProfile& builtIn = profile::BuiltInProfile();
+    level = builtIn.backlightLevel;
+    writes.Reset(pndsim::kDefaultBacklightWritesCapacity);
+    width = builtIn.screenWidth;
+    height = builtIn.screenHeight;
+  }
 };
 
 Display& Model() {
@@ -31,11 +36,8 @@ Display& Model() {
     auto* created = new Display;
     OnReset([] {
       Display& display = Model();
-      std::lock_guard lock(display.mutex);
-      display.level = kDefaultLevel;
-      display.writes.Reset(pndsim::kDefaultBacklightWritesCapacity);
-      display.width = kDefaultWidth;
-      display.height = kDefaultHeight;
+      sim::MutexLock lock(display.mutex);
+      display.Restore();
     });
     return created;
   }();
@@ -49,7 +51,7 @@ HDC const kScreenContext = reinterpret_cast<HDC>(static_cast<std::uintptr_t>(0x5
 
 unsigned ReadBacklight() {
   Display& display = Model();
-  std::lock_guard lock(display.mutex);
+  sim::MutexLock lock(display.mutex);
   return display.level;
 }
 
@@ -73,7 +75,7 @@ void WriteBacklightLevel(unsigned level, const std::string& via) {
   const std::uint32_t tick = GetTickCount();
   {
     Display& display = Model();
-    std::lock_guard lock(display.mutex);
+    sim::MutexLock lock(display.mutex);
     display.level = level;
     display.writes.Add({level, tick, via});
   }
@@ -94,7 +96,7 @@ int ReleaseDC(HWND, HDC context) { return context == kScreenContext ? 1 : 0; }
 int GetDeviceCaps(HDC context, int index) {
   if (context != kScreenContext) return 0;
   Display& display = Model();
-  std::lock_guard lock(display.mutex);
+  sim::MutexLock lock(display.mutex);
   switch (index) {
     case HORZRES:
       return display.width;
@@ -111,7 +113,7 @@ unsigned pndsim::BacklightLevel() { return ReadBacklight(); }
 
 void pndsim::SetBacklightLevel(unsigned level) {
   Display& display = Model();
-  std::lock_guard lock(display.mutex);
+  sim::MutexLock lock(display.mutex);
   display.level = level;
 }
 
@@ -119,37 +121,37 @@ void pndsim::WriteBacklight(unsigned level, const std::string& via) { WriteBackl
 
 std::vector<pndsim::BacklightWrite> pndsim::BacklightWrites() {
   Display& display = Model();
-  std::lock_guard lock(display.mutex);
+  sim::MutexLock lock(display.mutex);
   return display.writes.Copy();
 }
 
 void pndsim::ClearBacklightWrites() {
   Display& display = Model();
-  std::lock_guard lock(display.mutex);
+  sim::MutexLock lock(display.mutex);
   display.writes.Clear();
 }
 
 void pndsim::SetBacklightWritesCapacity(std::size_t capacity) {
   Display& display = Model();
-  std::lock_guard lock(display.mutex);
+  sim::MutexLock lock(display.mutex);
   display.writes.SetCapacity(capacity);
 }
 
 pndsim::RecordStatus pndsim::BacklightWritesStatus() {
   Display& display = Model();
-  std::lock_guard lock(display.mutex);
+  sim::MutexLock lock(display.mutex);
   return display.writes.Status();
 }
 
 void pndsim::SetScreenSize(int width, int height) {
   Display& display = Model();
-  std::lock_guard lock(display.mutex);
+  sim::MutexLock lock(display.mutex);
   display.width = width < 0 ? 0 : width;
   display.height = height < 0 ? 0 : height;
 }
 
 std::pair<int, int> pndsim::ScreenSize() {
   Display& display = Model();
-  std::lock_guard lock(display.mutex);
+  sim::MutexLock lock(display.mutex);
   return {display.width, display.height};
 }

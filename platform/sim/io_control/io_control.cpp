@@ -1,31 +1,30 @@
 // The kernel I/O control call: a table from control code to the handler of
 // the device concern that answers it. A new code is one row here and one
 // handler in its concern's folder.
-#include "io_control.h"
+#include "sim/io_control/io_control.h"
 
 #include <iterator>
 
-#include "../kernel/kernel.h"
 #include "ce/identity.h"
+#include "sim/kernel/kernel.h"
 
 namespace sim {
 namespace {
 
 struct IoControl {
   DWORD code;
-  const char* name;  // in the trace
   IoControlHandler handler;
 };
 
 constexpr IoControl kIoControls[] = {
-    {IOCTL_HAL_REBOOT, "reboot", &RebootIoControl},
-    {IOCTL_BACKLIGHT, "backlight", &BacklightIoControl},
-    {IOCTL_HAL_GET_DEVICEID, "device id", &DeviceIdIoControl},
-    {IOCTL_HAL_GET_DEVICE_RECORD, "device information", &DeviceInfoIoControl},
-    {IOCTL_HAL_GET_VERSION_TEXT, "version text", &VersionTextIoControl},
-    {IOCTL_HAL_GET_VERSION_RECORD, "version record", &VersionRecordIoControl},
-    {IOCTL_HAL_GET_CALIBRATION, "calibration read", &GetCalibrationIoControl},
-    {IOCTL_HAL_SET_CALIBRATION, "calibration write", &SetCalibrationIoControl},
+    {IOCTL_HAL_REBOOT, &RebootIoControl},
+    {IOCTL_BACKLIGHT, &BacklightIoControl},
+    {IOCTL_HAL_GET_DEVICEID, &DeviceIdIoControl},
+    {IOCTL_HAL_GET_DEVICE_RECORD, &DeviceInfoIoControl},
+    {IOCTL_HAL_GET_VERSION_TEXT, &VersionTextIoControl},
+    {IOCTL_HAL_GET_VERSION_RECORD, &VersionRecordIoControl},
+    {IOCTL_HAL_GET_CALIBRATION, &GetCalibrationIoControl},
+    {IOCTL_HAL_SET_CALIBRATION, &SetCalibrationIoControl},
 };
 
 const IoControl* Find(DWORD code) {

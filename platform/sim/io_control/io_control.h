@@ -1,5 +1,5 @@
-// The handlers behind the kernel I/O control call: one function per control
-// code, each living with the device concern it serves.
+// The io_control concern's face: the handlers behind the kernel I/O control call, one function per control
+// code, each defined by the device concern it serves, which uses this face for the request it answers.
 #pragma once
 
 #include "ce/power.h"

@@ -1,6 +1,7 @@
 // A record of what happened on the device that keeps its newest entries up to a capacity and counts the
 // ones it forgot, so that a device left running for days holds a fixed amount of memory. The trace, the
-// backlight writes, the telephone program's message log and the process list are each kept in one.
+// backlight writes, the telephone program's message log, the process list and the message boxes shown are
+// each kept in one.
 #pragma once
 
 #include <cstddef>

@@ -2,20 +2,20 @@
 // by the scale factor and the tick count runs that much faster.
 #include <cmath>
 
-#include "kernel.h"
 #include "pndsim/kernel.h"
+#include "sim/kernel/kernel.h"
 
 namespace sim {
 namespace {
 
 struct TickClock {
-  std::mutex mutex;
-  std::chrono::steady_clock::time_point anchor = std::chrono::steady_clock::now();
-  double virtualAtAnchorMs = 0;  // virtual milliseconds elapsed at `anchor`
-  double scale = 1;
-  double tickBaseMs = 0;  // added to the virtual time to form the tick count
+  Mutex mutex;
+  std::chrono::steady_clock::time_point anchor GUARDED_BY(mutex) = std::chrono::steady_clock::now();
+  double virtualAtAnchorMs GUARDED_BY(mutex) = 0;  // virtual milliseconds elapsed at `anchor`
+  double scale GUARDED_BY(mutex) = 1;
+  double tickBaseMs GUARDED_BY(mutex) = 0;  // added to the virtual time to form the tick count
 
-  double VirtualNowMs() const {
+  double VirtualNowMs() const REQUIRES(mutex) {
     std::chrono::duration<double, std::milli> real = std::chrono::steady_clock::now() - anchor;
     return virtualAtAnchorMs + real.count() * scale;
   }
@@ -32,7 +32,7 @@ std::chrono::steady_clock::duration ScaledTimeout(DWORD milliseconds) {
   TickClock& clock = Ticks();
   double scale;
   {
-    std::lock_guard lock(clock.mutex);
+    sim::MutexLock lock(clock.mutex);
     scale = clock.scale;
   }
   return std::chrono::duration_cast<std::chrono::steady_clock::duration>(
@@ -45,7 +45,7 @@ using namespace sim;
 
 DWORD GetTickCount() {
   TickClock& clock = Ticks();
-  std::lock_guard lock(clock.mutex);
+  sim::MutexLock lock(clock.mutex);
   const double ticks = std::fmod(clock.tickBaseMs + clock.VirtualNowMs(), 4294967296.0);
   return static_cast<DWORD>(ticks < 0 ? ticks + 4294967296.0 : ticks);
 }
@@ -59,7 +59,7 @@ void Sleep(DWORD milliseconds) {
 void pndsim::SetTimeScale(double factor) {
   if (!(factor > 0) || !std::isfinite(factor)) return;
   TickClock& clock = Ticks();
-  std::lock_guard lock(clock.mutex);
+  sim::MutexLock lock(clock.mutex);
   clock.virtualAtAnchorMs = clock.VirtualNowMs();
   clock.anchor = std::chrono::steady_clock::now();
   clock.scale = factor;
@@ -67,12 +67,12 @@ void pndsim::SetTimeScale(double factor) {
 
 double pndsim::TimeScale() {
   TickClock& clock = Ticks();
-  std::lock_guard lock(clock.mutex);
+  sim::MutexLock lock(clock.mutex);
   return clock.scale;
 }
 
 void pndsim::SetTickCount(std::uint32_t ticks) {
   TickClock& clock = Ticks();
-  std::lock_guard lock(clock.mutex);
+  sim::MutexLock lock(clock.mutex);
   clock.tickBaseMs = static_cast<double>(ticks) - clock.VirtualNowMs();
 }

@@ -3,9 +3,8 @@
 #include <atomic>
 #include <utility>
 
-#include "bounded_record.h"
-#include "kernel.h"
-#include "text_codec.h"
+#include "sim/kernel/kernel.h"
+#include "sim/text_codec/text_codec.h"
 
 namespace sim {
 namespace {
@@ -16,10 +15,10 @@ std::array<std::atomic<int>, pndsim::kCallCount>& PendingFailures() {
 }
 
 struct TraceLog {
-  std::mutex mutex;
-  BoundedRecord<pndsim::TraceEvent> events{pndsim::kDefaultTraceCapacity};
-  std::vector<std::pair<int, pndsim::TraceObserver>> observers;
-  int lastObserverId = 0;
+  Mutex mutex;
+  BoundedRecord<pndsim::TraceEvent> events GUARDED_BY(mutex){pndsim::kDefaultTraceCapacity};
+  std::vector<std::pair<int, pndsim::TraceObserver>> observers GUARDED_BY(mutex);
+  int lastObserverId GUARDED_BY(mutex) = 0;
 };
 
 TraceLog& Log() {
@@ -28,8 +27,8 @@ TraceLog& Log() {
 }
 
 struct ResetHooks {
-  std::mutex mutex;
-  std::vector<std::function<void()>> hooks;
+  Mutex mutex;
+  std::vector<std::function<void()>> hooks GUARDED_BY(mutex);
 };
 
 ResetHooks& Hooks() {
@@ -66,14 +65,14 @@ bool BeginCall(pndsim::Call call, DWORD argumentError, DWORD faultError) {
 void Record(std::string kind, std::string detail) {
   TraceLog& log = Log();
   pndsim::TraceEvent event{std::move(kind), std::move(detail)};
-  std::lock_guard lock(log.mutex);
+  sim::MutexLock lock(log.mutex);
   for (const auto& [id, observer] : log.observers) observer(event);
   log.events.Add(std::move(event));
 }
 
 void OnReset(std::function<void()> hook) {
   ResetHooks& hooks = Hooks();
-  std::lock_guard lock(hooks.mutex);
+  sim::MutexLock lock(hooks.mutex);
   hooks.hooks.push_back(std::move(hook));
 }
 
@@ -91,7 +90,7 @@ void pndsim::ClearFailures() {
 
 std::vector<pndsim::TraceEvent> pndsim::Trace() {
   sim::TraceLog& log = sim::Log();
-  std::lock_guard lock(log.mutex);
+  sim::MutexLock lock(log.mutex);
   return log.events.Copy();
 }
 
@@ -99,26 +98,26 @@ std::string pndsim::ToUtf8(const wchar_t* text) { return sim::Narrow(text); }
 
 void pndsim::ClearTrace() {
   sim::TraceLog& log = sim::Log();
-  std::lock_guard lock(log.mutex);
+  sim::MutexLock lock(log.mutex);
   log.events.Clear();
 }
 
 void pndsim::SetTraceCapacity(std::size_t capacity) {
   sim::TraceLog& log = sim::Log();
-  std::lock_guard lock(log.mutex);
+  sim::MutexLock lock(log.mutex);
   log.events.SetCapacity(capacity);
 }
 
 pndsim::RecordStatus pndsim::TraceStatus() {
   sim::TraceLog& log = sim::Log();
-  std::lock_guard lock(log.mutex);
+  sim::MutexLock lock(log.mutex);
   return log.events.Status();
 }
 
 int pndsim::ObserveTrace(TraceObserver observer) {
   if (!observer) return 0;
   sim::TraceLog& log = sim::Log();
-  std::lock_guard lock(log.mutex);
+  sim::MutexLock lock(log.mutex);
   const int id = ++log.lastObserverId;
   log.observers.emplace_back(id, std::move(observer));
   return id;
@@ -126,7 +125,7 @@ int pndsim::ObserveTrace(TraceObserver observer) {
 
 void pndsim::UnobserveTrace(int id) {
   sim::TraceLog& log = sim::Log();
-  std::lock_guard lock(log.mutex);
+  sim::MutexLock lock(log.mutex);
   std::erase_if(log.observers, [id](const auto& entry) { return entry.first == id; });
 }
 
@@ -135,13 +134,13 @@ void pndsim::Reset() {
   ClearFailures();
   {
     sim::TraceLog& log = sim::Log();
-    std::lock_guard lock(log.mutex);
+    sim::MutexLock lock(log.mutex);
     log.events.Reset(kDefaultTraceCapacity);
   }
   std::vector<std::function<void()>> hooks;
   {
     sim::ResetHooks& registered = sim::Hooks();
-    std::lock_guard lock(registered.mutex);
+    sim::MutexLock lock(registered.mutex);
     hooks = registered.hooks;
   }
   for (auto& hook : hooks) hook();

@@ -2,7 +2,7 @@
 // terminated out of, and that an ending thread gives up.
 #include <algorithm>
 
-#include "critical_section_lock.h"
+#include "sim/kernel/critical_section_lock.h"
 
 namespace sim {
 
@@ -17,7 +17,7 @@ void CriticalSectionLock::Enter(KernelLock& lock, ThreadObject& self) {
     // Woken by Release, or by TerminateThread through the thread's own waiter.
     while (owner_ != nullptr && owner_ != &self) {
       TerminationPoint(lock, self);
-      self.waiter.cv.wait(lock);
+      self.waiter.cv.wait(lock.native());
     }
   }
   Take(self);

@@ -5,27 +5,26 @@
 
 #include <vector>
 
-#include "kernel.h"
+#include "sim/kernel/kernel.h"
 
 namespace sim {
 
 class CriticalSectionLock {
  public:
-  // Each requires the kernel lock.
-  void Enter(KernelLock& lock, ThreadObject& self);
-  bool TryEnter(ThreadObject& self);
-  void Leave(ThreadObject& self);
+  void Enter(KernelLock& lock, ThreadObject& self) REQUIRES(KernelMutex());
+  bool TryEnter(ThreadObject& self) REQUIRES(KernelMutex());
+  void Leave(ThreadObject& self) REQUIRES(KernelMutex());
   /// Releases the lock whatever its count; its owner has ended.
-  void Abandon();
-  ThreadObject* owner() const { return owner_; }
+  void Abandon() REQUIRES(KernelMutex());
+  ThreadObject* owner() const REQUIRES(KernelMutex()) { return owner_; }
 
  private:
-  void Take(ThreadObject& self);
-  void Release();
+  void Take(ThreadObject& self) REQUIRES(KernelMutex());
+  void Release() REQUIRES(KernelMutex());
 
-  ThreadObject* owner_ = nullptr;
-  int count_ = 0;
-  std::vector<Waiter*> waiters_;
+  ThreadObject* owner_ GUARDED_BY(KernelMutex()) = nullptr;
+  int count_ GUARDED_BY(KernelMutex()) = 0;
+  std::vector<Waiter*> waiters_ GUARDED_BY(KernelMutex());
 };
 
 }  // namespace sim

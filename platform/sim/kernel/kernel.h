@@ -1,30 +1,30 @@
-// Internals of the emulated kernel shared by every part of the simulator: the
-// one kernel lock, waitable objects, the handle table, emulated threads and
-// the waits they block in.
+// The kernel concern's face, what every other part of the simulator builds on: the one kernel lock and the
+// annotated mutex a device model keeps (mutex.h), waitable objects, the handle table, emulated threads and
+// the waits they block in, the message-queue object and the notification registrations written to it, the
+// fault check that begins an emulated call and the helper that fails one, the trace, the reset hooks and the
+// bounded record the device's logs are kept in.
 //
-// Every object state change and every wait happens under the kernel lock;
-// each thread blocks on a condition variable of its own, so signalling an
-// object wakes exactly the threads waiting on it.
+// Every object state change and every wait happens under the kernel lock (GUARDED_BY and REQUIRES say where,
+// and Clang's thread-safety analysis checks them); each thread blocks on a condition variable of its own, so
+// signalling an object wakes exactly the threads waiting on it.
 #pragma once
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "ce/kernel.h"
 #include "pndsim/control.h"
+#include "sim/kernel/bounded_record.h"
+#include "sim/kernel/mutex.h"
 
 namespace sim {
-
-using KernelLock = std::unique_lock<std::mutex>;
-
-/// The lock that guards every kernel object, the handle table and all waits.
-std::mutex& KernelMutex();
 
 /// Anything a handle can refer to.
 class Object {
@@ -40,20 +40,20 @@ struct Waiter {
   std::condition_variable cv;
 };
 
-/// An object threads can wait for. All members require the kernel lock.
+/// An object threads can wait for.
 class Waitable : public Object {
  public:
-  virtual bool IsSignaled() const = 0;
+  virtual bool IsSignaled() const REQUIRES(KernelMutex()) = 0;
   /// Called when a wait is satisfied by this object (auto-reset events reset).
-  virtual void Consume() {}
+  virtual void Consume() REQUIRES(KernelMutex()) {}
 
-  void AddWaiter(Waiter* waiter);
-  void RemoveWaiter(Waiter* waiter);
+  void AddWaiter(Waiter* waiter) REQUIRES(KernelMutex());
+  void RemoveWaiter(Waiter* waiter) REQUIRES(KernelMutex());
   /// Wakes every thread waiting on this object.
-  void WakeWaiters();
+  void WakeWaiters() REQUIRES(KernelMutex());
 
  private:
-  std::vector<Waiter*> waiters_;
+  std::vector<Waiter*> waiters_ GUARDED_BY(KernelMutex());
 };
 
 class CriticalSectionLock;
@@ -64,40 +64,40 @@ class ThreadObject final : public Waitable {
  public:
   ThreadObject(DWORD id, bool emulated) : id_(id), emulated_(emulated) {}
 
-  bool IsSignaled() const override { return finished_; }
+  bool IsSignaled() const override REQUIRES(KernelMutex()) { return finished_; }
 
   DWORD id() const { return id_; }
   bool emulated() const { return emulated_; }
 
   /// Fixes the exit code; the first code given stands (termination, ExitThread or the return value),
   /// whatever its value, STILL_ACTIVE included.
-  void SetExitCode(DWORD code) {
+  void SetExitCode(DWORD code) REQUIRES(KernelMutex()) {
     if (exitCodeSet_) return;
     exitCode = code;
     exitCodeSet_ = true;
   }
 
   Waiter waiter;
-  int priority = THREAD_PRIORITY_NORMAL;
-  bool finished_ = false;
-  DWORD exitCode = STILL_ACTIVE;
-  bool terminateRequested = false;
+  int priority GUARDED_BY(KernelMutex()) = THREAD_PRIORITY_NORMAL;
+  bool finished_ GUARDED_BY(KernelMutex()) = false;
+  DWORD exitCode GUARDED_BY(KernelMutex()) = STILL_ACTIVE;
+  bool terminateRequested GUARDED_BY(KernelMutex()) = false;
+  /// Set before the thread starts and read by it alone.
   LPTHREAD_START_ROUTINE start = nullptr;
   LPVOID parameter = nullptr;
   /// Called (with the kernel lock held) the first time the thread is about to block in a wait, then
   /// dropped: how a program's start tells its starter that it has come to rest.
-  std::function<void()> onFirstBlock;
-  std::vector<CriticalSectionLock*> heldLocks;
+  std::function<void()> onFirstBlock GUARDED_BY(KernelMutex());
+  std::vector<CriticalSectionLock*> heldLocks GUARDED_BY(KernelMutex());
 
  private:
   DWORD id_;
   bool emulated_;
-  bool exitCodeSet_ = false;
+  bool exitCodeSet_ GUARDED_BY(KernelMutex()) = false;
 };
 
 /// The calling thread's kernel object, adopting the thread on first use.
-/// Must be called without the kernel lock held.
-ThreadObject& CurrentThread();
+ThreadObject& CurrentThread() EXCLUDES(KernelMutex());
 
 /// The calling thread's object as CurrentThread() made it, or null before it did.
 std::shared_ptr<ThreadObject> CurrentThreadObject();
@@ -108,38 +108,38 @@ std::shared_ptr<ThreadObject> CurrentThreadObject();
 inline HANDLE const kCurrentThreadHandle = reinterpret_cast<HANDLE>(std::uintptr_t{0x41});
 inline HANDLE const kCurrentProcessHandle = reinterpret_cast<HANDLE>(std::uintptr_t{0x42});
 
-/// Handle table. Each requires the kernel lock. LookupHandle resolves the pseudo-handles too (the
-/// current thread as CurrentThread() made it).
-HANDLE InsertHandle(std::shared_ptr<Object> object);
-std::shared_ptr<Object> LookupHandle(HANDLE handle);
-bool RemoveHandle(HANDLE handle);
+/// The handle table. LookupHandle resolves the pseudo-handles too (the current thread as CurrentThread()
+/// made it).
+HANDLE InsertHandle(std::shared_ptr<Object> object) REQUIRES(KernelMutex());
+std::shared_ptr<Object> LookupHandle(HANDLE handle) REQUIRES(KernelMutex());
+bool RemoveHandle(HANDLE handle) REQUIRES(KernelMutex());
 
 template <class T>
-std::shared_ptr<T> LookupAs(HANDLE handle) {
+std::shared_ptr<T> LookupAs(HANDLE handle) REQUIRES(KernelMutex()) {
   return std::dynamic_pointer_cast<T>(LookupHandle(handle));
 }
 
 /// Registers a function that runs on every emulated thread as it ends, with
 /// the kernel lock held, before the threads waiting for it are woken. A hook
 /// releases what the thread still owns; it must neither block nor release the
-/// lock. Takes the kernel lock itself: call it without the lock held.
-void OnThreadExit(std::function<void(ThreadObject&)> hook);
+/// lock. Takes the kernel lock itself.
+void OnThreadExit(std::function<void(ThreadObject&)> hook) EXCLUDES(KernelMutex());
 
 /// Blocks the calling thread (whose object is `self`) until one of `objects`
 /// is signalled or the (unscaled) time-out passes. Returns the index of the
 /// object that ended the wait, or WAIT_TIMEOUT. A thread asked to terminate
-/// ends here instead of returning. Requires the kernel lock.
-DWORD WaitAny(KernelLock& lock, ThreadObject& self, std::span<Waitable* const> objects, DWORD milliseconds);
+/// ends here instead of returning. `lock` holds the kernel lock; the wait releases it while it sleeps.
+DWORD WaitAny(KernelLock& lock, ThreadObject& self, std::span<Waitable* const> objects, DWORD milliseconds)
+    REQUIRES(KernelMutex());
 
 /// The objects behind `handles`, in order: `owned` keeps them alive and
 /// `objects` points at them. False when a handle refers to nothing that can be
-/// waited on. Requires the kernel lock.
+/// waited on.
 bool LookupWaitables(DWORD count, const HANDLE* handles, std::vector<std::shared_ptr<Waitable>>& owned,
-                     std::vector<Waitable*>& objects);
+                     std::vector<Waitable*>& objects) REQUIRES(KernelMutex());
 
 /// Ends the calling thread at once if another thread asked to terminate it.
-/// Requires the kernel lock.
-void TerminationPoint(KernelLock& lock, ThreadObject& self);
+void TerminationPoint(KernelLock& lock, ThreadObject& self) REQUIRES(KernelMutex());
 
 /// A platform time-out in real time under the current time scale.
 std::chrono::steady_clock::duration ScaledTimeout(DWORD milliseconds);
@@ -154,6 +154,66 @@ DWORD CheckCall(pndsim::Call call, DWORD argumentError, DWORD faultError);
 /// CheckCall for the calls that report through the last error: false, with the error as the calling
 /// thread's last error, when the call fails; true when it goes on.
 bool BeginCall(pndsim::Call call, DWORD argumentError, DWORD faultError);
+
+/// How a call that reports through the last error fails past its fault check: `error` becomes the calling
+/// thread's last error and `result`, the call's failure value, is returned. The last error belongs to the
+/// thread, so it is set with the caller's locks still held; they are released as the call returns.
+template <class Result>
+Result FailCall(DWORD error, Result result) {
+  SetLastError(error);
+  return result;
+}
+
+/// The point-to-point message queue: a kernel object that is signalled while a message waits, written by
+/// the power manager and the storage driver and read by the HAL.
+class MsgQueueObject final : public Waitable {
+ public:
+  MsgQueueObject(DWORD maxMessages, DWORD maxMessageBytes)
+      : maxMessages_(maxMessages), maxMessageBytes_(maxMessageBytes) {}
+
+  bool IsSignaled() const override REQUIRES(KernelMutex()) { return !messages_.empty(); }
+
+  /// Appends one message and wakes its readers. False when it is larger than
+  /// the queue's largest message or the queue is full.
+  bool Write(std::span<const std::uint8_t> message) REQUIRES(KernelMutex());
+  /// Takes the oldest message; requires a waiting message.
+  std::vector<std::uint8_t> Take() REQUIRES(KernelMutex());
+
+ private:
+  const DWORD maxMessages_;
+  const DWORD maxMessageBytes_;
+  std::deque<std::vector<std::uint8_t>> messages_ GUARDED_BY(KernelMutex());
+};
+
+/// Writes `record` to the queue of every live registration in `registrations` that `wants` it, forgetting
+/// the registrations that have ended; returns how many queues took it. Each registration type (power,
+/// device) has a `queue` member, a weak reference to its message queue.
+template <class Registration, class Wants>
+int WriteToRegistered(std::vector<std::weak_ptr<Registration>>& registrations,
+                      std::span<const std::uint8_t> record, Wants wants) REQUIRES(KernelMutex()) {
+  int written = 0;
+  std::erase_if(registrations, [](const auto& entry) { return entry.expired(); });
+  for (const auto& entry : registrations) {
+    auto registration = entry.lock();
+    auto queue = registration ? registration->queue.lock() : nullptr;
+    if (queue && wants(*registration) && queue->Write(record)) ++written;
+  }
+  return written;
+}
+
+/// Ends a notification registration of type `Registration` (a power or a
+/// device registration): closes its handle, or fails with
+/// ERROR_INVALID_HANDLE for a handle that is no such registration.
+template <class Registration>
+BOOL CloseRegistration(HANDLE handle) {
+  {
+    KernelLock lock(KernelMutex());
+    if (!LookupAs<Registration>(handle)) {
+      return FailCall(ERROR_INVALID_HANDLE, FALSE);
+    }
+  }
+  return CloseHandle(handle);
+}
 
 /// Appends one platform effect to the trace.
 void Record(std::string kind, std::string detail);

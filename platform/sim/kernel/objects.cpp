@@ -5,7 +5,7 @@
 
 #include <utility>
 
-#include "kernel.h"
+#include "sim/kernel/kernel.h"
 
 namespace sim {
 namespace {
@@ -15,10 +15,10 @@ namespace {
 class EventObject;
 
 struct HandleTable {
-  std::map<std::uintptr_t, std::shared_ptr<Object>> objects;
-  std::uintptr_t next = 0x1000;
+  std::map<std::uintptr_t, std::shared_ptr<Object>> objects GUARDED_BY(KernelMutex());
+  std::uintptr_t next GUARDED_BY(KernelMutex()) = 0x1000;
   // A name lives as long as its event: it goes with the last handle (and wait) on the event.
-  std::map<std::wstring, std::weak_ptr<EventObject>> namedEvents;
+  std::map<std::wstring, std::weak_ptr<EventObject>> namedEvents GUARDED_BY(KernelMutex());
 };
 
 HandleTable& Table() {
@@ -29,25 +29,25 @@ HandleTable& Table() {
 class EventObject final : public Waitable {
  public:
   EventObject(bool manualReset, bool state) : manualReset_(manualReset), state_(state) {}
-  bool IsSignaled() const override { return state_; }
-  void Consume() override {
+  bool IsSignaled() const override REQUIRES(KernelMutex()) { return state_; }
+  void Consume() override REQUIRES(KernelMutex()) {
     if (!manualReset_) state_ = false;
   }
-  void Set() {
+  void Set() REQUIRES(KernelMutex()) {
     state_ = true;
     WakeWaiters();
   }
-  void Reset() { state_ = false; }
+  void Reset() REQUIRES(KernelMutex()) { state_ = false; }
 
  private:
-  bool manualReset_;
-  bool state_;
+  const bool manualReset_;
+  bool state_ GUARDED_BY(KernelMutex());
 };
 
 // The process as a waitable object: it cannot end while one of its threads waits for it.
 class ProcessObject final : public Waitable {
  public:
-  bool IsSignaled() const override { return false; }
+  bool IsSignaled() const override REQUIRES(KernelMutex()) { return false; }
 };
 
 // The longest object name the platform takes, in characters.
@@ -55,8 +55,8 @@ constexpr std::size_t kMaxObjectName = 260;
 
 }  // namespace
 
-std::mutex& KernelMutex() {
-  static auto* mutex = new std::mutex;
+KernelMutexType& KernelMutex() {
+  static auto* mutex = new KernelMutexType;  // outlives threads still running at exit
   return *mutex;
 }
 
@@ -126,8 +126,8 @@ DWORD WaitAny(KernelLock& lock, ThreadObject& self, std::span<Waitable* const> o
       registered = true;
     }
     if (milliseconds == INFINITE) {
-      self.waiter.cv.wait(lock);
-    } else if (self.waiter.cv.wait_until(lock, deadline) == std::cv_status::timeout) {
+      self.waiter.cv.wait(lock.native());
+    } else if (self.waiter.cv.wait_until(lock.native(), deadline) == std::cv_status::timeout) {
       timedOut = true;  // one more look: an object signalled at the deadline still counts
     }
   }
@@ -148,28 +148,24 @@ bool LookupWaitables(DWORD count, const HANDLE* handles, std::vector<std::shared
 
 namespace {
 
-DWORD WaitForHandles(DWORD count, const HANDLE* handles, DWORD milliseconds) {
+DWORD WaitForHandles(DWORD count, const HANDLE* handles, DWORD milliseconds) EXCLUDES(KernelMutex()) {
   ThreadObject& self = CurrentThread();
   KernelLock lock(KernelMutex());
   std::vector<std::shared_ptr<Waitable>> owned;
   std::vector<Waitable*> objects;
   if (!LookupWaitables(count, handles, owned, objects)) {
-    lock.unlock();
-    SetLastError(ERROR_INVALID_HANDLE);
-    return WAIT_FAILED;
+    return FailCall(ERROR_INVALID_HANDLE, WAIT_FAILED);
   }
   return WaitAny(lock, self, objects, milliseconds);
 }
 
 // Applies `change` to the event behind `handle` under the kernel lock.
 template <class Change>
-BOOL ChangeEvent(HANDLE handle, Change change) {
+BOOL ChangeEvent(HANDLE handle, Change change) EXCLUDES(KernelMutex()) {
   KernelLock lock(KernelMutex());
   auto event = LookupAs<EventObject>(handle);
   if (!event) {
-    lock.unlock();
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
+    return FailCall(ERROR_INVALID_HANDLE, FALSE);
   }
   change(*event);
   return TRUE;
@@ -187,9 +183,7 @@ BOOL CloseHandle(HANDLE handle) {
     KernelLock lock(KernelMutex());
     last = LookupHandle(handle);
     if (!last || !RemoveHandle(handle)) {
-      lock.unlock();
-      SetLastError(ERROR_INVALID_HANDLE);
-      return FALSE;
+      return FailCall(ERROR_INVALID_HANDLE, FALSE);
     }
   }
   return TRUE;
@@ -225,11 +219,11 @@ HANDLE CreateEventW(LPSECURITY_ATTRIBUTES, BOOL manualReset, BOOL initialState, 
 }
 
 BOOL SetEvent(HANDLE handle) {
-  return ChangeEvent(handle, [](EventObject& event) { event.Set(); });
+  return ChangeEvent(handle, [](EventObject& event) REQUIRES(KernelMutex()) { event.Set(); });
 }
 
 BOOL ResetEvent(HANDLE handle) {
-  return ChangeEvent(handle, [](EventObject& event) { event.Reset(); });
+  return ChangeEvent(handle, [](EventObject& event) REQUIRES(KernelMutex()) { event.Reset(); });
 }
 
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {

@@ -12,9 +12,9 @@
 #include <atomic>
 #include <climits>
 
-#include "critical_section_lock.h"
-#include "kernel.h"
 #include "pndsim/kernel.h"
+#include "sim/kernel/critical_section_lock.h"
+#include "sim/kernel/kernel.h"
 
 namespace sim {
 namespace {
@@ -24,20 +24,23 @@ std::atomic<int> g_liveThreads{0};
 thread_local std::shared_ptr<ThreadObject> t_self;
 thread_local DWORD t_lastError = ERROR_SUCCESS;
 
-// Functions other modules run as an emulated thread ends. Requires the
-// kernel lock.
-std::vector<std::function<void(ThreadObject&)>>& ExitHooks() {
-  static auto* hooks = new std::vector<std::function<void(ThreadObject&)>>;
+// Functions other modules run as an emulated thread ends.
+struct ExitHookList {
+  std::vector<std::function<void(ThreadObject&)>> hooks GUARDED_BY(KernelMutex());
+};
+
+ExitHookList& ExitHooks() {
+  static auto* hooks = new ExitHookList;
   return *hooks;
 }
 
 // Marks the thread ended, releases the locks it still holds and wakes those
 // waiting for it. Runs on the ending thread, also while it unwinds.
-void FinishThread(ThreadObject& self, DWORD exitCode) {
+void FinishThread(ThreadObject& self, DWORD exitCode) EXCLUDES(KernelMutex()) {
   KernelLock lock(KernelMutex());
   for (CriticalSectionLock* held : self.heldLocks) held->Abandon();
   self.heldLocks.clear();
-  for (auto& hook : ExitHooks()) hook(self);
+  for (auto& hook : ExitHooks().hooks) hook(self);
   self.SetExitCode(exitCode);
   self.finished_ = true;
   self.WakeWaiters();
@@ -47,7 +50,7 @@ void FinishThread(ThreadObject& self, DWORD exitCode) {
 // Ends the calling thread. The kernel lock its caller holds stays held until
 // the unwinding destroys that caller's lock guard, so the clean-up of every
 // frame on the way (a wait unregistering from its objects) still runs under it.
-[[noreturn]] void EndCurrentThread(ThreadObject& self, DWORD exitCode) {
+[[noreturn]] void EndCurrentThread(ThreadObject& self, DWORD exitCode) REQUIRES(KernelMutex()) {
   self.SetExitCode(exitCode);
   pthread_exit(nullptr);
 }
@@ -73,7 +76,7 @@ void* ThreadEntry(void* raw) {
 
 void OnThreadExit(std::function<void(ThreadObject&)> hook) {
   KernelLock lock(KernelMutex());
-  ExitHooks().push_back(std::move(hook));
+  ExitHooks().hooks.push_back(std::move(hook));
 }
 
 std::shared_ptr<ThreadObject> CurrentThreadObject() { return t_self; }
@@ -142,9 +145,7 @@ BOOL SetThreadPriority(HANDLE handle, int priority) {
   KernelLock lock(KernelMutex());
   auto thread = LookupAs<ThreadObject>(handle);
   if (!thread || priority < THREAD_PRIORITY_TIME_CRITICAL || priority > THREAD_PRIORITY_IDLE) {
-    lock.unlock();
-    SetLastError(thread ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
-    return FALSE;
+    return FailCall(thread ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE, FALSE);
   }
   thread->priority = priority;
   return TRUE;
@@ -155,9 +156,7 @@ int GetThreadPriority(HANDLE handle) {
   KernelLock lock(KernelMutex());
   auto thread = LookupAs<ThreadObject>(handle);
   if (!thread) {
-    lock.unlock();
-    SetLastError(ERROR_INVALID_HANDLE);
-    return THREAD_PRIORITY_ERROR_RETURN;
+    return FailCall(ERROR_INVALID_HANDLE, THREAD_PRIORITY_ERROR_RETURN);
   }
   return thread->priority;
 }
@@ -174,9 +173,7 @@ BOOL TerminateThread(HANDLE handle, DWORD exitCode) {
   auto thread = LookupAs<ThreadObject>(handle);
   if (!thread || !thread->emulated()) {
     // Only threads this platform started can be ended from outside.
-    lock.unlock();
-    SetLastError(thread ? ERROR_ACCESS_DENIED : ERROR_INVALID_HANDLE);
-    return FALSE;
+    return FailCall(thread ? ERROR_ACCESS_DENIED : ERROR_INVALID_HANDLE, FALSE);
   }
   if (thread->finished_) return TRUE;
   thread->SetExitCode(exitCode);
@@ -195,9 +192,7 @@ BOOL GetExitCodeThread(HANDLE handle, DWORD* exitCode) {
   KernelLock lock(KernelMutex());
   auto thread = LookupAs<ThreadObject>(handle);
   if (!thread || exitCode == nullptr) {
-    lock.unlock();
-    SetLastError(thread ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
-    return FALSE;
+    return FailCall(thread ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE, FALSE);
   }
   *exitCode = thread->finished_ ? thread->exitCode : STILL_ACTIVE;
   return TRUE;

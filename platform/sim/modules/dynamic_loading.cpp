@@ -8,10 +8,10 @@
 #include <cctype>
 #include <map>
 
-#include "../kernel/kernel.h"
-#include "../kernel/text_codec.h"
 #include "ce/modules.h"
 #include "pndsim/vendor.h"
+#include "sim/kernel/kernel.h"
+#include "sim/text_codec/text_codec.h"
 
 namespace sim {
 namespace {
@@ -23,9 +23,9 @@ struct LoadedModule {
 };
 
 struct Modules {
-  std::mutex mutex;
-  std::map<std::uintptr_t, LoadedModule> byHandle;
-  std::uintptr_t next = 0x10000;
+  Mutex mutex;
+  std::map<std::uintptr_t, LoadedModule> byHandle GUARDED_BY(mutex);
+  std::uintptr_t next GUARDED_BY(mutex) = 0x10000;
 };
 
 Modules& Table() {
@@ -70,7 +70,7 @@ HMODULE LoadLibraryW(LPCWSTR fileName) {
   std::string name = Narrow(fileName);
   std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
   Modules& modules = Table();
-  std::lock_guard lock(modules.mutex);
+  sim::MutexLock lock(modules.mutex);
   for (auto& [handle, module] : modules.byHandle) {
     if (module.name == name) {
       ++module.references;
@@ -94,7 +94,7 @@ FARPROC GetProcAddressW(HMODULE module, LPCWSTR name) {
   void* library = nullptr;
   {
     Modules& modules = Table();
-    std::lock_guard lock(modules.mutex);
+    sim::MutexLock lock(modules.mutex);
     auto it = modules.byHandle.find(reinterpret_cast<std::uintptr_t>(module));
     if (it != modules.byHandle.end()) library = it->second.library;
   }
@@ -115,7 +115,7 @@ BOOL FreeLibrary(HMODULE module) {
   std::string name;
   {
     Modules& modules = Table();
-    std::lock_guard lock(modules.mutex);
+    sim::MutexLock lock(modules.mutex);
     auto it = modules.byHandle.find(reinterpret_cast<std::uintptr_t>(module));
     const bool known = it != modules.byHandle.end();
     if (!BeginCall(pndsim::Call::FreeLibrary, known ? ERROR_SUCCESS : ERROR_INVALID_HANDLE,
@@ -135,7 +135,7 @@ BOOL FreeLibrary(HMODULE module) {
 
 std::vector<std::string> pndsim::LoadedLibraries() {
   Modules& modules = Table();
-  std::lock_guard lock(modules.mutex);
+  sim::MutexLock lock(modules.mutex);
   std::vector<std::string> names;
   for (const auto& [handle, module] : modules.byHandle) names.push_back(module.name);
   return names;

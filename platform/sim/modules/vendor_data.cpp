@@ -1,20 +1,28 @@
 // The device data behind the vendor library: the 2048-byte flash area and the
 // Bluetooth device address.
 #include <algorithm>
-#include <mutex>
 
-#include "../kernel/kernel.h"
 #include "pndsim/vendor.h"
+#include "sim/kernel/kernel.h"
+#include "sim/profile/profile.h"
 
 namespace sim {
 namespace {
 
-constexpr std::array<std::uint8_t, 6> kDefaultAddress{0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
-
 struct VendorData {
-  std::mutex mutex;
-  std::array<std::uint8_t, pndsim::kFlashSize> flash{};
-  std::array<std::uint8_t, 6> address = kDefaultAddress;
+  VendorData() { Restore(); }  // not shared yet: no lock to take
+
+  Mutex mutex;
+  std::array<std::uint8_t, pndsim::kFlashSize> flash GUARDED_BY(mutex){};
+  std::array<std::uint8_t, 6> address GUARDED_BY(mutex){};
+
+  // Back to the built-in profile's flash area and address.
+  void Restore() REQUIRES(mutex) {
+    const profile::DeviceProfile& builtIn = profile::BuiltInProfile();
+    flash.fill(0);
+    std::copy_n(builtIn.flash.begin(), std::min(builtIn.flash.size(), flash.size()), flash.begin());
+    address = builtIn.btAddress;
+  }
 };
 
 VendorData& Data() {
@@ -22,9 +30,8 @@ VendorData& Data() {
     auto* created = new VendorData;
     OnReset([] {
       VendorData& vendor = Data();
-      std::lock_guard lock(vendor.mutex);
-      vendor.flash.fill(0);
-      vendor.address = kDefaultAddress;
+      sim::MutexLock lock(vendor.mutex);
+      vendor.Restore();
     });
     return created;
   }();
@@ -43,7 +50,7 @@ bool pndsim::ReadFlashArea(std::size_t offset, std::span<std::uint8_t> out) {
               "offset=" + std::to_string(offset) + " length=" + std::to_string(out.size()));
   if (!sim::InArea(offset, out.size())) return false;
   sim::VendorData& vendor = sim::Data();
-  std::lock_guard lock(vendor.mutex);
+  sim::MutexLock lock(vendor.mutex);
   std::copy_n(vendor.flash.begin() + static_cast<std::ptrdiff_t>(offset), out.size(), out.begin());
   return true;
 }
@@ -53,25 +60,25 @@ bool pndsim::WriteFlashArea(std::size_t offset, std::span<const std::uint8_t> by
               "offset=" + std::to_string(offset) + " length=" + std::to_string(bytes.size()));
   if (!sim::InArea(offset, bytes.size())) return false;
   sim::VendorData& vendor = sim::Data();
-  std::lock_guard lock(vendor.mutex);
+  sim::MutexLock lock(vendor.mutex);
   std::copy(bytes.begin(), bytes.end(), vendor.flash.begin() + static_cast<std::ptrdiff_t>(offset));
   return true;
 }
 
 std::array<std::uint8_t, pndsim::kFlashSize> pndsim::FlashArea() {
   sim::VendorData& vendor = sim::Data();
-  std::lock_guard lock(vendor.mutex);
+  sim::MutexLock lock(vendor.mutex);
   return vendor.flash;
 }
 
 std::array<std::uint8_t, 6> pndsim::BtAddress() {
   sim::VendorData& vendor = sim::Data();
-  std::lock_guard lock(vendor.mutex);
+  sim::MutexLock lock(vendor.mutex);
   return vendor.address;
 }
 
 void pndsim::SetBtAddress(const std::array<std::uint8_t, 6>& address) {
   sim::VendorData& vendor = sim::Data();
-  std::lock_guard lock(vendor.mutex);
+  sim::MutexLock lock(vendor.mutex);
   vendor.address = address;
 }

@@ -1,19 +1,18 @@
 // The simulated device's power: status report, suspend and resume, the idle
 // timer, injected key events and the power broadcasts written to every queue
-// registered for power notifications. All state is guarded by the kernel lock.
+// registered for power notifications. The kernel lock guards the state.
 #include <cstdio>
 #include <cstring>
 
-#include "../io_control/io_control.h"
-#include "../kernel/text_codec.h"
 #include "ce/power.h"
-#include "msg_queue.h"
 #include "pndsim/power.h"
+#include "sim/io_control/io_control.h"
+#include "sim/kernel/kernel.h"
+#include "sim/profile/profile.h"
+#include "sim/text_codec/text_codec.h"
 
 namespace sim {
 namespace {
-
-constexpr pndsim::PowerStatus kDefaultStatus{AC_LINE_OFFLINE, BATTERY_FLAG_HIGH, 80};
 
 // A queue's registration for power broadcasts.
 class PowerRegistration final : public Object {
@@ -25,12 +24,12 @@ class PowerRegistration final : public Object {
 };
 
 struct PowerModel {
-  pndsim::PowerStatus status = kDefaultStatus;
-  bool suspended = false;
-  int suspends = 0;
-  int reboots = 0;
-  int idleResets = 0;
-  std::vector<std::weak_ptr<PowerRegistration>> registrations;
+  pndsim::PowerStatus status GUARDED_BY(KernelMutex()) = profile::BuiltInProfile().power;
+  bool suspended GUARDED_BY(KernelMutex()) = false;
+  int suspends GUARDED_BY(KernelMutex()) = 0;
+  int reboots GUARDED_BY(KernelMutex()) = 0;
+  int idleResets GUARDED_BY(KernelMutex()) = 0;
+  std::vector<std::weak_ptr<PowerRegistration>> registrations GUARDED_BY(KernelMutex());
 };
 
 PowerModel& Model() {
@@ -39,7 +38,7 @@ PowerModel& Model() {
     OnReset([] {
       KernelLock lock(KernelMutex());
       PowerModel& power = Model();
-      power.status = kDefaultStatus;
+      power.status = profile::BuiltInProfile().power;
       power.suspended = false;
       power.suspends = power.reboots = power.idleResets = 0;
       // Registrations belong to running code and stay.
@@ -55,8 +54,8 @@ std::string Hex(DWORD value) {
   return text;
 }
 
-// Writes one broadcast to every matching queue. Requires the kernel lock.
-int Broadcast(DWORD message, DWORD flags, const std::string& stateName) {
+// Writes one broadcast to every matching queue.
+int Broadcast(DWORD message, DWORD flags, const std::string& stateName) REQUIRES(KernelMutex()) {
   std::u16string name(stateName.begin(), stateName.end());  // state names are ASCII
   const DWORD nameBytes = static_cast<DWORD>((name.size() + 1) * sizeof(char16_t));
   std::vector<std::uint8_t> record(offsetof(POWER_BROADCAST, SystemPowerState) + nameBytes, 0);
@@ -73,8 +72,8 @@ int Broadcast(DWORD message, DWORD flags, const std::string& stateName) {
   return written;
 }
 
-// Suspends the device. Requires the kernel lock.
-bool SuspendLocked(const std::string& cause) {
+// Suspends the device.
+bool SuspendLocked(const std::string& cause) REQUIRES(KernelMutex()) {
   PowerModel& power = Model();
   if (power.suspended) return false;
   power.suspended = true;
@@ -157,9 +156,7 @@ HANDLE RequestPowerNotifications(HANDLE queue, DWORD mask) {
   KernelLock lock(KernelMutex());
   auto object = LookupAs<MsgQueueObject>(queue);
   if (!object) {
-    lock.unlock();
-    SetLastError(ERROR_INVALID_HANDLE);
-    return nullptr;
+    return FailCall(ERROR_INVALID_HANDLE, nullptr);
   }
   auto registration = std::make_shared<PowerRegistration>(object, mask);
   Model().registrations.push_back(registration);

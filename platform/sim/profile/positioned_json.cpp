@@ -1,6 +1,6 @@
 // Parsing JSON with positions: the library's event parser reads the text through an iterator that
 // counts what was read, and each event notes where its token starts under the member's JSON pointer.
-#include "positioned_json.h"
+#include "sim/profile/positioned_json.h"
 
 #include <iterator>
 #include <set>

@@ -7,14 +7,12 @@
 #include <limits>
 #include <set>
 
-#include "../clock/civil.h"
-#include "../clock/tzdata.h"
-#include "../clock/zone_rules.h"
-#include "../kernel/text_codec.h"
 #include "ce/identity.h"
-#include "device_profile.h"
 #include "pndsim/names.h"
 #include "pndsim/vendor.h"
+#include "sim/calendar/calendar.h"
+#include "sim/profile/device_profile.h"
+#include "sim/text_codec/text_codec.h"
 
 namespace sim::profile {
 namespace {

@@ -5,76 +5,70 @@
 #include <map>
 #include <memory>
 
-#include "../kernel/bounded_record.h"
-#include "../kernel/kernel.h"
-#include "../kernel/text_codec.h"
-#include "../window/window_system.h"
 #include "ce/process.h"
-#include "programs.h"
+#include "sim/kernel/kernel.h"
+#include "sim/profile/profile.h"
+#include "sim/programs/programs.h"
+#include "sim/text_codec/text_codec.h"
 
 namespace sim::programs {
 namespace {
 
 // A started program. Its handle is signalled once the program's main function
-// has returned or its thread has ended otherwise. Fields other than the
-// constants require the kernel lock.
+// has returned or its thread has ended otherwise.
 class ProcessObject final : public Waitable {
  public:
   ProcessObject(DWORD id, std::wstring path, std::wstring commandLine)
       : id_(id), path_(std::move(path)), commandLine_(std::move(commandLine)) {}
 
-  bool IsSignaled() const override { return ended; }
+  bool IsSignaled() const override REQUIRES(KernelMutex()) { return ended; }
   DWORD id() const { return id_; }
   const std::wstring& path() const { return path_; }
   const std::wstring& commandLine() const { return commandLine_; }
 
-  bool ended = false;
-  DWORD exitCode = STILL_ACTIVE;
+  bool ended GUARDED_BY(KernelMutex()) = false;
+  DWORD exitCode GUARDED_BY(KernelMutex()) = STILL_ACTIVE;
 
   // Signalled once the program has come to rest: its first thread first blocked in a wait, or ended.
   class Settled final : public Waitable {
    public:
-    bool IsSignaled() const override { return signaled; }
-    void Signal() {
+    bool IsSignaled() const override REQUIRES(KernelMutex()) { return signaled; }
+    void Signal() REQUIRES(KernelMutex()) {
       signaled = true;
       WakeWaiters();
     }
 
    private:
-    bool signaled = false;
+    bool signaled GUARDED_BY(KernelMutex()) = false;
   } settled;
 
  private:
-  DWORD id_;
-  std::wstring path_;
-  std::wstring commandLine_;
+  const DWORD id_;
+  const std::wstring path_;
+  const std::wstring commandLine_;
 };
 
 struct Programs {
-  std::map<std::wstring, pndsim::ProgramMain> installed;  // by folded path
-  std::map<std::wstring, pndsim::ProgramMain> defaults;
-  std::wstring applicationPath;
-  BoundedRecord<std::shared_ptr<ProcessObject>> started{pndsim::kDefaultProcessesCapacity};
-  DWORD nextProcessId = 0x4000;
+  std::map<std::wstring, pndsim::ProgramMain> installed GUARDED_BY(KernelMutex());  // by folded path
+  std::map<std::wstring, pndsim::ProgramMain> defaults GUARDED_BY(KernelMutex());
+  std::wstring applicationPath GUARDED_BY(KernelMutex());
+  BoundedRecord<std::shared_ptr<ProcessObject>> started GUARDED_BY(KernelMutex()){
+      pndsim::kDefaultProcessesCapacity};
+  DWORD nextProcessId GUARDED_BY(KernelMutex()) = 0x4000;
 };
 
 // Whether a process may leave the list to make room: only once it has ended, so that the list always
-// shows what runs and WaitForProcessesToEnd finds it. Requires the kernel lock.
-bool Forgettable(const std::shared_ptr<ProcessObject>& process) { return process->ended; }
-
-std::wstring DefaultApplicationPath();
-
-// Requires the kernel lock.
-Programs& State() {
-  static auto* programs = new Programs{{}, {}, DefaultApplicationPath()};
-  return *programs;
+// shows what runs and WaitForProcessesToEnd finds it.
+bool Forgettable(const std::shared_ptr<ProcessObject>& process) REQUIRES(KernelMutex()) {
+  return process->ended;
 }
 
-}  // namespace
+std::wstring BuiltInApplicationPath() { return Widen(profile::BuiltInProfile().applicationPath); }
 
-namespace {
-
-std::wstring DefaultApplicationPath() { return Widen(pndsim::kDefaultApplicationPath); }
+Programs& State() {
+  static auto* programs = new Programs{{}, {}, BuiltInApplicationPath()};
+  return *programs;
+}
 
 // The process the calling thread belongs to; null on the application's
 // threads. Threads a program starts itself count as the application's.
@@ -91,7 +85,7 @@ DWORD ProcessEntry(LPVOID raw) {
   {
     ThreadObject& self = CurrentThread();
     KernelLock lock(KernelMutex());
-    self.onFirstBlock = [process = start->process] { process->settled.Signal(); };
+    self.onFirstBlock = [process = start->process]() REQUIRES(KernelMutex()) { process->settled.Signal(); };
   }
   // The process ends with its thread, also when the thread is terminated or
   // the program throws.
@@ -117,7 +111,7 @@ struct Registration {
       KernelLock lock(KernelMutex());
       Programs& state = State();
       state.installed = state.defaults;
-      state.applicationPath = DefaultApplicationPath();
+      state.applicationPath = BuiltInApplicationPath();
       state.started.Reset(pndsim::kDefaultProcessesCapacity);  // a process still running goes on, unlisted
     });
   }
@@ -185,7 +179,10 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
     KernelLock lock(KernelMutex());
     // The process just started stays even when it has already ended: a caller finds the one it started.
     State().started.Add(process,
-                        [&process](const auto& listed) { return listed != process && Forgettable(listed); });
+                        // Called by the record, inside this scope's kernel lock, which the analysis
+                        // cannot follow into the record's template.
+                        [&process](const auto& listed)
+                            NO_THREAD_SAFETY_ANALYSIS { return listed != process && Forgettable(listed); });
     information->hProcess = InsertHandle(process);
     // As a launcher waiting for its program's input idle: the call returns once the program has come to
     // rest (so a window it makes before it first waits exists), or after two seconds of real time.
@@ -204,9 +201,7 @@ BOOL GetExitCodeProcess(HANDLE handle, DWORD* exitCode) {
   KernelLock lock(KernelMutex());
   auto process = LookupAs<ProcessObject>(handle);
   if (!process || exitCode == nullptr) {
-    lock.unlock();
-    SetLastError(process ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
-    return FALSE;
+    return FailCall(process ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE, FALSE);
   }
   *exitCode = process->ended ? process->exitCode : STILL_ACTIVE;
   return TRUE;

@@ -1,5 +1,5 @@
-// Internals of the simulated programs shared with the simulator's other
-// parts: the programs stored on the device by default.
+// The programs concern's face: what the simulator's other parts use of the simulated programs, the programs
+// stored on the device by default.
 #pragma once
 
 #include <string>

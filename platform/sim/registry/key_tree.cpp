@@ -1,11 +1,11 @@
 // The registry's key tree, its handle table and its reset to the default content.
-#include "key_tree.h"
+#include "sim/registry/key_tree.h"
 
 #include <algorithm>
 
-#include "../clock/device_clock.h"
-#include "../kernel/kernel.h"
-#include "../kernel/text_codec.h"
+#include "sim/clock/clock.h"
+#include "sim/kernel/kernel.h"
+#include "sim/text_codec/text_codec.h"
 
 namespace sim::registry {
 Key::Key(std::wstring keyName) : name(std::move(keyName)), lastWriteMs(DeviceNowMs()) {}
@@ -106,13 +106,14 @@ bool SplitPath(std::wstring_view path, std::vector<std::wstring_view>& parts) {
   }
 }
 
+Hive::Hive() : roots(DefaultRoots()) {}
+
 Hive& TheHive() {
   static Hive* hive = [] {
     auto* created = new Hive;
-    created->roots = DefaultRoots();
     OnReset([created] {
       Roots fresh = DefaultRoots();
-      std::lock_guard lock(created->mutex);
+      MutexLock lock(created->mutex);
       for (auto& root : created->roots) {
         MarkDeleted(*root);
       }

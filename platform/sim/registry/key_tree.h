@@ -5,13 +5,13 @@
 #include <array>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "ce/registry.h"
+#include "sim/kernel/kernel.h"
 
 namespace sim::registry {
 
@@ -59,12 +59,16 @@ bool SplitPath(std::wstring_view path, std::vector<std::wstring_view>& parts);
 /// HKEY_CLASSES_ROOT.
 using Roots = std::array<std::shared_ptr<Key>, 3>;
 
-/// The whole registry. Every member requires `mutex`.
+/// The whole registry. `mutex` guards the table of open keys and the tree: the keys reached from the roots
+/// or an open handle (a key not yet in the tree belongs to whoever builds it).
 struct Hive {
-  std::mutex mutex;
-  Roots roots;
-  std::unordered_map<std::uintptr_t, std::shared_ptr<Key>> open;  ///< handle value -> key
-  std::uintptr_t nextHandle = 0x40000000;
+  /// A registry with the default content.
+  Hive();
+
+  Mutex mutex;
+  Roots roots GUARDED_BY(mutex);
+  std::unordered_map<std::uintptr_t, std::shared_ptr<Key>> open GUARDED_BY(mutex);  ///< handle value -> key
+  std::uintptr_t nextHandle GUARDED_BY(mutex) = 0x40000000;
 };
 
 /// The device's registry, filled with the default content on first use (and again by
@@ -72,8 +76,7 @@ struct Hive {
 Hive& TheHive();
 
 /// The key a handle stands for (a predefined root or an open key), or null when it is neither.
-/// Requires the hive's lock.
-std::shared_ptr<Key> ResolveHandle(Hive& hive, HKEY key);
+std::shared_ptr<Key> ResolveHandle(Hive& hive, HKEY key) REQUIRES(hive.mutex);
 
 /// The default content of a new device: the touch calibration and the time-zone database of the
 /// host's current UTC year.

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <string_view>
 
-#include "../clock/civil.h"
-#include "../kernel/kernel.h"
-#include "key_tree.h"
+#include "sim/calendar/calendar.h"
+#include "sim/kernel/kernel.h"
+#include "sim/registry/key_tree.h"
 
 using sim::registry::Hive;
 using sim::registry::Key;
@@ -19,7 +19,7 @@ std::wstring_view View(LPCWSTR text) {
 }
 
 // The key behind `handle` and the answer for it: ERROR_SUCCESS, ERROR_INVALID_HANDLE or ERROR_KEY_DELETED.
-LONG Resolve(Hive& hive, HKEY handle, std::shared_ptr<Key>& key) {
+LONG Resolve(Hive& hive, HKEY handle, std::shared_ptr<Key>& key) REQUIRES(hive.mutex) {
   key = sim::registry::ResolveHandle(hive, handle);
   if (!key) {
     return static_cast<LONG>(ERROR_INVALID_HANDLE);
@@ -47,7 +47,7 @@ LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD /*options*/, REGSAM /*desired
     return static_cast<LONG>(error);
   }
   Hive& hive = sim::registry::TheHive();
-  std::lock_guard lock(hive.mutex);
+  sim::MutexLock lock(hive.mutex);
   std::shared_ptr<Key> current;
   if (const LONG error = Resolve(hive, key, current); error != static_cast<LONG>(ERROR_SUCCESS)) {
     return error;
@@ -78,7 +78,7 @@ LONG RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, DWORD* nameChars, DWORD* 
     return static_cast<LONG>(error);
   }
   Hive& hive = sim::registry::TheHive();
-  std::lock_guard lock(hive.mutex);
+  sim::MutexLock lock(hive.mutex);
   std::shared_ptr<Key> parent;
   if (const LONG error = Resolve(hive, key, parent); error != static_cast<LONG>(ERROR_SUCCESS)) {
     return error;
@@ -114,7 +114,7 @@ LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, DWORD* reserved, DWORD* type,
     return static_cast<LONG>(error);
   }
   Hive& hive = sim::registry::TheHive();
-  std::lock_guard lock(hive.mutex);
+  sim::MutexLock lock(hive.mutex);
   std::shared_ptr<Key> owner;
   if (const LONG error = Resolve(hive, key, owner); error != static_cast<LONG>(ERROR_SUCCESS)) {
     return error;
@@ -149,7 +149,7 @@ LONG RegCloseKey(HKEY key) {
     return static_cast<LONG>(ERROR_SUCCESS);
   }
   Hive& hive = sim::registry::TheHive();
-  std::lock_guard lock(hive.mutex);
+  sim::MutexLock lock(hive.mutex);
   return static_cast<LONG>(
       hive.open.erase(reinterpret_cast<std::uintptr_t>(key)) != 0 ? ERROR_SUCCESS : ERROR_INVALID_HANDLE);
 }

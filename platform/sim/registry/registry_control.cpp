@@ -1,21 +1,21 @@
 // The control API of the simulated registry: keys and values changed, corrupted and read back from
 // UTF-8 paths, and the time-zone database regenerated for a chosen year.
 #include <algorithm>
-#include <mutex>
 
-#include "../clock/civil.h"
-#include "../kernel/kernel.h"
-#include "../kernel/text_codec.h"
-#include "key_tree.h"
 #include "pndsim/registry.h"
-#include "time_zone_database.h"
+#include "sim/calendar/calendar.h"
+#include "sim/kernel/kernel.h"
+#include "sim/registry/key_tree.h"
+#include "sim/registry/time_zone_database.h"
+#include "sim/text_codec/text_codec.h"
 
 namespace sim::registry {
 namespace {
 
 // The key at `path` under `root`, created on the way when `create`; null when missing or the path is
-// invalid. Requires the hive's lock.
-std::shared_ptr<Key> Walk(Hive& hive, pndsim::RegistryRoot root, std::string_view path, bool create) {
+// invalid.
+std::shared_ptr<Key> Walk(Hive& hive, pndsim::RegistryRoot root, std::string_view path, bool create)
+    REQUIRES(hive.mutex) {
   const std::wstring widePath = Widen(path);
   std::vector<std::wstring_view> parts;
   if (!SplitPath(widePath, parts)) {
@@ -34,7 +34,7 @@ std::shared_ptr<Key> Walk(Hive& hive, pndsim::RegistryRoot root, std::string_vie
 bool StoreValue(pndsim::RegistryRoot root, std::string_view path, std::string_view name, DWORD type,
                 std::vector<BYTE> data) {
   Hive& hive = TheHive();
-  std::lock_guard lock(hive.mutex);
+  sim::MutexLock lock(hive.mutex);
   const auto key = Walk(hive, root, path, true);
   if (!key) {
     return false;
@@ -55,7 +55,7 @@ bool pndsim::CreateRegistryKey(RegistryRoot root, std::string_view path) {
     return false;
   }
   Hive& hive = TheHive();
-  std::lock_guard lock(hive.mutex);
+  sim::MutexLock lock(hive.mutex);
   return Walk(hive, root, path, true) != nullptr;
 }
 
@@ -66,7 +66,7 @@ bool pndsim::DeleteRegistryKey(RegistryRoot root, std::string_view path) {
     return false;
   }
   Hive& hive = TheHive();
-  std::lock_guard lock(hive.mutex);
+  sim::MutexLock lock(hive.mutex);
   std::shared_ptr<sim::registry::Key> parent = hive.roots[static_cast<std::size_t>(root)];
   for (std::size_t i = 0; i + 1 < parts.size() && parent; ++i) {
     parent = parent->Subkey(parts[i]);
@@ -93,7 +93,7 @@ bool pndsim::SetRegistryDword(RegistryRoot root, std::string_view path, std::str
 
 bool pndsim::DeleteRegistryValue(RegistryRoot root, std::string_view path, std::string_view name) {
   Hive& hive = TheHive();
-  std::lock_guard lock(hive.mutex);
+  sim::MutexLock lock(hive.mutex);
   const auto key = Walk(hive, root, path, false);
   return key && key->RemoveValue(sim::Widen(name));
 }
@@ -101,7 +101,7 @@ bool pndsim::DeleteRegistryValue(RegistryRoot root, std::string_view path, std::
 std::optional<pndsim::RegistryValue> pndsim::GetRegistryValue(RegistryRoot root, std::string_view path,
                                                               std::string_view name) {
   Hive& hive = TheHive();
-  std::lock_guard lock(hive.mutex);
+  sim::MutexLock lock(hive.mutex);
   const auto key = Walk(hive, root, path, false);
   if (!key) {
     return std::nullopt;
@@ -125,7 +125,7 @@ std::optional<std::string> pndsim::GetRegistryString(RegistryRoot root, std::str
 std::vector<std::string> pndsim::ListRegistrySubkeys(RegistryRoot root, std::string_view path) {
   std::vector<std::string> names;
   Hive& hive = TheHive();
-  std::lock_guard lock(hive.mutex);
+  sim::MutexLock lock(hive.mutex);
   if (const auto key = Walk(hive, root, path, false)) {
     for (const auto& subkey : key->subkeys) {
       names.push_back(sim::Narrow(subkey->name.c_str()));
@@ -137,7 +137,7 @@ std::vector<std::string> pndsim::ListRegistrySubkeys(RegistryRoot root, std::str
 std::vector<std::string> pndsim::ListRegistryValues(RegistryRoot root, std::string_view path) {
   std::vector<std::string> names;
   Hive& hive = TheHive();
-  std::lock_guard lock(hive.mutex);
+  sim::MutexLock lock(hive.mutex);
   if (const auto key = Walk(hive, root, path, false)) {
     for (const auto& value : key->values) {
       names.push_back(sim::Narrow(value.name.c_str()));
@@ -153,7 +153,7 @@ bool pndsim::RegenerateTimeZoneDatabase(int year) {
   auto fresh = std::make_shared<sim::registry::Key>(L"Time Zones");
   sim::registry::FillTimeZoneDatabase(*fresh, year);
   Hive& hive = TheHive();
-  std::lock_guard lock(hive.mutex);
+  sim::MutexLock lock(hive.mutex);
   auto& subkeys = hive.roots[0]->subkeys;
   auto it = std::find_if(subkeys.begin(), subkeys.end(),
                          [](const auto& key) { return sim::registry::SameName(key->name, L"Time Zones"); });

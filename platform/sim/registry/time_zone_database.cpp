@@ -1,13 +1,14 @@
 // Generation of the registry's time-zone database from the host's tz database.
-#include "time_zone_database.h"
+#include "sim/registry/time_zone_database.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <string_view>
+#include <vector>
 
-#include "../clock/tzdata.h"
-#include "../clock/zone_rules.h"
-#include "../kernel/text_codec.h"
+#include "sim/calendar/calendar.h"
+#include "sim/text_codec/text_codec.h"
 
 namespace sim::registry {
 namespace {
@@ -198,8 +199,6 @@ std::vector<BYTE> TziBytes(const TIME_ZONE_INFORMATION& zone) {
 }
 
 }  // namespace
-
-std::span<const std::string_view> CuratedZoneNames() { return kZones; }
 
 void FillTimeZoneDatabase(Key& timeZones, int year) {
   std::vector<Entry> entries;

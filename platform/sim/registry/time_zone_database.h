@@ -2,15 +2,9 @@
 // "Time Zones" with its display name and 44-byte TZI record (see docs/time-zones.md).
 #pragma once
 
-#include <span>
-#include <string_view>
-
-#include "key_tree.h"
+#include "sim/registry/key_tree.h"
 
 namespace sim::registry {
-
-/// The tz database names the database is built from, by standard offset west to east.
-std::span<const std::string_view> CuratedZoneNames();
 
 /// Fills the empty key `timeZones` with one subkey per curated zone that the host's tz database has,
 /// ordered by standard offset west to east and then by name, each with the values "Display",

@@ -1,14 +1,14 @@
 // The simulated device's storage cards: the mounted folders and the queues
 // registered for mount notifications, which get one record per mount and
-// removal. All state is guarded by the kernel lock.
+// removal. The kernel lock guards the state.
 #include <algorithm>
 #include <cstring>
 
-#include "../kernel/kernel.h"
-#include "../kernel/text_codec.h"
-#include "../power/msg_queue.h"
 #include "ce/storage.h"
 #include "pndsim/storage.h"
+#include "sim/kernel/kernel.h"
+#include "sim/profile/profile.h"
+#include "sim/text_codec/text_codec.h"
 
 namespace sim {
 namespace {
@@ -26,8 +26,17 @@ class DeviceRegistration final : public Object {
 };
 
 struct StorageModel {
-  std::vector<std::wstring> mounted;
-  std::vector<std::weak_ptr<DeviceRegistration>> registrations;
+  StorageModel() { Restore(); }  // not shared yet
+
+  std::vector<std::wstring> mounted GUARDED_BY(KernelMutex());
+  std::vector<std::weak_ptr<DeviceRegistration>> registrations GUARDED_BY(KernelMutex());
+
+  // The cards of the built-in profile, mounted without an announcement; registrations belong to running
+  // code and stay.
+  void Restore() REQUIRES(KernelMutex()) {
+    mounted.clear();
+    for (const std::string& card : profile::BuiltInProfile().cards) mounted.push_back(Widen(card));
+  }
 };
 
 StorageModel& Model() {
@@ -35,7 +44,7 @@ StorageModel& Model() {
     auto* created = new StorageModel;
     OnReset([] {
       KernelLock lock(KernelMutex());
-      Model().mounted.clear();  // registrations belong to running code and stay
+      Model().Restore();
     });
     return created;
   }();
@@ -63,8 +72,8 @@ bool Wants(const DeviceRegistration& registration) {
   return registration.anyClass || registration.deviceClass == FATFS_MOUNT_GUID;
 }
 
-// Writes one mount record to every registered queue. Requires the kernel lock.
-void Announce(const std::wstring& name, bool attached) {
+// Writes one mount record to every registered queue.
+void Announce(const std::wstring& name, bool attached) REQUIRES(KernelMutex()) {
   const std::vector<std::uint8_t> record = MountRecord(name, attached);
   const int written = WriteToRegistered(Model().registrations, record, Wants);
   Record(attached ? "card.mount" : "card.remove",
@@ -80,9 +89,7 @@ HANDLE RequestDeviceNotifications(const GUID* deviceClass, HANDLE queue, BOOL al
   KernelLock lock(KernelMutex());
   auto object = LookupAs<MsgQueueObject>(queue);
   if (!object) {
-    lock.unlock();
-    SetLastError(ERROR_INVALID_HANDLE);
-    return nullptr;
+    return FailCall(ERROR_INVALID_HANDLE, nullptr);
   }
   auto registration = std::make_shared<DeviceRegistration>(object, deviceClass == nullptr,
                                                            deviceClass ? *deviceClass : GUID{});

@@ -1,13 +1,12 @@
 // Another application that uses the telephone program too: its status
 // window, registered with the program, counting the reports it receives.
 #include <atomic>
-#include <mutex>
 
-#include "../kernel/text_codec.h"
-#include "../programs/programs.h"
 #include "ce/kernel.h"
 #include "ce/utf16.h"
-#include "telephone_program.h"
+#include "sim/kernel/kernel.h"
+#include "sim/telephone/telephone_program.h"
+#include "sim/text_codec/text_codec.h"
 
 namespace sim::telephone {
 namespace {
@@ -15,9 +14,10 @@ namespace {
 constexpr const wchar_t* kClassName = L"OtherStatusWindow";
 
 struct Other {
-  std::mutex mutex;  // serialises open and close
-  HANDLE thread = nullptr;
+  Mutex mutex;  // serialises open and close
+  HANDLE thread GUARDED_BY(mutex) = nullptr;
   std::atomic<HWND> window{nullptr};
+  // Set under `mutex` before the window's thread starts, which reads them while the opener waits for it.
   std::wstring title;
   HANDLE ready = nullptr;
   std::atomic<int> reports{0};
@@ -80,7 +80,7 @@ using namespace sim::telephone;
 
 bool pndsim::OpenOtherStatusWindow(std::string_view title) {
   Other& other = OtherState();
-  std::lock_guard lock(other.mutex);
+  sim::MutexLock lock(other.mutex);
   if (other.thread != nullptr) return false;
   other.title = sim::Widen(title);
   other.reports.store(0);
@@ -106,7 +106,7 @@ int pndsim::OtherStatusWindowReports() { return OtherState().reports.load(); }
 
 void pndsim::CloseOtherStatusWindow() {
   Other& other = OtherState();
-  std::lock_guard lock(other.mutex);
+  sim::MutexLock lock(other.mutex);
   if (other.thread == nullptr) return;
   SendStatusRecord(kUnregisterRecord, other.title);
   if (HWND window = other.window.load()) PostMessageW(window, WM_CLOSE, 0, 0);

@@ -2,11 +2,11 @@
 // program reports from its own thread, start and stop, and its message log.
 #include <chrono>
 
-#include "../kernel/kernel.h"
-#include "../kernel/text_codec.h"
-#include "../programs/programs.h"
 #include "ce/process.h"
-#include "telephone_program.h"
+#include "pndsim/programs.h"
+#include "sim/kernel/kernel.h"
+#include "sim/telephone/telephone_program.h"
+#include "sim/text_codec/text_codec.h"
 
 namespace sim::telephone {
 namespace {
@@ -21,7 +21,7 @@ bool ChangeAndReport(Message report, Change change) {
   HWND window;
   std::uint64_t request;
   {
-    std::lock_guard lock(shared.mutex);
+    sim::MutexLock lock(shared.mutex);
     change(shared.state);
     window = shared.window;
     if (window == nullptr) return false;
@@ -30,8 +30,8 @@ bool ChangeAndReport(Message report, Change change) {
   if (!PostMessageW(window, ControlMessage(), static_cast<WPARAM>(report), static_cast<LPARAM>(request))) {
     return false;
   }
-  std::unique_lock lock(shared.mutex);
-  return shared.changed.wait_for(lock, kAnswerLimit, [&] {
+  sim::MutexLock lock(shared.mutex);
+  return shared.changed.wait_for(lock.native(), kAnswerLimit, [&]() REQUIRES(shared.mutex) {
     return shared.handled >= request || shared.window != window;
   }) && shared.handled >= request;
 }
@@ -55,7 +55,7 @@ std::string pndsim::TelephoneMessage::Text() const {
 
 pndsim::TelephoneState pndsim::Telephone() {
   Shared& shared = State();
-  std::lock_guard lock(shared.mutex);
+  sim::MutexLock lock(shared.mutex);
   return shared.state;
 }
 
@@ -84,19 +84,19 @@ bool pndsim::SyncTelephone() {
 
 void pndsim::SetTelephoneWindowDelay(std::uint32_t milliseconds) {
   Shared& shared = State();
-  std::lock_guard lock(shared.mutex);
+  sim::MutexLock lock(shared.mutex);
   shared.windowDelay = milliseconds;
 }
 
 std::uint32_t pndsim::TelephoneWindowDelay() {
   Shared& shared = State();
-  std::lock_guard lock(shared.mutex);
+  sim::MutexLock lock(shared.mutex);
   return shared.windowDelay;
 }
 
 void pndsim::SetTelephoneLanguage(std::uint32_t language) {
   Shared& shared = State();
-  std::lock_guard lock(shared.mutex);
+  sim::MutexLock lock(shared.mutex);
   shared.state.language = language;
 }
 
@@ -118,27 +118,29 @@ bool pndsim::StartTelephone() {
   CloseHandle(information.hThread);
   CloseHandle(information.hProcess);
   Shared& shared = State();
-  std::unique_lock lock(shared.mutex);
-  return shared.changed.wait_for(lock, kAnswerLimit, [&] { return shared.window != nullptr; });
+  sim::MutexLock lock(shared.mutex);
+  return shared.changed.wait_for(lock.native(), kAnswerLimit,
+                                 [&]() REQUIRES(shared.mutex) { return shared.window != nullptr; });
 }
 
 bool pndsim::StopTelephone() {
   Shared& shared = State();
   HWND window;
   {
-    std::lock_guard lock(shared.mutex);
+    sim::MutexLock lock(shared.mutex);
     if (shared.instances == 0) return true;
     shared.stopRequested = true;
     window = shared.window;
   }
   if (window != nullptr) PostMessageW(window, WM_CLOSE, 0, 0);
-  std::unique_lock lock(shared.mutex);
-  return shared.changed.wait_for(lock, kAnswerLimit, [&] { return shared.instances == 0; });
+  sim::MutexLock lock(shared.mutex);
+  return shared.changed.wait_for(lock.native(), kAnswerLimit,
+                                 [&]() REQUIRES(shared.mutex) { return shared.instances == 0; });
 }
 
 std::vector<pndsim::TelephoneMessage> pndsim::TelephoneLog() {
   Shared& shared = State();
-  std::lock_guard lock(shared.mutex);
+  sim::MutexLock lock(shared.mutex);
   return shared.log.Copy();
 }
 
@@ -150,18 +152,18 @@ std::string pndsim::TelephoneLogText() {
 
 void pndsim::ClearTelephoneLog() {
   Shared& shared = State();
-  std::lock_guard lock(shared.mutex);
+  sim::MutexLock lock(shared.mutex);
   shared.log.Clear();
 }
 
 void pndsim::SetTelephoneLogCapacity(std::size_t capacity) {
   Shared& shared = State();
-  std::lock_guard lock(shared.mutex);
+  sim::MutexLock lock(shared.mutex);
   shared.log.SetCapacity(capacity);
 }
 
 pndsim::RecordStatus pndsim::TelephoneLogStatus() {
   Shared& shared = State();
-  std::lock_guard lock(shared.mutex);
+  sim::MutexLock lock(shared.mutex);
   return shared.log.Status();
 }

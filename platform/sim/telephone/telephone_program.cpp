@@ -1,15 +1,16 @@
 // The simulated telephone program: its hidden main window "ORX_TELBRIDGE",
 // the requests it answers, the status windows it reports to, and the log of
 // every message it received.
-#include "telephone_program.h"
+#include "sim/telephone/telephone_program.h"
 
 #include <algorithm>
 
-#include "../kernel/kernel.h"
-#include "../kernel/text_codec.h"
-#include "../programs/programs.h"
 #include "ce/kernel.h"
 #include "ce/utf16.h"
+#include "sim/kernel/kernel.h"
+#include "sim/profile/profile.h"
+#include "sim/programs/programs.h"
+#include "sim/text_codec/text_codec.h"
 
 namespace sim::telephone {
 
@@ -42,6 +43,15 @@ UINT MessageId(Message message) { return RegisterWindowMessageW(kMessageNames[me
 
 UINT ControlMessage() { return RegisterWindowMessageW(L"PNDSIM_TELEPHONE_CONTROL"); }
 
+void Shared::RestoreBuiltIn() {
+  const profile::DeviceProfile& builtIn = profile::BuiltInProfile();
+  state = pndsim::TelephoneState{};
+  state.bluetoothPower = builtIn.telephoneBluetoothPower ? 1 : 0;
+  state.volumeStep = builtIn.telephoneVolumeStep;
+  state.language = builtIn.telephoneLanguage;
+  windowDelay = builtIn.telephoneWindowDelay;
+}
+
 Shared& State() {
   static auto* shared = new Shared;
   return *shared;
@@ -50,8 +60,6 @@ Shared& State() {
 namespace {
 
 constexpr const wchar_t* kClassName = L"TelBridgeWindow";
-constexpr unsigned kDefaultVolumeStep = 5;
-constexpr std::uint32_t kDefaultLanguage = 0x0409;
 
 // The UTF-16 text fields of `units` characters each in a copy-data record.
 std::vector<std::string> DecodeFields(const COPYDATASTRUCT& data, std::size_t units) {
@@ -68,7 +76,7 @@ std::vector<std::string> DecodeFields(const COPYDATASTRUCT& data, std::size_t un
 
 void Log(pndsim::TelephoneMessage entry) {
   Shared& shared = State();
-  std::lock_guard lock(shared.mutex);
+  sim::MutexLock lock(shared.mutex);
   shared.log.Add(std::move(entry));
 }
 
@@ -78,7 +86,7 @@ void Report(Message message, WPARAM wParam, LPARAM lParam) {
   std::vector<std::string> titles;
   {
     Shared& shared = State();
-    std::lock_guard lock(shared.mutex);
+    sim::MutexLock lock(shared.mutex);
     titles = shared.state.statusWindows;
   }
   const UINT id = MessageId(message);
@@ -98,7 +106,7 @@ void OnCopyData(const COPYDATASTRUCT& data) {
   if (text && data.cbData == kTextRecordBytes) entry.fields = DecodeFields(data, 260);
   {
     Shared& shared = State();
-    std::lock_guard lock(shared.mutex);
+    sim::MutexLock lock(shared.mutex);
     std::vector<std::string>& windows = shared.state.statusWindows;
     if (status && !entry.fields.empty() && !entry.fields[0].empty()) {
       auto it = std::find(windows.begin(), windows.end(), entry.fields[0]);
@@ -119,7 +127,7 @@ bool OnRequest(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (which == kMessageCount) return false;
   Log({Narrow(kMessageNames[which]), wParam, lParam, 0, 0, {}});
   Shared& shared = State();
-  std::unique_lock lock(shared.mutex);
+  sim::MutexLock lock(shared.mutex);
   pndsim::TelephoneState& state = shared.state;
   switch (which) {
     case kShowHidePhoneline:
@@ -169,11 +177,13 @@ bool OnRequest(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
       break;
     }
     case kFactoryReset: {
+      // The program's factory settings are those of the built-in profile.
+      const profile::DeviceProfile& builtIn = profile::BuiltInProfile();
       ++state.factoryResets;
-      state.volumeStep = kDefaultVolumeStep;
-      state.language = kDefaultLanguage;
+      state.volumeStep = builtIn.telephoneVolumeStep;
+      state.language = builtIn.telephoneLanguage;
       lock.unlock();
-      Report(kVolumeIndex, 0, kDefaultVolumeStep);
+      Report(kVolumeIndex, 0, static_cast<LPARAM>(builtIn.telephoneVolumeStep));
       break;
     }
     default:
@@ -188,15 +198,14 @@ void OnControl(WPARAM which, LPARAM request) {
   WPARAM wParam = 0;
   LPARAM lParam = 0;
   {
-    std::lock_guard lock(shared.mutex);
-    const pndsim::TelephoneState& state = shared.state;
-    if (which == kBtPowerStatus) wParam = static_cast<WPARAM>(state.bluetoothPower);
-    if (which == kCallStatus) wParam = static_cast<WPARAM>(state.callState);
-    if (which == kChgForegroundApp) wParam = static_cast<WPARAM>(state.foreground);
-    if (which == kVolumeIndex) lParam = static_cast<LPARAM>(state.volumeStep);
+    sim::MutexLock lock(shared.mutex);
+    if (which == kBtPowerStatus) wParam = static_cast<WPARAM>(shared.state.bluetoothPower);
+    if (which == kCallStatus) wParam = static_cast<WPARAM>(shared.state.callState);
+    if (which == kChgForegroundApp) wParam = static_cast<WPARAM>(shared.state.foreground);
+    if (which == kVolumeIndex) lParam = static_cast<LPARAM>(shared.state.volumeStep);
   }
   if (which < kMessageCount) Report(static_cast<Message>(which), wParam, lParam);
-  std::lock_guard lock(shared.mutex);
+  sim::MutexLock lock(shared.mutex);
   shared.handled = std::max(shared.handled, static_cast<std::uint64_t>(request));
   shared.changed.notify_all();
 }
@@ -236,12 +245,12 @@ void RegisterTelephoneClass() {
 struct Instance {
   Instance() {
     Shared& shared = State();
-    std::lock_guard lock(shared.mutex);
+    sim::MutexLock lock(shared.mutex);
     ++shared.instances;
   }
   ~Instance() {
     Shared& shared = State();
-    std::lock_guard lock(shared.mutex);
+    sim::MutexLock lock(shared.mutex);
     if (--shared.instances == 0) {
       shared.window = nullptr;
       shared.state.running = false;
@@ -257,14 +266,15 @@ struct Instance {
 
 struct Registration {
   Registration() noexcept {
-    programs::InstallDefaultProgram(pndsim::kTelephoneProgramPath, TelephoneMain);
+    if (profile::BuiltInProfile().telephoneInstalled) {
+      programs::InstallDefaultProgram(pndsim::kTelephoneProgramPath, TelephoneMain);
+    }
     OnReset([] {
       pndsim::StopTelephone();
       pndsim::CloseOtherStatusWindow();
       Shared& shared = State();
-      std::lock_guard lock(shared.mutex);
-      shared.state = pndsim::TelephoneState{};
-      shared.windowDelay = 0;
+      sim::MutexLock lock(shared.mutex);
+      shared.RestoreBuiltIn();
       shared.log.Reset(pndsim::kDefaultTelephoneLogCapacity);
     });
   }
@@ -279,14 +289,14 @@ std::uint32_t TelephoneMain(const std::string& commandLine) {
   std::uint32_t delay;
   {
     Shared& shared = State();
-    std::lock_guard lock(shared.mutex);
+    sim::MutexLock lock(shared.mutex);
     shared.state.commandLine = commandLine;
     delay = shared.windowDelay;
   }
   // Waits in short steps, so that a stop request does not wait out the delay.
   auto stopRequested = [] {
     Shared& shared = State();
-    std::lock_guard lock(shared.mutex);
+    sim::MutexLock lock(shared.mutex);
     return shared.stopRequested;
   };
   const DWORD begin = GetTickCount();
@@ -300,7 +310,7 @@ std::uint32_t TelephoneMain(const std::string& commandLine) {
   if (window == nullptr) return 2;
   {
     Shared& shared = State();
-    std::lock_guard lock(shared.mutex);
+    sim::MutexLock lock(shared.mutex);
     shared.window = window;
     shared.state.running = true;
     shared.state.windowVisible = visible;

@@ -5,13 +5,12 @@
 
 #include <condition_variable>
 #include <cstdint>
-#include <mutex>
 #include <string>
 #include <vector>
 
-#include "../kernel/bounded_record.h"
 #include "ce/window.h"
 #include "pndsim/telephone.h"
+#include "sim/kernel/kernel.h"
 
 namespace sim::telephone {
 
@@ -60,16 +59,21 @@ inline constexpr const wchar_t* kWindowTitle = L"ORX_TELBRIDGE";
 /// What the program and the control API share; guarded by `mutex`. Nothing
 /// that takes the kernel lock runs with it held.
 struct Shared {
-  std::mutex mutex;
-  std::condition_variable changed;
-  pndsim::TelephoneState state;
-  HWND window = nullptr;
-  int instances = 0;  // main functions running
-  std::uint32_t windowDelay = 0;
-  bool stopRequested = false;
-  std::uint64_t requested = 0;  // control requests posted
-  std::uint64_t handled = 0;    // control requests handled
-  BoundedRecord<pndsim::TelephoneMessage> log{pndsim::kDefaultTelephoneLogCapacity};
+  Shared() { RestoreBuiltIn(); }  // not shared yet: no lock to take
+
+  Mutex mutex;
+  std::condition_variable changed;  // waits with `mutex`
+  pndsim::TelephoneState state GUARDED_BY(mutex);
+  HWND window GUARDED_BY(mutex) = nullptr;
+  int instances GUARDED_BY(mutex) = 0;  // main functions running
+  std::uint32_t windowDelay GUARDED_BY(mutex) = 0;
+  bool stopRequested GUARDED_BY(mutex) = false;
+  std::uint64_t requested GUARDED_BY(mutex) = 0;  // control requests posted
+  std::uint64_t handled GUARDED_BY(mutex) = 0;    // control requests handled
+  BoundedRecord<pndsim::TelephoneMessage> log GUARDED_BY(mutex){pndsim::kDefaultTelephoneLogCapacity};
+
+  /// Puts the state and the window delay back to the built-in profile's.
+  void RestoreBuiltIn() REQUIRES(mutex);
 };
 
 Shared& State();

@@ -2,7 +2,7 @@
 // record and its bytes, as it would in another process's address space.
 #include <cstring>
 
-#include "window_system.h"
+#include "sim/window/window_system.h"
 
 namespace sim::window {
 namespace {

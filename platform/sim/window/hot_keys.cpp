@@ -3,7 +3,7 @@
 // reach their owners as WM_HOTKEY.
 #include <algorithm>
 
-#include "window_system.h"
+#include "sim/window/window_system.h"
 
 using namespace sim;
 using namespace sim::window;
@@ -115,9 +115,7 @@ BOOL RegisterHotKey(HWND window, int id, UINT modifiers, UINT virtualKey) {
   auto taken = state.hotKeys.find(combination);
   if (taken != state.hotKeys.end() &&
       (!OwnedBy(taken->second, owner, queue.get()) || taken->second.id != id)) {
-    lock.unlock();
-    SetLastError(ERROR_HOTKEY_ALREADY_REGISTERED);
-    return FALSE;
+    return FailCall(ERROR_HOTKEY_ALREADY_REGISTERED, FALSE);
   }
   // Registering the same owner and id again replaces key and modifiers.
   std::erase_if(state.hotKeys, [&](const auto& entry) {
@@ -135,18 +133,14 @@ BOOL UnregisterHotKey(HWND window, int id) {
   WindowSystem& state = State();
   std::shared_ptr<Window> owner = window != nullptr ? LookupWindow(window) : nullptr;
   if (window != nullptr && !owner) {
-    lock.unlock();
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return FALSE;
+    return FailCall(ERROR_INVALID_WINDOW_HANDLE, FALSE);
   }
   const MessageQueue* queue = owner ? owner->queue.get() : CurrentQueue(self).get();
   auto it = std::find_if(state.hotKeys.begin(), state.hotKeys.end(), [&](const auto& entry) {
     return OwnedBy(entry.second, owner, queue) && entry.second.id == id;
   });
   if (it == state.hotKeys.end()) {
-    lock.unlock();
-    SetLastError(ERROR_HOTKEY_NOT_REGISTERED);
-    return FALSE;
+    return FailCall(ERROR_HOTKEY_NOT_REGISTERED, FALSE);
   }
   Record("hotkey.unregister", DescribeHotKey(window, id, it->first.first));
   state.hotKeys.erase(it);

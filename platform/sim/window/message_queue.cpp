@@ -3,7 +3,7 @@
 // the quit message.
 #include <algorithm>
 
-#include "window_system.h"
+#include "sim/window/window_system.h"
 
 namespace sim::window {
 namespace {
@@ -20,10 +20,12 @@ bool Accepts(const MSG& message, HWND window, UINT filterMin, UINT filterMax) {
 
 // Releases the kernel lock for its scope, and takes it again on leaving it,
 // also when a thread ending inside a window procedure unwinds through here.
+// Not a scoped lock to the analysis: it releases and takes the kernel lock
+// itself, which is what the analysis follows.
 class Unlocked {
  public:
-  explicit Unlocked(KernelLock& lock) : lock_(lock) { lock_.unlock(); }
-  ~Unlocked() {
+  explicit Unlocked(KernelLock& lock) RELEASE(KernelMutex()) : lock_(lock) { lock_.unlock(); }
+  ~Unlocked() ACQUIRE(KernelMutex()) {
     if (!lock_.owns_lock()) {
       lock_.lock();
     }
@@ -35,7 +37,7 @@ class Unlocked {
   KernelLock& lock_;
 };
 
-std::string DescribeCall(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+std::string DescribeCall(HWND window, UINT message, WPARAM wParam, LPARAM lParam) REQUIRES(KernelMutex()) {
   std::string detail =
       "window=" + (window != nullptr ? Hex(reinterpret_cast<std::uintptr_t>(window)) : "thread");
   detail += " message=" + DescribeMessage(message);
@@ -121,7 +123,7 @@ bool MessageQueue::FindPosted(HWND window, UINT filterMin, UINT filterMax, MSG& 
 
 void MessageQueue::DropWindow(HWND window) {
   std::erase_if(posted_, [&](const MSG& message) { return message.hwnd == window; });
-  std::erase_if(sent_, [&](const std::shared_ptr<SentMessage>& message) {
+  std::erase_if(sent_, [&](const std::shared_ptr<SentMessage>& message) REQUIRES(KernelMutex()) {
     if (message->window != window) {
       return false;
     }
@@ -176,9 +178,7 @@ BOOL GetMessageW(MSG* message, HWND window, UINT filterMin, UINT filterMax) {
     if (window != nullptr) {
       std::shared_ptr<Window> filter = LookupWindow(window);
       if (!filter || filter->queue != queue) {
-        lock.unlock();
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return -1;
+        return FailCall(ERROR_INVALID_WINDOW_HANDLE, -1);
       }
     }
     if (queue->HasSent()) {
@@ -221,9 +221,7 @@ LRESULT DispatchMessageW(const MSG* message) {
   KernelLock lock(KernelMutex());
   std::shared_ptr<Window> window = LookupWindow(message->hwnd);
   if (!window || window->queue->threadId() != self.id()) {
-    lock.unlock();
-    SetLastError(window ? ERROR_WINDOW_OF_OTHER_THREAD : ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
+    return FailCall(window ? ERROR_WINDOW_OF_OTHER_THREAD : ERROR_INVALID_WINDOW_HANDLE, 0);
   }
   lock.unlock();
   return window->procedure(message->hwnd, message->message, message->wParam, message->lParam);
@@ -239,14 +237,10 @@ BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   } else if (std::shared_ptr<Window> target = LookupWindow(window)) {
     queue = target->queue;
   } else {
-    lock.unlock();
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return FALSE;
+    return FailCall(ERROR_INVALID_WINDOW_HANDLE, FALSE);
   }
   if (!queue->Post(MSG{window, message, wParam, lParam, time, POINT{0, 0}})) {
-    lock.unlock();
-    SetLastError(ERROR_NOT_ENOUGH_QUOTA);
-    return FALSE;
+    return FailCall(ERROR_NOT_ENOUGH_QUOTA, FALSE);
   }
   Record("message.post", DescribeCall(window, message, wParam, lParam));
   return TRUE;
@@ -257,9 +251,7 @@ LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   KernelLock lock(KernelMutex());
   std::shared_ptr<Window> target = LookupWindow(window);
   if (!target) {
-    lock.unlock();
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
+    return FailCall(ERROR_INVALID_WINDOW_HANDLE, 0);
   }
   Record("message.send", DescribeCall(window, message, wParam, lParam));
   if (target->queue->threadId() == self.id()) {

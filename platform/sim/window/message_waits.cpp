@@ -4,7 +4,7 @@
 // for input in the queue.
 #include <vector>
 
-#include "window_system.h"
+#include "sim/window/window_system.h"
 
 using namespace sim;
 using namespace sim::window;
@@ -39,9 +39,7 @@ DWORD MsgWaitForMultipleObjectsEx(DWORD count, const HANDLE* handles, DWORD mill
   std::vector<std::shared_ptr<Waitable>> owned;
   std::vector<Waitable*> objects;
   if (!LookupWaitables(count, handles, owned, objects)) {
-    lock.unlock();
-    SetLastError(ERROR_INVALID_HANDLE);
-    return WAIT_FAILED;
+    return FailCall(ERROR_INVALID_HANDLE, WAIT_FAILED);
   }
   std::shared_ptr<MessageQueue> queue = CurrentQueue(self);
   for (;;) {

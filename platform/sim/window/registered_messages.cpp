@@ -1,6 +1,6 @@
 // Registered window messages: one number per name for the life of the
 // process, and readable message names for the trace.
-#include "window_system.h"
+#include "sim/window/window_system.h"
 
 using namespace sim;
 using namespace sim::window;
@@ -46,9 +46,7 @@ UINT RegisterWindowMessageW(LPCWSTR name) {
   }
   const auto next = static_cast<UINT>(kFirstRegisteredMessage + state.messageNames.size());
   if (next > kLastRegisteredMessage) {
-    lock.unlock();
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return 0;
+    return FailCall(ERROR_NOT_ENOUGH_MEMORY, 0);
   }
   state.messageIds.emplace(std::move(key), next);
   state.messageNames.emplace_back(name);

@@ -1,6 +1,6 @@
 // Window classes: registration, look-up and removal, one name space per
 // process.
-#include "window_system.h"
+#include "sim/window/window_system.h"
 
 using namespace sim;
 using namespace sim::window;
@@ -52,9 +52,7 @@ BOOL GetClassInfoW(HINSTANCE, LPCWSTR className, WNDCLASSW* windowClass) {
   KernelLock lock(KernelMutex());
   std::shared_ptr<WindowClass> record = LookupClass(className);
   if (!record) {
-    lock.unlock();
-    SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
-    return FALSE;
+    return FailCall(ERROR_CLASS_DOES_NOT_EXIST, FALSE);
   }
   *windowClass = record->description;
   windowClass->lpszClassName = className;
@@ -71,9 +69,7 @@ BOOL UnregisterClassW(LPCWSTR className, HINSTANCE) {
     error = ERROR_CLASS_HAS_WINDOWS;
   }
   if (error != ERROR_SUCCESS) {
-    lock.unlock();
-    SetLastError(error);
-    return FALSE;
+    return FailCall(error, FALSE);
   }
   State().classes.erase(FoldCase(record->name.c_str()));
   return TRUE;

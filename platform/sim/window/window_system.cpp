@@ -1,7 +1,7 @@
 // The window system's shared state and its life cycle: lookups, per-thread
 // queues, removal of windows, and the clean-up when a thread ends or the
 // simulator is reset.
-#include "window_system.h"
+#include "sim/window/window_system.h"
 
 #include <cstdio>
 
@@ -10,8 +10,8 @@ namespace {
 
 // Ends a queue whose thread is gone: its windows disappear without further
 // messages (there is no thread left to run their procedures) and waiting
-// senders get 0. Requires the kernel lock.
-void EndQueue(MessageQueue& queue) {
+// senders get 0.
+void EndQueue(MessageQueue& queue) REQUIRES(KernelMutex()) {
   if (queue.ended()) {
     return;
   }
@@ -53,7 +53,7 @@ thread_local QueueHolder t_queue;
 // (never the windows or hot keys of code that still runs).
 struct Registration {
   Registration() noexcept {
-    OnThreadExit([](ThreadObject& thread) {
+    OnThreadExit([](ThreadObject& thread) REQUIRES(KernelMutex()) {
       WindowSystem& state = State();
       auto it = state.queues.find(thread.id());
       if (it == state.queues.end()) {
@@ -64,7 +64,7 @@ struct Registration {
     });
     OnReset([] {
       KernelLock lock(KernelMutex());
-      State().messageBoxes.clear();
+      State().messageBoxes.Reset(pndsim::kDefaultMessageBoxesCapacity);
       State().foreground = nullptr;
     });
   }

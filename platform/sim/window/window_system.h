@@ -1,7 +1,7 @@
 // Internals of the emulated window system shared by its parts: window classes,
-// windows, the per-thread message queues, hot keys and message boxes. Every
-// member is guarded by the kernel lock, and no window procedure is ever called
-// with that lock held.
+// windows, the per-thread message queues, hot keys and message boxes. The
+// kernel lock guards them, and no window procedure is ever called with that
+// lock held.
 #pragma once
 
 #include <cstdint>
@@ -14,10 +14,10 @@
 #include <utility>
 #include <vector>
 
-#include "../kernel/kernel.h"
-#include "../kernel/text_codec.h"
 #include "ce/window.h"
 #include "pndsim/windows.h"
+#include "sim/kernel/kernel.h"
+#include "sim/text_codec/text_codec.h"
 
 namespace sim::window {
 
@@ -28,22 +28,22 @@ class SentMessage final : public Waitable {
   SentMessage(HWND target, UINT number, WPARAM first, LPARAM second)
       : window(target), message(number), wParam(first), lParam(second) {}
 
-  bool IsSignaled() const override { return done_; }
-  bool done() const { return done_; }
-  LRESULT result() const { return result_; }
+  bool IsSignaled() const override REQUIRES(KernelMutex()) { return done_; }
+  bool done() const REQUIRES(KernelMutex()) { return done_; }
+  LRESULT result() const REQUIRES(KernelMutex()) { return result_; }
   /// Hands `result` to the sender and wakes it; later answers are ignored.
-  void Complete(LRESULT result);
+  void Complete(LRESULT result) REQUIRES(KernelMutex());
 
   const HWND window;
   const UINT message;
   const WPARAM wParam;
   const LPARAM lParam;
-  /// The receiver's copy of data the message points to (WM_COPYDATA).
+  /// The receiver's copy of data the message points to (WM_COPYDATA), set before the message is sent.
   std::shared_ptr<void> payload;
 
  private:
-  LRESULT result_ = 0;
-  bool done_ = false;
+  LRESULT result_ GUARDED_BY(KernelMutex()) = 0;
+  bool done_ GUARDED_BY(KernelMutex()) = false;
 };
 
 /// The message queue of one thread: posted messages in arrival order and,
@@ -59,48 +59,48 @@ class MessageQueue final : public Waitable {
 
   explicit MessageQueue(DWORD threadId) : threadId_(threadId) {}
 
-  bool IsSignaled() const override { return !sent_.empty() || unseen_; }
+  bool IsSignaled() const override REQUIRES(KernelMutex()) { return !sent_.empty() || unseen_; }
 
   DWORD threadId() const { return threadId_; }
-  bool ended() const { return ended_; }
+  bool ended() const REQUIRES(KernelMutex()) { return ended_; }
 
   /// Appends a posted message and wakes the owner; false, with nothing
   /// queued, when the queue holds kPostedLimit posted messages already.
-  bool Post(const MSG& message);
+  bool Post(const MSG& message) REQUIRES(KernelMutex());
   /// Asks the owner's loop to end: WM_QUIT (wParam `exitCode`) is retrieved
   /// once no posted message the filter accepts is waiting, whatever the
   /// filter; asking again only replaces the exit code.
-  void PostQuit(int exitCode, DWORD time);
+  void PostQuit(int exitCode, DWORD time) REQUIRES(KernelMutex());
   /// Queues a message sent from another thread and wakes the owner.
-  void Send(std::shared_ptr<SentMessage> message);
-  bool HasSent() const { return !sent_.empty(); }
+  void Send(std::shared_ptr<SentMessage> message) REQUIRES(KernelMutex());
+  bool HasSent() const REQUIRES(KernelMutex()) { return !sent_.empty(); }
   /// Removes the oldest sent message; requires HasSent().
-  std::shared_ptr<SentMessage> TakeSent();
+  std::shared_ptr<SentMessage> TakeSent() REQUIRES(KernelMutex());
   /// Takes back a sent message whose sender gave up waiting.
-  void Withdraw(const SentMessage& message);
+  void Withdraw(const SentMessage& message) REQUIRES(KernelMutex());
   /// Removes the first posted message the filter accepts into `out`, else
   /// the quit request.
-  bool TakePosted(HWND window, UINT filterMin, UINT filterMax, MSG& out);
+  bool TakePosted(HWND window, UINT filterMin, UINT filterMax, MSG& out) REQUIRES(KernelMutex());
   /// Copies the first posted message the filter accepts into `out`, leaving
   /// it queued.
-  bool FindPosted(HWND window, UINT filterMin, UINT filterMax, MSG& out) const;
+  bool FindPosted(HWND window, UINT filterMin, UINT filterMax, MSG& out) const REQUIRES(KernelMutex());
   /// The owner has looked at every posted message.
-  void MarkSeen() { unseen_ = false; }
+  void MarkSeen() REQUIRES(KernelMutex()) { unseen_ = false; }
   /// A posted message arrived that the owner has not looked at yet.
-  bool HasUnseen() const { return unseen_; }
+  bool HasUnseen() const REQUIRES(KernelMutex()) { return unseen_; }
   /// Drops the posted messages of `window` and answers 0 to those sent to it.
-  void DropWindow(HWND window);
+  void DropWindow(HWND window) REQUIRES(KernelMutex());
   /// The owner thread has ended: answers 0 to every sent message and drops
   /// everything.
-  void End();
+  void End() REQUIRES(KernelMutex());
 
  private:
-  DWORD threadId_;
-  std::deque<MSG> posted_;
-  std::deque<std::shared_ptr<SentMessage>> sent_;
-  std::optional<MSG> quit_;
-  bool unseen_ = false;
-  bool ended_ = false;
+  const DWORD threadId_;
+  std::deque<MSG> posted_ GUARDED_BY(KernelMutex());
+  std::deque<std::shared_ptr<SentMessage>> sent_ GUARDED_BY(KernelMutex());
+  std::optional<MSG> quit_ GUARDED_BY(KernelMutex());
+  bool unseen_ GUARDED_BY(KernelMutex()) = false;
+  bool ended_ GUARDED_BY(KernelMutex()) = false;
 };
 
 /// A registered window class.
@@ -109,20 +109,21 @@ struct WindowClass {
   std::wstring menuName;  // owned copy when the menu was named by text
   ATOM atom = 0;
   WNDCLASSW description{};  // its text fields point into this record
-  int windowCount = 0;
+  int windowCount GUARDED_BY(KernelMutex()) = 0;
 };
 
 /// A window. It lives while it is in the window table; a procedure call in
-/// progress keeps the object (not the window) alive after removal.
+/// progress keeps the object (not the window) alive after removal. What is
+/// set at creation never changes; the rest the kernel lock guards.
 struct Window {
   HWND handle = nullptr;
   std::shared_ptr<WindowClass> windowClass;
   WNDPROC procedure = nullptr;
   std::wstring title;
-  std::vector<unsigned char> extra;
+  std::vector<unsigned char> extra GUARDED_BY(KernelMutex());
   std::shared_ptr<MessageQueue> queue;  // of the owning thread
-  bool visible = false;
-  bool destroying = false;  // WM_DESTROY is being delivered
+  bool visible GUARDED_BY(KernelMutex()) = false;
+  bool destroying GUARDED_BY(KernelMutex()) = false;  // WM_DESTROY is being delivered
 };
 
 /// A registered hot key: of a window, or (window null) of the thread that
@@ -138,46 +139,45 @@ struct HotKeyEntry {
 /// (MOD_KEYUP is a reporting option, not a key).
 using KeyCombination = std::pair<UINT, UINT>;
 
-/// Everything the window system keeps. Requires the kernel lock.
+/// Everything the window system keeps.
 struct WindowSystem {
-  std::map<std::wstring, std::shared_ptr<WindowClass>> classes;  // by folded name
-  ATOM nextClassAtom = 0xC000;
-  std::map<std::uintptr_t, std::shared_ptr<Window>> windows;  // creation order
+  std::map<std::wstring, std::shared_ptr<WindowClass>> classes GUARDED_BY(KernelMutex());  // by folded name
+  ATOM nextClassAtom GUARDED_BY(KernelMutex()) = 0xC000;
+  std::map<std::uintptr_t, std::shared_ptr<Window>> windows GUARDED_BY(KernelMutex());  // creation order
   // Window handles are never a multiple of four, so that a window handle can
   // never be mistaken for a kernel handle, and are never reused.
-  std::uintptr_t nextWindow = 0x10002;
-  std::unordered_map<DWORD, std::shared_ptr<MessageQueue>> queues;  // by thread id
-  std::map<std::wstring, UINT> messageIds;                          // by folded name
-  std::vector<std::wstring> messageNames;                           // from 0xC000 on
-  std::map<KeyCombination, HotKeyEntry> hotKeys;
-  std::vector<pndsim::MessageBoxRecord> messageBoxes;
-  HWND foreground = nullptr;
+  std::uintptr_t nextWindow GUARDED_BY(KernelMutex()) = 0x10002;
+  std::unordered_map<DWORD, std::shared_ptr<MessageQueue>> queues GUARDED_BY(KernelMutex());  // by thread id
+  std::map<std::wstring, UINT> messageIds GUARDED_BY(KernelMutex());  // by folded name
+  std::vector<std::wstring> messageNames GUARDED_BY(KernelMutex());   // from 0xC000 on
+  std::map<KeyCombination, HotKeyEntry> hotKeys GUARDED_BY(KernelMutex());
+  BoundedRecord<pndsim::MessageBoxRecord> messageBoxes GUARDED_BY(KernelMutex()){
+      pndsim::kDefaultMessageBoxesCapacity};
+  HWND foreground GUARDED_BY(KernelMutex()) = nullptr;
 };
 
-/// The one window system. Requires the kernel lock.
+/// The one window system.
 WindowSystem& State();
 
-/// The live window `handle` refers to, or null. Requires the kernel lock.
-std::shared_ptr<Window> LookupWindow(HWND handle);
+/// The live window `handle` refers to, or null.
+std::shared_ptr<Window> LookupWindow(HWND handle) REQUIRES(KernelMutex());
 
-/// The class a name or atom refers to, or null. Requires the kernel lock.
-std::shared_ptr<WindowClass> LookupClass(LPCWSTR name);
+/// The class a name or atom refers to, or null.
+std::shared_ptr<WindowClass> LookupClass(LPCWSTR name) REQUIRES(KernelMutex());
 
 /// The calling thread's queue (its object is `self`), created on first use.
-/// Requires the kernel lock.
-const std::shared_ptr<MessageQueue>& CurrentQueue(ThreadObject& self);
+const std::shared_ptr<MessageQueue>& CurrentQueue(ThreadObject& self) REQUIRES(KernelMutex());
 
 /// Takes a window out of the table: drops its queued messages, its hot keys
 /// and the foreground choice. Nothing happens when it is gone already.
-/// Requires the kernel lock.
-void RemoveWindow(const std::shared_ptr<Window>& window);
+void RemoveWindow(const std::shared_ptr<Window>& window) REQUIRES(KernelMutex());
 
-/// Releases the hot keys of a removed window. Requires the kernel lock.
-void DropHotKeys(HWND window);
+/// Releases the hot keys of a removed window.
+void DropHotKeys(HWND window) REQUIRES(KernelMutex());
 
 /// Releases the hot keys a thread registered without a window, once its
-/// queue ends. Requires the kernel lock.
-void DropThreadHotKeys(const MessageQueue& queue);
+/// queue ends.
+void DropThreadHotKeys(const MessageQueue& queue) REQUIRES(KernelMutex());
 
 /// True when a name argument is an atom rather than a pointer to text.
 bool IsAtom(LPCWSTR name);
@@ -186,8 +186,8 @@ bool IsAtom(LPCWSTR name);
 std::string Hex(std::uintptr_t value);
 
 /// A readable name of a message number for the trace: the standard name or
-/// the registered one, with the number. Requires the kernel lock.
-std::string DescribeMessage(UINT message);
+/// the registered one, with the number.
+std::string DescribeMessage(UINT message) REQUIRES(KernelMutex());
 
 /// For a message whose long parameter points at data (WM_COPYDATA), a copy
 /// of that data for a receiver on another thread, stored in `payload`, and the
@@ -197,7 +197,7 @@ LPARAM CopyForReceiver(UINT message, LPARAM lParam, std::shared_ptr<void>& paylo
 
 /// Runs the procedure of the oldest message sent to `queue` (the calling
 /// thread's) and hands the result to its sender. Releases the kernel lock
-/// during the call. Requires the kernel lock and a waiting sent message.
-void DeliverSent(KernelLock& lock, MessageQueue& queue);
+/// during the call, and holds it again when it returns. Requires a waiting sent message.
+void DeliverSent(KernelLock& lock, MessageQueue& queue) REQUIRES(KernelMutex());
 
 }  // namespace sim::window

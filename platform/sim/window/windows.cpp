@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "window_system.h"
+#include "sim/window/window_system.h"
 
 using namespace sim;
 using namespace sim::window;
@@ -19,9 +19,7 @@ T ExchangeExtra(HWND handle, int index, const T* replacement) {
   KernelLock lock(KernelMutex());
   std::shared_ptr<Window> window = LookupWindow(handle);
   if (!window || index < 0 || static_cast<std::size_t>(index) + sizeof(T) > window->extra.size()) {
-    lock.unlock();
-    SetLastError(window ? ERROR_INVALID_INDEX : ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
+    return FailCall(window ? ERROR_INVALID_INDEX : ERROR_INVALID_WINDOW_HANDLE, 0);
   }
   T previous;
   std::memcpy(&previous, window->extra.data() + index, sizeof(T));
@@ -77,9 +75,7 @@ BOOL ShowWindow(HWND handle, int command) {
   KernelLock lock(KernelMutex());
   std::shared_ptr<Window> window = LookupWindow(handle);
   if (!window) {
-    lock.unlock();
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return FALSE;
+    return FailCall(ERROR_INVALID_WINDOW_HANDLE, FALSE);
   }
   const bool wasVisible = window->visible;
   window->visible = command != SW_HIDE;
@@ -91,9 +87,7 @@ BOOL DestroyWindow(HWND handle) {
   KernelLock lock(KernelMutex());
   std::shared_ptr<Window> window = LookupWindow(handle);
   if (!window || window->queue->threadId() != self.id()) {
-    lock.unlock();
-    SetLastError(window ? ERROR_ACCESS_DENIED : ERROR_INVALID_WINDOW_HANDLE);
-    return FALSE;
+    return FailCall(window ? ERROR_ACCESS_DENIED : ERROR_INVALID_WINDOW_HANDLE, FALSE);
   }
   if (window->destroying) {
     return TRUE;  // called again from its own WM_DESTROY
@@ -157,9 +151,7 @@ DWORD GetWindowThreadProcessId(HWND handle, DWORD* processId) {
   KernelLock lock(KernelMutex());
   std::shared_ptr<Window> window = LookupWindow(handle);
   if (!window) {
-    lock.unlock();
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
+    return FailCall(ERROR_INVALID_WINDOW_HANDLE, 0);
   }
   if (processId != nullptr) {
     *processId = static_cast<DWORD>(getpid());

@@ -2,7 +2,7 @@
 // default offsets and times, out-of-day transition times, and malformed text.
 #include <gtest/gtest.h>
 
-#include "posix_tz.h"
+#include "sim/calendar/posix_tz.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "posix_tz.h"
+#include "sim/calendar/posix_tz.h"
 
 namespace sim::tz {
 

@@ -1,10 +1,10 @@
 // Time-zone arithmetic over TIME_ZONE_INFORMATION and its derivation from POSIX TZ rules.
-#include "zone_rules.h"
+#include "sim/calendar/zone_rules.h"
 
 #include <algorithm>
 #include <string>
 
-#include "civil.h"
+#include "sim/calendar/civil.h"
 
 namespace sim::tz {
 namespace {

@@ -1,5 +1,5 @@
-// How the simulated device lays out its device-identifier record: the 20-byte head, then the preset and
-// the platform identifier; shared by the identity model and the device profiles.
+// The identity concern's face: how the simulated device lays out its device-identifier record (the 20-byte
+// head, then the preset and the platform identifier), shared by the identity model and the device profiles.
 #pragma once
 
 #include <cstdint>

@@ -1,9 +1,8 @@
 // Point-to-point message queues: creation, reading with a time-out, closing.
-#include "msg_queue.h"
-
 #include <cstring>
 
 #include "ce/power.h"
+#include "sim/kernel/kernel.h"
 
 namespace sim {
 
@@ -44,15 +43,11 @@ BOOL ReadMsgQueue(HANDLE handle, LPVOID buffer, DWORD bufferSize, DWORD* bytesRe
   KernelLock lock(KernelMutex());
   auto queue = LookupAs<MsgQueueObject>(handle);
   if (!queue || buffer == nullptr || bytesRead == nullptr) {
-    lock.unlock();
-    SetLastError(queue ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
-    return FALSE;
+    return FailCall(queue ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE, FALSE);
   }
   Waitable* objects[] = {queue.get()};
   if (WaitAny(lock, self, objects, timeout) != WAIT_OBJECT_0) {
-    lock.unlock();
-    SetLastError(ERROR_TIMEOUT);
-    return FALSE;
+    return FailCall(ERROR_TIMEOUT, FALSE);
   }
   const std::vector<std::uint8_t> message = queue->Take();
   lock.unlock();
@@ -71,9 +66,7 @@ BOOL CloseMsgQueue(HANDLE queue) {
   {
     KernelLock lock(KernelMutex());
     if (!LookupAs<MsgQueueObject>(queue)) {
-      lock.unlock();
-      SetLastError(ERROR_INVALID_HANDLE);
-      return FALSE;
+      return FailCall(ERROR_INVALID_HANDLE, FALSE);
     }
   }
   return CloseHandle(queue);

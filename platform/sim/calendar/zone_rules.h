@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "ce/time.h"
-#include "posix_tz.h"
+#include "sim/calendar/posix_tz.h"
 
 namespace sim::tz {
 

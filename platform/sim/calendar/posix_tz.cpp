@@ -1,5 +1,5 @@
 // The POSIX TZ rule parser.
-#include "posix_tz.h"
+#include "sim/calendar/posix_tz.h"
 
 #include <cctype>
 

@@ -1,12 +1,13 @@
 // Reading the host's zoneinfo files and finding the host's zone.
-#include "tzdata.h"
+#include "sim/calendar/tzdata.h"
+
+#include "sim/kernel/kernel.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <mutex>
 #include <system_error>
 #include <vector>
 
@@ -87,9 +88,14 @@ std::optional<PosixTz> ParseZoneFile(const std::vector<std::uint8_t>& file) {
   return LastTypeRule(file, dataAt, *v2, 8);
 }
 
+// The environment variable `name`, or null. The C library reads TZ and TZDIR the same way; a test that
+// changes them does so single-threaded.
+const char* Environment(const char* name) {
+  return std::getenv(name);  // NOLINT(concurrency-mt-unsafe)
+}
+
 std::filesystem::path ZoneinfoDirectory() {
-  // The C library reads the environment the same way; a test that changes it does so single-threaded.
-  const char* dir = std::getenv("TZDIR");  // NOLINT(concurrency-mt-unsafe)
+  const char* dir = Environment("TZDIR");
   return dir != nullptr && *dir != '\0' ? std::filesystem::path(dir)
                                         : std::filesystem::path("/usr/share/zoneinfo");
 }
@@ -110,8 +116,8 @@ std::optional<PosixTz> ReadZoneFile(const std::filesystem::path& path) {
 // Zone files do not change while the process runs; remembering them keeps a reset of the device, which
 // regenerates the time-zone database, to a few microseconds.
 struct RuleCache {
-  std::mutex mutex;
-  std::map<std::string, std::optional<PosixTz>, std::less<>> rules;
+  Mutex mutex;
+  std::map<std::string, std::optional<PosixTz>, std::less<>> rules GUARDED_BY(mutex);
 };
 
 RuleCache& Cache() {
@@ -123,13 +129,13 @@ std::optional<PosixTz> CachedZoneFile(const std::filesystem::path& path) {
   RuleCache& cache = Cache();
   const std::string key = path.string();
   {
-    std::lock_guard lock(cache.mutex);
+    sim::MutexLock lock(cache.mutex);
     if (auto it = cache.rules.find(key); it != cache.rules.end()) {
       return it->second;
     }
   }
   auto rule = ReadZoneFile(path);
-  std::lock_guard lock(cache.mutex);
+  sim::MutexLock lock(cache.mutex);
   cache.rules.emplace(key, rule);
   return rule;
 }
@@ -178,7 +184,7 @@ std::optional<PosixTz> LoadRule(std::string_view name) {
 }
 
 NamedRule HostZone() {
-  if (const char* tz = std::getenv("TZ"); tz != nullptr) {  // NOLINT(concurrency-mt-unsafe): as TZDIR
+  if (const char* tz = Environment("TZ"); tz != nullptr) {
     std::string name(tz);
     if (!name.empty() && name.front() == ':') {
       name.erase(0, 1);

@@ -1,6 +1,6 @@
 // The simulator's text codec: UTF-8 to and from wide text, UTF-16 bytes through ce/utf16.h, and case
 // folding of names.
-#include "text_codec.h"
+#include "sim/text_codec/text_codec.h"
 
 #include <algorithm>
 
