@@ -58,6 +58,7 @@ void AddCommonOptions(CLI::App& command, CommonOptions& options, CommonOptionSet
   command
       .add_option("--profile", options.profile, "start from this device profile (JSON; see 'pndhal profile')")
       ->type_name("FILE");
+  if (set.ownProfile) return;
   command.parse_complete_callback([&options] {
     if (options.profile.empty()) return;
     if (const auto error = pndsim::LoadProfile(options.profile)) {
