@@ -35,7 +35,7 @@ std::size_t EditDistance(std::string_view a, std::string_view b) {
 }
 
 std::vector<std::string> NearestWords(std::string_view word, std::span<const std::string> candidates) {
-  if (word.size() < 3) return {};
+  if (word.size() < 2) return {};
   std::vector<std::pair<std::size_t, std::string>> near;
   for (const std::string& candidate : candidates) {
     const std::size_t distance = EditDistance(word, candidate);
