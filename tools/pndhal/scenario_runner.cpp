@@ -195,8 +195,9 @@ int PlayOnConsole(const std::vector<scenario::Script>& scripts, const RunSetting
     console.reset();
     const std::string stopped = application->Stop();
     extra["application"]["stopped"] = stopped.empty() ? "ended when asked" : stopped;
-    // An application that died during a script was reported with it; one that fails to stop is the run's.
-    if (!stopped.empty() && report.Failures() == 0) {
+    // An application that died during a script was reported with it; one that dies after the last script,
+    // or fails to stop, is the run's.
+    if (!stopped.empty() && lost.empty()) {
       report.Fault("pndhal", "run: " + stopped, "application");
       extra["runError"] = stopped;
       exitCode = kExitFailure;
