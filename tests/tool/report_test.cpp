@@ -24,8 +24,9 @@ std::vector<std::string> Lines(const std::string& text) {
 // The report's lines without their times, sorted: what two runs of the same scripts must share.
 std::vector<std::string> Timeless(const std::string& text) {
   std::vector<std::string> lines;
-  for (const std::string& line : Lines(text))
+  for (const std::string& line : Lines(text)) {
     lines.push_back(std::regex_replace(line, std::regex("  [0-9.]+ s$"), ""));
+  }
   std::sort(lines.begin(), lines.end());
   return lines;
 }
@@ -150,6 +151,7 @@ TEST_F(RunReportTest, ReportsEveryLineAtFaultWithACaretUnderItsColumn) {
 
 TEST_F(RunReportTest, ReportsTheSameWhetherOneProcessPlaysTheScriptsOrSeveral) {
   std::vector<std::string> args;
+  args.reserve(6);
   for (int i = 0; i < 6; ++i) {
     args.push_back(Write("s" + std::to_string(i) + ".scn",
                          i % 3 == 0 ? "press F6\nexpect key Up\n" : "press F7\nexpect key F7\n"));

@@ -164,8 +164,9 @@ bool Connection::ReadEvents(std::chrono::milliseconds limit, const EventHandler&
     bool timedOut = false;
     const auto line = ReadLine(limit, &timedOut);
     if (!line) return timedOut;
-    if (StartsWith(*line, protocol::kEventMarker) && onEvent)
+    if (StartsWith(*line, protocol::kEventMarker) && onEvent) {
       onEvent(line->substr(protocol::kEventMarker.size()));
+    }
   }
 }
 

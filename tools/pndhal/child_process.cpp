@@ -76,8 +76,9 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(const ChildRequest& request, s
   std::array<int, 2> input{-1, -1}, output{-1, -1}, errors{-1, -1};
   int file = -1;
   const auto closeAll = [&] {
-    for (int* fd : {&input[0], &input[1], &output[0], &output[1], &errors[0], &errors[1], &file})
+    for (int* fd : {&input[0], &input[1], &output[0], &output[1], &errors[0], &errors[1], &file}) {
       CloseFd(*fd);
+    }
   };
   const auto fail = [&](const std::string& what, int code) {
     closeAll();

@@ -33,8 +33,9 @@ Json NameOrNull(const std::string& name) { return name.empty() ? Json(nullptr) :
 std::string ModifierWords(unsigned modifiers) {
   std::string words;
   for (const auto& named : pndsim::kModifierNames) {
-    if ((modifiers & static_cast<unsigned>(named.value)) != 0)
+    if ((modifiers & static_cast<unsigned>(named.value)) != 0) {
       words += (words.empty() ? "" : "+") + std::string(named.name);
+    }
   }
   return words.empty() ? "none" : words;
 }

@@ -149,8 +149,9 @@ int RunInChildren(const std::vector<ScriptSource>& scripts, const RunSettings& s
   std::deque<std::vector<std::string>> shares;
   for (std::size_t i = 0; i < scripts.size(); i += shareSize) {
     std::vector<std::string> share;
-    for (std::size_t j = i; j < std::min(scripts.size(), i + shareSize); ++j)
+    for (std::size_t j = i; j < std::min(scripts.size(), i + shareSize); ++j) {
       share.push_back(scripts[j].name);
+    }
     shares.push_back(std::move(share));
   }
 

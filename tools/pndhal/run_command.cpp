@@ -111,8 +111,9 @@ void AddRunCommand(CLI::App& app) {
     const bool json = options->common.json || options->childReport;
     const bool attached = command->count("--attach") != 0;
     const bool launched = command->count("--launch") != 0;
-    if (!options->record.empty() && options->files.size() != 1)
+    if (!options->record.empty() && options->files.size() != 1) {
       return Refuse("--record takes exactly one FILE", json);
+    }
     if (attached && options->jobs > 1) {
       return Refuse("-j plays scripts on devices of their own; with --attach they would share one", json);
     }

@@ -203,7 +203,8 @@ void RunReport::ForwardJson(const std::string& line) {
   if (settings_.json) std::puts(line.c_str());
 }
 
-void RunReport::Fault(const std::string& where, const std::string& message, const char* type, Json extra) {
+void RunReport::Fault(const std::string& where, const std::string& message, const char* type,
+                      const Json& extra) {
   std::lock_guard lock(mutex_);
   std::fflush(stdout);
   std::fprintf(stderr, "%s: %s\n", where.c_str(), message.c_str());
@@ -229,7 +230,7 @@ int RunReport::Failures() const {
   return failures;
 }
 
-void RunReport::Finish(const std::vector<std::string>& order, double seconds, Json extra) {
+void RunReport::Finish(const std::vector<std::string>& order, double seconds, const Json& extra) {
   std::lock_guard lock(mutex_);
   // Results come in the order scripts ended; the report keeps the order they were given in.
   std::map<std::string, std::vector<ScriptResult>> byName;

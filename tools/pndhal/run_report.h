@@ -46,7 +46,7 @@ class RunReport {
   /// A fault that stops the run before or around its scripts: "WHERE: MESSAGE" on stderr and, with
   /// `--json`, an object of `type` ("syntax", "profile", "file", "device", "application", "usage", ...);
   /// `extra` members are added to it.
-  void Fault(const std::string& where, const std::string& message, const char* type, Json extra = {});
+  void Fault(const std::string& where, const std::string& message, const char* type, const Json& extra = {});
   /// A syntax error: the fault, then the line with a caret under the column (not in JSON).
   void SyntaxFault(const std::string& script, const scenario::ParseError& error);
 
@@ -56,7 +56,7 @@ class RunReport {
   const ScriptResult& LastResult() const { return summary_.results.back(); }
   /// Ends the report: the summary line (or the JSON `result` object, with `extra` members added). The
   /// results stay in the summary, in the order the scripts were given.
-  void Finish(const std::vector<std::string>& order, double seconds, Json extra = {});
+  void Finish(const std::vector<std::string>& order, double seconds, const Json& extra = {});
 
  private:
   void Print(const Json& line);

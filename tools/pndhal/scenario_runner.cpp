@@ -152,8 +152,9 @@ int PlayOnConsole(const std::vector<scenario::Script>& scripts, const RunSetting
     if (device) port = device->port;
   }
   std::unique_ptr<pndconsole::Connection> console;
-  if (port != 0)
+  if (port != 0) {
     console = pndconsole::Connection::Open(port, &error, application ? application->TokenFile() : "");
+  }
   if (!console) {
     report.Fault("pndhal", "run: " + error, "device");
     return kExitUsage;
@@ -238,7 +239,9 @@ bool ReadScripts(const std::vector<std::string>& files, std::vector<ScriptSource
     if (!why.empty()) {
       std::fprintf(stderr, "pndhal: cannot read %s: %s\n", file.c_str(), why.c_str());
       if (json) {
-        const Json line = {{"type", "file"}, {"at", file}, {"message", "cannot read " + file + ": " + why}};
+        std::string message = "cannot read ";
+        message.append(file).append(": ").append(why);
+        const Json line = {{"type", "file"}, {"at", file}, {"message", message}};
         std::puts(line.dump(-1, ' ', false, Json::error_handler_t::replace).c_str());
       }
       allRead = false;
@@ -289,11 +292,13 @@ RunSummary RunScripts(const std::vector<ScriptSource>& sources, const RunSetting
   } else if (settings.attach || settings.launch) {
     exitCode = PlayOnConsole(scripts, settings, report, recorder, extra);
   } else {
-    for (std::size_t i = 0; i < scripts.size(); ++i)
+    for (std::size_t i = 0; i < scripts.size(); ++i) {
       Play(scripts[i], sources[i].text, settings, report, recorder);
+    }
   }
 
   std::vector<std::string> order;
+  order.reserve(sources.size());
   for (const auto& source : sources) order.push_back(source.name);
   const double seconds = std::chrono::duration<double>(scenario::Clock::now() - begun).count();
   report.Finish(order, seconds, extra);
