@@ -104,6 +104,15 @@ TEST_F(LaunchTest, ParallelRunsLaunchAnApplicationEach) {
   const auto result = Tool(args);
   EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
   EXPECT_NE(result.out.find("4 scripts: 4 passed, 0 failed"), std::string::npos) << result.out;
+
+  // A command that cannot start fails every process alike, and is said once.
+  args[4] = Path("no-such-program");
+  const auto refused = Tool(args);
+  EXPECT_EQ(refused.exitCode, 2);
+  EXPECT_EQ(refused.err,
+            "pndhal: run: cannot start " + Path("no-such-program") + ": No such file or directory\n");
+  EXPECT_NE(refused.out.find("4 scripts: 0 passed, 0 failed, 4 not played to the end"), std::string::npos)
+      << refused.out;
 }
 
 TEST_F(LaunchTest, RecordsWhatTheLaunchedApplicationsListenersHeard) {

@@ -10,6 +10,7 @@
 #include <deque>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <sstream>
 
 #include "child_process.h"
@@ -20,6 +21,8 @@ namespace {
 
 // What a child may keep of its error output for a message about its end.
 constexpr std::size_t kErrorKept = 4096;
+// The longest line of a child's report: a script's result with its whole kept trace, escaped.
+constexpr std::size_t kLineLimit = 8 * kTraceKeptBytes;
 // How many shares each child gets on average: small shares balance scripts of unequal length across the
 // children, large ones save starting a process.
 constexpr std::size_t kSharesPerJob = 4;
@@ -74,12 +77,23 @@ ScriptResult ResultOf(const nlohmann::json& line) {
   return result;
 }
 
-// Handles one line of a child's output: a script's result is reported, anything else passed on.
-void Consume(Worker& worker, const std::string& line, RunReport& report) {
+// The kinds of JSON line that follow a run as it happens; any other but a script's result and the closing
+// result is a fault of the run.
+bool IsTrace(const std::string& type) {
+  return type == "statement" || type == "listener" || type == "platform" || type == "event" ||
+         type == "output" || type == "dropped";
+}
+
+// Handles one line of a child's output: a script's result is reported, a fault of the run said once (every
+// child meets the same fault of a command line), the trace passed on.
+void Consume(Worker& worker, const std::string& line, RunReport& report, std::set<std::string>& said) {
   nlohmann::json parsed = nlohmann::json::parse(line, nullptr, false);
   if (!parsed.is_object()) return;
   const std::string type = parsed.value("type", "");
-  if (type == "script") {
+  if (type != "script" && type != "result" && type != "failure" && !IsTrace(type)) {
+    const std::string message = parsed.value("message", "");
+    if (said.insert(message).second) report.Fault(parsed.value("at", "pndhal"), message, type.c_str());
+  } else if (type == "script") {
     ScriptResult result = ResultOf(parsed);
     if (const auto found = std::find(worker.scripts.begin(), worker.scripts.end(), result.name);
         found != worker.scripts.end()) {
@@ -87,13 +101,14 @@ void Consume(Worker& worker, const std::string& line, RunReport& report) {
     }
     // Reported here as if played here: its JSON object and failure are printed as the report prints them.
     report.AdoptResult(std::move(result));
-  } else if (type != "result" && type != "failure") {
+  } else if (IsTrace(type)) {
     report.ForwardJson(line);
   }
 }
 
 // Reads what a child has written, closing each stream at its end.
-void Drain(Worker& worker, const pollfd& out, const pollfd& err, RunReport& report) {
+void Drain(Worker& worker, const pollfd& out, const pollfd& err, RunReport& report,
+           std::set<std::string>& said) {
   char buffer[65536];
   if ((out.revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
     const ssize_t got = read(worker.child->OutputFd(), buffer, sizeof buffer);
@@ -102,8 +117,10 @@ void Drain(Worker& worker, const pollfd& out, const pollfd& err, RunReport& repo
       for (std::size_t end; (end = worker.pending.find('\n')) != std::string::npos;) {
         const std::string line = worker.pending.substr(0, end);
         worker.pending.erase(0, end + 1);
-        Consume(worker, line, report);
+        Consume(worker, line, report, said);
       }
+      // A line longer than any result with its trace is no line of a report.
+      if (worker.pending.size() > kLineLimit) worker.pending.clear();
     } else if (got == 0 || errno != EINTR) {
       worker.child->CloseOutput();
     }
@@ -136,7 +153,7 @@ int Finish(Worker& worker, RunReport& report) {
                      worker.child->HowItEnded() + (errors.empty() ? "" : ": " + errors);
     report.AdoptResult(std::move(result));
   }
-  return status == kExitUsage && !worker.scripts.empty() ? kExitUsage : kExitSuccess;
+  return status == kExitUsage ? kExitUsage : kExitSuccess;
 }
 
 }  // namespace
@@ -157,6 +174,7 @@ int RunInChildren(const std::vector<ScriptSource>& scripts, const RunSettings& s
 
   int exitCode = kExitSuccess;
   std::vector<Worker> workers;
+  std::set<std::string> said;
   while (!shares.empty() || !workers.empty()) {
     while (workers.size() < jobs && !shares.empty()) {
       Worker worker;
@@ -181,7 +199,8 @@ int RunInChildren(const std::vector<ScriptSource>& scripts, const RunSettings& s
     }
     if (fds.empty()) continue;
     if (poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR) break;
-    for (std::size_t i = 0; i < workers.size(); ++i) Drain(workers[i], fds[2 * i], fds[2 * i + 1], report);
+    for (std::size_t i = 0; i < workers.size(); ++i)
+      Drain(workers[i], fds[2 * i], fds[2 * i + 1], report, said);
     // A child is done once both its streams have ended.
     for (auto worker = workers.begin(); worker != workers.end();) {
       if (worker->child->OutputFd() < 0 && worker->child->ErrorFd() < 0) {

@@ -12,8 +12,8 @@ namespace tool {
 /// Plays `scripts` in `settings.jobs` child processes of the tool at once. Each child plays a share of the
 /// scripts in turn and reports its results as JSON lines; they reach `report` as each script ends, with
 /// their traces. A child that ends without reporting its scripts makes them errors that say how it ended.
-/// Returns 2 when a child refused its command line (a usage fault, such as an application that cannot be
-/// started), else 0.
+/// A fault of the run a child meets (an application that cannot be started) is reported once. Returns 2
+/// when a child ended with exit code 2, else 0.
 int RunInChildren(const std::vector<ScriptSource>& scripts, const RunSettings& settings, RunReport& report);
 
 }  // namespace tool
