@@ -163,10 +163,12 @@ int PlayOnConsole(const std::vector<scenario::Script>& scripts, const RunSetting
   if (application && settings.timeScaleGiven) {
     const double scale = DeviceTimeScale(*console);
     if (scale != settings.timeScale) {
-      report.Fault("pndhal",
-                   "run: the application's device runs at time scale " + std::to_string(scale) + ", not " +
-                       std::to_string(settings.timeScale) + ": it did not take PNDSIM_TIME_SCALE",
-                   "application");
+      char text[160];
+      std::snprintf(text, sizeof text,
+                    "run: the application's device runs at time scale %g, not %g: it did not take "
+                    "PNDSIM_TIME_SCALE",
+                    scale, settings.timeScale);
+      report.Fault("pndhal", text, "application");
       return kExitUsage;
     }
   }
@@ -188,7 +190,7 @@ int PlayOnConsole(const std::vector<scenario::Script>& scripts, const RunSetting
                         {}});
     } else if (!player.Play(script)) {
       const std::string& message = report.LastResult().message;
-      lost = message.substr(0, message.find('\n'));
+      lost = message.empty() ? std::string("the device went away") : message.substr(0, message.find('\n'));
     }
   }
   int exitCode = kExitSuccess;
