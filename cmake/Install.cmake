@@ -1,6 +1,7 @@
-# Installation: libraries, the tool, the exported headers, a CMake package
-# (find_package(pndhal CONFIG) giving pndhal::hal and pndhal::sim) and
-# pkg-config files.
+# Installation: libraries, the tool and its man page, the exported headers, a
+# CMake package (find_package(pndhal CONFIG) giving pndhal::hal, pndhal::sim,
+# pndhal::tool and pndhal_add_scenario_tests()), pkg-config files, the
+# documentation and the examples.
 include(CMakePackageConfigHelpers)
 
 set_target_properties(zualloc PROPERTIES EXPORT_NAME zualloc)
@@ -16,9 +17,25 @@ endif()
 # The control surface: the tool's scenario language and the console host, which the simulated device
 # loads into an application started with PNDSIM_CONSOLE set.
 install(TARGETS pndscenario LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
-if(TARGET pndhal_tool)
-  install(TARGETS pndhal_tool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-endif()
+# The tool, exported as pndhal::tool for pndhal_add_scenario_tests().
+set_target_properties(pndhal_tool PROPERTIES EXPORT_NAME tool)
+install(TARGETS pndhal_tool EXPORT pndhalTargets RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+# The tool's man page, generated from its help so that the two never disagree.
+set(PNDHAL_MAN_PAGE ${PROJECT_BINARY_DIR}/man/pndhal.1)
+add_custom_command(OUTPUT ${PNDHAL_MAN_PAGE}
+  COMMAND ${CMAKE_COMMAND} -DTOOL=$<TARGET_FILE:pndhal_tool> -DVERSION=${PROJECT_VERSION}
+          -DOUTPUT=${PNDHAL_MAN_PAGE} -P ${PROJECT_SOURCE_DIR}/cmake/ManPage.cmake
+  DEPENDS pndhal_tool ${PROJECT_SOURCE_DIR}/cmake/ManPage.cmake
+  COMMENT "Writing the pndhal man page from its help")
+add_custom_target(pndhal_man_page ALL DEPENDS ${PNDHAL_MAN_PAGE})
+install(FILES ${PNDHAL_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+# For application teams: the documentation, the example scenarios and the example application.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR} FILES_MATCHING PATTERN "*.md")
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/scenarios ${PROJECT_SOURCE_DIR}/examples/app
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/pndhal/examples)
 
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/pndhal
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} FILES_MATCHING PATTERN "*.h")
@@ -34,7 +51,7 @@ configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/pndhalConfig.cmake.in
 write_basic_package_version_file(${PROJECT_BINARY_DIR}/pndhalConfigVersion.cmake
   COMPATIBILITY SameMajorVersion)
 install(FILES ${PROJECT_BINARY_DIR}/pndhalConfig.cmake ${PROJECT_BINARY_DIR}/pndhalConfigVersion.cmake
-  DESTINATION ${PNDHAL_CMAKE_DIR})
+  ${PROJECT_SOURCE_DIR}/cmake/pndhalScenarioTests.cmake DESTINATION ${PNDHAL_CMAKE_DIR})
 
 # The pkg-config files find the prefix relative to their own folder, so an
 # install works wherever it is copied to.

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "suggestions.h"
+
 namespace scenario {
 
 bool ParseInteger(std::string_view text, long& value) {
@@ -49,7 +51,7 @@ std::size_t Cursor::Choice(std::span<const std::string_view> choices) {
     expected += index == 1 ? "" : index == choices.size() ? " or " : ", ";
     expected += choice;
   }
-  Fail(expected);
+  Fail(expected, std::vector<std::string>(choices.begin(), choices.end()));
 }
 
 long Cursor::Integer(long min, long max, std::string_view what) {
@@ -73,7 +75,7 @@ long Cursor::Named(const NameTable& table, bool numbers, long min, long max) {
       return value;
     }
   }
-  Fail(table.Describe() + (numbers ? " or a number" : ""));
+  Fail(table.Describe() + (numbers ? " or a number" : ""), table.Names());
 }
 
 std::chrono::duration<double, std::milli> Cursor::Duration() {
@@ -110,9 +112,16 @@ void Cursor::FailAtLast(const std::string& message) const {
   throw SyntaxError(column, message);
 }
 
-void Cursor::Fail(std::string_view expected) const {
+void Cursor::Fail(std::string_view expected, std::span<const std::string> candidates,
+                  const std::string& hint) const {
   std::string message = "expected " + std::string(expected) + ", got ";
-  message += AtEnd() ? "the end of the line" : "'" + words_[next_].text + "'";
+  if (AtEnd()) {
+    message += "the end of the line";
+  } else {
+    message += "'" + words_[next_].text + "'";
+    const std::string advice = hint.empty() ? DidYouMean(words_[next_].text, candidates) : hint;
+    if (!advice.empty()) message += "; " + advice;
+  }
   throw SyntaxError(Column(), message);
 }
 

@@ -1,5 +1,5 @@
 // Reading the words of one scenario line in order, each reader throwing a SyntaxError that names the
-// column and what was expected there.
+// column, what was expected there and, for a near miss, the word that was probably meant.
 #pragma once
 
 #include <chrono>
@@ -16,7 +16,13 @@ namespace scenario {
 
 class Cursor {
  public:
-  Cursor(std::vector<Word> words, int endColumn) : words_(std::move(words)), endColumn_(endColumn) {}
+  /// `folder` is the folder of the script the line comes from, against which relative file names are
+  /// resolved; empty for a line of no file (the console's), whose names stay as written.
+  Cursor(std::vector<Word> words, int endColumn, std::string folder = {})
+      : words_(std::move(words)), endColumn_(endColumn), folder_(std::move(folder)) {}
+
+  /// The folder of the script the line comes from; empty for a line of no file.
+  const std::string& Folder() const { return folder_; }
 
   bool AtEnd() const { return next_ >= words_.size(); }
   /// The next word without taking it; empty at the end.
@@ -47,12 +53,16 @@ class Cursor {
   /// Throws a SyntaxError at the column of the word taken last.
   [[noreturn]] void FailAtLast(const std::string& message) const;
 
- private:
-  [[noreturn]] void Fail(std::string_view expected) const;
+  /// Throws a SyntaxError at the next word: "expected EXPECTED, got 'WORD'", then `hint` when given, else
+  /// "did you mean ...?" when the word is close to one of `candidates`.
+  [[noreturn]] void Fail(std::string_view expected, std::span<const std::string> candidates = {},
+                         const std::string& hint = {}) const;
 
+ private:
   std::vector<Word> words_;
   std::size_t next_ = 0;
   int endColumn_;
+  std::string folder_;
 };
 
 /// Parses an integer the way Cursor::Integer does; false when `text` is not one.

@@ -38,6 +38,12 @@ std::string NameTable::Describe() const {
   return text + ")";
 }
 
+std::vector<std::string> NameTable::Names() const {
+  std::vector<std::string> names;
+  for (const auto& [entry, value] : entries_) names.emplace_back(entry);
+  return names;
+}
+
 const NameTable& ApplicationKeys() {
   static const NameTable table("an application key", pndhal::kApplicationKeyNames);
   return table;

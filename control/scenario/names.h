@@ -34,6 +34,8 @@ class NameTable {
   std::string NameOf(long value) const;
   /// What the names denote and the names themselves, for messages: "a call status (unknown, none, ...)".
   std::string Describe() const;
+  /// The names, in table order, for suggestions.
+  std::vector<std::string> Names() const;
 
  private:
   std::string_view what_;

@@ -45,6 +45,7 @@ struct ParseError {
   int line = 0;
   int column = 0;
   std::string message;
+  std::string text;  ///< the line at fault, as written
 };
 
 /// A parsed script: its statements in order.
@@ -53,11 +54,16 @@ struct Script {
   std::vector<Statement> statements;
 };
 
-/// Parses one line (`lineNumber` is kept in the statement). Nothing for a blank or comment line.
-std::variant<std::optional<Statement>, ParseError> ParseLine(std::string_view line, int lineNumber = 1);
+/// Parses one line (`lineNumber` is kept in the statement). Nothing for a blank or comment line. A relative
+/// file name in the line (`profile load car.json`) is resolved against `folder`, the folder of the script
+/// the line comes from, into an absolute one; with no folder it stays as written.
+std::variant<std::optional<Statement>, ParseError> ParseLine(std::string_view line, int lineNumber = 1,
+                                                             std::string_view folder = {});
 
-/// Parses a whole script; the first line at fault, if any.
-std::variant<Script, ParseError> ParseScript(std::string_view text, std::string name);
+/// Parses a whole script whose file lies in `folder` (see ParseLine); every line at fault, in order, if
+/// any is.
+std::variant<Script, std::vector<ParseError>> ParseScript(std::string_view text, std::string name,
+                                                          std::string_view folder = {});
 
 /// The verbs in the order `help` lists them, each with its usage and one line of explanation.
 struct VerbHelp {

@@ -3,10 +3,12 @@
 #include <pndhal/pndhal.h>
 #include <pndsim/pndsim.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <stdexcept>
 #include <thread>
@@ -14,6 +16,7 @@
 #include "answers.h"
 #include "cursor.h"
 #include "scenario.h"
+#include "suggestions.h"
 
 namespace scenario {
 namespace {
@@ -54,6 +57,7 @@ std::string DeviceKeyName(unsigned code) {
 
 // A device key by name or virtual-key code (1 to 254).
 unsigned DeviceKey(Cursor& cursor) {
+  std::string hint;
   if (!cursor.AtEnd()) {
     const std::string_view word = cursor.Peek();
     long code = 0;
@@ -65,12 +69,32 @@ unsigned DeviceKey(Cursor& cursor) {
       cursor.Take("");
       return static_cast<unsigned>(code);
     }
+    // The two key names are easily taken for each other: say which is which.
+    if (ApplicationKeys().Find(word)) {
+      hint = "'" + std::string(word) +
+             "' is an application key, what a key listener hears; the device's keys are named by the "
+             "device profile ('pndhal keys' shows which device key maps to which application key)";
+    }
   }
   std::string expected = "a device key (";
-  for (const auto& [name, code] : pndsim::DeviceKeys()) expected += name + ", ";
+  std::vector<std::string> names;
+  for (const auto& [name, code] : pndsim::DeviceKeys()) {
+    expected += name + ", ";
+    names.push_back(name);
+  }
   expected += "or a virtual-key code from 1 to 254)";
-  const Word& word = cursor.Take(expected);
-  cursor.FailAtLast("expected " + expected + ", got '" + word.text + "'");
+  cursor.Fail(expected, names, hint);
+}
+
+// An application key in an expectation: a name of the library's key codes or a number (0 to 255).
+std::string ApplicationKey(Cursor& cursor) {
+  if (!cursor.AtEnd() && !ApplicationKeys().Find(cursor.Peek()) && DeviceKeyNamed(cursor.Peek())) {
+    cursor.Fail(ApplicationKeys().Describe() + " or a number", ApplicationKeys().Names(),
+                "'" + std::string(cursor.Peek()) +
+                    "' is a device key; a key listener hears the application key it maps to ('pndhal "
+                    "keys' shows which)");
+  }
+  return ApplicationKeys().NameOf(cursor.Named(ApplicationKeys(), true, 0, 255));
 }
 
 // Modifier keys held with a key: alt, ctrl, shift, win.
@@ -405,14 +429,18 @@ Statement ParseWait(Cursor& cursor) {
 }
 
 Statement ParseFail(Cursor& cursor) {
-  const Word& word = cursor.Take("a platform call");
   std::optional<pndsim::Call> call;
   std::string names;
+  std::vector<std::string> candidates;
   for (std::size_t i = 0; i < pndsim::kCallCount; ++i) {
-    if (NameTable("", {{pndsim::kCallNames[i], 0}}).Find(word.text)) call = static_cast<pndsim::Call>(i);
+    if (!cursor.AtEnd() && NameTable("", {{pndsim::kCallNames[i], 0}}).Find(cursor.Peek())) {
+      call = static_cast<pndsim::Call>(i);
+    }
     names += (i == 0 ? "" : ", ") + std::string(pndsim::kCallNames[i]);
+    candidates.emplace_back(pndsim::kCallNames[i]);
   }
-  if (!call) cursor.FailAtLast("expected a platform call (" + names + "), got '" + word.text + "'");
+  if (!call) cursor.Fail("a platform call (" + names + ")", candidates);
+  cursor.Take("");
   const long count = cursor.AtEnd() ? 1 : cursor.Integer(0, 1000000, "a count");
   return Action("fail " + std::string(pndsim::CallName(*call)) + " " + std::to_string(count), [=] {
     pndsim::FailNext(*call, static_cast<int>(count));
@@ -422,7 +450,12 @@ Statement ParseFail(Cursor& cursor) {
 
 Statement ParseProfile(Cursor& cursor) {
   cursor.Choice({"load"});
-  const std::string file = cursor.Take("a profile file").text;
+  std::string file = cursor.Take("a profile file").text;
+  // A script names its profile as it names everything else: beside itself, wherever it is run from.
+  if (!cursor.Folder().empty() && std::filesystem::path(file).is_relative()) {
+    file =
+        std::filesystem::absolute(std::filesystem::path(cursor.Folder()) / file).lexically_normal().string();
+  }
   return Action("profile load " + QuoteWord(file), [file] {
     // Loading a profile resets the simulator; the scenario keeps its pace.
     const double scale = pndsim::TimeScale();
@@ -457,7 +490,7 @@ Statement ParseListenerExpectation(Cursor& cursor, const std::string& kind) {
   const auto choice = [&](std::initializer_list<std::string_view> choices) {
     pattern.push_back(Field(cursor, [&] { return std::string(choices.begin()[cursor.Choice(choices)]); }));
   };
-  if (kind == "key") named(ApplicationKeys(), 0, 255);
+  if (kind == "key") pattern.push_back(Field(cursor, [&] { return ApplicationKey(cursor); }));
   if (kind == "record") pattern.push_back(Field(cursor, [&] { return Hex(DeviceKey(cursor)); }));
   if (kind == "power") {
     number(0, 255, "a battery level");
@@ -489,10 +522,11 @@ Statement ParseTraceExpectation(Cursor& cursor) {
   return Expectation("expect " + expected, [=](Session& session) {
     std::vector<std::string> seen;
     if (session.Observer().TakeTraceEvent(kind, text, session.ExpectDeadline(), &seen)) return Outcome{};
-    if (seen.empty()) return Failure("expected " + expected + ", got nothing");
+    // What did come of that kind tells a detail written differently from a missing effect.
+    if (seen.empty()) return Failure("expected " + expected + ", got no " + kind + " effect");
     std::string got;
     for (const auto& detail : seen) got += (got.empty() ? "" : ", ") + kind + " " + QuoteWord(detail);
-    return Failure("expected " + expected + ", got " + got);
+    return Failure("expected " + expected + ", got only " + got);
   });
 }
 
@@ -529,7 +563,14 @@ Statement ParseQueryExpectation(Cursor& cursor, const Query& query) {
     for (std::size_t i = 0; same && i < answer.size(); ++i) {
       same = answer[i] == "*" || answer[i] == words[i].text;
     }
-    return same ? Outcome{} : Failure("expected " + expected + ", got " + actual);
+    if (same) return Outcome{};
+    // '*' stands for one word of the answer, not for the rest of it.
+    const bool wildcard = std::find(answer.begin(), answer.end(), "*") != answer.end();
+    if (wildcard && words.size() != answer.size()) {
+      return Failure("expected " + expected + ", got " + actual + " (" + std::to_string(words.size()) +
+                     " words; each '*' stands for one)");
+    }
+    return Failure("expected " + expected + ", got " + actual);
   });
 }
 
@@ -542,11 +583,15 @@ Statement ParseExpect(Cursor& cursor) {
   for (const Query& query : Queries()) {
     if (cursor.TakeIf(query.name)) return ParseQueryExpectation(cursor, query);
   }
-  constexpr std::string_view kExpected =
-      "a listener kind (key, record, power, volume, card, suspend, call, foreground), trace, none or a query "
-      "function (GetVolume, ...)";
-  const Word& word = cursor.Take(kExpected);
-  cursor.FailAtLast("expected " + std::string(kExpected) + ", got '" + word.text + "'");
+  std::string kinds;
+  std::vector<std::string> candidates{"trace", "none"};
+  for (const std::string_view kind : pndhal::kListenerKindNames) {
+    kinds += (kinds.empty() ? "" : ", ") + std::string(kind);
+    candidates.emplace_back(kind);
+  }
+  for (const Query& query : Queries()) candidates.emplace_back(query.name);
+  cursor.Fail("a listener kind (" + kinds + "), trace, none or a query function (GetVolume, ...)",
+              candidates);
 }
 
 // --- The verb table ------------------------------------------------------------------------------------
@@ -621,11 +666,12 @@ const std::vector<VerbHelp>& Verbs() {
   return verbs;
 }
 
-std::variant<std::optional<Statement>, ParseError> ParseLine(std::string_view line, int lineNumber) {
+std::variant<std::optional<Statement>, ParseError> ParseLine(std::string_view line, int lineNumber,
+                                                             std::string_view folder) {
   try {
     std::vector<Word> words = SplitWords(line);
     if (words.empty()) return std::optional<Statement>();
-    Cursor cursor(std::move(words), static_cast<int>(line.size()) + 1);
+    Cursor cursor(std::move(words), static_cast<int>(line.size()) + 1, std::string(folder));
     for (const Verb& verb : VerbTable()) {
       if (cursor.TakeIf(verb.help.verb)) {
         Statement statement = verb.parse(cursor);
@@ -635,27 +681,35 @@ std::variant<std::optional<Statement>, ParseError> ParseLine(std::string_view li
       }
     }
     std::string verbs;
-    for (const Verb& verb : VerbTable()) verbs += (verbs.empty() ? "" : ", ") + std::string(verb.help.verb);
-    const Word& word = cursor.Take("a verb");
-    cursor.FailAtLast("expected a verb (" + verbs + "), got '" + word.text + "'");
+    std::vector<std::string> candidates;
+    for (const Verb& verb : VerbTable()) {
+      verbs += (verbs.empty() ? "" : ", ") + std::string(verb.help.verb);
+      candidates.emplace_back(verb.help.verb);
+    }
+    cursor.Fail("a verb (" + verbs + ")", candidates);
   } catch (const SyntaxError& error) {
-    return ParseError{lineNumber, error.column, error.what()};
+    return ParseError{lineNumber, error.column, error.what(), std::string(line)};
   }
 }
 
-std::variant<Script, ParseError> ParseScript(std::string_view text, std::string name) {
+std::variant<Script, std::vector<ParseError>> ParseScript(std::string_view text, std::string name,
+                                                          std::string_view folder) {
   Script script{std::move(name), {}};
+  std::vector<ParseError> errors;
   int lineNumber = 0;
+  // Each line stands alone, so a line at fault does not hide the faults of the lines after it.
   while (!text.empty()) {
     const std::size_t end = text.find('\n');
     const std::string_view line = text.substr(0, end);
     text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-    auto parsed = ParseLine(line, ++lineNumber);
-    if (auto* error = std::get_if<ParseError>(&parsed)) return *error;
-    if (auto& statement = std::get<std::optional<Statement>>(parsed)) {
+    auto parsed = ParseLine(line, ++lineNumber, folder);
+    if (auto* error = std::get_if<ParseError>(&parsed)) {
+      errors.push_back(std::move(*error));
+    } else if (auto& statement = std::get<std::optional<Statement>>(parsed)) {
       script.statements.push_back(std::move(*statement));
     }
   }
+  if (!errors.empty()) return errors;
   return script;
 }
 

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds examples/app against an installed pndhal, starts it with its device's console open, plays
 # examples/app/low_battery.scn against it with `pndhal run --attach`, and checks that the application's
-# own listeners heard what the scenario expected.
+# own listeners heard what the scenario expected; then runs the example's own CTest tests (registered with
+# pndhal_add_scenario_tests, each launching the application) and checks their JUnit report; and checks
+# that the install carries the documentation, the examples and the man page.
 set -euo pipefail
 build_dir=$1 app_dir=$2 work=$3 compiler=$4
 rm -rf "$work"
@@ -11,8 +13,8 @@ cmake -S "$app_dir" -B "$work/app" -G Ninja -DCMAKE_CXX_COMPILER="$compiler" -DC
 cmake --build "$work/app" >/dev/null
 
 # A home and runtime folder of the test's own: the console's token and discovery records live there.
-export HOME="$work/home" XDG_RUNTIME_DIR="$work/run"
-mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
+export HOME="$work/home" XDG_RUNTIME_DIR="$work/run" TMPDIR="$work/tmp"
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR" "$TMPDIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 
 mkfifo "$work/app-input"
@@ -36,3 +38,17 @@ trap - EXIT
 for heard in "app: power 5% state 0" "app: key 10" "app: card SD-Karte mounted" "app: stopped"; do
   grep -qF "$heard" "$work/app-output" || { echo "navapp did not print: $heard"; cat "$work/app-output"; exit 1; }
 done
+
+# The example's scenario tests, as its team runs them in CI.
+ctest --test-dir "$work/app" -j 2 --output-on-failure --output-junit "$work/junit.xml"
+grep -q '<testcase name="navapp.low_battery"' "$work/junit.xml" || { echo "no test case in the report"; exit 1; }
+grep -q 'status="run"' "$work/junit.xml" || { echo "the scenario test did not run"; cat "$work/junit.xml"; exit 1; }
+if grep -q '<failure' "$work/junit.xml"; then cat "$work/junit.xml"; exit 1; fi
+[ -z "$(ls -A "$TMPDIR")" ] || { echo "the launched application left files behind:"; ls -A "$TMPDIR"; exit 1; }
+
+# What the install carries for application teams.
+for file in share/doc/pndhal/testing.md share/doc/pndhal/scenarios.md share/man/man1/pndhal.1 \
+  share/pndhal/examples/scenarios/power.scn share/pndhal/examples/app/low_battery.scn; do
+  [ -f "$prefix/$file" ] || { echo "the install lacks $file"; exit 1; }
+done
+grep -q '^\.SS "pndhal run"' "$prefix/share/man/man1/pndhal.1" || { echo "the man page lacks run"; exit 1; }

@@ -99,7 +99,43 @@ TEST(ScenarioParser, RefusesALineWithTheColumnAndWhatWasExpected) {
   for (const auto& [line, error] : cases) EXPECT_EQ(Parsed(line), error) << line;
 }
 
-TEST(ScenarioParser, AScriptWithOneBadLineYieldsOnlyThatLine) {
+TEST(ScenarioParser, SuggestsTheWordMeantForANearMiss) {
+  pndtest::SimGuard guard;
+  const std::pair<const char*, const char*> cases[] = {
+      {"presss F6", "did you mean 'press'?"},
+      {"expect GetVolme = 5", "did you mean 'GetVolume'?"},
+      {"fail CreateThred", "did you mean 'CreateThread'?"},
+      {"press Retrun", "did you mean 'Return'?"},
+      {"expect call incomming", "did you mean 'incoming'?"},
+      {"expect powr 5", "did you mean 'power'?"},
+      {"record onn", "did you mean 'on'?"},
+      {"expect key Devise5", "did you mean 'Device5'?"},
+      {"expect card mounted X sdd", "did you mean 'sd'?"},
+      {"press Enter", "'Enter' is an application key, what a key listener hears"},
+      {"expect key Return", "'Return' is a device key; a key listener hears the application key it maps to"},
+  };
+  for (const auto& [line, advice] : cases) {
+    const std::string refused = Parsed(line);
+    EXPECT_NE(refused.find(std::string("; ") + advice), std::string::npos) << line << "\n" << refused;
+  }
+  // A word far from every choice gets no guess.
+  EXPECT_EQ(Parsed("jump 3").find("did you mean"), std::string::npos);
+}
+
+TEST(ScenarioParser, ResolvesARelativeProfileAgainstTheScriptsFolder) {
+  pndtest::SimGuard guard;
+  const auto parsed = scenario::ParseScript(
+      "profile load car.json\nprofile load ../shared/van.json\nprofile load /etc/truck.json\n", "s.scn",
+      "/work/scenarios");
+  ASSERT_TRUE(std::holds_alternative<scenario::Script>(parsed));
+  const auto& statements = std::get<scenario::Script>(parsed).statements;
+  ASSERT_EQ(statements.size(), 3U);
+  EXPECT_EQ(statements[0].text, "profile load /work/scenarios/car.json");
+  EXPECT_EQ(statements[1].text, "profile load /work/shared/van.json");
+  EXPECT_EQ(statements[2].text, "profile load /etc/truck.json");
+}
+
+TEST(ScenarioParser, AScriptWithBadLinesYieldsEachOfThem) {
   pndtest::SimGuard guard;
   const auto good = scenario::ParseScript("# header\npress F6\n\nexpect key F6\n", "good.scn");
   ASSERT_TRUE(std::holds_alternative<scenario::Script>(good));
@@ -109,10 +145,17 @@ TEST(ScenarioParser, AScriptWithOneBadLineYieldsOnlyThatLine) {
   EXPECT_TRUE(script.statements[0].recorded);
   EXPECT_FALSE(script.statements[1].recorded);
 
-  const auto bad = scenario::ParseScript("press F6\nexpect key F6\nvolume 101\n", "bad.scn");
-  ASSERT_TRUE(std::holds_alternative<scenario::ParseError>(bad));
-  EXPECT_EQ(std::get<scenario::ParseError>(bad).line, 3);
-  EXPECT_EQ(std::get<scenario::ParseError>(bad).column, 8);
+  const auto bad =
+      scenario::ParseScript("press F6\nexpect key F6\nvolume 101\nplug\nbattery  x\n", "bad.scn");
+  ASSERT_TRUE(std::holds_alternative<std::vector<scenario::ParseError>>(bad));
+  const auto& errors = std::get<std::vector<scenario::ParseError>>(bad);
+  ASSERT_EQ(errors.size(), 2U);
+  EXPECT_EQ(errors[0].line, 3);
+  EXPECT_EQ(errors[0].column, 8);
+  EXPECT_EQ(errors[0].text, "volume 101");
+  EXPECT_EQ(errors[1].line, 5);
+  EXPECT_EQ(errors[1].column, 10);
+  EXPECT_EQ(errors[1].text, "battery  x");
 }
 
 }  // namespace

@@ -21,8 +21,8 @@ struct CommandLineCase {
   std::vector<std::string> naming;  // texts that must appear there
 };
 
-constexpr const char* kCommands[] = {"tour", "run",   "profile", "info",    "keys",
-                                     "time", "zones", "phone",   "devices", "console"};
+constexpr const char* kCommands[] = {"tour",  "run",   "profile", "info",    "keys", "time",
+                                     "zones", "phone", "devices", "console", "help"};
 
 std::vector<CommandLineCase> Cases() {
   std::vector<std::string> toolHelp(std::begin(kCommands), std::end(kCommands));
@@ -40,7 +40,8 @@ std::vector<CommandLineCase> Cases() {
        {"run", "--help"},
        0,
        Stream::Out,
-       {"FILE", "--trace", "--json", "--time-scale", "--record", "--attach", "--profile", "FILE:LINE"}},
+       {"FILE", "--trace", "--json", "--time-scale", "--record", "--attach", "--launch", "--stop-wait",
+        "--jobs", "--junit", "--quiet", "--profile", "FILE:LINE"}},
       {"ProfileHelp", {"profile", "--help"}, 0, Stream::Out, {"FILE"}},
       {"DevicesHelp", {"devices", "--help"}, 0, Stream::Out, {"--json"}},
       {"ConsoleHelp", {"console", "--help"}, 0, Stream::Out, {"DEVICE", "--command"}},
@@ -63,6 +64,27 @@ std::vector<CommandLineCase> Cases() {
       {"BadCallState", {"phone", "--call", "ringing"}, 2, Stream::Err, {"ringing"}},
       {"MissingOptionValue", {"phone", "--power"}, 2, Stream::Err, {"--power"}},
       {"TimeScaleMustBePositive", {"tour", "--time-scale", "0"}, 2, Stream::Err, {"--time-scale"}},
+      {"KeysShowTheDeviceKeyBesideTheApplicationKey",
+       {"keys"},
+       0,
+       Stream::Out,
+       {"\n  Return     (0x0D) -> Enter      (4)\n"}},
+      {"InfoLabelsSayWhatEachValueIs",
+       {"info"},
+       0,
+       Stream::Out,
+       {"\nOEM text (GetDeviceInfo 4):", "\nversion text (GetDeviceInfo 15):",
+        "\nBluetooth address (GetBtMACAddr):"}},
+      {"HelpAsACommand", {"help"}, 0, Stream::Out, toolHelp},
+      {"HelpOfACommand",
+       {"help", "run"},
+       0,
+       Stream::Out,
+       {"Usage: pndhal run", "--launch", "--junit", "--jobs"}},
+      {"HelpOfANearMiss", {"help", "rnu"}, 2, Stream::Err, {"no command 'rnu'; did you mean 'run'?"}},
+      {"NearMissCommand", {"kyes"}, 2, Stream::Err, {"unknown command 'kyes'; did you mean 'keys'?"}},
+      {"NearMissOption", {"run", "--jsn", "x.scn"}, 2, Stream::Err, {"--jsn; did you mean '--json'?"}},
+      {"NoGuessForAFarWord", {"zones", "--colour"}, 2, Stream::Err, {"--colour\nRun 'pndhal zones --help'"}},
   };
 }
 

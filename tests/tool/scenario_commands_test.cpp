@@ -12,44 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "process.h"
+#include "tool_fixture.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-// A folder of its own for each test's files.
-class ScenarioCommandsTest : public testing::Test {
- protected:
-  void SetUp() override {
-    folder_ = fs::temp_directory_path() / ("pndhal-scenario-" + std::to_string(getpid()) + "-" +
-                                           testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(folder_);
-  }
-  void TearDown() override { fs::remove_all(folder_); }
-
-  std::string Write(const std::string& name, const std::string& text) const {
-    const fs::path path = folder_ / name;
-    std::ofstream(path) << text;
-    return path.string();
-  }
-  static std::string Read(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
-  static pndtest::ProcessResult Tool(std::vector<std::string> args) {
-    pndtest::ProcessRequest request;
-    request.argv = {PNDHAL_TOOL};
-    request.argv.insert(request.argv.end(), args.begin(), args.end());
-    return pndtest::RunProcess(request);
-  }
-  std::string Path(const std::string& name) const { return (folder_ / name).string(); }
-
- private:
-  fs::path folder_;
-};
+using ScenarioCommandsTest = pndtest::ToolTest;
 
 TEST_F(ScenarioCommandsTest, ExitsWithTheVerdictAndSaysWhereAScriptWentWrong) {
   const std::string good = Write("good.scn", "press F6\nexpect key F6\n");
@@ -64,12 +31,13 @@ TEST_F(ScenarioCommandsTest, ExitsWithTheVerdictAndSaysWhereAScriptWentWrong) {
     std::string err;
   };
   const Case cases[] = {
-      {{"run", good}, 0, "", ""},
-      {{"run", good, unmet}, 1, "", unmet + ":3: expected key Up, got key F6\n"},
+      {{"run", "-q", good}, 0, "", ""},
+      {{"run", "--quiet", good, unmet}, 1, "", unmet + ":3: expected key Up, got key F6\n"},
       {{"run", "--trace", malformed},
        2,
        "",
-       malformed + ":2:9: expected a battery percentage (0 to 100), got '140'\n"},
+       malformed +
+           ":2:9: expected a battery percentage (0 to 100), got '140'\n    battery 140\n            ^\n"},
       {{"run", "--profile", profile, good},
        2,
        "",
@@ -78,7 +46,11 @@ TEST_F(ScenarioCommandsTest, ExitsWithTheVerdictAndSaysWhereAScriptWentWrong) {
        2,
        "",
        unknown + ":1:13: /screen/depth: unknown field \"depth\"; expected one of: width, height\n"},
-      {{"run", Path("missing.scn")}, 2, "", "pndhal: cannot read " + Path("missing.scn") + "\n"},
+      {{"run", Path("missing.scn"), Path("")},
+       2,
+       "",
+       "pndhal: cannot read " + Path("missing.scn") + ": No such file or directory\npndhal: cannot read " +
+           Path("") + ": it is a folder\n"},
       {{"run", "--record", Path("out.scn"), good, good},
        2,
        "",
@@ -96,12 +68,7 @@ TEST_F(ScenarioCommandsTest, ReportsARunAsJsonLines) {
   const auto result =
       Tool({"run", "--json", Write("keys.scn", "press F6\nexpect key F6\npress Up\nexpect key Down\n")});
   EXPECT_EQ(result.exitCode, 1);
-  std::vector<nlohmann::json> lines;
-  std::istringstream out(result.out);
-  for (std::string line; std::getline(out, line);) {
-    lines.push_back(nlohmann::json::parse(line, nullptr, false));
-    ASSERT_FALSE(lines.back().is_discarded()) << line;
-  }
+  const std::vector<nlohmann::json> lines = JsonLines(result.out);
   ASSERT_GE(lines.size(), 4U);
   const auto count = [&](const char* type, const char* member, const char* value) {
     return std::count_if(lines.begin(), lines.end(), [&](const nlohmann::json& line) {
@@ -111,7 +78,11 @@ TEST_F(ScenarioCommandsTest, ReportsARunAsJsonLines) {
   EXPECT_EQ(count("statement", "text", "press F6"), 1);
   EXPECT_EQ(count("listener", "call", "key F6"), 1);
   EXPECT_EQ(count("failure", "message", "expected key Down, got key Up"), 1);
-  EXPECT_EQ(lines.back(), (nlohmann::json{{"type", "result"}, {"scripts", 1}, {"failed", 1}}));
+  auto summary = lines.back();
+  EXPECT_GT(summary.value("seconds", 0.0), 0.0);
+  summary.erase("seconds");
+  EXPECT_EQ(summary, (nlohmann::json{
+                         {"type", "result"}, {"scripts", 1}, {"passed", 0}, {"failed", 1}, {"errors", 0}}));
 }
 
 TEST_F(ScenarioCommandsTest, SaysHowManyEventsTheDevicesTraceDropped) {
@@ -120,7 +91,7 @@ TEST_F(ScenarioCommandsTest, SaysHowManyEventsTheDevicesTraceDropped) {
   for (int i = 0; i < 6000; ++i) text += "battery " + std::to_string(i % 100) + "\n";
   const std::string busy = Write("busy.scn", text);
 
-  const auto traced = Tool({"run", "--trace", busy});
+  const auto traced = Tool({"run", "--trace", "--quiet", busy});
   ASSERT_EQ(traced.exitCode, 0) << traced.err;
   unsigned long long dropped = 0;
   std::size_t kept = 0;
@@ -200,6 +171,12 @@ TEST_F(ScenarioCommandsTest, ProfilesStartFromTheBuiltInOne) {
       Write("loads.scn", "battery 50 high\nexpect power 50 battery\nprofile load \"" + low +
                              "\"\nexpect PMGetPowerInfo = 7 battery\nexpect power 7 battery\n");
   EXPECT_EQ(Tool({"run", loads}).exitCode, 0);
+
+  // A relative profile in a script is the one beside the script, wherever the tool runs.
+  Write("scripts/low.json", "{\"power\": {\"battery\": 9, \"batteryFlag\": 4}}");
+  const auto beside = Tool(
+      {"run", Write("scripts/beside.scn", "profile load low.json\nexpect PMGetPowerInfo = 9 battery\n")});
+  EXPECT_EQ(beside.exitCode, 0) << beside.err;
 }
 
 }  // namespace

@@ -44,7 +44,7 @@ std::optional<Device> FindDevice(const std::string& name, std::string* error) {
   return std::nullopt;
 }
 
-std::unique_ptr<Connection> Connection::Open(int port, std::string* error) {
+std::unique_ptr<Connection> Connection::Open(int port, std::string* error, const std::string& tokenFile) {
   const int fd = protocol::ConnectLoopback(port);
   if (fd < 0) {
     *error = "cannot connect to the console on port " + std::to_string(port) + ": " +
@@ -74,7 +74,7 @@ std::unique_ptr<Connection> Connection::Open(int port, std::string* error) {
     }
   }
   if (needsToken) {
-    const std::string path = protocol::TokenPath();
+    const std::string path = tokenFile.empty() ? protocol::TokenPath() : tokenFile;
     const std::optional<std::string> token = protocol::ReadTokenFile(path, false, error);
     if (!token) return nullptr;
     if (token->empty()) {
@@ -164,8 +164,9 @@ bool Connection::ReadEvents(std::chrono::milliseconds limit, const EventHandler&
     bool timedOut = false;
     const auto line = ReadLine(limit, &timedOut);
     if (!line) return timedOut;
-    if (StartsWith(*line, protocol::kEventMarker) && onEvent)
+    if (StartsWith(*line, protocol::kEventMarker) && onEvent) {
       onEvent(line->substr(protocol::kEventMarker.size()));
+    }
   }
 }
 

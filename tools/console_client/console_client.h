@@ -39,9 +39,9 @@ using EventHandler = std::function<void(const std::string& event)>;
 class Connection {
  public:
   /// Connects to the console on the loopback `port` and reads its greeting; when it asks for a token, sends
-  /// the one from ~/.pndsim_console_token. Null with *error set when the connection or the authentication
-  /// fails.
-  static std::unique_ptr<Connection> Open(int port, std::string* error);
+  /// the one from `tokenFile`, or when that is empty from the file PNDSIM_CONSOLE_TOKEN_FILE names, else
+  /// ~/.pndsim_console_token. Null with *error set when the connection or the authentication fails.
+  static std::unique_ptr<Connection> Open(int port, std::string* error, const std::string& tokenFile = {});
 
   ~Connection();
   Connection(const Connection&) = delete;

@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "suggestions.h"
+
 namespace tool {
 namespace {
 
@@ -20,17 +22,44 @@ constexpr const char* kExitCodes =
     "  1  a check or expectation failed, or the device did not answer\n"
     "  2  usage error, malformed script or bad profile";
 
-// Names the command whose line was wrong, so the hint points at its help.
+// The names a command line may use at `command`: its commands, or its options' long and short forms.
+std::vector<std::string> NamesOf(const CLI::App* command, bool options) {
+  std::vector<std::string> names;
+  if (!options) {
+    for (const CLI::App* sub : command->get_subcommands([](const CLI::App*) { return true; })) {
+      names.push_back(sub->get_name());
+    }
+    return names;
+  }
+  for (const CLI::Option* option : command->get_options()) {
+    if (option->get_group().empty()) continue;
+    for (const std::string& name : option->get_lnames()) names.push_back("--" + name);
+    for (const std::string& name : option->get_snames()) names.push_back("-" + name);
+  }
+  return names;
+}
+
+// Names the command whose line was wrong, so the hint points at its help, and the word that was probably
+// meant for one the tool did not know.
 std::string UsageError(const CLI::App* app, const CLI::Error& error) {
   std::string who = "pndhal";
-  for (const CLI::App* command : app->get_subcommands()) who += " " + command->get_name();
+  const CLI::App* command = app;
+  for (const CLI::App* chosen = app; !chosen->get_subcommands().empty();) {
+    chosen = chosen->get_subcommands().front();
+    who += " " + chosen->get_name();
+    command = chosen;
+  }
   std::string message = error.what();
-  // Without a command, the first word the tool did not know is the mistake,
-  // not the missing command.
-  const std::vector<std::string> unknown = app->remaining();
-  if (app->get_subcommands().empty() && !unknown.empty()) {
+  const std::vector<std::string> unknown = command->remaining();
+  if (!unknown.empty()) {
     const bool option = unknown.front().starts_with('-');
-    message = (option ? "unknown option '" : "unknown command '") + unknown.front() + "'";
+    // Without a command, the first word the tool did not know is the mistake, not the missing command.
+    if (command == app) message = (option ? "unknown option '" : "unknown command '") + unknown.front() + "'";
+    // A word that is not an option is an operand too many; only a near miss of an option is guessed at.
+    const std::string guess = command == app || option
+                                  ? scenario::DidYouMean(unknown.front(), NamesOf(command, option))
+                                  : std::string();
+    if (!guess.empty()) message += "; " + guess;
   }
   return who + ": " + message + "\nRun '" + who + " --help' for usage.\n";
 }
@@ -58,6 +87,7 @@ void AddCommonOptions(CLI::App& command, CommonOptions& options, CommonOptionSet
   command
       .add_option("--profile", options.profile, "start from this device profile (JSON; see 'pndhal profile')")
       ->type_name("FILE");
+  if (set.ownProfile) return;
   command.parse_complete_callback([&options] {
     if (options.profile.empty()) return;
     if (const auto error = pndsim::LoadProfile(options.profile)) {

@@ -29,12 +29,15 @@ struct CommonOptions {
 struct CommonOptionSet {
   bool json = false;       ///< `--json`: the command's output is data
   bool timeScale = false;  ///< `--time-scale`: the command waits on simulated time
+  /// The command loads `--profile` itself, reporting a bad one its own way (`run --json`).
+  bool ownProfile = false;
 };
 
 /// Adds the shared options named by `set` to `command`, and `--profile FILE`
 /// to every command, storing their values in `options`, which must outlive
-/// the parse. A profile given is loaded before the command's work; a bad one
-/// ends the command with its fault on stderr and kExitUsage.
+/// the parse. Unless the command loads it itself, a profile given is loaded
+/// before the command's work; a bad one ends the command with its fault on
+/// stderr and kExitUsage.
 void AddCommonOptions(CLI::App& command, CommonOptions& options, CommonOptionSet set);
 
 /// Makes `action` the work `command` does when the command line chooses it.

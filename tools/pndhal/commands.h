@@ -4,6 +4,7 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <string>
 
 #include "json_output.h"
 
@@ -40,6 +41,10 @@ void AddTimeCommand(CLI::App& app);
 /// Adds `zones`: the zone database as the HAL reads it.
 void AddZonesCommand(CLI::App& app);
 
+/// Adds `help [COMMAND]`: the tool's help, or a command's, on stdout, as
+/// `--help` gives them. Add it last: it knows the commands added before it.
+void AddHelpCommand(CLI::App& app);
+
 /// Adds `phone`: launches the phone link with the simulated telephone
 /// program, applies `--call` and `--power` and shows the link's state. Exit
 /// code 1 when the telephone program does not answer.
@@ -48,6 +53,10 @@ void AddPhoneCommand(CLI::App& app);
 /// Prints the device identifier, every device-information string, the
 /// Bluetooth address and the memory figures, one line each.
 void PrintIdentity();
+
+/// Prints one line of `info`: the label (what the value is, and the call
+/// that reports it) in a column of its own, then the value.
+void PrintField(const std::string& label, const std::string& value);
 
 /// Adds the same figures as `PrintIdentity` to `info` as members: `deviceId`,
 /// `deviceInfo`, `bluetoothMac` (null where the HAL answered false) and `memory`.

@@ -50,23 +50,16 @@ int Info(const CommonOptions& options) {
     FreeDLL();
     return kExitSuccess;
   }
-  std::printf("power:      battery %u%%%s, power state %s (%u)\n", power.batteryLevel,
-              powerKnown ? "" : " (reported as empty)", state.c_str(), power.powerState);
-  if (brightnessKnown) {
-    std::printf("brightness: %u%%\n", brightness);
-  } else {
-    std::printf("brightness: unavailable\n");
-  }
-  if (displayKnown) {
-    std::printf("display:    %u x %u, %s\n", display.width, display.height, orientation.c_str());
-  } else {
-    std::printf("display:    unavailable\n");
-  }
-  if (volumeKnown) {
-    std::printf("volume:     %u%%\n", volume);
-  } else {
-    std::printf("volume:     unavailable\n");
-  }
+  PrintField("battery, power state (PMGetPowerInfo)",
+             std::to_string(power.batteryLevel) + "%" + (powerKnown ? "" : " (reported as empty)") + ", " +
+                 state + " (" + std::to_string(power.powerState) + ")");
+  PrintField("brightness (GetBrightness)",
+             brightnessKnown ? std::to_string(brightness) + "%" : "unavailable");
+  PrintField("screen (GetScreenOrientation)",
+             displayKnown
+                 ? std::to_string(display.width) + " x " + std::to_string(display.height) + ", " + orientation
+                 : "unavailable");
+  PrintField("volume (GetVolume)", volumeKnown ? std::to_string(volume) + "%" : "unavailable");
   PrintIdentity();
   FreeDLL();
   return kExitSuccess;

@@ -15,15 +15,25 @@ namespace {
 
 constexpr std::size_t kTextChars = 512;
 
+// A device-information selector: its JSON member and what the value is, in the words of `info`'s labels.
 struct InfoField {
   eDeviceInfoID id;
   const char* name;
+  const char* meaning;
 };
 constexpr InfoField kInfoFields[] = {
-    {eDeviceInfoOEM, "oem"},         {eDeviceInfoValue5, "value5"},    {eDeviceInfoText6, "text6"},
-    {eDeviceInfoValue7, "value7"},   {eDeviceInfoText8, "text8"},      {eDeviceInfoValue9, "value9"},
-    {eDeviceInfoText10, "text10"},   {eDeviceInfoText11, "text11"},    {eDeviceInfoValue12, "value12"},
-    {eDeviceInfoValue13, "value13"}, {eDeviceInfoValue14, "revision"}, {eDeviceInfoVersion, "version"},
+    {eDeviceInfoOEM, "oem", "OEM text"},
+    {eDeviceInfoValue5, "value5", "16-bit value"},
+    {eDeviceInfoText6, "text6", "text, 80 bytes"},
+    {eDeviceInfoValue7, "value7", "value"},
+    {eDeviceInfoText8, "text8", "text, 80 bytes"},
+    {eDeviceInfoValue9, "value9", "value"},
+    {eDeviceInfoText10, "text10", "text, 200 bytes"},
+    {eDeviceInfoText11, "text11", "text, 202 bytes"},
+    {eDeviceInfoValue12, "value12", "32-bit value"},
+    {eDeviceInfoValue13, "value13", "32-bit value"},
+    {eDeviceInfoValue14, "revision", "revision"},
+    {eDeviceInfoVersion, "version", "version text"},
 };
 
 // A text the HAL wrote, or nothing when it answered false.
@@ -100,21 +110,29 @@ void AddIdentity(Json& info) {
 
 void PrintIdentity() {
   const Identity identity = ReadIdentity();
-  std::printf("device id:  %s\n", Plain(identity.id).c_str());
+  // Each label says what the value is and the call (and selector) a script asks for it.
+  PrintField("device id (GetDeviceID)", Plain(identity.id));
   for (std::size_t i = 0; i < std::size(kInfoFields); ++i) {
-    std::printf("info %-9s %s\n", (std::string(kInfoFields[i].name) + ":").c_str(),
-                Plain(identity.fields[i]).c_str());
+    PrintField(
+        std::string(kInfoFields[i].meaning) + " (GetDeviceInfo " + std::to_string(kInfoFields[i].id) + ")",
+        Plain(identity.fields[i]));
   }
-  std::printf("bluetooth:  %s\n", Plain(identity.mac).c_str());
+  PrintField("Bluetooth address (GetBtMACAddr)", Plain(identity.mac));
   if (identity.divisionKnown) {
-    std::printf("memory:     %u store pages, %u program pages of %u bytes\n", identity.storePages,
-                identity.ramPages, identity.pageSize);
+    PrintField("memory division", std::to_string(identity.storePages) + " store pages, " +
+                                      std::to_string(identity.ramPages) + " program pages of " +
+                                      std::to_string(identity.pageSize) + " bytes");
   }
   if (identity.storeKnown) {
-    std::printf("store:      %u bytes, %u free\n", identity.store.dwStoreSize, identity.store.dwFreeSize);
+    PrintField("object store", std::to_string(identity.store.dwStoreSize) + " bytes, " +
+                                   std::to_string(identity.store.dwFreeSize) + " free");
   }
-  std::printf("programs:   %zu bytes, %zu free\n", std::size_t{identity.memory.dwTotalPhys},
-              std::size_t{identity.memory.dwAvailPhys});
+  PrintField("program memory", std::to_string(std::size_t{identity.memory.dwTotalPhys}) + " bytes, " +
+                                   std::to_string(std::size_t{identity.memory.dwAvailPhys}) + " free");
+}
+
+void PrintField(const std::string& label, const std::string& value) {
+  std::printf("%-36s %s\n", (label + ":").c_str(), value.c_str());
 }
 
 }  // namespace tool

@@ -1,10 +1,12 @@
-// `pndhal keys`: the HAL's key map and the hot keys it registered on the
-// device, so a reader sees which virtual keys reach which listener value.
+// `pndhal keys`: the HAL's key map and the hot keys it registered on the device, so a reader sees which
+// device key (the name a script presses) reaches a listener as which application key (the name a script
+// expects).
 #include <pndhal/pndhal.h>
 #include <pndsim/pndsim.h>
 
 #include <cstdio>
 #include <memory>
+#include <string>
 
 #include "ce/window.h"
 #include "command_line.h"
@@ -14,48 +16,28 @@
 namespace tool {
 namespace {
 
-// The enumerator's name of a hardware-key value, or null for a value the
-// enumeration does not name.
-const char* HardwareKeyName(eHardwareKey key) {
-  switch (key) {
-    case eHardwareKeyUp:
-      return "eHardwareKeyUp";
-    case eHardwareKeyDown:
-      return "eHardwareKeyDown";
-    case eHardwareKeyRight:
-      return "eHardwareKeyRight";
-    case eHardwareKeyLeft:
-      return "eHardwareKeyLeft";
-    case eHardwareKeyEnter:
-      return "eHardwareKeyEnter";
-    case eHardwareKeyDevice5:
-      return "eHardwareKeyDevice5";
-    case eHardwareKeyDevice6:
-      return "eHardwareKeyDevice6";
-    case eHardwareKeyDevice7:
-      return "eHardwareKeyDevice7";
-    case eHardwareKeyDevice8:
-      return "eHardwareKeyDevice8";
-    case eHardwareKeyF6:
-      return "eHardwareKeyF6";
-    case eHardwareKeyF7:
-      return "eHardwareKeyF7";
-    case eHardwareKeyF8:
-      return "eHardwareKeyF8";
-    case eHardwareKeyDevice16:
-      return "eHardwareKeyDevice16";
-    case eHardwareKeyDevice24:
-      return "eHardwareKeyDevice24";
-    case eHardwareKeyDevice25:
-      return "eHardwareKeyDevice25";
-    case eHardwareKeyDevice26:
-      return "eHardwareKeyDevice26";
-    case eHardwareKeyDevice27:
-      return "eHardwareKeyDevice27";
-    case eHardwareKeyUnmapped:
-      return "eHardwareKeyUnmapped";
+// The device profile's name of a virtual key, or empty when the device has no key of that code.
+std::string DeviceKeyName(unsigned long virtualKey) {
+  for (const auto& [name, code] : pndsim::DeviceKeys()) {
+    if (code == virtualKey) return name;
   }
-  return nullptr;
+  return {};
+}
+
+std::string ApplicationKeyName(eHardwareKey key) {
+  return std::string(pndhal::NameOf(pndhal::kApplicationKeyNames, static_cast<long>(key)));
+}
+
+Json NameOrNull(const std::string& name) { return name.empty() ? Json(nullptr) : Json(name); }
+
+std::string ModifierWords(unsigned modifiers) {
+  std::string words;
+  for (const auto& named : pndsim::kModifierNames) {
+    if ((modifiers & static_cast<unsigned>(named.value)) != 0) {
+      words += (words.empty() ? "" : "+") + std::string(named.name);
+    }
+  }
+  return words.empty() ? "none" : words;
 }
 
 int Keys(const CommonOptions& options) {
@@ -65,14 +47,15 @@ int Keys(const CommonOptions& options) {
   if (options.json) {
     Json entries = Json::array();
     for (const auto& [virtualKey, key] : map) {
-      const char* name = HardwareKeyName(key);
-      entries.push_back({{"virtualKey", virtualKey},
-                         {"hardwareKey", static_cast<std::int32_t>(key)},
-                         {"name", name != nullptr ? Json(name) : Json(nullptr)}});
+      entries.push_back({{"deviceKey", NameOrNull(DeviceKeyName(virtualKey))},
+                         {"virtualKey", virtualKey},
+                         {"applicationKey", NameOrNull(ApplicationKeyName(key))},
+                         {"hardwareKey", static_cast<std::int32_t>(key)}});
     }
     Json registered = Json::array();
     for (const auto& hotKey : hotKeys) {
-      registered.push_back({{"virtualKey", hotKey.virtualKey},
+      registered.push_back({{"deviceKey", NameOrNull(DeviceKeyName(hotKey.virtualKey))},
+                            {"virtualKey", hotKey.virtualKey},
                             {"modifiers", hotKey.modifiers & ~MOD_KEYUP},
                             {"keyUp", (hotKey.modifiers & MOD_KEYUP) != 0},
                             {"id", hotKey.id},
@@ -80,16 +63,21 @@ int Keys(const CommonOptions& options) {
     }
     PrintJson({{"keyMap", entries}, {"hotKeys", registered}});
   } else {
-    std::printf("key map (virtual key -> hardware key):\n");
+    // Scripts press the device key and expect the application key: the two columns side by side.
+    std::printf("key map: device key (virtual-key code) -> application key (eHardwareKey value)\n");
     for (const auto& [virtualKey, key] : map) {
-      const char* name = HardwareKeyName(key);
-      std::printf("  0x%02lX -> %2d %s\n", virtualKey, static_cast<int>(key), name != nullptr ? name : "?");
+      const std::string device = DeviceKeyName(virtualKey);
+      const std::string application = ApplicationKeyName(key);
+      std::printf("  %-10s (0x%02lX) -> %-10s (%d)\n", device.empty() ? "-" : device.c_str(), virtualKey,
+                  application.empty() ? "?" : application.c_str(), static_cast<int>(key));
     }
-    std::printf("hot keys registered on the device:\n");
+    std::printf("hot keys registered on the device: device key (virtual-key code)\n");
     for (const auto& hotKey : hotKeys) {
-      std::printf("  0x%02X  id %d, modifiers 0x%X%s, thread %u\n", hotKey.virtualKey, hotKey.id,
-                  hotKey.modifiers & ~MOD_KEYUP,
-                  (hotKey.modifiers & MOD_KEYUP) != 0 ? ", key-up reported" : "", hotKey.ownerThread);
+      const std::string device = DeviceKeyName(hotKey.virtualKey);
+      std::printf("  %-10s (0x%02X)  id %d, modifiers %s, key-up %s, thread %u\n",
+                  device.empty() ? "-" : device.c_str(), hotKey.virtualKey, hotKey.id,
+                  ModifierWords(hotKey.modifiers & ~MOD_KEYUP).c_str(),
+                  (hotKey.modifiers & MOD_KEYUP) != 0 ? "reported" : "not reported", hotKey.ownerThread);
     }
   }
   FreeDLL();
@@ -99,8 +87,10 @@ int Keys(const CommonOptions& options) {
 }  // namespace
 
 void AddKeysCommand(CLI::App& app) {
-  CLI::App* command =
-      app.add_subcommand("keys", "show the HAL's key map and the hot keys it registered on the device");
+  CLI::App* command = app.add_subcommand(
+      "keys",
+      "show the key map (which device key reaches the listeners as which application key) and the "
+      "hot keys the HAL registered on the device");
   auto options = std::make_shared<CommonOptions>();
   AddCommonOptions(*command, *options, {.json = true});
   SetAction(*command, [options] { return Keys(*options); });

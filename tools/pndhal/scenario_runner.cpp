@@ -1,150 +1,39 @@
-// Plays scenario scripts on the simulated device and reports what happened.
+// Plays scenario scripts on the simulated device, on a running application's device or on a launched
+// application, and reports what happened.
 #include "scenario_runner.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <pndhal/pndhal.h>
 #include <pndsim/pndsim.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <memory>
-#include <mutex>
 #include <sstream>
+#include <system_error>
 #include <variant>
 
 #include "command_line.h"
 #include "console_client.h"
-#include "json_output.h"
+#include "console_player.h"
+#include "junit_report.h"
+#include "launcher.h"
 #include "lexer.h"
+#include "parallel_run.h"
+#include "recording.h"
+#include "run_report.h"
 #include "scenario.h"
 
 namespace tool {
 namespace {
 
-// Prints the run as it happens, from the thread that plays the script and from the library's threads,
-// and counts what it saw.
-class Reporter {
- public:
-  Reporter(const RunSettings& settings, RunSummary& summary) : settings_(settings), summary_(summary) {}
-
-  void StartScript() {
-    std::lock_guard lock(mutex_);
-    start_ = scenario::Clock::now();
-  }
-
-  void Heading(const std::string& heading) {
-    std::lock_guard lock(mutex_);
-    if (settings_.trace && !settings_.json) std::printf("\n== %s\n", heading.c_str());
-  }
-
-  void Statement(const std::string& script, const scenario::Statement& statement) {
-    std::lock_guard lock(mutex_);
-    ++summary_.statements;
-    if (settings_.json) {
-      Print({{"type", "statement"}, {"script", script}, {"line", statement.line}, {"text", statement.text}});
-    } else if (settings_.trace) {
-      std::printf("%s:%d: %s\n", script.c_str(), statement.line, statement.text.c_str());
-    }
-  }
-
-  void Event(const scenario::Event& event) {
-    std::lock_guard lock(mutex_);
-    const bool listener = event.source == scenario::Event::Source::Listener;
-    if (listener) {
-      ++summary_.listenerCalls[event.kind];
-    } else {
-      ++summary_.platformEffects;
-    }
-    if (settings_.json) {
-      const double ms = std::chrono::duration<double, std::milli>(event.when - start_).count();
-      if (listener) {
-        Print({{"type", "listener"}, {"kind", event.kind}, {"call", event.text}, {"ms", ms}});
-      } else {
-        Print({{"type", "platform"}, {"kind", event.kind}, {"detail", event.text}, {"ms", ms}});
-      }
-    } else if (settings_.trace) {
-      std::printf(listener ? "    listener %s\n" : "    platform %s %s\n",
-                  listener ? event.text.c_str() : event.kind.c_str(), event.text.c_str());
-    }
-  }
-
-  // An event line from a device's console: "SECONDS listener TEXT" or "SECONDS platform KIND DETAIL".
-  void ConsoleEvent(const std::string& line) {
-    std::lock_guard lock(mutex_);
-    const std::size_t time = line.find(' ');
-    const std::string text = time == std::string::npos ? line : line.substr(time + 1);
-    if (text.rfind("listener ", 0) == 0) ++summary_.listenerCalls[text.substr(9, text.find(' ', 9) - 9)];
-    if (text.rfind("platform ", 0) == 0) ++summary_.platformEffects;
-    if (settings_.json) {
-      Print({{"type", "event"}, {"device", line}});
-    } else if (settings_.trace) {
-      std::printf("    %s\n", text.c_str());
-    }
-  }
-
-  // A line at fault: `where` is "NAME:LINE" or "NAME:LINE:COLUMN".
-  void Fault(const std::string& where, const std::string& message, const char* type) {
-    std::lock_guard lock(mutex_);
-    std::fflush(stdout);
-    std::fprintf(stderr, "%s: %s\n", where.c_str(), message.c_str());
-    if (settings_.json) Print({{"type", type}, {"at", where}, {"message", message}});
-  }
-
-  // What the device's trace dropped while a script played; said only when it dropped something.
-  void TraceDropped(const std::string& script, const pndsim::RecordStatus& trace) {
-    std::lock_guard lock(mutex_);
-    summary_.traceDropped += trace.dropped;
-    if (trace.dropped == 0) return;
-    if (settings_.json) {
-      Print({{"type", "dropped"},
-             {"script", script},
-             {"record", "trace"},
-             {"count", trace.dropped},
-             {"capacity", trace.capacity}});
-    } else if (settings_.trace) {
-      std::printf("    trace: %llu events dropped (the device's trace keeps the last %zu)\n",
-                  static_cast<unsigned long long>(trace.dropped), trace.capacity);
-    }
-  }
-
-  void Result(int scripts, int failed) {
-    std::lock_guard lock(mutex_);
-    if (settings_.json) Print({{"type", "result"}, {"scripts", scripts}, {"failed", failed}});
-  }
-
- private:
-  static void Print(const Json& line) {
-    std::puts(line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
-  }
-
-  const RunSettings& settings_;
-  RunSummary& summary_;
-  std::mutex mutex_;
-  scenario::Clock::time_point start_ = scenario::Clock::now();
-};
-
-// The recording: actions and listener calls in the order they happened, written as a script.
-class Recording {
- public:
-  void Add(const std::string& line) {
-    std::lock_guard lock(mutex_);
-    lines_.push_back(line);
-  }
-
-  bool Write(const std::string& path, const std::string& from) {
-    std::ofstream out(path);
-    out << "# Recorded by pndhal from " << from
-        << ": replaying it passes while the library behaves the same.\n";
-    std::lock_guard lock(mutex_);
-    for (const auto& line : lines_) out << line << '\n';
-    out.close();
-    return static_cast<bool>(out);
-  }
-
- private:
-  std::mutex mutex_;
-  std::vector<std::string> lines_;
-};
+// The largest script file read.
+constexpr std::size_t kScriptSizeLimit = std::size_t{16} << 20;
 
 // The headings of a script: its comment lines that begin with "## ", by line number, which a traced
 // run prints as it reaches them.
@@ -158,14 +47,17 @@ std::map<int, std::string> Headings(const std::string& text) {
   return headings;
 }
 
-// Plays one parsed script on a fresh device; false at its first failure.
-bool Play(const scenario::Script& script, const std::string& text, const RunSettings& settings,
-          Reporter& reporter, Recording* recording) {
+bool IsExpectation(const scenario::Statement& statement) { return statement.text.rfind("expect ", 0) == 0; }
+
+// Plays one parsed script on a fresh device of the tool's own.
+void Play(const scenario::Script& script, const std::string& text, const RunSettings& settings,
+          RunReport& report, Recording* recording) {
   pndsim::Reset();
   if (!settings.profilePath.empty()) pndsim::LoadProfile(settings.profilePath);
   pndsim::SetTimeScale(settings.timeScale);
-  reporter.StartScript();
-  bool passed = true;
+  report.BeginScript();
+  ScriptResult result;
+  result.name = script.name;
   {
     scenario::SessionOptions options;
     if (recording != nullptr) {
@@ -175,124 +67,260 @@ bool Play(const scenario::Script& script, const std::string& text, const RunSett
                        scenario::QuoteWord(std::filesystem::absolute(settings.profilePath).string()));
       }
     }
-    scenario::Session session(options, [&reporter](const scenario::Event& event) { reporter.Event(event); });
-    reporter.Heading(script.name + ": the library starts on a fresh device");
+    scenario::Session session(options, [&report](const scenario::Event& event) { report.Event(event); });
+    report.Heading(script.name + ": the library starts on a fresh device");
     session.Start();
     const std::map<int, std::string> headings = Headings(text);
     auto nextHeading = headings.begin();
     for (const auto& statement : script.statements) {
       for (; nextHeading != headings.end() && nextHeading->first < statement.line; ++nextHeading) {
-        reporter.Heading(nextHeading->second);
+        report.Heading(nextHeading->second);
       }
-      reporter.Statement(script.name, statement);
+      report.Statement(script.name, statement);
       const scenario::Outcome outcome = session.Run(statement);
-      if (!outcome.output.empty()) std::fputs(outcome.output.c_str(), stdout);
+      ++result.statements;
+      if (!outcome.output.empty()) report.Output(outcome.output);
       if (!outcome.ok) {
-        reporter.Fault(script.name + ":" + std::to_string(statement.line), outcome.message, "failure");
-        passed = false;
+        result.verdict = Verdict::Failed;
+        result.where = script.name + ":" + std::to_string(statement.line);
+        result.kind = IsExpectation(statement) ? "expectation" : "action";
+        result.message = outcome.message;
         break;
       }
+      if (IsExpectation(statement)) ++result.expectations;
     }
   }
   FreeDLL();
-  reporter.TraceDropped(script.name, pndsim::TraceStatus());
-  return passed;
+  const pndsim::RecordStatus trace = pndsim::TraceStatus();
+  report.TraceDropped(script.name, trace.dropped, trace.capacity);
+  report.EndScript(std::move(result));
 }
 
-// Plays one parsed script on a running device's console; false at its first failure.
-bool PlayAttached(pndconsole::Connection& console, const scenario::Script& script,
-                  const RunSettings& settings, Reporter& reporter) {
-  reporter.StartScript();
-  const auto onEvent = [&reporter](const std::string& line) { reporter.ConsoleEvent(line); };
+std::string Now() {
+  const std::time_t now = std::time(nullptr);
+  std::tm utc{};
+  gmtime_r(&now, &utc);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
+  return text;
+}
+
+std::string HostName() {
+  char name[256] = {};
+  return gethostname(name, sizeof name - 1) == 0 ? name : "localhost";
+}
+
+// What `state` says of the device's time scale; 0 when it does not say.
+double DeviceTimeScale(pndconsole::Connection& console) {
   std::string error;
-  std::vector<std::string> lines;
-  if (settings.trace || settings.json) lines.push_back("watch");
-  if (!settings.profilePath.empty()) {
-    lines.push_back("profile load " +
-                    scenario::QuoteWord(std::filesystem::absolute(settings.profilePath).string()));
+  const auto reply = console.Execute("state", {}, &error);
+  if (!reply || !reply->ok) return 0;
+  std::string text;
+  for (const auto& line : reply->output) text += line + "\n";
+  const Json state = Json::parse(text, nullptr, false);
+  return state.is_object() ? state.value("timeScale", 0.0) : 0.0;
+}
+
+// The scripts played on a device's console: the one attached to, or the launched application's.
+int PlayOnConsole(const std::vector<scenario::Script>& scripts, const RunSettings& settings,
+                  RunReport& report, Recording* recording, Json& extra) {
+  std::unique_ptr<LaunchedApplication> application;
+  std::string error;
+  int port = 0;
+  if (settings.launch) {
+    LaunchOptions options;
+    options.wait = settings.launchWait;
+    options.stopWait = settings.stopWait;
+    options.timeScale = settings.timeScale;
+    LaunchedApplication::StartFault fault = LaunchedApplication::StartFault::None;
+    application = LaunchedApplication::Start(*settings.launch, options, &error, &fault);
+    if (!application) {
+      const bool usage = fault == LaunchedApplication::StartFault::CannotStart;
+      report.Fault("pndhal", "run: " + error, "application");
+      // Every script is reported, so that a CI system sees them fail rather than vanish.
+      for (const auto& script : scripts) {
+        report.BeginScript();
+        report.EndScript(
+            {script.name, Verdict::Error, 0, 0, 0, script.name, "not played: " + error, "application", {}});
+      }
+      return usage ? kExitUsage : kExitFailure;
+    }
+    port = application->Port();
+    extra["application"] = {{"command", *settings.launch}, {"pid", application->Pid()}, {"port", port}};
+  } else {
+    const auto device = pndconsole::FindDevice(*settings.attach, &error);
+    if (device) port = device->port;
   }
-  for (const auto& line : lines) {
-    const auto reply = console.Execute(line, onEvent, &error);
-    if (!reply || !reply->ok) {
-      reporter.Fault(script.name, line + ": " + (reply ? reply->reason : error), "failure");
-      return false;
+  std::unique_ptr<pndconsole::Connection> console;
+  if (port != 0) {
+    console = pndconsole::Connection::Open(port, &error, application ? application->TokenFile() : "");
+  }
+  if (!console) {
+    report.Fault("pndhal", "run: " + error, "device");
+    return kExitUsage;
+  }
+  // A time scale asked for and not taken is said, never passed over.
+  if (application && settings.timeScaleGiven) {
+    const double scale = DeviceTimeScale(*console);
+    if (scale != settings.timeScale) {
+      char text[160];
+      std::snprintf(text, sizeof text,
+                    "run: the application's device runs at time scale %g, not %g: it did not take "
+                    "PNDSIM_TIME_SCALE",
+                    scale, settings.timeScale);
+      report.Fault("pndhal", text, "application");
+      return kExitUsage;
     }
   }
-  for (const auto& statement : script.statements) {
-    reporter.Statement(script.name, statement);
-    const auto reply = console.Execute(statement.text, onEvent, &error);
-    if (reply) {
-      for (const auto& output : reply->output) std::puts(output.c_str());
-    }
-    if (!reply || !reply->ok) {
-      reporter.Fault(script.name + ":" + std::to_string(statement.line), reply ? reply->reason : error,
-                     "failure");
-      return false;
+
+  ConsolePlayer player(*console, settings, report, recording, application.get());
+  std::string lost;
+  for (const auto& script : scripts) {
+    // Once the device is gone, the scripts left are reported as not played rather than left out.
+    if (!lost.empty()) {
+      report.BeginScript();
+      report.EndScript({script.name,
+                        Verdict::Error,
+                        0,
+                        0,
+                        0,
+                        script.name,
+                        "not played: " + lost,
+                        application ? "application" : "device",
+                        {}});
+    } else if (!player.Play(script)) {
+      const std::string& message = report.LastResult().message;
+      lost = message.empty() ? std::string("the device went away") : message.substr(0, message.find('\n'));
     }
   }
-  return true;
+  int exitCode = kExitSuccess;
+  if (application) {
+    console.reset();
+    const std::string stopped = application->Stop();
+    extra["application"]["stopped"] = stopped.empty() ? "ended when asked" : stopped;
+    // An application that died during a script was reported with it; one that dies after the last script,
+    // or fails to stop, is the run's.
+    if (!stopped.empty() && lost.empty()) {
+      report.Fault("pndhal", "run: " + stopped, "application");
+      extra["runError"] = stopped;
+      exitCode = kExitFailure;
+    }
+  }
+  return exitCode;
 }
 
 }  // namespace
 
-bool ReadScripts(const std::vector<std::string>& files, std::vector<ScriptSource>& scripts) {
+bool ReadScripts(const std::vector<std::string>& files, std::vector<ScriptSource>& scripts, bool json) {
+  bool allRead = true;
   for (const auto& file : files) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (!in) {
-      std::fprintf(stderr, "pndhal: cannot read %s\n", file.c_str());
-      return false;
+    std::string why;
+    std::string text;
+    const int fd = open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat info {};
+    if (fd < 0 || fstat(fd, &info) != 0) {
+      why = std::generic_category().message(errno);
+    } else if (S_ISDIR(info.st_mode)) {
+      why = "it is a folder";
+    } else if (!S_ISREG(info.st_mode)) {
+      why = "not a regular file";
+    } else if (static_cast<std::size_t>(info.st_size) > kScriptSizeLimit) {
+      why = "larger than " + std::to_string(kScriptSizeLimit >> 20) + " MiB";
+    } else {
+      text.resize(static_cast<std::size_t>(info.st_size));
+      std::size_t got = 0;
+      while (got < text.size()) {
+        const ssize_t n = read(fd, text.data() + got, text.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += static_cast<std::size_t>(n);
+      }
+      if (got < text.size()) why = std::generic_category().message(errno != 0 ? errno : EIO);
     }
-    scripts.push_back({file, text.str()});
+    if (fd >= 0) close(fd);
+    if (!why.empty()) {
+      std::fprintf(stderr, "pndhal: cannot read %s: %s\n", file.c_str(), why.c_str());
+      if (json) {
+        std::string message = "cannot read ";
+        message.append(file).append(": ").append(why);
+        const Json line = {{"type", "file"}, {"at", file}, {"message", message}};
+        std::puts(line.dump(-1, ' ', false, Json::error_handler_t::replace).c_str());
+      }
+      allRead = false;
+      continue;
+    }
+    const std::filesystem::path folder = std::filesystem::absolute(file).parent_path();
+    scripts.push_back({file, std::move(text), folder.string()});
   }
-  return true;
+  return allRead;
 }
 
 RunSummary RunScripts(const std::vector<ScriptSource>& sources, const RunSettings& settings) {
   RunSummary summary;
-  Reporter reporter(settings, summary);
+  RunReport report(settings, summary);
+  const auto begun = scenario::Clock::now();
+  const std::string timestamp = Now();
+
+  // Every line at fault of every script, before anything runs.
   std::vector<scenario::Script> scripts;
   for (const auto& source : sources) {
-    auto parsed = scenario::ParseScript(source.text, source.name);
-    if (const auto* error = std::get_if<scenario::ParseError>(&parsed)) {
-      reporter.Fault(source.name + ":" + std::to_string(error->line) + ":" + std::to_string(error->column),
-                     error->message, "syntax");
+    auto parsed = scenario::ParseScript(source.text, source.name, source.folder);
+    if (const auto* errors = std::get_if<std::vector<scenario::ParseError>>(&parsed)) {
+      for (const auto& error : *errors) report.SyntaxFault(source.name, error);
       summary.exitCode = kExitUsage;
-      return summary;
+      continue;
     }
     scripts.push_back(std::move(std::get<scenario::Script>(parsed)));
   }
-  std::unique_ptr<pndconsole::Connection> console;
-  if (settings.attach) {
-    std::string error;
-    const auto device = pndconsole::FindDevice(*settings.attach, &error);
-    if (device) console = pndconsole::Connection::Open(device->port, &error);
-    if (!console) {
-      reporter.Fault("pndhal", "run: " + error, "device");
-      summary.exitCode = kExitUsage;
-      return summary;
-    }
-  } else if (!settings.profilePath.empty()) {
+  if (summary.exitCode != kExitSuccess) return summary;
+  if (!settings.profilePath.empty()) {
     if (const auto error = pndsim::LoadProfile(settings.profilePath)) {
-      reporter.Fault("pndhal", error->Text(), "profile");
+      // "SOURCE:LINE:COLUMN: FIELD: MESSAGE": where, then what.
+      const std::string text = error->Text();
+      const std::size_t split = text.find(": ", error->source.size());
+      report.Fault(text.substr(0, split), split == std::string::npos ? text : text.substr(split + 2),
+                   "profile", {{"line", error->line}, {"column", error->column}, {"field", error->field}});
       summary.exitCode = kExitUsage;
       return summary;
     }
   }
 
   Recording recording;
-  int failed = 0;
-  for (std::size_t i = 0; i < scripts.size(); ++i) {
-    const bool passed = console ? PlayAttached(*console, scripts[i], settings, reporter)
-                                : Play(scripts[i], sources[i].text, settings, reporter,
-                                       settings.recordPath.empty() ? nullptr : &recording);
-    if (!passed) ++failed;
+  Recording* recorder = settings.recordPath.empty() ? nullptr : &recording;
+  Json extra = Json::object();
+  int exitCode = kExitSuccess;
+  if (settings.jobs > 1 && sources.size() > 1) {
+    exitCode = RunInChildren(sources, settings, report);
+  } else if (settings.attach || settings.launch) {
+    exitCode = PlayOnConsole(scripts, settings, report, recorder, extra);
+  } else {
+    for (std::size_t i = 0; i < scripts.size(); ++i) {
+      Play(scripts[i], sources[i].text, settings, report, recorder);
+    }
   }
-  reporter.Result(static_cast<int>(scripts.size()), failed);
-  summary.exitCode = failed == 0 ? kExitSuccess : kExitFailure;
-  if (!settings.recordPath.empty() && !recording.Write(settings.recordPath, sources.front().name)) {
-    std::fprintf(stderr, "pndhal: cannot write %s\n", settings.recordPath.c_str());
+
+  std::vector<std::string> order;
+  order.reserve(sources.size());
+  for (const auto& source : sources) order.push_back(source.name);
+  const double seconds = std::chrono::duration<double>(scenario::Clock::now() - begun).count();
+  report.Finish(order, seconds, extra);
+  const bool passed = report.Failures() == 0;
+  summary.exitCode = exitCode != kExitSuccess ? exitCode : passed ? kExitSuccess : kExitFailure;
+
+  if (!settings.junitPath.empty()) {
+    JunitRun run;
+    run.seconds = seconds;
+    run.timestamp = timestamp;
+    run.hostname = HostName();
+    run.runError = extra.value("runError", "");
+    std::string error;
+    if (!WriteJunit(settings.junitPath, summary.results, run, &error)) {
+      report.Fault("pndhal", error, "report");
+      summary.exitCode = kExitUsage;
+    }
+  }
+  if (recorder != nullptr && !recording.Write(settings.recordPath, sources.front().name)) {
+    report.Fault("pndhal", "cannot write " + settings.recordPath, "record");
     summary.exitCode = kExitUsage;
   }
   return summary;

@@ -61,11 +61,13 @@ void AddTourCommand(CLI::App& app) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     RunSettings settings;
     settings.trace = true;
+    // The tour ends with a summary of its own.
+    settings.quiet = true;
     settings.json = options->common.json;
     settings.timeScale = options->common.timeScale;
     settings.profilePath = options->common.profile;
     settings.recordPath = options->record;
-    const RunSummary summary = RunScripts({{"tour", kTourScript}}, settings);
+    const RunSummary summary = RunScripts({{"tour", kTourScript, {}}}, settings);
     if (summary.exitCode != kExitUsage) PrintSummary(summary, options->common.json);
     return summary.exitCode;
   });

@@ -1,0 +1,52 @@
+# Writes the man page of the pndhal tool from its own help, so that the page says what the tool says:
+#   cmake -DTOOL=path/to/pndhal -DVERSION=X.Y.Z -DOUTPUT=pndhal.1 -P ManPage.cmake
+# The tool's --help gives the name, synopsis and command list; `pndhal help COMMAND` each command's section.
+
+function(run_tool out)
+  execute_process(COMMAND ${TOOL} ${ARGN} OUTPUT_VARIABLE text RESULT_VARIABLE result)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "${TOOL} ${ARGN} failed (${result})")
+  endif()
+  set(${out} "${text}" PARENT_SCOPE)
+endfunction()
+
+# Help text as roff: backslashes escaped, and a line that would start with a request made plain.
+function(roff out text)
+  string(REPLACE "\\" "\\e" text "${text}")
+  string(REGEX REPLACE "(^|\n)([.'])" "\\1\\\\&\\2" text "${text}")
+  set(${out} "${text}" PARENT_SCOPE)
+endfunction()
+
+run_tool(help --help)
+string(REGEX MATCH "^[^\n]*" description "${help}")
+string(REGEX MATCH "\nCommands:\n(.*)\n\n" commands_block "${help}")
+string(REGEX MATCHALL "\n  [a-z]+ " command_lines "${CMAKE_MATCH_1}")
+string(REGEX MATCH "\nExit codes:\n.*$" exit_codes "${help}")
+string(REGEX REPLACE "^\nExit codes:\n" "" exit_codes "${exit_codes}")
+string(STRIP "${exit_codes}" exit_codes)
+
+# The NAME line as man pages have it: a phrase, not a sentence.
+string(REGEX REPLACE "\\.$" "" description "${description}")
+string(SUBSTRING "${description}" 0 1 first)
+string(SUBSTRING "${description}" 1 -1 rest)
+string(TOLOWER "${first}" first)
+roff(description "${first}${rest}")
+set(page ".TH PNDHAL 1 \"\" \"pndhal ${VERSION}\" \"User Commands\"\n")
+string(APPEND page ".SH NAME\npndhal \\- ${description}\n")
+string(APPEND page ".SH SYNOPSIS\n.B pndhal\n.I COMMAND\n[\\fIOPTIONS\\fR] [\\fIARGUMENTS\\fR]\n.br\n")
+string(APPEND page ".B pndhal help\n[\\fICOMMAND\\fR]\n")
+roff(top "${help}")
+string(APPEND page ".SH DESCRIPTION\n.nf\n${top}.fi\n.SH COMMANDS\n")
+foreach(line IN LISTS command_lines)
+  string(STRIP "${line}" command)
+  run_tool(text help ${command})
+  roff(text "${text}")
+  string(APPEND page ".SS \"pndhal ${command}\"\n.nf\n${text}.fi\n")
+endforeach()
+roff(exit_codes "${exit_codes}")
+string(APPEND page ".SH EXIT STATUS\n.nf\n${exit_codes}\n.fi\n")
+string(APPEND page ".SH FILES\n.TP\n.I ~/.pndsim_console_token\nthe token a device's console asks for (see \\fBPNDSIM_CONSOLE_TOKEN_FILE\\fR)\n")
+string(APPEND page ".SH ENVIRONMENT\n.TP\n.B PNDSIM_CONSOLE\n`auto' or a port: an application on the simulated device opens its console\n")
+string(APPEND page ".TP\n.B PNDSIM_CONSOLE_TOKEN_FILE\nanother token file for one application and the clients that reach it\n")
+string(APPEND page ".SH SEE ALSO\nThe documentation in \\fIshare/doc/pndhal\\fR of the installation: testing.md, scenarios.md, tool.md, console.md.\n")
+file(WRITE "${OUTPUT}" "${page}")
