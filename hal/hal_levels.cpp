@@ -55,7 +55,7 @@ void CHALWinCE::StartDeviceThreads() {
   if (!m_pollingThread.IsRunning()) {
     complete = m_pollingThread.Start(static_cast<CHAL*>(this), nullptr) && complete;
   }
-  if (!m_bPowerKeyActivated && !m_powerNotificationThread.IsRunning()) {
+  if (!m_bPowerKeyActivated && m_iPowerStopsAwaited == 0 && !m_powerNotificationThread.IsRunning()) {
     m_powerNotificationThread.SetPriority(THREAD_PRIORITY_ABOVE_NORMAL);
     complete = m_powerNotificationThread.Start(static_cast<CHAL*>(this), nullptr) && complete;
   }

@@ -144,6 +144,9 @@ class CHALWinCE : public CHALCommon {
   // (ActivatePowerKey(true)), so the power-notification thread should not.
   bool m_bThreadsWanted = false;
   bool m_bPowerKeyActivated = false;
+  // Callers of ActivatePowerKey(true) still waiting for the thread they
+  // stopped: the thread is not started again until they have seen it end.
+  int m_iPowerStopsAwaited = 0;
 };
 
 class CHALPlatform : public CHALWinCE {

@@ -78,21 +78,28 @@ void CHALPlatform::ActivatePowerKey(bool activate) {
     std::lock_guard lock(m_startLock);
     m_bPowerKeyActivated = activate;
     if (!activate) {
-      // A thread that cannot start now is started by the next call or
-      // polling round.
-      if (m_bThreadsWanted && !m_powerNotificationThread.IsRunning()) {
+      // A thread that cannot start now, or whose stop another caller still
+      // waits for, is started by the next call or polling round.
+      if (m_bThreadsWanted && !m_powerNotificationThread.IsRunning() && m_iPowerStopsAwaited == 0) {
         m_powerNotificationThread.SetPriority(THREAD_PRIORITY_ABOVE_NORMAL);
         if (!m_powerNotificationThread.Start(static_cast<CHAL*>(this), nullptr)) MarkStartPending();
+      } else if (m_iPowerStopsAwaited != 0) {
+        MarkStartPending();
       }
       return;
     }
     if (!m_powerNotificationThread.IsRunning()) return;
     m_powerNotificationThread.RequestStop();
+    // A listener of the thread itself that asks for this cannot wait for its
+    // own end; the thread ends once the listener returns.
+    if (GetCurrentThreadId() == m_powerNotificationThread.ThreadId()) return;
+    ++m_iPowerStopsAwaited;
   }
-  // Waited for without the lock: the thread's listeners may call in. A
-  // listener of the thread itself that asks for this cannot wait for its own
-  // end; the thread ends once the listener returns.
-  if (GetCurrentThreadId() != m_powerNotificationThread.ThreadId()) m_powerNotificationThread.Wait(INFINITE);
+  // Waited for without the lock, since the thread's listeners may call in;
+  // no one starts the thread again meanwhile, so this is the thread stopped.
+  m_powerNotificationThread.Wait(INFINITE);
+  std::lock_guard lock(m_startLock);
+  --m_iPowerStopsAwaited;
 }
 
 void CHALPlatform::ResetIdleTimerTick() {
