@@ -189,11 +189,14 @@ class CHAL : public runtime::ZuAllocated {
   X(ICardListener, m_cardListeners)                   \
   X(ISuspendResumeDeviceListener, m_suspendResumeListeners)
 
+// A type names the registry: it cannot stand in parentheses.
+// NOLINTBEGIN(bugprone-macro-parentheses)
 #define PNDHAL_REGISTRY_OF(Interface, registry)                   \
   template <>                                                     \
   inline runtime::ListenerRegistry<Interface>& CHAL::Registry() { \
     return registry;                                              \
   }
+// NOLINTEND(bugprone-macro-parentheses)
 PNDHAL_REGISTRIES(PNDHAL_REGISTRY_OF)
 #undef PNDHAL_REGISTRY_OF
 

@@ -27,6 +27,8 @@ void Register(CHAL& hal, IPMPowerListener* listener) {
 
 }  // namespace
 
+// A type cannot stand in parentheses.
+// NOLINTBEGIN(bugprone-macro-parentheses)
 #define PNDHAL_CONNECT_AND_DISCONNECT(Interface, word)                                              \
   void Connect(Interface* listener) {                                                               \
     if (HalCall hal; hal) Register(*hal, listener);                                                 \
@@ -34,5 +36,6 @@ void Register(CHAL& hal, IPMPowerListener* listener) {
   void Disconnect(Interface* listener) {                                                            \
     if (HalCall hal(HalCall::Use::kExisting); hal) hal->Registry<Interface>().Disconnect(listener); \
   }
+// NOLINTEND(bugprone-macro-parentheses)
 PNDHAL_LISTENERS(PNDHAL_CONNECT_AND_DISCONNECT)
 #undef PNDHAL_CONNECT_AND_DISCONNECT

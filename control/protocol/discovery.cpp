@@ -30,7 +30,7 @@ std::string ErrnoText(const std::string& what) {
 
 // The folder, made private to the user; empty with *error set when unsafe.
 std::string PrivateRecordFolder(std::string* error) {
-  const std::string folder = RecordFolder();
+  std::string folder = RecordFolder();
   if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
     *error = ErrnoText("cannot create " + folder);
     return {};

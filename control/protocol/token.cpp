@@ -72,8 +72,9 @@ bool CreateTokenFile(const std::string& path, std::string* error) {
 
 std::string TokenPath() {
   // NOLINTNEXTLINE(concurrency-mt-unsafe): the environment is only read
-  if (const char* chosen = std::getenv(kTokenFileVariable); chosen != nullptr && *chosen != '\0')
+  if (const char* chosen = std::getenv(kTokenFileVariable); chosen != nullptr && *chosen != '\0') {
     return chosen;
+  }
   const std::string home = HomeFolder();
   return home.empty() ? std::string() : home + "/" + kTokenFileName;
 }

@@ -207,6 +207,7 @@ TEST_F(LifeCycle, CallsOfEveryServiceDuringRepeatedTeardownsAreSafe) {
     Disconnect(&suspend);
   };
   std::vector<std::thread> workers;
+  workers.reserve(3);
   for (int seed = 0; seed < 3; ++seed) workers.emplace_back(worker, seed * 4);
   for (int cycle = 0; cycle < 60; ++cycle) {
     InitHAL();
