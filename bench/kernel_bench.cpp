@@ -1,5 +1,7 @@
 // Wake-up latency of the emulated kernel (SetEvent to the waiting thread
-// running) and the start-plus-stop round trip of a worker thread.
+// running) and the start-plus-stop round trip of a worker thread. A wake-up
+// that does not come within kPatience, or a thread that does not start or
+// stop, fails the benchmark.
 #include <benchmark/benchmark.h>
 
 #include <atomic>
@@ -8,6 +10,9 @@
 #include "runtime/hal_thread.h"
 
 namespace {
+
+// Far beyond any wake-up or thread start, even on a loaded machine.
+constexpr DWORD kPatience = 30000;
 
 struct PingPong {
   HANDLE ping = CreateEventW(nullptr, FALSE, FALSE, nullptr);
@@ -34,9 +39,16 @@ void BM_EventWakeUpRoundTrip(benchmark::State& state) {
         }
       },
       &pair, 0, nullptr);
+  if (echo == nullptr) {
+    state.SkipWithError("the echo thread could not be created");
+    return;
+  }
   for (auto _ : state) {
     SetEvent(pair.ping);
-    WaitForSingleObject(pair.pong, INFINITE);
+    if (WaitForSingleObject(pair.pong, kPatience) != WAIT_OBJECT_0) {
+      state.SkipWithError("the echo thread did not answer");
+      break;
+    }
   }
   pair.stop = true;
   SetEvent(pair.ping);
@@ -61,9 +73,15 @@ class WaitingThread final : public CHALThread {
 void BM_HalThreadStartStop(benchmark::State& state) {
   WaitingThread thread;
   for (auto _ : state) {
-    thread.Start(nullptr, nullptr);
+    if (!thread.Start(nullptr, nullptr)) {
+      state.SkipWithError("the thread did not start");
+      break;
+    }
     thread.RequestStop();
-    thread.Wait(INFINITE);
+    if (!thread.Wait(kPatience)) {
+      state.SkipWithError("the thread did not stop");
+      break;
+    }
   }
 }
 BENCHMARK(BM_HalThreadStartStop)->UseRealTime();

@@ -1,6 +1,7 @@
 // The date-time value against the C library, side by side in one run: second count to fields (gmtime_r),
 // fields to second count (timegm), formatting (wcsftime), and how formatting scales with the number of
-// tokens in the format text.
+// tokens in the format text. Each comparison first checks that both sides give the same results over the
+// sample, and fails when they do not: a faster answer that is wrong is no figure.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -15,6 +16,7 @@
 
 namespace {
 
+constexpr const wchar_t* kDateFormat = L"%d.%m.%Y %H:%M:%S";
 constexpr std::size_t kSampleSize = 4096;  // a power of two, cycled through with a mask
 constexpr std::uint32_t kLastFourYearRuleSecond = 4107542399u;
 
@@ -45,7 +47,36 @@ const std::vector<tm>& FieldSamples() {
   return fields;
 }
 
+bool SameFields(const tm& a, const tm& b) {
+  return a.tm_year == b.tm_year && a.tm_mon == b.tm_mon && a.tm_mday == b.tm_mday && a.tm_hour == b.tm_hour &&
+         a.tm_min == b.tm_min && a.tm_sec == b.tm_sec && a.tm_wday == b.tm_wday && a.tm_yday == b.tm_yday;
+}
+
+// Whether CNavTime and the C library agree on every sample: the fields of each count, the count of each
+// field set, and the formatted text.
+bool AgreesWithCLibrary(benchmark::State& state) {
+  static const char* const disagreement = []() -> const char* {
+    const CNavTime converter;
+    for (std::size_t i = 0; i < kSampleSize; ++i) {
+      tm fields = FieldSamples()[i];
+      if (!SameFields(converter.Gmnavtime(Counts()[i]), fields)) return "Gmnavtime and gmtime_r disagree";
+      if (converter.Mknavtime(fields) != static_cast<unsigned long>(timegm(&fields))) {
+        return "Mknavtime and timegm disagree";
+      }
+      wchar_t ours[64];
+      wchar_t theirs[64];
+      CNavTime(static_cast<long>(Counts()[i])).Format(ours, 64, kDateFormat);
+      std::wcsftime(theirs, 64, kDateFormat, &fields);
+      if (std::wcscmp(ours, theirs) != 0) return "Format and wcsftime disagree";
+    }
+    return nullptr;
+  }();
+  if (disagreement != nullptr) state.SkipWithError(disagreement);
+  return disagreement == nullptr;
+}
+
 void BM_CountToFields_CNavTime(benchmark::State& state) {
+  if (!AgreesWithCLibrary(state)) return;
   const CNavTime converter;
   const std::vector<std::uint32_t>& counts = Counts();
   std::size_t i = 0;
@@ -59,6 +90,7 @@ void BM_CountToFields_CNavTime(benchmark::State& state) {
 BENCHMARK(BM_CountToFields_CNavTime);
 
 void BM_CountToFields_gmtime_r(benchmark::State& state) {
+  if (!AgreesWithCLibrary(state)) return;
   const std::vector<std::uint32_t>& counts = Counts();
   std::size_t i = 0;
   for (auto _ : state) {
@@ -73,6 +105,7 @@ BENCHMARK(BM_CountToFields_gmtime_r);
 
 // Mknavtime reads the fields where they are; timegm normalises its argument in place, so it gets a copy.
 void BM_FieldsToCount_CNavTime(benchmark::State& state) {
+  if (!AgreesWithCLibrary(state)) return;
   const CNavTime converter;
   const std::vector<tm>& samples = FieldSamples();
   std::size_t i = 0;
@@ -84,6 +117,7 @@ void BM_FieldsToCount_CNavTime(benchmark::State& state) {
 BENCHMARK(BM_FieldsToCount_CNavTime);
 
 void BM_FieldsToCount_timegm(benchmark::State& state) {
+  if (!AgreesWithCLibrary(state)) return;
   const std::vector<tm>& samples = FieldSamples();
   std::size_t i = 0;
   for (auto _ : state) {
@@ -94,9 +128,8 @@ void BM_FieldsToCount_timegm(benchmark::State& state) {
 }
 BENCHMARK(BM_FieldsToCount_timegm);
 
-constexpr const wchar_t* kDateFormat = L"%d.%m.%Y %H:%M:%S";
-
 void BM_Format_CNavTime(benchmark::State& state) {
+  if (!AgreesWithCLibrary(state)) return;
   const std::vector<std::uint32_t>& counts = Counts();
   std::vector<CNavTime> times;
   times.reserve(counts.size());
@@ -114,6 +147,7 @@ void BM_Format_CNavTime(benchmark::State& state) {
 BENCHMARK(BM_Format_CNavTime);
 
 void BM_Format_wcsftime(benchmark::State& state) {
+  if (!AgreesWithCLibrary(state)) return;
   const std::vector<tm>& samples = FieldSamples();
   wchar_t buffer[64];
   std::size_t i = 0;
@@ -142,6 +176,7 @@ void BM_FormatTokens_CNavTime(benchmark::State& state) {
     time.Format(output, format);
     benchmark::DoNotOptimize(output.c_str());
   }
+  if (output.length() < text.size() / 2) state.SkipWithError("Format gave less text than the tokens ask for");
   state.SetItemsProcessed(state.iterations() * state.range(0));
   state.SetComplexityN(state.range(0));
 }
