@@ -80,6 +80,8 @@ struct SessionOptions {
   /// Called with each statement that ran and each listener call, to write a recording (the canonical
   /// text of a statement a recording repeats; "expect ..." for a listener call). Null: no recording.
   std::function<void(const std::string& line)> record;
+  /// How long an action waits, in real time, for the device to be quiet after it.
+  std::chrono::milliseconds settleLimit{2000};
 };
 
 /// Runs statements against the simulated device and the library, observing the library's listeners.
@@ -109,7 +111,10 @@ class Session {
   /// Called from another thread.
   void Cancel();
 
-  /// Runs one statement.
+  /// Runs one statement. An action returns once what it caused has reached the listeners: the device is
+  /// quiet again (no message or notification on its way, no thread still handling one; at most
+  /// SessionOptions::settleLimit of real time), so the calls it caused are seen, and recorded, in every
+  /// run alike.
   Outcome Run(const Statement& statement);
 
   DeviceObserver& Observer() { return observer_; }

@@ -93,7 +93,9 @@ Outcome Session::Run(const Statement& statement) {
     actionMark_ = observer_.ListenerMark();
     if (options_.record) options_.record(statement.text);
   }
-  return statement.run(*this);
+  Outcome outcome = statement.run(*this);
+  if (statement.recorded) pndsim::WaitForQuiet(options_.settleLimit);
+  return outcome;
 }
 
 bool Session::WaitDeviceTime(double milliseconds) {

@@ -145,6 +145,20 @@ TEST_F(ScenarioCommandsTest, ARecordedRunReplaysAndFailsWhereTheLibraryDiffers) 
   EXPECT_EQ(replay.err, changed + ":" + std::to_string(line) + ": expected key Up, got key Down\n");
 }
 
+// The last action's listener calls are still on their way when the script ends; the recording waits for
+// them, in every run alike.
+TEST_F(ScenarioCommandsTest, ARecordingHoldsEveryCallTheRunCaused) {
+  const std::string script = Write("last.scn", "press F6\ncard mount SD-Karte\n");
+  const std::string recording = Path("last-recording.scn");
+  for (int run = 0; run < 5; ++run) {
+    ASSERT_EQ(Tool({"run", "--quiet", "--record", recording, script}).exitCode, 0);
+    const std::string recorded = Read(recording);
+    EXPECT_EQ(recorded.substr(recorded.find('\n') + 1),
+              "press F6\nexpect key F6\ncard mount SD-Karte\nexpect card mounted SD-Karte sd\n")
+        << "run " << run;
+  }
+}
+
 TEST_F(ScenarioCommandsTest, ProfilesStartFromTheBuiltInOne) {
   const auto builtIn = Tool({"profile"});
   ASSERT_EQ(builtIn.exitCode, 0);

@@ -12,8 +12,6 @@ namespace {
 // not the closed connection, is what the report says.
 constexpr std::chrono::milliseconds kDyingWait{2000};
 
-bool IsExpectation(const scenario::Statement& statement) { return statement.text.rfind("expect ", 0) == 0; }
-
 }  // namespace
 
 ConsolePlayer::ConsolePlayer(pndconsole::Connection& console, const RunSettings& settings, RunReport& report,
@@ -106,11 +104,11 @@ bool ConsolePlayer::Play(const scenario::Script& script) {
       if (!reply->ok) {
         result.verdict = Verdict::Failed;
         result.where = where;
-        result.kind = IsExpectation(statement) ? "expectation" : "action";
+        result.kind = IsExpectation(statement.text) ? "expectation" : "action";
         result.message = reply->reason;
         break;
       }
-      if (IsExpectation(statement)) ++result.expectations;
+      if (IsExpectation(statement.text)) ++result.expectations;
     }
     if (reachable && recording_ != nullptr) console_.ReadEvents(kRecordingQuiet, onEvent);
   } else {

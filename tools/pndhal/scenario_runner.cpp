@@ -47,8 +47,6 @@ std::map<int, std::string> Headings(const std::string& text) {
   return headings;
 }
 
-bool IsExpectation(const scenario::Statement& statement) { return statement.text.rfind("expect ", 0) == 0; }
-
 // Plays one parsed script on a fresh device of the tool's own.
 void Play(const scenario::Script& script, const std::string& text, const RunSettings& settings,
           RunReport& report, Recording* recording) {
@@ -83,11 +81,11 @@ void Play(const scenario::Script& script, const std::string& text, const RunSett
       if (!outcome.ok) {
         result.verdict = Verdict::Failed;
         result.where = script.name + ":" + std::to_string(statement.line);
-        result.kind = IsExpectation(statement) ? "expectation" : "action";
+        result.kind = IsExpectation(statement.text) ? "expectation" : "action";
         result.message = outcome.message;
         break;
       }
-      if (IsExpectation(statement)) ++result.expectations;
+      if (IsExpectation(statement.text)) ++result.expectations;
     }
   }
   FreeDLL();

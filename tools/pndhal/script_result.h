@@ -29,6 +29,10 @@ struct ScriptResult {
   std::string trace;
 };
 
+/// Whether a script line is an expectation: counted in ScriptResult::expectations, and a failure of kind
+/// "expectation" when unmet.
+inline bool IsExpectation(const std::string& line) { return line.rfind("expect ", 0) == 0; }
+
 /// The word of a verdict in reports: "pass", "fail" or "error".
 inline const char* VerdictWord(Verdict verdict) {
   return verdict == Verdict::Passed ? "pass" : verdict == Verdict::Failed ? "fail" : "error";

@@ -47,6 +47,9 @@ class Waitable : public Object {
   /// Called when a wait is satisfied by this object (auto-reset events reset).
   virtual void Consume() REQUIRES(KernelMutex()) {}
 
+  /// Whether a message or record waits in this object to be taken by a thread (the queues say so).
+  virtual bool HoldsDeliveries() const REQUIRES(KernelMutex()) { return false; }
+
   void AddWaiter(Waiter* waiter) REQUIRES(KernelMutex());
   void RemoveWaiter(Waiter* waiter) REQUIRES(KernelMutex());
   /// Wakes every thread waiting on this object.
@@ -95,6 +98,14 @@ class ThreadObject final : public Waitable {
   bool emulated_;
   bool exitCodeSet_ GUARDED_BY(KernelMutex()) = false;
 };
+
+/// Makes `queue` count for pndsim::WaitForQuiet while it lives: quiet needs it to hold no delivery.
+void RegisterDeliveryQueue(const std::shared_ptr<Waitable>& queue) REQUIRES(KernelMutex());
+/// The calling thread took a delivery (a posted or sent message, a queue record): the device is not quiet
+/// until the thread next blocks in a wait, having done what the delivery asked.
+void NoteDeliveryTaken() REQUIRES(KernelMutex());
+/// The calling thread blocks in a wait, or ends: what it took is done with.
+void NoteDeliveryDone() REQUIRES(KernelMutex());
 
 /// The calling thread's kernel object, adopting the thread on first use.
 ThreadObject& CurrentThread() EXCLUDES(KernelMutex());
@@ -172,11 +183,12 @@ class MsgQueueObject final : public Waitable {
       : maxMessages_(maxMessages), maxMessageBytes_(maxMessageBytes) {}
 
   bool IsSignaled() const override REQUIRES(KernelMutex()) { return !messages_.empty(); }
+  bool HoldsDeliveries() const override REQUIRES(KernelMutex()) { return !messages_.empty(); }
 
   /// Appends one message and wakes its readers. False when it is larger than
   /// the queue's largest message or the queue is full.
   bool Write(std::span<const std::uint8_t> message) REQUIRES(KernelMutex());
-  /// Takes the oldest message; requires a waiting message.
+  /// Takes the oldest message for the calling thread (NoteDeliveryTaken); requires a waiting message.
   std::vector<std::uint8_t> Take() REQUIRES(KernelMutex());
 
  private:

@@ -17,6 +17,7 @@ bool MsgQueueObject::Write(std::span<const std::uint8_t> message) {
 std::vector<std::uint8_t> MsgQueueObject::Take() {
   std::vector<std::uint8_t> message = std::move(messages_.front());
   messages_.pop_front();
+  NoteDeliveryTaken();
   return message;
 }
 
@@ -34,6 +35,7 @@ HANDLE CreateMsgQueue(LPCWSTR name, LPMSGQUEUEOPTIONS options) {
   if (!BeginCall(pndsim::Call::CreateMsgQueue, argumentError, ERROR_OUTOFMEMORY)) return nullptr;
   auto queue = std::make_shared<MsgQueueObject>(options->dwMaxMessages, options->cbMaxMessage);
   KernelLock lock(KernelMutex());
+  RegisterDeliveryQueue(queue);
   return InsertHandle(std::move(queue));
 }
 

@@ -1,10 +1,13 @@
 // The handle table, events (named ones shared by name), CloseHandle and the waits on kernel objects.
 #include <algorithm>
+#include <chrono>
 #include <map>
 #include <string>
-
+#include <thread>
 #include <utility>
+#include <vector>
 
+#include "pndsim/kernel.h"
 #include "sim/kernel/kernel.h"
 
 namespace sim {
@@ -121,6 +124,7 @@ DWORD WaitAny(KernelLock& lock, ThreadObject& self, std::span<Waitable* const> o
     }
     if (milliseconds == 0 || timedOut) return WAIT_TIMEOUT;
     if (self.onFirstBlock) std::exchange(self.onFirstBlock, nullptr)();
+    NoteDeliveryDone();
     if (!registered) {
       for (Waitable* object : objects) object->AddWaiter(&self.waiter);
       registered = true;
@@ -131,6 +135,36 @@ DWORD WaitAny(KernelLock& lock, ThreadObject& self, std::span<Waitable* const> o
       timedOut = true;  // one more look: an object signalled at the deadline still counts
     }
   }
+}
+
+namespace {
+
+// The queues that can hold deliveries, and how many threads are still busy with one they took.
+std::vector<std::weak_ptr<Waitable>>& DeliveryQueues() REQUIRES(KernelMutex()) {
+  static auto* queues = new std::vector<std::weak_ptr<Waitable>>;
+  return *queues;
+}
+int g_deliveringThreads GUARDED_BY(KernelMutex()) = 0;
+thread_local bool t_delivering = false;
+
+}  // namespace
+
+void RegisterDeliveryQueue(const std::shared_ptr<Waitable>& queue) {
+  auto& queues = DeliveryQueues();
+  std::erase_if(queues, [](const auto& entry) { return entry.expired(); });
+  queues.push_back(queue);
+}
+
+void NoteDeliveryTaken() {
+  if (t_delivering) return;
+  t_delivering = true;
+  ++g_deliveringThreads;
+}
+
+void NoteDeliveryDone() {
+  if (!t_delivering) return;
+  t_delivering = false;
+  --g_deliveringThreads;
 }
 
 bool LookupWaitables(DWORD count, const HANDLE* handles, std::vector<std::shared_ptr<Waitable>>& owned,
@@ -237,4 +271,22 @@ DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, D
     return WAIT_FAILED;
   }
   return WaitForHandles(count, handles, milliseconds);
+}
+
+bool pndsim::WaitForQuiet(std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    {
+      sim::KernelLock lock(sim::KernelMutex());
+      bool quiet = sim::g_deliveringThreads == 0;
+      for (const auto& entry : sim::DeliveryQueues()) {
+        const auto queue = entry.lock();
+        quiet = quiet && !(queue && queue->HoldsDeliveries());
+      }
+      if (quiet) return true;
+    }
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    // Real time: the threads it waits for are running, not waiting for the device's time.
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
 }

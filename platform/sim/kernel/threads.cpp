@@ -43,6 +43,7 @@ void FinishThread(ThreadObject& self, DWORD exitCode) EXCLUDES(KernelMutex()) {
   for (auto& hook : ExitHooks().hooks) hook(self);
   self.SetExitCode(exitCode);
   self.finished_ = true;
+  NoteDeliveryDone();
   self.WakeWaiters();
   if (self.emulated()) g_liveThreads.fetch_sub(1);
 }

@@ -84,6 +84,7 @@ void MessageQueue::Send(std::shared_ptr<SentMessage> message) {
 std::shared_ptr<SentMessage> MessageQueue::TakeSent() {
   std::shared_ptr<SentMessage> message = std::move(sent_.front());
   sent_.pop_front();
+  NoteDeliveryTaken();
   return message;
 }
 
@@ -101,6 +102,7 @@ bool MessageQueue::TakePosted(HWND window, UINT filterMin, UINT filterMax, MSG& 
   if (it != posted_.end()) {
     out = *it;
     posted_.erase(it);
+    NoteDeliveryTaken();
     return true;
   }
   if (quit_) {

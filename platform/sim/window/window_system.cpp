@@ -107,6 +107,7 @@ const std::shared_ptr<MessageQueue>& CurrentQueue(ThreadObject& self) {
   if (!t_queue.queue) {
     t_queue.queue = std::make_shared<MessageQueue>(self.id());
     State().queues[self.id()] = t_queue.queue;
+    RegisterDeliveryQueue(t_queue.queue);
   }
   return t_queue.queue;
 }

@@ -60,6 +60,9 @@ class MessageQueue final : public Waitable {
   explicit MessageQueue(DWORD threadId) : threadId_(threadId) {}
 
   bool IsSignaled() const override REQUIRES(KernelMutex()) { return !sent_.empty() || unseen_; }
+  /// A posted message counts until its owner has looked at it: one it leaves queued behind a filter
+  /// waits for the owner, not for the device.
+  bool HoldsDeliveries() const override REQUIRES(KernelMutex()) { return IsSignaled(); }
 
   DWORD threadId() const { return threadId_; }
   bool ended() const REQUIRES(KernelMutex()) { return ended_; }
@@ -74,12 +77,12 @@ class MessageQueue final : public Waitable {
   /// Queues a message sent from another thread and wakes the owner.
   void Send(std::shared_ptr<SentMessage> message) REQUIRES(KernelMutex());
   bool HasSent() const REQUIRES(KernelMutex()) { return !sent_.empty(); }
-  /// Removes the oldest sent message; requires HasSent().
+  /// Removes the oldest sent message for the owner to deliver (NoteDeliveryTaken); requires HasSent().
   std::shared_ptr<SentMessage> TakeSent() REQUIRES(KernelMutex());
   /// Takes back a sent message whose sender gave up waiting.
   void Withdraw(const SentMessage& message) REQUIRES(KernelMutex());
-  /// Removes the first posted message the filter accepts into `out`, else
-  /// the quit request.
+  /// Removes the first posted message the filter accepts into `out` for the
+  /// owner to handle (NoteDeliveryTaken), else the quit request.
   bool TakePosted(HWND window, UINT filterMin, UINT filterMax, MSG& out) REQUIRES(KernelMutex());
   /// Copies the first posted message the filter accepts into `out`, leaving
   /// it queued.
