@@ -123,6 +123,8 @@ class Session {
   Clock::time_point ExpectDeadline() const { return Clock::now() + options_.expectTimeout; }
   /// The listener calls before the last action began: `expect none` counts the calls after it.
   std::uint64_t ActionMark() const { return actionMark_; }
+  /// Sets aside every event so far: the next expectation waits for what happens from now on.
+  void DiscardEvents();
   /// Lets `milliseconds` of device time pass (real time divided by the time scale); false when cancelled.
   bool WaitDeviceTime(double milliseconds);
 

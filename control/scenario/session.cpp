@@ -98,6 +98,11 @@ Outcome Session::Run(const Statement& statement) {
   return outcome;
 }
 
+void Session::DiscardEvents() {
+  observer_.Clear();
+  actionMark_ = observer_.ListenerMark();
+}
+
 bool Session::WaitDeviceTime(double milliseconds) {
   std::unique_lock lock(waitMutex_);
   const auto wait = std::chrono::duration<double, std::milli>(milliseconds / pndsim::TimeScale());

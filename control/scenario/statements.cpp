@@ -5,9 +5,12 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <stdexcept>
@@ -428,6 +431,34 @@ Statement ParseWait(Cursor& cursor) {
   return statement;
 }
 
+// The device back to its profile, and the library's reports of the change settled and set aside: the next
+// expectation starts from a known state, however the device was left.
+Statement ParseReset(Cursor&) {
+  Statement statement = Action("reset", [] { return std::string(); });
+  statement.run = [](Session& session) {
+    pndsim::RestoreProfile();
+    // The polling thread reports a changed battery or volume on its next round: one whole period.
+    if (!session.WaitDeviceTime(kPollingPeriodMs)) return Failure("reset: cancelled");
+    pndsim::WaitForQuiet(session.Options().settleLimit);
+    session.DiscardEvents();
+    return Outcome{};
+  };
+  return statement;
+}
+
+Statement ParseTimeScale(Cursor& cursor) {
+  const std::string word(cursor.Peek());
+  char* end = nullptr;
+  const double factor = std::strtod(word.c_str(), &end);
+  if (word.empty() || *end != '\0' || !std::isfinite(factor) || factor <= 0) {
+    cursor.Fail("a time scale (a positive number: 10 runs the device ten times faster than real time)");
+  }
+  cursor.Take("");
+  char text[64];
+  std::snprintf(text, sizeof text, "time-scale %g", factor);
+  return Action(text, [factor] { return pndsim::SetTimeScale(factor), std::string(); });
+}
+
 Statement ParseFail(Cursor& cursor) {
   std::optional<pndsim::Call> call;
   std::string names;
@@ -449,18 +480,27 @@ Statement ParseFail(Cursor& cursor) {
 }
 
 Statement ParseProfile(Cursor& cursor) {
-  cursor.Choice({"load"});
+  const bool save = cursor.Choice({"load", "save"}) == 1;
   std::string file = cursor.Take("a profile file").text;
   // A script names its profile as it names everything else: beside itself, wherever it is run from.
   if (!cursor.Folder().empty() && std::filesystem::path(file).is_relative()) {
     file =
         std::filesystem::absolute(std::filesystem::path(cursor.Folder()) / file).lexically_normal().string();
   }
+  if (save) {
+    Statement statement = Action("profile save " + QuoteWord(file), [file] {
+      const std::string state = pndsim::DeviceState();
+      std::FILE* out = std::fopen(file.c_str(), "w");
+      if (out == nullptr) return "cannot write " + file + ": " + std::strerror(errno);
+      const bool written = std::fwrite(state.data(), 1, state.size(), out) == state.size();
+      const bool closed = std::fclose(out) == 0;
+      return written && closed ? std::string() : "cannot write " + file + ": " + std::strerror(errno);
+    });
+    statement.recorded = false;  // it changes nothing of the device: a replay need not write the file again
+    return statement;
+  }
   return Action("profile load " + QuoteWord(file), [file] {
-    // Loading a profile resets the simulator; the scenario keeps its pace.
-    const double scale = pndsim::TimeScale();
     const auto error = pndsim::LoadProfile(file);
-    pndsim::SetTimeScale(scale);
     return error ? error->Text() : std::string();
   });
 }
@@ -645,7 +685,13 @@ const std::vector<Verb>& VerbTable() {
       {{"zone", "zone NAME", "make a tz database zone or a TZ rule the current zone"}, ParseZone},
       {{"wait", "wait poll|DURATION", "let a polling period or a duration of device time pass"}, ParseWait},
       {{"fail", "fail CALL [COUNT]", "make the next COUNT calls of a platform call fail"}, ParseFail},
-      {{"profile", "profile load FILE", "reset the device to a device profile"}, ParseProfile},
+      {{"profile", "profile load|save FILE",
+        "reset the device to a device profile, or write the device's state as one"},
+       ParseProfile},
+      {{"reset", "reset", "return the device to its profile and set aside the library's reports of it"},
+       ParseReset},
+      {{"time-scale", "time-scale FACTOR", "run the device's time FACTOR times faster than real time"},
+       ParseTimeScale},
       {{"expect",
         "expect KIND FIELDS... | expect trace KIND [TEXT] | expect none within DURATION | "
         "expect FUNCTION [ARG] = ANSWER",

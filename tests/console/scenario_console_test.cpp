@@ -9,11 +9,13 @@
 namespace consoletest {
 namespace {
 
-// The scenario device with its console open and a raw client signed in with the user's token.
+// The scenario device with its console open and a raw client signed in with the user's token; `environment`
+// adds to the device's environment.
 struct ScenarioConsole {
-  ScenarioConsole() {
+  explicit ScenarioConsole(std::vector<std::string> environment = {}) {
     folders.WriteToken("t0ken\n");
-    device = std::make_unique<Device>(std::vector<std::string>{}, "auto", SCENARIO_DEVICE_PATH);
+    device = std::make_unique<Device>(std::vector<std::string>{}, "auto", SCENARIO_DEVICE_PATH,
+                                      std::move(environment));
     raw = std::make_unique<Raw>(device->Port());
     raw->Greeting();
     signedIn = raw->Command("auth t0ken") == Lines{"OK"};
@@ -83,7 +85,7 @@ TEST(ScenarioConsole, AnswersEveryVerbGroupWithOkOrTheReason) {
       {"jump",
        {"KO: column 1: expected a verb (press, release, record, keymap, battery, plug, unplug, suspend, "
         "resume, volume, mute, mixer, brightness, display, card, phone, clock, zone, wait, fail, profile, "
-        "expect), got 'jump'"}},
+        "reset, time-scale, expect), got 'jump'"}},
       {"profile load /nonexistent.json",
        {"KO: profile load /nonexistent.json: /nonexistent.json: cannot read the file: No such file or "
         "directory"}},
@@ -160,6 +162,51 @@ TEST(ScenarioConsole, PlaysAScriptThroughRunAttach) {
   const auto failed = run("press F7\nexpect key F6\n");
   EXPECT_EQ(failed.exitCode, 1);
   EXPECT_EQ(failed.err, script.string() + ":2: expected key F6, got key F7\n");
+}
+
+// The device's state as `state` shows it.
+nlohmann::json State(ScenarioConsole& console) {
+  const Lines state = console.raw->Command("state");
+  std::string json;
+  for (std::size_t i = 0; i + 1 < state.size(); ++i) json += state[i].substr(2);
+  return nlohmann::json::parse(json, nullptr, false);
+}
+
+// An application started on a chosen device (its profile and time scale from the environment) is tested
+// again and again through `run --attach`: `reset` returns the device to that profile, so the same script
+// passes every time; the run's own time scale is the device's for the run only; and a change made on a
+// console before a run is one the run sees.
+TEST(ScenarioConsole, ResetGivesEveryAttachedRunTheSameStart) {
+  const fs::path profile = fs::temp_directory_path() / ("pndsim-low-" + std::to_string(getpid()) + ".json");
+  std::ofstream(profile) << R"({"power": {"battery": 42}})";
+  ScenarioConsole console({"PNDSIM_PROFILE=" + profile.string(), "PNDSIM_TIME_SCALE=3"});
+  fs::remove(profile);
+  ASSERT_TRUE(console.signedIn);
+  EXPECT_EQ(State(console)["timeScale"], 3.0);
+  EXPECT_EQ(State(console)["device"]["power"]["battery"], 42);
+
+  const fs::path script = fs::path(console.folders.Home()) / "again.scn";
+  const auto run = [&](std::vector<std::string> options, const std::string& text) {
+    std::ofstream(script) << text;
+    pndtest::ProcessRequest request;
+    request.argv = {PNDHAL_TOOL, "run", "--attach", std::to_string(console.device->Pid())};
+    request.argv.insert(request.argv.end(), options.begin(), options.end());
+    request.argv.push_back(script.string());
+    request.environment = {"HOME=" + console.folders.Home(), "XDG_RUNTIME_DIR=" + console.folders.Run()};
+    return pndtest::RunProcess(request);
+  };
+  const std::string again =
+      "reset\nexpect PMGetPowerInfo = 42 battery\nbattery 5\nwait poll\nexpect power 5 battery\n"
+      "card mount SD-Karte\nexpect card mounted SD-Karte\n";
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    const auto result = run({"--quiet", "--time-scale", "100"}, again);
+    ASSERT_EQ(result.exitCode, 0) << "run " << attempt << ": " << result.err;
+  }
+  EXPECT_EQ(State(console)["timeScale"], 3.0) << "the run gives the device its time scale back";
+
+  EXPECT_EQ(console.raw->Command("battery 17"), Lines{"OK"});
+  const auto seen = run({}, "expect power 17 battery\n");
+  EXPECT_EQ(seen.exitCode, 0) << seen.err;
 }
 
 }  // namespace

@@ -70,7 +70,7 @@ TEST(ScenarioParser, RefusesALineWithTheColumnAndWhatWasExpected) {
       {"jump 3",
        "1: expected a verb (press, release, record, keymap, battery, plug, unplug, suspend, resume, "
        "volume, mute, mixer, brightness, display, card, phone, clock, zone, wait, fail, profile, "
-       "expect), got 'jump'"},
+       "reset, time-scale, expect), got 'jump'"},
       {"battery 140", "9: expected a battery percentage (0 to 100), got '140'"},
       {"battery", "8: expected a battery percentage (0 to 100), got the end of the line"},
       {"battery 5 low extra", "15: expected ac, got 'extra'"},

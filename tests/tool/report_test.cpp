@@ -129,7 +129,7 @@ TEST_F(RunReportTest, ReportsEveryLineAtFaultWithACaretUnderItsColumn) {
       bad +
           ":1:1: expected a verb (press, release, record, keymap, battery, plug, unplug, suspend, resume, "
           "volume, mute, mixer, brightness, display, card, phone, clock, zone, wait, fail, profile, "
-          "expect), got 'presss'; did you mean 'press'?\n"
+          "reset, time-scale, expect), got 'presss'; did you mean 'press'?\n"
           "    presss F6\n"
           "    ^\n" +
           bad +

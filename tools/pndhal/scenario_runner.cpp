@@ -119,6 +119,16 @@ double DeviceTimeScale(pndconsole::Connection& console) {
   return state.is_object() ? state.value("timeScale", 0.0) : 0.0;
 }
 
+// Sets the time scale of the device on `console`; false with the reason in *refusal when it does not take it.
+bool SetDeviceTimeScale(pndconsole::Connection& console, double scale, std::string* refusal) {
+  char line[64];
+  std::snprintf(line, sizeof line, "time-scale %.17g", scale);
+  std::string error;
+  const auto reply = console.Execute(line, {}, &error);
+  if (refusal != nullptr) *refusal = !reply ? error : reply->ok ? std::string() : reply->reason;
+  return reply && reply->ok;
+}
+
 // The scripts played on a device's console: the one attached to, or the launched application's.
 int PlayOnConsole(const std::vector<scenario::Script>& scripts, const RunSettings& settings,
                   RunReport& report, Recording* recording, Json& extra) {
@@ -170,6 +180,16 @@ int PlayOnConsole(const std::vector<scenario::Script>& scripts, const RunSetting
       return kExitUsage;
     }
   }
+  // A running device takes the run's time scale for the run, and gets its own back afterwards.
+  double attachedScale = 0;
+  if (!application && settings.timeScaleGiven) {
+    attachedScale = DeviceTimeScale(*console);
+    std::string refusal;
+    if (!SetDeviceTimeScale(*console, settings.timeScale, &refusal)) {
+      report.Fault("pndhal", "run: the device did not take --time-scale: " + refusal, "device");
+      return kExitUsage;
+    }
+  }
 
   ConsolePlayer player(*console, settings, report, recording, application.get());
   std::string lost;
@@ -192,6 +212,7 @@ int PlayOnConsole(const std::vector<scenario::Script>& scripts, const RunSetting
     }
   }
   int exitCode = kExitSuccess;
+  if (attachedScale > 0 && lost.empty()) SetDeviceTimeScale(*console, attachedScale, nullptr);
   if (application) {
     console.reset();
     const std::string stopped = application->Stop();

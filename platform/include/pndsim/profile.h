@@ -31,7 +31,8 @@ PNDSIM_CONTROL_API std::string DefaultProfile();
 /// The largest profile file LoadProfile reads: 1 MiB.
 inline constexpr std::size_t kProfileSizeLimit = std::size_t{1} << 20;
 
-/// Resets the simulator (Reset()) and applies the profile in the file `path`. Fields left out keep the
+/// Resets the simulator (Reset()), but for the time scale, which stays, and applies the profile in the
+/// file `path`. Fields left out keep the
 /// built-in value; a list given (keys, cards, files) replaces the built-in list. The trace is empty
 /// afterwards, as after a reset. Only a regular file (or a link to one) of at most kProfileSizeLimit bytes
 /// is read; a FIFO, a device or a larger file is refused without waiting for it or reading it whole. On
@@ -42,6 +43,11 @@ PNDSIM_CONTROL_API std::optional<ProfileError> LoadProfile(const std::string& pa
 /// The same as LoadProfile for JSON text; `source` names it in errors.
 PNDSIM_CONTROL_API std::optional<ProfileError> LoadProfileText(std::string_view json,
                                                                std::string_view source);
+
+/// Returns the device to the profile last loaded in this process (LoadProfile, LoadProfileText), or to
+/// the built-in one when none was, as loading it again would. A running
+/// library sees the device change under it and reports what changed.
+PNDSIM_CONTROL_API void RestoreProfile();
 
 /// The device's state now, as a pretty-printed profile document that LoadProfileText accepts and that
 /// reproduces it. Right after Reset() it equals DefaultProfile().

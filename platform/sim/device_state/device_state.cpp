@@ -68,6 +68,12 @@ Mutex& LoadMutex() {
   return *mutex;
 }
 
+// The profile last loaded, which RestoreProfile returns to; the built-in one until a load.
+DeviceProfile& LoadedProfile() REQUIRES(LoadMutex()) {
+  static auto* loaded = new DeviceProfile(BuiltInProfile());
+  return *loaded;
+}
+
 std::int64_t HostYear() {
   const auto now = std::chrono::floor<std::chrono::milliseconds>(std::chrono::system_clock::now());
   return civil::YearOfMs(now.time_since_epoch().count());
@@ -172,9 +178,11 @@ DeviceProfile Capture() REQUIRES(LoadMutex()) {
 }
 
 // Sets everything in which `profile` differs from the device just reset, so that loading the built-in
-// profile leaves the device exactly as a reset does.
+// profile leaves the device exactly as a reset does, but for the time scale: it is how the device is
+// driven, not part of its state, and a running library's threads that began a wait while the scale was
+// back at 1 would wait at that pace.
 void Apply(const DeviceProfile& profile) REQUIRES(LoadMutex()) {
-  pndsim::Reset();
+  ResetDevice();
   {
     KeyState& keys = Keys();
     sim::MutexLock lock(keys.mutex);
@@ -248,7 +256,13 @@ std::optional<pndsim::ProfileError> pndsim::LoadProfileText(std::string_view jso
   if (auto error = sim::profile::ReadProfileText(json, source, profile)) return error;
   sim::MutexLock lock(sim::device_state::LoadMutex());
   sim::device_state::Apply(profile);
+  sim::device_state::LoadedProfile() = std::move(profile);
   return std::nullopt;
+}
+
+void pndsim::RestoreProfile() {
+  sim::MutexLock lock(sim::device_state::LoadMutex());
+  sim::device_state::Apply(sim::device_state::LoadedProfile());
 }
 
 std::optional<pndsim::ProfileError> pndsim::LoadProfile(const std::string& path) {

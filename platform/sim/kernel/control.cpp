@@ -131,11 +131,15 @@ void pndsim::UnobserveTrace(int id) {
 
 void pndsim::Reset() {
   SetTimeScale(1);
-  ClearFailures();
+  sim::ResetDevice();
+}
+
+void sim::ResetDevice() {
+  pndsim::ClearFailures();
   {
     sim::TraceLog& log = sim::Log();
     sim::MutexLock lock(log.mutex);
-    log.events.Reset(kDefaultTraceCapacity);
+    log.events.Reset(pndsim::kDefaultTraceCapacity);
   }
   std::vector<std::function<void()>> hooks;
   {

@@ -232,5 +232,8 @@ void Record(std::string kind, std::string detail);
 
 /// Registers a function that pndsim::Reset() calls to restore one module.
 void OnReset(std::function<void()> hook);
+/// pndsim::Reset() but for the time scale: a profile loaded onto a running device keeps its pace, so that
+/// no thread of the library begins a wait at another pace meanwhile.
+void ResetDevice();
 
 }  // namespace sim
