@@ -144,6 +144,10 @@ void TerminationPoint(KernelLock& lock, ThreadObject& self) REQUIRES(KernelMutex
 /// A platform time-out in real time under the current time scale.
 std::chrono::steady_clock::duration ScaledTimeout(DWORD milliseconds);
 
+/// Milliseconds of device time since the simulator started: real time multiplied by the time scale in
+/// force while it passed. The tick count, the waits and the device clock all run on it.
+double DeviceElapsedMs();
+
 /// How every emulated call that can fail on demand begins, in the platform's order: `argumentError` is
 /// the call's own verdict on its arguments (ERROR_SUCCESS when they are sound); with sound arguments a
 /// pending failure of `call` is consumed, recorded in the trace ("fault", the call's name) and answers
