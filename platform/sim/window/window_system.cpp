@@ -66,6 +66,7 @@ struct Registration {
       KernelLock lock(KernelMutex());
       State().messageBoxes.Reset(pndsim::kDefaultMessageBoxesCapacity);
       State().foreground = nullptr;
+      State().heldModifierKeys = 0;
     });
   }
 };

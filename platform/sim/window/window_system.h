@@ -154,6 +154,7 @@ struct WindowSystem {
   BoundedRecord<pndsim::MessageBoxRecord> messageBoxes GUARDED_BY(KernelMutex()){
       pndsim::kDefaultMessageBoxesCapacity};
   HWND foreground GUARDED_BY(KernelMutex()) = nullptr;
+  unsigned heldModifierKeys GUARDED_BY(KernelMutex()) = 0;  // bit i: the i-th modifier key is down
 };
 
 /// The one window system.
@@ -171,6 +172,11 @@ const std::shared_ptr<MessageQueue>& CurrentQueue(ThreadObject& self) REQUIRES(K
 /// Takes a window out of the table: drops its queued messages, its hot keys
 /// and the foreground choice. Nothing happens when it is gone already.
 void RemoveWindow(const std::shared_ptr<Window>& window) REQUIRES(KernelMutex());
+
+/// Posts WM_HOTKEY (message time `time`) to the owner of the hot key registered for `virtualKey` with
+/// `modifiers` (MOD_KEYUP ignored) going down, or up when `release` and it was registered with MOD_KEYUP.
+/// Returns whether it was queued: false when no hot key matches, or its owner's queue is full.
+bool DeliverHotKey(unsigned virtualKey, unsigned modifiers, bool release, DWORD time) REQUIRES(KernelMutex());
 
 /// Releases the hot keys of a removed window.
 void DropHotKeys(HWND window) REQUIRES(KernelMutex());
