@@ -1,12 +1,17 @@
-// Simulated processes: the programs stored on the device, CreateProcessW
-// running one on an emulated thread of its own, the handles of the process
-// and its thread, and the executable's file name each thread reports.
+// Simulated processes: the programs stored on the device (each a file of the
+// file tree with the code it runs), CreateProcessW running one on an emulated
+// thread of its own, the handles of the process and its thread, and the file
+// name of the executable or of a loaded library.
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <optional>
 
+#include "ce/modules.h"
 #include "ce/process.h"
+#include "sim/files/files.h"
 #include "sim/kernel/kernel.h"
+#include "sim/modules/modules.h"
 #include "sim/profile/profile.h"
 #include "sim/programs/programs.h"
 #include "sim/text_codec/text_codec.h"
@@ -61,6 +66,11 @@ struct Programs {
 // shows what runs and WaitForProcessesToEnd finds it.
 bool Forgettable(const std::shared_ptr<ProcessObject>& process) REQUIRES(KernelMutex()) {
   return process->ended;
+}
+
+// The key a program's code is stored under: its file's path in the tree, folded; empty when no file is there.
+std::wstring ProgramKey(std::wstring_view path) {
+  return files::Find(path) == files::Kind::File ? FoldCase(files::Spelled(path)) : std::wstring();
 }
 
 std::wstring BuiltInApplicationPath() { return Widen(profile::BuiltInProfile().applicationPath); }
@@ -120,7 +130,8 @@ struct Registration {
 }  // namespace
 
 void InstallDefaultProgram(std::string_view path, pndsim::ProgramMain main) {
-  const std::wstring key = FoldCase(Widen(path));
+  files::Create(Widen(path), false);
+  const std::wstring key = ProgramKey(Widen(path));
   KernelLock lock(KernelMutex());
   State().defaults[key] = main;
   State().installed[key] = std::move(main);
@@ -147,18 +158,23 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
       "path=\"" + Narrow(path.c_str()) + "\" commandLine=\"" + Narrow(arguments.c_str()) + "\"";
   pndsim::ProgramMain main;
   std::shared_ptr<ProcessObject> process;
-  {
+  // Only a file can be started, and only one that holds a program.
+  DWORD found = files::Locate(path);
+  if (found == ERROR_SUCCESS && files::Find(path) == files::Kind::Folder) found = ERROR_ACCESS_DENIED;
+  if (found == ERROR_SUCCESS) {
+    const std::wstring key = ProgramKey(path);
     KernelLock lock(KernelMutex());
     Programs& state = State();
-    auto it = state.installed.find(FoldCase(path));
+    auto it = state.installed.find(key);
     if (it != state.installed.end()) {
       main = it->second;
       process = std::make_shared<ProcessObject>(state.nextProcessId, path, arguments);
       state.nextProcessId += 4;
+    } else {
+      found = ERROR_BAD_EXE_FORMAT;
     }
   }
-  const DWORD error = CheckCall(pndsim::Call::CreateProcess, process ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND,
-                                ERROR_NOT_ENOUGH_MEMORY);
+  const DWORD error = CheckCall(pndsim::Call::CreateProcess, found, ERROR_NOT_ENOUGH_MEMORY);
   if (error != ERROR_SUCCESS) {
     Record("process.start", detail + " error=" + std::to_string(error));
     SetLastError(error);
@@ -208,16 +224,23 @@ BOOL GetExitCodeProcess(HANDLE handle, DWORD* exitCode) {
 }
 
 DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size) {
-  if (fileName == nullptr || size == 0) {
+  if (size == 0) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return 0;
+  }
+  if (fileName == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
-  if (module != nullptr) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return 0;
-  }
   std::wstring path;
-  if (t_process) {
+  if (module != nullptr) {
+    std::optional<std::wstring> library = modules::LoadedPath(module);
+    if (!library) {
+      SetLastError(ERROR_MOD_NOT_FOUND);
+      return 0;
+    }
+    path = std::move(*library);
+  } else if (t_process) {
     path = t_process->path();
   } else {
     KernelLock lock(KernelMutex());
@@ -236,6 +259,7 @@ DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size) {
 bool pndsim::SetApplicationPath(std::string_view path) {
   if (path.empty()) return false;
   std::wstring wide = Widen(path);
+  files::Create(wide, false);  // the application runs from its file
   KernelLock lock(KernelMutex());
   State().applicationPath = std::move(wide);
   return true;
@@ -247,23 +271,38 @@ std::string pndsim::ApplicationPath() {
 }
 
 bool pndsim::InstallProgram(std::string_view path, ProgramMain main) {
-  if (path.empty() || !main) return false;
-  const std::wstring key = FoldCase(Widen(path));
+  if (path.empty() || !main || !files::Create(Widen(path), false)) return false;
+  const std::wstring key = ProgramKey(Widen(path));
   KernelLock lock(KernelMutex());
   State().installed[key] = std::move(main);
   return true;
 }
 
 bool pndsim::RemoveProgram(std::string_view path) {
-  const std::wstring key = FoldCase(Widen(path));
+  const std::wstring key = ProgramKey(Widen(path));
+  if (key.empty()) return false;
+  files::Delete(Widen(path));
   KernelLock lock(KernelMutex());
   return State().installed.erase(key) != 0;
 }
 
 bool pndsim::ProgramInstalled(std::string_view path) {
-  const std::wstring key = FoldCase(Widen(path));
+  const std::wstring key = ProgramKey(Widen(path));
   KernelLock lock(KernelMutex());
-  return State().installed.count(key) != 0;
+  return !key.empty() && State().installed.count(key) != 0;
+}
+
+std::uint32_t pndsim::StartProgram(std::string_view path, std::string_view commandLine) {
+  const std::wstring file = Widen(path);
+  std::wstring arguments = Widen(commandLine);
+  PROCESS_INFORMATION information{};
+  if (!CreateProcessW(file.c_str(), arguments.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr,
+                      &information)) {
+    return GetLastError();
+  }
+  CloseHandle(information.hProcess);
+  CloseHandle(information.hThread);
+  return 0;
 }
 
 std::vector<pndsim::ProcessRecord> pndsim::Processes() {
