@@ -18,8 +18,9 @@ using LPPROCESS_INFORMATION = PROCESS_INFORMATION*;
 
 /// Starts the program stored at `applicationName` (compared without regard to
 /// case) with `commandLine` (null: empty). On success fills `information`
-/// with a handle of the new process and of its first thread, each signalled
-/// once the program has ended, and returns TRUE; the caller closes both.
+/// with a handle of the new process, signalled once every thread of the
+/// program has ended and its windows are gone, and of its first thread,
+/// signalled when that thread ends, and returns TRUE; the caller closes both.
 /// Returns FALSE with ERROR_INVALID_PARAMETER for a null file name or
 /// `information`, or creation flags, inheritance, an environment or a folder
 /// the platform does not take; ERROR_PATH_NOT_FOUND or ERROR_FILE_NOT_FOUND
@@ -33,7 +34,9 @@ PNDSIM_API BOOL WINAPI CreateProcessW(LPCWSTR applicationName, LPWSTR commandLin
                                       LPSTARTUPINFOW startupInfo, LPPROCESS_INFORMATION information);
 
 /// Stores the exit code of the process behind `process` in `*exitCode`:
-/// STILL_ACTIVE while it runs. FALSE with ERROR_INVALID_HANDLE for a handle
+/// STILL_ACTIVE while it runs (always, for GetCurrentProcess()'s
+/// pseudo-handle); once every thread of it has ended, the code its main
+/// function returned, whatever its value. FALSE with ERROR_INVALID_HANDLE for a handle
 /// that is not a process, ERROR_INVALID_PARAMETER for a null `exitCode`.
 PNDSIM_API BOOL WINAPI GetExitCodeProcess(HANDLE process, DWORD* exitCode);
 

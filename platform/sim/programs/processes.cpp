@@ -19,19 +19,18 @@
 namespace sim::programs {
 namespace {
 
-// A started program. Its handle is signalled once the program's main function
-// has returned or its thread has ended otherwise.
-class ProcessObject final : public Waitable {
+// A started program, a process of its own. Its handle is signalled once every thread of the program has
+// ended and their windows are gone (ProcessLife); its exit code is what the program's main function
+// returned, whatever its value, or the code its first thread was ended with.
+class ProcessObject final : public ProcessLife {
  public:
   ProcessObject(DWORD id, std::wstring path, std::wstring commandLine)
-      : id_(id), path_(std::move(path)), commandLine_(std::move(commandLine)) {}
+      : ProcessLife(id), path_(std::move(path)), commandLine_(std::move(commandLine)) {}
 
-  bool IsSignaled() const override REQUIRES(KernelMutex()) { return ended; }
-  DWORD id() const { return id_; }
   const std::wstring& path() const { return path_; }
   const std::wstring& commandLine() const { return commandLine_; }
+  bool ended() const REQUIRES(KernelMutex()) { return IsSignaled(); }
 
-  bool ended GUARDED_BY(KernelMutex()) = false;
   DWORD exitCode GUARDED_BY(KernelMutex()) = STILL_ACTIVE;
 
   // Signalled once the program has come to rest: its first thread first blocked in a wait, or ended.
@@ -48,7 +47,6 @@ class ProcessObject final : public Waitable {
   } settled;
 
  private:
-  const DWORD id_;
   const std::wstring path_;
   const std::wstring commandLine_;
 };
@@ -65,7 +63,7 @@ struct Programs {
 // Whether a process may leave the list to make room: only once it has ended, so that the list always
 // shows what runs and WaitForProcessesToEnd finds it.
 bool Forgettable(const std::shared_ptr<ProcessObject>& process) REQUIRES(KernelMutex()) {
-  return process->ended;
+  return process->ended();
 }
 
 // The key a program's code is stored under: its file's path in the tree, folded; empty when no file is there.
@@ -80,10 +78,6 @@ Programs& State() {
   return *programs;
 }
 
-// The process the calling thread belongs to; null on the application's
-// threads. Threads a program starts itself count as the application's.
-thread_local std::shared_ptr<ProcessObject> t_process;
-
 struct StartRecord {
   std::shared_ptr<ProcessObject> process;
   pndsim::ProgramMain main;
@@ -91,27 +85,26 @@ struct StartRecord {
 
 DWORD ProcessEntry(LPVOID raw) {
   std::unique_ptr<StartRecord> start(static_cast<StartRecord*>(raw));
-  t_process = start->process;
   {
     ThreadObject& self = CurrentThread();
     KernelLock lock(KernelMutex());
     self.onFirstBlock = [process = start->process]() REQUIRES(KernelMutex()) { process->settled.Signal(); };
   }
-  // The process ends with its thread, also when the thread is terminated or
-  // the program throws.
+  // The exit code is fixed as the first thread leaves the program, also when it is terminated or the
+  // program throws; the process itself ends with its last thread.
   struct End {
     ProcessObject& process;
-    DWORD code = STILL_ACTIVE;
+    bool returned = false;
+    DWORD code = 0;
     ~End() {
       ThreadObject& self = CurrentThread();
       KernelLock lock(KernelMutex());
-      process.exitCode = code != STILL_ACTIVE ? code : self.exitCode == STILL_ACTIVE ? 0 : self.exitCode;
-      process.ended = true;
-      process.WakeWaiters();
+      process.exitCode = returned ? code : self.exitCode == STILL_ACTIVE ? 0 : self.exitCode;
       process.settled.Signal();
     }
   } end{*start->process};
   end.code = start->main(Narrow(start->process->commandLine().c_str()));
+  end.returned = true;
   return end.code;
 }
 
@@ -168,6 +161,7 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
     auto it = state.installed.find(key);
     if (it != state.installed.end()) {
       main = it->second;
+      if (state.nextProcessId == ApplicationProcessId()) state.nextProcessId += 4;
       process = std::make_shared<ProcessObject>(state.nextProcessId, path, arguments);
       state.nextProcessId += 4;
     } else {
@@ -182,7 +176,7 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
   }
   auto* start = new StartRecord{process, std::move(main)};
   DWORD threadId = 0;
-  HANDLE thread = CreateThread(nullptr, 0, ProcessEntry, start, 0, &threadId);
+  HANDLE thread = CreateThreadOf(process, ProcessEntry, start, &threadId);
   if (thread == nullptr) {
     const DWORD threadError = GetLastError();
     delete start;
@@ -214,12 +208,18 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
 }
 
 BOOL GetExitCodeProcess(HANDLE handle, DWORD* exitCode) {
+  // The caller's own process (the pseudo-handle) runs as long as it can ask.
+  if (handle == kCurrentProcessHandle) {
+    if (exitCode == nullptr) return FailCall(ERROR_INVALID_PARAMETER, FALSE);
+    *exitCode = STILL_ACTIVE;
+    return TRUE;
+  }
   KernelLock lock(KernelMutex());
   auto process = LookupAs<ProcessObject>(handle);
   if (!process || exitCode == nullptr) {
     return FailCall(process ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE, FALSE);
   }
-  *exitCode = process->ended ? process->exitCode : STILL_ACTIVE;
+  *exitCode = process->ended() ? process->exitCode : STILL_ACTIVE;
   return TRUE;
 }
 
@@ -240,11 +240,12 @@ DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size) {
       return 0;
     }
     path = std::move(*library);
-  } else if (t_process) {
-    path = t_process->path();
   } else {
+    // Every thread of a program answers the program's file, the application's threads the application's.
+    ThreadObject& self = CurrentThread();
     KernelLock lock(KernelMutex());
-    path = State().applicationPath;
+    auto program = std::dynamic_pointer_cast<ProcessObject>(self.process);
+    path = program ? program->path() : State().applicationPath;
   }
   const std::size_t copied = std::min<std::size_t>(path.size(), size - 1);
   std::copy_n(path.begin(), copied, fileName);
@@ -310,7 +311,7 @@ std::vector<pndsim::ProcessRecord> pndsim::Processes() {
   std::vector<ProcessRecord> records;
   for (const auto& process : State().started.Entries()) {
     records.push_back({process->id(), Narrow(process->path().c_str()), Narrow(process->commandLine().c_str()),
-                       !process->ended, process->ended ? process->exitCode : STILL_ACTIVE});
+                       !process->ended(), process->ended() ? process->exitCode : STILL_ACTIVE});
   }
   return records;
 }
@@ -332,7 +333,7 @@ bool pndsim::WaitForProcessesToEnd(std::uint32_t milliseconds) {
   for (;;) {
     std::shared_ptr<ProcessObject> running;
     for (const auto& process : State().started.Entries()) {
-      if (!process->ended) {
+      if (!process->ended()) {
         running = process;
         break;
       }

@@ -105,6 +105,7 @@ class MessageQueue final : public Waitable {
 
 /// A registered window class.
 struct WindowClass {
+  DWORD processId = 0;    // of the process that registered it
   std::wstring name;      // as registered
   std::wstring menuName;  // owned copy when the menu was named by text
   ATOM atom = 0;
@@ -122,6 +123,7 @@ struct Window {
   std::wstring title;
   std::vector<unsigned char> extra GUARDED_BY(KernelMutex());
   std::shared_ptr<MessageQueue> queue;  // of the owning thread
+  DWORD processId = 0;                  // of the owning thread's process
   bool visible GUARDED_BY(KernelMutex()) = false;
   bool destroying GUARDED_BY(KernelMutex()) = false;  // WM_DESTROY is being delivered
 };
@@ -141,7 +143,8 @@ using KeyCombination = std::pair<UINT, UINT>;
 
 /// Everything the window system keeps.
 struct WindowSystem {
-  std::map<std::wstring, std::shared_ptr<WindowClass>> classes GUARDED_BY(KernelMutex());  // by folded name
+  // By registering process and folded name: each process has a class name space of its own.
+  std::map<std::pair<DWORD, std::wstring>, std::shared_ptr<WindowClass>> classes GUARDED_BY(KernelMutex());
   ATOM nextClassAtom GUARDED_BY(KernelMutex()) = 0xC000;
   std::map<std::uintptr_t, std::shared_ptr<Window>> windows GUARDED_BY(KernelMutex());  // creation order
   // Window handles are never a multiple of four, so that a window handle can
@@ -163,8 +166,8 @@ WindowSystem& State();
 /// The live window `handle` refers to, or null.
 std::shared_ptr<Window> LookupWindow(HWND handle) REQUIRES(KernelMutex());
 
-/// The class a name or atom refers to, or null.
-std::shared_ptr<WindowClass> LookupClass(LPCWSTR name) REQUIRES(KernelMutex());
+/// The class a name or atom refers to in the class name space of the process `processId`, or null.
+std::shared_ptr<WindowClass> LookupClass(DWORD processId, LPCWSTR name) REQUIRES(KernelMutex());
 
 /// The calling thread's queue (its object is `self`), created on first use.
 const std::shared_ptr<MessageQueue>& CurrentQueue(ThreadObject& self) REQUIRES(KernelMutex());
