@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -13,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 
@@ -321,6 +323,44 @@ Statement ParseCard(Cursor& cursor) {
   });
 }
 
+// A path on the device, as one word: "\\Storage Card\\Maps".
+std::string DevicePath(Cursor& cursor) { return cursor.Take("a path on the device (\\Folder\\file)").text; }
+
+Statement ParseFileOrFolder(Cursor& cursor, bool folder) {
+  const std::size_t how = folder ? cursor.Choice({"add"}) : cursor.Choice({"add", "remove"});
+  const std::string path = DevicePath(cursor);
+  const std::string text =
+      std::string(folder ? "folder " : "file ") + (how == 0 ? "add " : "remove ") + QuoteWord(path);
+  return Action(text, [=] {
+    if (how == 1) return Unless(pndsim::RemoveFile(path), "no such file or folder");
+    if (pndsim::FileAt(path) != pndsim::FileKind::None) {
+      return std::string("a file or folder of that name exists already");
+    }
+    pndsim::SetFile(path, folder);
+    return std::string();
+  });
+}
+
+Statement ParseProgram(Cursor& cursor) {
+  const bool add = cursor.Choice({"add", "start"}) == 0;
+  const std::string path = DevicePath(cursor);
+  if (add) {
+    long code = 0;
+    if (cursor.TakeIf("exit")) code = cursor.Integer(0, 4294967295L, "an exit code");
+    return Action("program add " + QuoteWord(path) + (code != 0 ? " exit " + std::to_string(code) : ""), [=] {
+      const auto exitCode = static_cast<std::uint32_t>(code);
+      return Unless(pndsim::InstallProgram(path, [exitCode](const std::string&) { return exitCode; }),
+                    "not a path for a program");
+    });
+  }
+  const std::string arguments = cursor.AtEnd() ? std::string() : cursor.Take("").text;
+  return Action(
+      "program start " + QuoteWord(path) + (arguments.empty() ? "" : " " + QuoteWord(arguments)), [=] {
+        const std::uint32_t error = pndsim::StartProgram(path, arguments);
+        return error == 0 ? std::string() : "the device refused it with error " + std::to_string(error);
+      });
+}
+
 Statement ParsePhone(Cursor& cursor) {
   const std::size_t what = cursor.Choice({"launch", "close", "hangup", "show", "hide", "start", "stop",
                                           "call", "bluetooth", "foreground", "volume-step"});
@@ -614,24 +654,97 @@ Statement ParseQueryExpectation(Cursor& cursor, const Query& query) {
   });
 }
 
+// expect file|folder|missing PATH: what the path names in the device's file tree now.
+Statement ParsePathExpectation(Cursor& cursor, pndsim::FileKind kind) {
+  const std::string path = DevicePath(cursor);
+  cursor.End();
+  static constexpr const char* kWords[] = {"missing", "file", "folder"};
+  const std::string expected = std::string(kWords[static_cast<int>(kind)]) + " " + QuoteWord(path);
+  return Expectation("expect " + expected, [=](Session&) {
+    const pndsim::FileKind found = pndsim::FileAt(path);
+    if (found == kind) return Outcome{};
+    return Failure("expected " + expected + ", got " + kWords[static_cast<int>(found)]);
+  });
+}
+
+// expect files FOLDER = NAME...: the names in a folder, in the order the device lists them.
+Statement ParseFolderExpectation(Cursor& cursor) {
+  const std::string folder = DevicePath(cursor);
+  cursor.Choice({"="});
+  std::vector<std::string> names;
+  while (!cursor.AtEnd()) names.push_back(cursor.Take("a name").text);
+  std::string expected = "files " + QuoteWord(folder) + " =";
+  for (const std::string& name : names) expected += " " + QuoteWord(name);
+  return Expectation("expect " + expected, [=](Session&) {
+    const auto listed = pndsim::FolderContents(folder);
+    if (!listed) return Failure("expected " + expected + ", got no folder " + QuoteWord(folder));
+    std::string got;
+    for (const std::string& name : *listed) got += " " + QuoteWord(name);
+    if (*listed == names) return Outcome{};
+    return Failure("expected " + expected + ", got" + (got.empty() ? " nothing" : got));
+  });
+}
+
+// expect process PATH running|ended [CODE]: the newest process started from PATH.
+Statement ParseProcessExpectation(Cursor& cursor) {
+  const std::string path = DevicePath(cursor);
+  const bool ended = cursor.Choice({"running", "ended"}) == 1;
+  std::optional<long> code;
+  if (ended && !cursor.AtEnd()) code = cursor.Integer(0, 4294967295L, "an exit code");
+  cursor.End();
+  const std::string expected = "process " + QuoteWord(path) + (ended ? " ended" : " running") +
+                               (code ? " " + std::to_string(*code) : "");
+  return Expectation("expect " + expected, [=](Session& session) {
+    if (ended) {
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(session.ExpectDeadline() - Clock::now());
+      pndsim::WaitForProcessesToEnd(static_cast<std::uint32_t>(std::max<long long>(left.count(), 0)));
+    }
+    std::optional<pndsim::ProcessRecord> newest;
+    // Paths on the device do not differ by case.
+    const auto lower = [](std::string text) {
+      std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+      return text;
+    };
+    for (const pndsim::ProcessRecord& process : pndsim::Processes()) {
+      if (lower(process.path) == lower(path)) newest = process;
+    }
+    if (!newest) return Failure("expected " + expected + ", got no process started from it");
+    if (newest->running != !ended) {
+      return Failure("expected " + expected + ", got " + (newest->running ? "running" : "ended"));
+    }
+    if (code && newest->exitCode != static_cast<std::uint32_t>(*code)) {
+      return Failure("expected " + expected + ", got exit code " + std::to_string(newest->exitCode));
+    }
+    return Outcome{};
+  });
+}
+
 Statement ParseExpect(Cursor& cursor) {
   for (const std::string_view kind : pndhal::kListenerKindNames) {
     if (cursor.TakeIf(kind)) return ParseListenerExpectation(cursor, std::string(kind));
   }
   if (cursor.TakeIf("trace")) return ParseTraceExpectation(cursor);
   if (cursor.TakeIf("none")) return ParseNoneExpectation(cursor);
+  if (cursor.TakeIf("file")) return ParsePathExpectation(cursor, pndsim::FileKind::File);
+  if (cursor.TakeIf("folder")) return ParsePathExpectation(cursor, pndsim::FileKind::Folder);
+  if (cursor.TakeIf("missing")) return ParsePathExpectation(cursor, pndsim::FileKind::None);
+  if (cursor.TakeIf("files")) return ParseFolderExpectation(cursor);
+  if (cursor.TakeIf("process")) return ParseProcessExpectation(cursor);
   for (const Query& query : Queries()) {
     if (cursor.TakeIf(query.name)) return ParseQueryExpectation(cursor, query);
   }
   std::string kinds;
-  std::vector<std::string> candidates{"trace", "none"};
+  std::vector<std::string> candidates{"trace", "none", "file", "folder", "missing", "files", "process"};
   for (const std::string_view kind : pndhal::kListenerKindNames) {
     kinds += (kinds.empty() ? "" : ", ") + std::string(kind);
     candidates.emplace_back(kind);
   }
   for (const Query& query : Queries()) candidates.emplace_back(query.name);
-  cursor.Fail("a listener kind (" + kinds + "), trace, none or a query function (GetVolume, ...)",
-              candidates);
+  cursor.Fail(
+      "a listener kind (" + kinds +
+          "), trace, none, file, folder, missing, files, process or a query function (GetVolume, ...)",
+      candidates);
 }
 
 // --- The verb table ------------------------------------------------------------------------------------
@@ -675,6 +788,13 @@ const std::vector<Verb>& VerbTable() {
        ParseBrightness},
       {{"display", "display on|off", "switch the display through the library"}, ParseDisplay},
       {{"card", "card mount|remove NAME", "mount or remove a storage-card folder"}, ParseCard},
+      {{"file", "file add|remove PATH", "create a file on the device, or delete a file or folder"},
+       [](Cursor& c) { return ParseFileOrFolder(c, false); }},
+      {{"folder", "folder add PATH", "create a folder on the device (and the folders on the way)"},
+       [](Cursor& c) { return ParseFileOrFolder(c, true); }},
+      {{"program", "program add PATH [exit CODE] | program start PATH [ARGUMENTS]",
+        "store a program that ends at once with CODE, or start a program as another program would"},
+       ParseProgram},
       {{"phone",
         "phone launch|close|hangup|show|hide|start|stop | call STATE | bluetooth on|off | "
         "foreground application|telephone | volume-step N",
@@ -694,8 +814,9 @@ const std::vector<Verb>& VerbTable() {
        ParseTimeScale},
       {{"expect",
         "expect KIND FIELDS... | expect trace KIND [TEXT] | expect none within DURATION | "
-        "expect FUNCTION [ARG] = ANSWER",
-        "wait for a listener call or a trace event, or check a query's answer"},
+        "expect FUNCTION [ARG] = ANSWER | expect file|folder|missing PATH | expect files FOLDER = NAME... | "
+        "expect process PATH running|ended [CODE]",
+        "wait for a listener call or a trace event, or check a query's answer, a path or a process"},
        ParseExpect},
   };
   return verbs;

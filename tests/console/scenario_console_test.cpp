@@ -66,6 +66,10 @@ TEST(ScenarioConsole, AnswersEveryVerbGroupWithOkOrTheReason) {
       {"card mount SD-Karte", {"OK"}},
       {"expect card mounted SD-Karte sd", {"OK"}},
       {"card remove CF", {"KO: card remove CF: no such folder is mounted"}},
+      {"file add \\SD-Karte\\de.map", {"OK"}},
+      {"expect files \\SD-Karte = de.map", {"OK"}},
+      {"program start \\SD-Karte\\de.map",
+       {"KO: program start \"\\\\SD-Karte\\\\de.map\": the device refused it with error 193"}},
       {"suspend", {"OK"}},
       {"expect suspend true", {"OK"}},
       {"resume", {"OK"}},
@@ -84,8 +88,9 @@ TEST(ScenarioConsole, AnswersEveryVerbGroupWithOkOrTheReason) {
       {"press \"F6", {"KO: column 7: expected a closing '\"' for this quote"}},
       {"jump",
        {"KO: column 1: expected a verb (press, release, record, keymap, battery, plug, unplug, suspend, "
-        "resume, volume, mute, mixer, brightness, display, card, phone, clock, zone, wait, fail, profile, "
-        "reset, time-scale, expect), got 'jump'"}},
+        "resume, volume, mute, mixer, brightness, display, card, file, folder, program, phone, clock, zone, "
+        "wait, fail, profile, reset, time-scale, "
+        "expect), got 'jump'"}},
       {"profile load /nonexistent.json",
        {"KO: profile load /nonexistent.json: /nonexistent.json: cannot read the file: No such file or "
         "directory"}},

@@ -69,8 +69,9 @@ TEST(ScenarioParser, RefusesALineWithTheColumnAndWhatWasExpected) {
   const std::pair<const char*, const char*> cases[] = {
       {"jump 3",
        "1: expected a verb (press, release, record, keymap, battery, plug, unplug, suspend, resume, "
-       "volume, mute, mixer, brightness, display, card, phone, clock, zone, wait, fail, profile, "
-       "reset, time-scale, expect), got 'jump'"},
+       "volume, mute, mixer, brightness, display, card, file, folder, program, phone, clock, zone, wait, "
+       "fail, profile, reset, time-scale, "
+       "expect), got 'jump'"},
       {"battery 140", "9: expected a battery percentage (0 to 100), got '140'"},
       {"battery", "8: expected a battery percentage (0 to 100), got the end of the line"},
       {"battery 5 low extra", "15: expected ac, got 'extra'"},

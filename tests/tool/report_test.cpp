@@ -128,8 +128,9 @@ TEST_F(RunReportTest, ReportsEveryLineAtFaultWithACaretUnderItsColumn) {
       result.err,
       bad +
           ":1:1: expected a verb (press, release, record, keymap, battery, plug, unplug, suspend, resume, "
-          "volume, mute, mixer, brightness, display, card, phone, clock, zone, wait, fail, profile, "
-          "reset, time-scale, expect), got 'presss'; did you mean 'press'?\n"
+          "volume, mute, mixer, brightness, display, card, file, folder, program, phone, clock, zone, wait, "
+          "fail, profile, reset, time-scale, "
+          "expect), got 'presss'; did you mean 'press'?\n"
           "    presss F6\n"
           "    ^\n" +
           bad +

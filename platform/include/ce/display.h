@@ -9,7 +9,7 @@ inline constexpr int VERTRES = 10;
 inline constexpr int BITSPIXEL = 12;
 
 /// The device context of `window`'s client area; null gives the screen's.
-/// Null when `window` is not a window.
+/// Null with ERROR_INVALID_WINDOW_HANDLE when `window` is not a window.
 PNDSIM_API HDC WINAPI GetDC(HWND window);
 /// Gives back a context from GetDC. 1 when released, 0 otherwise.
 PNDSIM_API int WINAPI ReleaseDC(HWND window, HDC context);

@@ -38,9 +38,11 @@ inline constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
 inline constexpr DWORD FILE_ATTRIBUTE_ARCHIVE = 0x20;
 inline constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF;
 
-/// The attributes of the file or folder `path` (compared without regard to
-/// letter case); INVALID_FILE_ATTRIBUTES with ERROR_FILE_NOT_FOUND when it
-/// does not exist or `path` is null.
+/// The attributes of the file or folder `path` in the device's file tree
+/// (compared without regard to letter case, taken from the root; "\" is the
+/// root folder). INVALID_FILE_ATTRIBUTES with ERROR_PATH_NOT_FOUND when a
+/// folder on the way is missing, ERROR_FILE_NOT_FOUND when only the last
+/// element is, or `path` is null.
 PNDSIM_API DWORD WINAPI GetFileAttributesW(LPCWSTR path);
 
 inline constexpr DWORD SEE_MASK_NOCLOSEPROCESS = 0x00000040;

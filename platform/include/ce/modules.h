@@ -8,8 +8,11 @@ using FARPROC = INT_PTR(WINAPI*)();
 inline constexpr DWORD ERROR_MOD_NOT_FOUND = 126;
 inline constexpr DWORD ERROR_PROC_NOT_FOUND = 127;
 
-/// Loads a library by file name ("name.dll"), counting the references of
-/// one already loaded. Null with ERROR_MOD_NOT_FOUND when there is none.
+/// Loads a library file of the device's file tree, by full path or by name
+/// ("name.dll"; a name without extension gets ".dll") in the device's search
+/// order: the application's folder, \Windows, the root. Every name of one
+/// file gives one module, whose references are counted. Null with
+/// ERROR_MOD_NOT_FOUND when there is no such file.
 PNDSIM_API HMODULE WINAPI LoadLibraryW(LPCWSTR fileName);
 /// The address of an exported function by name; null with
 /// ERROR_PROC_NOT_FOUND when the library has none.

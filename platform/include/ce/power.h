@@ -62,9 +62,11 @@ inline constexpr BYTE VK_OFF = 0xDF;
 inline constexpr DWORD KEYEVENTF_KEYUP = 0x0002;
 inline constexpr DWORD KEYEVENTF_SILENT = 0x0004;
 
-/// Injects a key event as the keyboard driver would. A key-down of VK_OFF
-/// suspends the device. The extra value is pointer-wide, 32 bits on the
-/// device.
+/// Injects a key event as the keyboard driver would: it takes the road of a
+/// key pressed on the device. A key-down of VK_OFF suspends the device; a
+/// modifier key is held until its key-up; any other key reaches the hot key
+/// registered for it with the modifiers held. The extra value is
+/// pointer-wide, 32 bits on the device.
 PNDSIM_API void WINAPI keybd_event(BYTE virtualKey, BYTE scanCode, DWORD flags, ULONG_PTR extraInfo);
 
 /// Restarts the system idle timer, keeping the device from idling off.

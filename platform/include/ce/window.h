@@ -177,8 +177,9 @@ PNDSIM_API BOOL WINAPI TranslateMessage(const MSG* message);
 PNDSIM_API LRESULT WINAPI DispatchMessageW(const MSG* message);
 /// Appends a message to the queue of the window's thread (`window` null: of
 /// the calling thread) and returns at once. FALSE with
-/// ERROR_INVALID_WINDOW_HANDLE for an invalid window and
-/// ERROR_NOT_ENOUGH_QUOTA when that queue holds 10,000 posted messages.
+/// ERROR_INVALID_WINDOW_HANDLE for an invalid window,
+/// ERROR_NOT_ENOUGH_QUOTA when that queue holds 10,000 posted messages, and
+/// ERROR_MESSAGE_SYNC_ONLY for WM_COPYDATA, which only SendMessageW carries.
 PNDSIM_API BOOL WINAPI PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 /// Calls the window's procedure on the window's thread and returns its result.
 /// From another thread the caller blocks until the owner has run it, and
@@ -237,8 +238,11 @@ PNDSIM_API int WINAPI MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UIN
 /// Delivers every message other threads have sent to the calling thread, then
 /// looks for a posted message that passes the filter (as GetMessageW's) and
 /// copies it to `message`, removing it from the queue with PM_REMOVE. Returns
-/// FALSE at once when no posted message passes; never blocks. A null
-/// `message` fails with ERROR_INVALID_PARAMETER.
+/// FALSE at once when no posted message passes; never blocks. A quit request
+/// (PostQuitMessage) is found as WM_QUIT once no posted message passes, and
+/// stays without PM_REMOVE. A null `message` fails with
+/// ERROR_INVALID_PARAMETER, a `window` that is not a window of the calling
+/// thread with ERROR_INVALID_WINDOW_HANDLE.
 PNDSIM_API BOOL WINAPI PeekMessageW(MSG* message, HWND window, UINT filterMin, UINT filterMax,
                                     UINT removeFlags);
 
@@ -248,7 +252,8 @@ PNDSIM_API BOOL WINAPI PeekMessageW(MSG* message, HWND window, UINT filterMin, U
 /// thread, QS_POSTMESSAGE for a posted message not yet looked at), or the
 /// time-out passes (WAIT_TIMEOUT). `count` may be 0. Sent messages are not
 /// delivered by the wait itself: PeekMessageW or GetMessageW delivers them.
-/// Fails (WAIT_FAILED) with ERROR_INVALID_PARAMETER for too many handles and
+/// Fails (WAIT_FAILED) with ERROR_INVALID_PARAMETER for more than
+/// MAXIMUM_WAIT_OBJECTS - 1 handles (the queue takes the last place) and
 /// ERROR_INVALID_HANDLE for a handle that cannot be waited on.
 PNDSIM_API DWORD WINAPI MsgWaitForMultipleObjectsEx(DWORD count, const HANDLE* handles, DWORD milliseconds,
                                                     DWORD wakeMask, DWORD flags);

@@ -27,16 +27,19 @@ PNDSIM_CONTROL_API void UnpinClock();
 /// True while the device clock is pinned.
 PNDSIM_CONTROL_API bool ClockPinned();
 
-/// How far the running device clock is ahead of the host's clock (negative: behind), as the time
-/// setters left it; what a pinned clock will run with again is decided when it is unpinned.
+/// How far the device clock was ahead of the host's clock (negative: behind) when the time setters (or
+/// the last reset) last set it; what a pinned clock will run with again is decided when it is unpinned.
+/// The clock runs on device time, so under a time scale above 1 it gains on the host beyond this offset.
 PNDSIM_CONTROL_API std::chrono::milliseconds ClockOffset();
 
-/// Unpins the device clock and makes it run `offset` ahead of the host's clock. Returns false,
-/// changing nothing, when the device time would then lie outside the years 1601-30827.
+/// Unpins the device clock and makes it run, on device time, from `offset` ahead of the host's clock
+/// now. Returns false, changing nothing, when the device time would then lie outside the years
+/// 1601-30827.
 PNDSIM_CONTROL_API bool SetClockOffset(std::chrono::milliseconds offset);
 
-/// The device's current UTC time, to the millisecond: the host's clock plus the offset the time
-/// setters made, or the pinned instant.
+/// The device's current UTC time, to the millisecond: the pinned instant, or the time the clock was
+/// last set to (the host's clock plus an offset) moved on by the device time passed since, which is real
+/// time multiplied by the time scale, as for the tick count and the waits.
 PNDSIM_CONTROL_API DeviceInstant DeviceTime();
 
 /// A transition date of a zone, field for field the platform's SYSTEMTIME: with year 0, the

@@ -25,8 +25,8 @@ namespace pndsim {
 PNDSIM_CONTROL_API void Reset();
 
 /// Shortens every Sleep and wait time-out by `factor` (>= 1 speeds time up)
-/// and makes the tick count advance `factor` times faster. A factor that is
-/// not a positive finite number is ignored.
+/// and makes the tick count and the running device clock advance `factor`
+/// times faster. A factor that is not a positive finite number is ignored.
 PNDSIM_CONTROL_API void SetTimeScale(double factor);
 /// The current time scale.
 PNDSIM_CONTROL_API double TimeScale();

@@ -20,7 +20,8 @@ namespace pndsim {
 inline constexpr const char* kDefaultApplicationPath = "\\Storage Card\\Apps\\Main.exe";
 
 /// Sets the application's file name (UTF-8) that GetModuleFileNameW reports
-/// on the application's threads. An empty name is ignored (false).
+/// on the application's threads, creating its file in the file tree. An empty
+/// name is ignored (false).
 PNDSIM_CONTROL_API bool SetApplicationPath(std::string_view path);
 /// The application's file name, UTF-8.
 PNDSIM_CONTROL_API std::string ApplicationPath();
@@ -29,14 +30,22 @@ PNDSIM_CONTROL_API std::string ApplicationPath();
 /// the command line (UTF-8); its result is the process's exit code.
 using ProgramMain = std::function<std::uint32_t(const std::string& commandLine)>;
 
-/// Stores a program at `path` (UTF-8, compared without regard to case),
-/// replacing one stored there. False for an empty path or a missing main.
+/// Stores a program at `path` (UTF-8, compared without regard to case): its
+/// file (and the folders on the way) in the file tree, and the code it runs,
+/// replacing a program stored there. False for an empty path or the root, or
+/// a missing main.
 PNDSIM_CONTROL_API bool InstallProgram(std::string_view path, ProgramMain main);
-/// Removes the program at `path`; false when none is stored there. Running
-/// processes of it go on.
+/// Removes the program at `path`, its file with it; false when none is stored
+/// there. Running processes of it go on.
 PNDSIM_CONTROL_API bool RemoveProgram(std::string_view path);
-/// True when a program is stored at `path`.
+/// True when a program is stored at `path` and its file exists.
 PNDSIM_CONTROL_API bool ProgramInstalled(std::string_view path);
+
+/// Starts the program at `path` with the command line `commandLine` as another
+/// program on the device would, through CreateProcessW, and lets go of its
+/// handles. Returns 0 when it started, else the platform's error
+/// (ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_BAD_EXE_FORMAT, ...).
+PNDSIM_CONTROL_API std::uint32_t StartProgram(std::string_view path, std::string_view commandLine = {});
 
 /// One process started with CreateProcessW.
 struct ProcessRecord {

@@ -21,7 +21,12 @@ inline constexpr unsigned kModifierWin = 0x8;
 inline constexpr unsigned kModifierKeyUp = 0x1000;
 
 /// Presses a hardware key with the modifier keys `modifiers` (MOD_ALT,
-/// MOD_CONTROL, MOD_SHIFT, MOD_WIN; MOD_KEYUP is ignored) held. The hot key
+/// MOD_CONTROL, MOD_SHIFT, MOD_WIN; MOD_KEYUP is ignored) held, on top of
+/// those held down by earlier key events. The key takes the road of a key
+/// injected with keybd_event: the power key (VK_OFF) suspends the device
+/// (true when it did), a modifier key (VK_SHIFT, VK_CONTROL, VK_MENU, their
+/// sided variants, VK_LWIN, VK_RWIN) is held until its release and reaches
+/// no hot key (false). For any other key, the hot key
 /// registered for exactly that key and those modifiers gets WM_HOTKEY in its
 /// owner's queue (hwnd the owning window, null for a hot key of a thread;
 /// wParam its id; lParam the modifiers without MOD_KEYUP in the low and the
@@ -30,9 +35,10 @@ inline constexpr unsigned kModifierKeyUp = 0x1000;
 /// messages), and the press is then lost, as on the device.
 PNDSIM_CONTROL_API bool PressKey(unsigned virtualKey, unsigned modifiers = 0);
 
-/// Releases a hardware key. Only a hot key registered with MOD_KEYUP reports
-/// its release: WM_HOTKEY as for the press, with MOD_KEYUP among the
-/// modifiers. Returns whether it was delivered, as PressKey.
+/// Releases a hardware key (a modifier key is no longer held). Only a hot key
+/// registered with MOD_KEYUP reports its release: WM_HOTKEY as for the
+/// press, with MOD_KEYUP among the modifiers. Returns whether it was
+/// delivered, as PressKey.
 PNDSIM_CONTROL_API bool ReleaseKey(unsigned virtualKey, unsigned modifiers = 0);
 
 /// One registered hot key.

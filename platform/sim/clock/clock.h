@@ -1,5 +1,5 @@
-// The clock concern's face: the simulated device's clock as the rest of the simulator reads and sets it, the
-// host's UTC clock plus an offset, or a pinned instant.
+// The clock concern's face: the simulated device's clock as the rest of the simulator reads and sets it,
+// running on device time from the host's UTC clock plus an offset, or a pinned instant.
 #pragma once
 
 #include <cstdint>

@@ -1,9 +1,11 @@
-// The device clock: host UTC plus an offset that the time setters change, or an instant a test
-// pinned; GetSystemTime and SetSystemTime over it. It runs at real speed whatever the time scale,
-// since the HAL only reads it as a calendar clock.
+// The device clock: it runs on device time (real time multiplied by the time scale, as the tick count and
+// the waits do) from the host's UTC clock plus an offset that the time setters change, or stands at an
+// instant a test pinned; GetSystemTime and SetSystemTime over it. Waiting two minutes of device time
+// moves it two minutes, whatever the scale.
 #include "sim/clock/clock.h"
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <optional>
 
@@ -15,25 +17,37 @@
 namespace sim {
 namespace {
 
-struct ClockState {
-  ClockState() { Restore(); }  // not shared yet: no lock to take
-
-  Mutex mutex;
-  std::int64_t offsetMs GUARDED_BY(mutex) = 0;
-  std::optional<std::int64_t> pinnedMs GUARDED_BY(mutex);
-
-  // The built-in profile's clock: pinned to its instant, or the host's clock moved by its offset.
-  void Restore() REQUIRES(mutex) {
-    const profile::DeviceProfile& builtIn = profile::BuiltInProfile();
-    offsetMs = builtIn.pinnedMs ? 0 : builtIn.clockOffsetMs;
-    pinnedMs = builtIn.pinnedMs;
-  }
-};
-
 std::int64_t HostNowMs() {
   using std::chrono::milliseconds;
   return std::chrono::floor<milliseconds>(std::chrono::system_clock::now()).time_since_epoch().count();
 }
+
+struct ClockState {
+  ClockState() { Restore(); }  // not shared yet: no lock to take
+
+  Mutex mutex;
+  std::int64_t offsetMs GUARDED_BY(mutex) = 0;  // device minus host, as the last setter left it
+  std::optional<std::int64_t> pinnedMs GUARDED_BY(mutex);
+  // The running clock showed `anchorMs` when `anchorElapsedMs` of device time had passed.
+  std::int64_t anchorMs GUARDED_BY(mutex) = 0;
+  double anchorElapsedMs GUARDED_BY(mutex) = 0;
+
+  // The built-in profile's clock: pinned to its instant, or the host's clock moved by its offset.
+  void Restore() REQUIRES(mutex) {
+    const profile::DeviceProfile& builtIn = profile::BuiltInProfile();
+    pinnedMs = builtIn.pinnedMs;
+    const std::int64_t offset = builtIn.pinnedMs ? 0 : builtIn.clockOffsetMs;
+    RunFrom(HostNowMs() + offset);
+    offsetMs = offset;  // exactly the profile's, though the host's millisecond may have moved on
+  }
+
+  // Lets the clock run on device time from `utcMs`, shown now.
+  void RunFrom(std::int64_t utcMs) REQUIRES(mutex) {
+    offsetMs = utcMs - HostNowMs();
+    anchorMs = utcMs;
+    anchorElapsedMs = DeviceElapsedMs();
+  }
+};
 
 ClockState& Clock() {
   static ClockState* clock = [] {
@@ -48,7 +62,8 @@ ClockState& Clock() {
 }
 
 std::int64_t NowLocked(const ClockState& clock) REQUIRES(clock.mutex) {
-  return clock.pinnedMs ? *clock.pinnedMs : HostNowMs() + clock.offsetMs;
+  if (clock.pinnedMs) return *clock.pinnedMs;
+  return clock.anchorMs + static_cast<std::int64_t>(std::floor(DeviceElapsedMs() - clock.anchorElapsedMs));
 }
 
 }  // namespace
@@ -73,7 +88,7 @@ void SetDeviceNowMs(std::int64_t utcMs) {
   if (clock.pinnedMs) {
     clock.pinnedMs = utcMs;
   } else {
-    clock.offsetMs = utcMs - HostNowMs();
+    clock.RunFrom(utcMs);
   }
 }
 
@@ -115,7 +130,7 @@ void pndsim::UnpinClock() {
   if (!clock.pinnedMs) {
     return;
   }
-  clock.offsetMs = *clock.pinnedMs - sim::HostNowMs();
+  clock.RunFrom(*clock.pinnedMs);
   clock.pinnedMs.reset();
 }
 
@@ -138,7 +153,8 @@ bool pndsim::SetClockOffset(std::chrono::milliseconds offset) {
   }
   sim::ClockState& clock = sim::Clock();
   sim::MutexLock lock(clock.mutex);
-  clock.offsetMs = offset.count();
+  clock.RunFrom(ms);
+  clock.offsetMs = offset.count();  // exactly as asked, though the host's millisecond moved on meanwhile
   clock.pinnedMs.reset();
   return true;
 }

@@ -193,7 +193,6 @@ void Apply(const DeviceProfile& profile) REQUIRES(LoadMutex()) {
   pndsim::SetBacklightLevel(profile.backlightLevel);
   pndsim::SetVolumeChannels(profile.volumeLeft, profile.volumeRight);
   pndsim::SetScreenSize(profile.screenWidth, profile.screenHeight);
-  for (const std::string& card : profile.cards) pndsim::MountCard(card);
   if (profile.deviceIdRecord) {
     pndsim::SetDeviceIdRecord(*profile.deviceIdRecord);
   } else {
@@ -223,6 +222,9 @@ void Apply(const DeviceProfile& profile) REQUIRES(LoadMutex()) {
   pndsim::SetMemory(profile.memory);
   for (const pndsim::FileEntry& file : pndsim::Files()) pndsim::RemoveFile(file.path);
   for (const pndsim::FileEntry& file : profile.files) pndsim::SetFile(file.path, file.folder);
+  // A card is a folder of the file tree: mounted once the tree is the profile's, it keeps the files the
+  // profile lists in it.
+  for (const std::string& card : profile.cards) pndsim::MountCard(card);
   pndsim::SetApplicationPath(profile.applicationPath);
   if (pndsim::ProgramInstalled(pndsim::kTelephoneProgramPath) != profile.telephoneInstalled) {
     pndsim::SetTelephoneInstalled(profile.telephoneInstalled);

@@ -87,7 +87,10 @@ void WriteBacklightLevel(unsigned level, const std::string& via) {
 using namespace sim;
 
 HDC GetDC(HWND window) {
-  if (window != nullptr && !IsWindow(window)) return nullptr;
+  if (window != nullptr && !IsWindow(window)) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return nullptr;
+  }
   return kScreenContext;
 }
 

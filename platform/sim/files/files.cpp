@@ -1,10 +1,12 @@
-// The files that exist on the simulated device: GetFileAttributesW and the control API that creates, lists
-// and deletes them. Only their existence and kind are modelled, not their content.
+// The device's one tree of folders and files: GetFileAttributesW, the lookups every other call that takes
+// a path makes, and the control API that creates, lists and deletes entries. The root folder always
+// exists; the built-in profile's files and the folders of its cards are there after every reset. Only
+// existence and kind are modelled, not content.
 #include "sim/files/files.h"
 
-#include <cwctype>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "ce/identity.h"
 #include "pndsim/files.h"
@@ -15,84 +17,199 @@
 namespace sim::files {
 namespace {
 
-// The key a path is filed under: lower case, so that paths compare without regard to case.
-std::wstring FileKey(std::wstring_view path) {
-  std::wstring key(path);
-  for (wchar_t& c : key) c = static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(c)));
-  return key;
+// A path's elements, as given: separators are backslashes (or slashes), empty elements are skipped.
+std::vector<std::wstring> Elements(std::wstring_view path) {
+  std::vector<std::wstring> elements;
+  std::wstring element;
+  for (const wchar_t c : path) {
+    if (c == L'\\' || c == L'/') {
+      if (!element.empty()) elements.push_back(std::move(element));
+      element.clear();
+    } else {
+      element += c;
+    }
+  }
+  if (!element.empty()) elements.push_back(std::move(element));
+  return elements;
 }
 
-struct FileTable {
-  FileTable() { Restore(); }  // not shared yet: no lock to take
+// The key of the first `count` elements: "\" and the elements folded, joined by backslashes.
+std::wstring KeyOf(const std::vector<std::wstring>& elements, std::size_t count) {
+  std::wstring key;
+  for (std::size_t i = 0; i < count; ++i) key += L'\\' + FoldCase(elements[i]);
+  return key.empty() ? L"\\" : key;
+}
+
+// True when the entry `key` lies inside the folder `folder` (at any depth).
+bool Inside(const std::wstring& key, const std::wstring& folder) {
+  return key.size() > folder.size() && key.starts_with(folder) && key[folder.size()] == L'\\';
+}
+
+struct Entry {
+  std::wstring path;  // as created
+  bool folder = false;
+};
+
+struct FileTree {
+  FileTree() { Restore(); }  // not shared yet: no lock to take
 
   Mutex mutex;
-  std::map<std::wstring, pndsim::FileEntry> entries GUARDED_BY(mutex);  // by FileKey
+  std::map<std::wstring, Entry> entries GUARDED_BY(mutex);  // by key; the root is not listed
 
-  void Add(const std::wstring& path, bool folder) REQUIRES(mutex) {
-    entries[FileKey(path)] = pndsim::FileEntry{Narrow(path.c_str()), folder};
+  const Entry* Lookup(const std::wstring& key) const REQUIRES(mutex) {
+    const auto found = entries.find(key);
+    return found == entries.end() ? nullptr : &found->second;
   }
 
-  // Back to the built-in profile's files.
+  void Erase(const std::wstring& key) REQUIRES(mutex) {
+    entries.erase(key);
+    std::erase_if(entries, [&key](const auto& entry) { return Inside(entry.first, key); });
+  }
+
+  bool Create(std::wstring_view path, bool folder) REQUIRES(mutex) {
+    const std::vector<std::wstring> elements = Elements(path);
+    if (elements.empty()) return false;
+    std::wstring spelled;
+    for (std::size_t i = 1; i <= elements.size(); ++i) {
+      const std::wstring key = KeyOf(elements, i);
+      const bool wantFolder = i < elements.size() || folder;
+      spelled += L'\\' + elements[i - 1];
+      const Entry* existing = Lookup(key);
+      if (existing != nullptr && existing->folder == wantFolder && i < elements.size()) {
+        spelled = existing->path;  // a folder on the way keeps its spelling
+        continue;
+      }
+      if (existing != nullptr && existing->folder != wantFolder) Erase(key);
+      entries[key] = Entry{spelled, wantFolder};
+    }
+    return true;
+  }
+
+  // Back to the built-in profile's files and cards.
   void Restore() REQUIRES(mutex) {
     entries.clear();
-    for (const pndsim::FileEntry& file : profile::BuiltInProfile().files) Add(Widen(file.path), file.folder);
+    const profile::DeviceProfile& builtIn = profile::BuiltInProfile();
+    for (const pndsim::FileEntry& file : builtIn.files) Create(Widen(file.path), file.folder);
+    for (const std::string& card : builtIn.cards) Create(L"\\" + Widen(card), true);
   }
 };
 
-FileTable& Table() {
-  static auto* table = [] {
-    auto* created = new FileTable;
+FileTree& Tree() {
+  static auto* tree = [] {
+    auto* created = new FileTree;
     OnReset([] {
-      FileTable& files = Table();
+      FileTree& files = Tree();
       sim::MutexLock lock(files.mutex);
       files.Restore();
     });
     return created;
   }();
-  return *table;
+  return *tree;
 }
 
 }  // namespace
 
 Kind Find(std::wstring_view path) {
-  FileTable& files = Table();
+  const std::vector<std::wstring> elements = Elements(path);
+  if (elements.empty()) return path.empty() ? Kind::None : Kind::Folder;
+  FileTree& files = Tree();
   sim::MutexLock lock(files.mutex);
-  const auto found = files.entries.find(FileKey(path));
-  if (found == files.entries.end()) return Kind::None;
-  return found->second.folder ? Kind::Folder : Kind::File;
+  const Entry* entry = files.Lookup(KeyOf(elements, elements.size()));
+  if (entry == nullptr) return Kind::None;
+  return entry->folder ? Kind::Folder : Kind::File;
+}
+
+DWORD Locate(std::wstring_view path) {
+  const std::vector<std::wstring> elements = Elements(path);
+  if (elements.empty()) return path.empty() ? ERROR_PATH_NOT_FOUND : ERROR_SUCCESS;
+  FileTree& files = Tree();
+  sim::MutexLock lock(files.mutex);
+  for (std::size_t i = 1; i < elements.size(); ++i) {
+    const Entry* folder = files.Lookup(KeyOf(elements, i));
+    if (folder == nullptr || !folder->folder) return ERROR_PATH_NOT_FOUND;
+  }
+  return files.Lookup(KeyOf(elements, elements.size())) != nullptr ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+}
+
+std::wstring Spelled(std::wstring_view path) {
+  const std::vector<std::wstring> elements = Elements(path);
+  if (elements.empty()) return path.empty() ? std::wstring() : L"\\";
+  FileTree& files = Tree();
+  sim::MutexLock lock(files.mutex);
+  const Entry* entry = files.Lookup(KeyOf(elements, elements.size()));
+  return entry != nullptr ? entry->path : std::wstring();
+}
+
+bool Create(std::wstring_view path, bool folder) {
+  FileTree& files = Tree();
+  sim::MutexLock lock(files.mutex);
+  return files.Create(path, folder);
+}
+
+bool Delete(std::wstring_view path) {
+  const std::vector<std::wstring> elements = Elements(path);
+  if (elements.empty()) return false;
+  const std::wstring key = KeyOf(elements, elements.size());
+  FileTree& files = Tree();
+  sim::MutexLock lock(files.mutex);
+  if (files.Lookup(key) == nullptr) return false;
+  files.Erase(key);
+  return true;
 }
 
 }  // namespace sim::files
 
 DWORD GetFileAttributesW(LPCWSTR path) {
-  switch (path == nullptr ? sim::files::Kind::None : sim::files::Find(path)) {
-    case sim::files::Kind::Folder:
-      return FILE_ATTRIBUTE_DIRECTORY;
-    case sim::files::Kind::File:
-      return FILE_ATTRIBUTE_ARCHIVE;
-    case sim::files::Kind::None:
-      break;
+  const DWORD error = path == nullptr ? ERROR_FILE_NOT_FOUND : sim::files::Locate(path);
+  if (error != ERROR_SUCCESS) {
+    SetLastError(error);
+    return INVALID_FILE_ATTRIBUTES;
   }
-  SetLastError(ERROR_FILE_NOT_FOUND);
-  return INVALID_FILE_ATTRIBUTES;
+  return sim::files::Find(path) == sim::files::Kind::Folder ? FILE_ATTRIBUTE_DIRECTORY
+                                                            : FILE_ATTRIBUTE_ARCHIVE;
 }
 
-void pndsim::SetFile(const std::string& path, bool folder) {
-  sim::files::FileTable& files = sim::files::Table();
-  sim::MutexLock lock(files.mutex);
-  files.Add(sim::Widen(path), folder);
-}
+void pndsim::SetFile(const std::string& path, bool folder) { sim::files::Create(sim::Widen(path), folder); }
 
 std::vector<pndsim::FileEntry> pndsim::Files() {
-  sim::files::FileTable& files = sim::files::Table();
+  sim::files::FileTree& files = sim::files::Tree();
   sim::MutexLock lock(files.mutex);
   std::vector<FileEntry> entries;
-  for (const auto& [key, entry] : files.entries) entries.push_back(entry);
+  entries.reserve(files.entries.size());
+  for (const auto& [key, entry] : files.entries) {
+    entries.push_back({sim::Narrow(entry.path.c_str()), entry.folder});
+  }
   return entries;
 }
 
-bool pndsim::RemoveFile(const std::string& path) {
-  sim::files::FileTable& files = sim::files::Table();
+bool pndsim::RemoveFile(const std::string& path) { return sim::files::Delete(sim::Widen(path)); }
+
+pndsim::FileKind pndsim::FileAt(const std::string& path) {
+  switch (sim::files::Find(sim::Widen(path))) {
+    case sim::files::Kind::File:
+      return FileKind::File;
+    case sim::files::Kind::Folder:
+      return FileKind::Folder;
+    case sim::files::Kind::None:
+      break;
+  }
+  return FileKind::None;
+}
+
+std::optional<std::vector<std::string>> pndsim::FolderContents(const std::string& path) {
+  const std::wstring wide = sim::Widen(path);
+  if (sim::files::Find(wide) != sim::files::Kind::Folder) return std::nullopt;
+  const std::vector<std::wstring> elements = sim::files::Elements(wide);
+  const std::wstring key = elements.empty() ? std::wstring() : sim::files::KeyOf(elements, elements.size());
+  sim::files::FileTree& files = sim::files::Tree();
   sim::MutexLock lock(files.mutex);
-  return files.entries.erase(sim::files::FileKey(sim::Widen(path))) != 0;
+  std::vector<std::string> names;
+  for (const auto& [entryKey, entry] : files.entries) {
+    // Directly inside: the key goes on past the folder's with one element and no further backslash.
+    if (entryKey.size() > key.size() + 1 && entryKey.starts_with(key) && entryKey[key.size()] == L'\\' &&
+        entryKey.find(L'\\', key.size() + 1) == std::wstring::npos) {
+      names.push_back(sim::Narrow(entry.path.substr(entry.path.find_last_of(L'\\') + 1)));
+    }
+  }
+  return names;
 }

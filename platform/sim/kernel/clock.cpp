@@ -1,5 +1,5 @@
-// The tick count and Sleep under the simulator's time scale: time-outs shrink
-// by the scale factor and the tick count runs that much faster.
+// Device time under the simulator's time scale: time-outs shrink by the scale factor, and the tick
+// count (and the device clock, in the clock concern) run that much faster.
 #include <cmath>
 
 #include "pndsim/kernel.h"
@@ -37,6 +37,12 @@ std::chrono::steady_clock::duration ScaledTimeout(DWORD milliseconds) {
   }
   return std::chrono::duration_cast<std::chrono::steady_clock::duration>(
       std::chrono::duration<double, std::milli>(milliseconds / scale));
+}
+
+double DeviceElapsedMs() {
+  TickClock& clock = Ticks();
+  sim::MutexLock lock(clock.mutex);
+  return clock.VirtualNowMs();
 }
 
 }  // namespace sim

@@ -61,6 +61,33 @@ class Waitable : public Object {
 
 class CriticalSectionLock;
 
+/// A started program's process as the kernel sees it: its id and its threads, counted from their creation
+/// to the end of their exit clean-up (their windows and queues gone). It is signalled once it has had a
+/// thread and the last has ended. The application itself has none: its threads belong to no such object.
+class ProcessLife : public Waitable {
+ public:
+  explicit ProcessLife(DWORD id) : id_(id) {}
+
+  bool IsSignaled() const override REQUIRES(KernelMutex()) { return hadThread_ && threads_ == 0; }
+  DWORD id() const { return id_; }
+
+  void AddThread() REQUIRES(KernelMutex()) {
+    ++threads_;
+    hadThread_ = true;
+  }
+  void RemoveThread() REQUIRES(KernelMutex()) {
+    if (--threads_ == 0) WakeWaiters();
+  }
+
+ private:
+  const DWORD id_;
+  int threads_ GUARDED_BY(KernelMutex()) = 0;
+  bool hadThread_ GUARDED_BY(KernelMutex()) = false;
+};
+
+/// The process id of the application, whose threads belong to no started program.
+DWORD ApplicationProcessId();
+
 /// An emulated thread: created by CreateThread, or adopted the first time a
 /// thread the simulator did not start calls into it.
 class ThreadObject final : public Waitable {
@@ -92,6 +119,11 @@ class ThreadObject final : public Waitable {
   /// dropped: how a program's start tells its starter that it has come to rest.
   std::function<void()> onFirstBlock GUARDED_BY(KernelMutex());
   std::vector<CriticalSectionLock*> heldLocks GUARDED_BY(KernelMutex());
+  /// The started program the thread belongs to, the creating thread's; null for the application's threads.
+  std::shared_ptr<ProcessLife> process GUARDED_BY(KernelMutex());
+
+  /// The id of the process the thread belongs to.
+  DWORD processId() const REQUIRES(KernelMutex()) { return process ? process->id() : ApplicationProcessId(); }
 
  private:
   DWORD id_;
@@ -109,6 +141,11 @@ void NoteDeliveryDone() REQUIRES(KernelMutex());
 
 /// The calling thread's kernel object, adopting the thread on first use.
 ThreadObject& CurrentThread() EXCLUDES(KernelMutex());
+
+/// CreateThread with a default stack for a thread of `process` (null: the application) instead of the
+/// calling thread's process: how a program's first thread is started.
+HANDLE CreateThreadOf(std::shared_ptr<ProcessLife> process, LPTHREAD_START_ROUTINE start, LPVOID parameter,
+                      DWORD* threadId);
 
 /// The calling thread's object as CurrentThread() made it, or null before it did.
 std::shared_ptr<ThreadObject> CurrentThreadObject();
@@ -154,6 +191,10 @@ void TerminationPoint(KernelLock& lock, ThreadObject& self) REQUIRES(KernelMutex
 
 /// A platform time-out in real time under the current time scale.
 std::chrono::steady_clock::duration ScaledTimeout(DWORD milliseconds);
+
+/// Milliseconds of device time since the simulator started: real time multiplied by the time scale in
+/// force while it passed. The tick count, the waits and the device clock all run on it.
+double DeviceElapsedMs();
 
 /// How every emulated call that can fail on demand begins, in the platform's order: `argumentError` is
 /// the call's own verdict on its arguments (ERROR_SUCCESS when they are sound); with sound arguments a

@@ -7,6 +7,7 @@
 // pthread_exit, running the destructors on its stack, and any critical
 // sections it still holds are released.
 #include <pthread.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -45,6 +46,7 @@ void FinishThread(ThreadObject& self, DWORD exitCode) EXCLUDES(KernelMutex()) {
   self.finished_ = true;
   NoteDeliveryDone();
   self.WakeWaiters();
+  if (self.process) self.process->RemoveThread();
   if (self.emulated()) g_liveThreads.fetch_sub(1);
 }
 
@@ -95,13 +97,12 @@ void TerminationPoint(KernelLock&, ThreadObject& self) {
 
 using namespace sim;
 
-HANDLE CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T stackSize, LPTHREAD_START_ROUTINE start, LPVOID parameter,
-                    DWORD creationFlags, DWORD* threadId) {
-  const DWORD argumentError =
-      start == nullptr || creationFlags != 0 ? ERROR_INVALID_PARAMETER : ERROR_SUCCESS;
-  if (!BeginCall(pndsim::Call::CreateThread, argumentError, ERROR_NOT_ENOUGH_MEMORY)) {
-    return nullptr;
-  }
+namespace sim {
+namespace {
+
+// Starts an emulated thread of `process` (null: the application).
+HANDLE StartThread(std::shared_ptr<ProcessLife> process, SIZE_T stackSize, LPTHREAD_START_ROUTINE start,
+                   LPVOID parameter, DWORD* threadId) {
   auto thread = std::make_shared<ThreadObject>(g_nextThreadId.fetch_add(1), true);
   thread->start = start;
   thread->parameter = parameter;
@@ -115,6 +116,8 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T stackSize, LPTHREAD_START_ROUT
   {
     KernelLock lock(KernelMutex());
     handle = InsertHandle(thread);
+    thread->process = std::move(process);
+    if (thread->process) thread->process->AddThread();
   }
   g_liveThreads.fetch_add(1);
   pthread_t native;
@@ -127,12 +130,41 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T stackSize, LPTHREAD_START_ROUT
     {
       KernelLock lock(KernelMutex());
       RemoveHandle(handle);
+      if (thread->process) thread->process->RemoveThread();
     }
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
   }
   if (threadId != nullptr) *threadId = thread->id();
   return handle;
+}
+
+}  // namespace
+
+DWORD ApplicationProcessId() { return static_cast<DWORD>(getpid()); }
+
+HANDLE CreateThreadOf(std::shared_ptr<ProcessLife> process, LPTHREAD_START_ROUTINE start, LPVOID parameter,
+                      DWORD* threadId) {
+  return StartThread(std::move(process), 0, start, parameter, threadId);
+}
+
+}  // namespace sim
+
+HANDLE CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T stackSize, LPTHREAD_START_ROUTINE start, LPVOID parameter,
+                    DWORD creationFlags, DWORD* threadId) {
+  const DWORD argumentError =
+      start == nullptr || creationFlags != 0 ? ERROR_INVALID_PARAMETER : ERROR_SUCCESS;
+  if (!BeginCall(pndsim::Call::CreateThread, argumentError, ERROR_NOT_ENOUGH_MEMORY)) {
+    return nullptr;
+  }
+  // A thread belongs to its creator's process.
+  ThreadObject& creator = CurrentThread();
+  std::shared_ptr<ProcessLife> process;
+  {
+    KernelLock lock(KernelMutex());
+    process = creator.process;
+  }
+  return StartThread(std::move(process), stackSize, start, parameter, threadId);
 }
 
 HANDLE GetCurrentThread() { return kCurrentThreadHandle; }

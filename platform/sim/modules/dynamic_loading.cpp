@@ -1,7 +1,8 @@
-// Dynamic loading: a library named "name.dll" is the shared object
-// "libname.so", looked for beside the simulator first and then on the
-// loader's path. Each library has one handle, counted by LoadLibraryW and
-// FreeLibrary.
+// Dynamic loading: a library is a file of the device's file tree, found by its full path or, by name, in
+// the device's search order (the application's folder, \Windows, the root); a name without an extension
+// gets ".dll". Its code is the shared object "libname.so" for the file "name.dll", looked for beside the
+// simulator first and then on the loader's path. Each library file has one handle, counted by LoadLibraryW
+// and FreeLibrary, whatever name it was asked for by.
 #include <dlfcn.h>
 
 #include <algorithm>
@@ -9,15 +10,19 @@
 #include <map>
 
 #include "ce/modules.h"
+#include "pndsim/programs.h"
 #include "pndsim/vendor.h"
+#include "sim/files/files.h"
 #include "sim/kernel/kernel.h"
+#include "sim/modules/modules.h"
 #include "sim/text_codec/text_codec.h"
 
 namespace sim {
 namespace {
 
 struct LoadedModule {
-  std::string name;  // as asked for, lower case
+  std::wstring path;  // in the file tree, as spelled there
+  std::string name;   // the file's name, lower case
   void* library = nullptr;
   int references = 0;
 };
@@ -49,6 +54,29 @@ std::string OwnFolder() {
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
+// The library file `fileName` names in the file tree, as spelled there; empty when there is none.
+std::wstring FindLibraryFile(std::wstring fileName) {
+  const std::size_t lastSeparator = fileName.find_last_of(L"\\/");
+  const std::size_t nameStart = lastSeparator == std::wstring::npos ? 0 : lastSeparator + 1;
+  if (fileName.find(L'.', nameStart) == std::wstring::npos) fileName += L".dll";
+  std::vector<std::wstring> candidates;
+  if (lastSeparator != std::wstring::npos) {
+    candidates.push_back(fileName);
+  } else {
+    const std::wstring application = Widen(pndsim::ApplicationPath());
+    const std::size_t folderEnd = application.find_last_of(L"\\/");
+    if (folderEnd != std::wstring::npos) {
+      candidates.push_back(application.substr(0, folderEnd + 1) + fileName);
+    }
+    candidates.push_back(L"\\Windows\\" + fileName);
+    candidates.push_back(L"\\" + fileName);
+  }
+  for (const std::wstring& candidate : candidates) {
+    if (files::Find(candidate) == files::Kind::File) return files::Spelled(candidate);
+  }
+  return {};
+}
+
 void* OpenLibrary(const std::string& file) {
   const std::string folder = OwnFolder();
   if (!folder.empty()) {
@@ -67,12 +95,19 @@ HMODULE LoadLibraryW(LPCWSTR fileName) {
                  ERROR_MOD_NOT_FOUND)) {
     return nullptr;
   }
-  std::string name = Narrow(fileName);
+  const std::wstring path = FindLibraryFile(fileName);
+  if (path.empty()) {
+    Record("module.load", Narrow(fileName) + " not found");
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+  }
+  std::string name = Narrow(path.substr(path.find_last_of(L'\\') + 1).c_str());
   std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+  const std::wstring key = FoldCase(path);
   Modules& modules = Table();
   sim::MutexLock lock(modules.mutex);
   for (auto& [handle, module] : modules.byHandle) {
-    if (module.name == name) {
+    if (FoldCase(module.path) == key) {
       ++module.references;
       return reinterpret_cast<HMODULE>(handle);
     }
@@ -85,7 +120,7 @@ HMODULE LoadLibraryW(LPCWSTR fileName) {
   }
   const std::uintptr_t handle = modules.next;
   modules.next += 4;
-  modules.byHandle.emplace(handle, LoadedModule{name, library, 1});
+  modules.byHandle.emplace(handle, LoadedModule{path, name, library, 1});
   Record("module.load", name);
   return reinterpret_cast<HMODULE>(handle);
 }
@@ -131,6 +166,14 @@ BOOL FreeLibrary(HMODULE module) {
   if (library != nullptr) dlclose(library);
   Record("module.free", name);
   return TRUE;
+}
+
+std::optional<std::wstring> sim::modules::LoadedPath(HMODULE module) {
+  Modules& modules = Table();
+  sim::MutexLock lock(modules.mutex);
+  const auto it = modules.byHandle.find(reinterpret_cast<std::uintptr_t>(module));
+  if (it == modules.byHandle.end()) return std::nullopt;
+  return it->second.path;
 }
 
 std::vector<std::string> pndsim::LoadedLibraries() {

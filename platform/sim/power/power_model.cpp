@@ -1,6 +1,6 @@
-// The simulated device's power: status report, suspend and resume, the idle
-// timer, injected key events and the power broadcasts written to every queue
-// registered for power notifications. The kernel lock guards the state.
+// The simulated device's power: status report, suspend and resume (the power key's among them), the idle
+// timer and the power broadcasts written to every queue registered for power notifications. The kernel
+// lock guards the state.
 #include <cstdio>
 #include <cstring>
 
@@ -8,6 +8,7 @@
 #include "pndsim/power.h"
 #include "sim/io_control/io_control.h"
 #include "sim/kernel/kernel.h"
+#include "sim/power/power.h"
 #include "sim/profile/profile.h"
 #include "sim/text_codec/text_codec.h"
 
@@ -72,17 +73,6 @@ int Broadcast(DWORD message, DWORD flags, const std::string& stateName) REQUIRES
   return written;
 }
 
-// Suspends the device.
-bool SuspendLocked(const std::string& cause) REQUIRES(KernelMutex()) {
-  PowerModel& power = Model();
-  if (power.suspended) return false;
-  power.suspended = true;
-  ++power.suspends;
-  Record("power.suspend", cause);
-  Broadcast(PBT_TRANSITION, POWER_STATE_SUSPEND, "suspend");
-  return true;
-}
-
 // Changes the status and broadcasts the change, as the battery driver does.
 template <class Change>
 void ChangeStatus(Change change) {
@@ -97,6 +87,16 @@ void ChangeStatus(Change change) {
 }
 
 }  // namespace
+
+bool SuspendLocked(const std::string& cause) {
+  PowerModel& power = Model();
+  if (power.suspended) return false;
+  power.suspended = true;
+  ++power.suspends;
+  Record("power.suspend", cause);
+  Broadcast(PBT_TRANSITION, POWER_STATE_SUSPEND, "suspend");
+  return true;
+}
 
 BOOL RebootIoControl(const IoControlRequest&) {
   KernelLock lock(KernelMutex());
@@ -134,16 +134,6 @@ DWORD SetSystemPowerState(LPCWSTR stateName, DWORD stateFlags, DWORD options) {
   if (!byName && stateFlags != POWER_STATE_SUSPEND) return ERROR_NOT_SUPPORTED;
   SuspendLocked("SetSystemPowerState");
   return ERROR_SUCCESS;
-}
-
-void keybd_event(BYTE virtualKey, BYTE scanCode, DWORD flags, ULONG_PTR extraInfo) {
-  char detail[80];
-  std::snprintf(detail, sizeof detail, "vk=0x%02X scan=%u flags=0x%X extra=%lu", virtualKey, scanCode, flags,
-                static_cast<unsigned long>(extraInfo));
-  KernelLock lock(KernelMutex());
-  Record("keybd_event", detail);
-  // The power-off key acts on its press.
-  if (virtualKey == VK_OFF && (flags & KEYEVENTF_KEYUP) == 0) SuspendLocked("power key");
 }
 
 void SystemIdleTimerReset() {

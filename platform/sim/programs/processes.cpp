@@ -1,12 +1,17 @@
-// Simulated processes: the programs stored on the device, CreateProcessW
-// running one on an emulated thread of its own, the handles of the process
-// and its thread, and the executable's file name each thread reports.
+// Simulated processes: the programs stored on the device (each a file of the
+// file tree with the code it runs), CreateProcessW running one on an emulated
+// thread of its own, the handles of the process and its thread, and the file
+// name of the executable or of a loaded library.
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <optional>
 
+#include "ce/modules.h"
 #include "ce/process.h"
+#include "sim/files/files.h"
 #include "sim/kernel/kernel.h"
+#include "sim/modules/modules.h"
 #include "sim/profile/profile.h"
 #include "sim/programs/programs.h"
 #include "sim/text_codec/text_codec.h"
@@ -14,19 +19,18 @@
 namespace sim::programs {
 namespace {
 
-// A started program. Its handle is signalled once the program's main function
-// has returned or its thread has ended otherwise.
-class ProcessObject final : public Waitable {
+// A started program, a process of its own. Its handle is signalled once every thread of the program has
+// ended and their windows are gone (ProcessLife); its exit code is what the program's main function
+// returned, whatever its value, or the code its first thread was ended with.
+class ProcessObject final : public ProcessLife {
  public:
   ProcessObject(DWORD id, std::wstring path, std::wstring commandLine)
-      : id_(id), path_(std::move(path)), commandLine_(std::move(commandLine)) {}
+      : ProcessLife(id), path_(std::move(path)), commandLine_(std::move(commandLine)) {}
 
-  bool IsSignaled() const override REQUIRES(KernelMutex()) { return ended; }
-  DWORD id() const { return id_; }
   const std::wstring& path() const { return path_; }
   const std::wstring& commandLine() const { return commandLine_; }
+  bool ended() const REQUIRES(KernelMutex()) { return IsSignaled(); }
 
-  bool ended GUARDED_BY(KernelMutex()) = false;
   DWORD exitCode GUARDED_BY(KernelMutex()) = STILL_ACTIVE;
 
   // Signalled once the program has come to rest: its first thread first blocked in a wait, or ended.
@@ -43,7 +47,6 @@ class ProcessObject final : public Waitable {
   } settled;
 
  private:
-  const DWORD id_;
   const std::wstring path_;
   const std::wstring commandLine_;
 };
@@ -60,7 +63,12 @@ struct Programs {
 // Whether a process may leave the list to make room: only once it has ended, so that the list always
 // shows what runs and WaitForProcessesToEnd finds it.
 bool Forgettable(const std::shared_ptr<ProcessObject>& process) REQUIRES(KernelMutex()) {
-  return process->ended;
+  return process->ended();
+}
+
+// The key a program's code is stored under: its file's path in the tree, folded; empty when no file is there.
+std::wstring ProgramKey(std::wstring_view path) {
+  return files::Find(path) == files::Kind::File ? FoldCase(files::Spelled(path)) : std::wstring();
 }
 
 std::wstring BuiltInApplicationPath() { return Widen(profile::BuiltInProfile().applicationPath); }
@@ -70,10 +78,6 @@ Programs& State() {
   return *programs;
 }
 
-// The process the calling thread belongs to; null on the application's
-// threads. Threads a program starts itself count as the application's.
-thread_local std::shared_ptr<ProcessObject> t_process;
-
 struct StartRecord {
   std::shared_ptr<ProcessObject> process;
   pndsim::ProgramMain main;
@@ -81,27 +85,26 @@ struct StartRecord {
 
 DWORD ProcessEntry(LPVOID raw) {
   std::unique_ptr<StartRecord> start(static_cast<StartRecord*>(raw));
-  t_process = start->process;
   {
     ThreadObject& self = CurrentThread();
     KernelLock lock(KernelMutex());
     self.onFirstBlock = [process = start->process]() REQUIRES(KernelMutex()) { process->settled.Signal(); };
   }
-  // The process ends with its thread, also when the thread is terminated or
-  // the program throws.
+  // The exit code is fixed as the first thread leaves the program, also when it is terminated or the
+  // program throws; the process itself ends with its last thread.
   struct End {
     ProcessObject& process;
-    DWORD code = STILL_ACTIVE;
+    bool returned = false;
+    DWORD code = 0;
     ~End() {
       ThreadObject& self = CurrentThread();
       KernelLock lock(KernelMutex());
-      process.exitCode = code != STILL_ACTIVE ? code : self.exitCode == STILL_ACTIVE ? 0 : self.exitCode;
-      process.ended = true;
-      process.WakeWaiters();
+      process.exitCode = returned ? code : self.exitCode == STILL_ACTIVE ? 0 : self.exitCode;
       process.settled.Signal();
     }
   } end{*start->process};
   end.code = start->main(Narrow(start->process->commandLine().c_str()));
+  end.returned = true;
   return end.code;
 }
 
@@ -120,7 +123,8 @@ struct Registration {
 }  // namespace
 
 void InstallDefaultProgram(std::string_view path, pndsim::ProgramMain main) {
-  const std::wstring key = FoldCase(Widen(path));
+  files::Create(Widen(path), false);
+  const std::wstring key = ProgramKey(Widen(path));
   KernelLock lock(KernelMutex());
   State().defaults[key] = main;
   State().installed[key] = std::move(main);
@@ -147,18 +151,24 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
       "path=\"" + Narrow(path.c_str()) + "\" commandLine=\"" + Narrow(arguments.c_str()) + "\"";
   pndsim::ProgramMain main;
   std::shared_ptr<ProcessObject> process;
-  {
+  // Only a file can be started, and only one that holds a program.
+  DWORD found = files::Locate(path);
+  if (found == ERROR_SUCCESS && files::Find(path) == files::Kind::Folder) found = ERROR_ACCESS_DENIED;
+  if (found == ERROR_SUCCESS) {
+    const std::wstring key = ProgramKey(path);
     KernelLock lock(KernelMutex());
     Programs& state = State();
-    auto it = state.installed.find(FoldCase(path));
+    auto it = state.installed.find(key);
     if (it != state.installed.end()) {
       main = it->second;
+      if (state.nextProcessId == ApplicationProcessId()) state.nextProcessId += 4;
       process = std::make_shared<ProcessObject>(state.nextProcessId, path, arguments);
       state.nextProcessId += 4;
+    } else {
+      found = ERROR_BAD_EXE_FORMAT;
     }
   }
-  const DWORD error = CheckCall(pndsim::Call::CreateProcess, process ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND,
-                                ERROR_NOT_ENOUGH_MEMORY);
+  const DWORD error = CheckCall(pndsim::Call::CreateProcess, found, ERROR_NOT_ENOUGH_MEMORY);
   if (error != ERROR_SUCCESS) {
     Record("process.start", detail + " error=" + std::to_string(error));
     SetLastError(error);
@@ -166,7 +176,7 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
   }
   auto* start = new StartRecord{process, std::move(main)};
   DWORD threadId = 0;
-  HANDLE thread = CreateThread(nullptr, 0, ProcessEntry, start, 0, &threadId);
+  HANDLE thread = CreateThreadOf(process, ProcessEntry, start, &threadId);
   if (thread == nullptr) {
     const DWORD threadError = GetLastError();
     delete start;
@@ -198,30 +208,44 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
 }
 
 BOOL GetExitCodeProcess(HANDLE handle, DWORD* exitCode) {
+  // The caller's own process (the pseudo-handle) runs as long as it can ask.
+  if (handle == kCurrentProcessHandle) {
+    if (exitCode == nullptr) return FailCall(ERROR_INVALID_PARAMETER, FALSE);
+    *exitCode = STILL_ACTIVE;
+    return TRUE;
+  }
   KernelLock lock(KernelMutex());
   auto process = LookupAs<ProcessObject>(handle);
   if (!process || exitCode == nullptr) {
     return FailCall(process ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE, FALSE);
   }
-  *exitCode = process->ended ? process->exitCode : STILL_ACTIVE;
+  *exitCode = process->ended() ? process->exitCode : STILL_ACTIVE;
   return TRUE;
 }
 
 DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size) {
-  if (fileName == nullptr || size == 0) {
+  if (size == 0) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return 0;
+  }
+  if (fileName == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
-  if (module != nullptr) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return 0;
-  }
   std::wstring path;
-  if (t_process) {
-    path = t_process->path();
+  if (module != nullptr) {
+    std::optional<std::wstring> library = modules::LoadedPath(module);
+    if (!library) {
+      SetLastError(ERROR_MOD_NOT_FOUND);
+      return 0;
+    }
+    path = std::move(*library);
   } else {
+    // Every thread of a program answers the program's file, the application's threads the application's.
+    ThreadObject& self = CurrentThread();
     KernelLock lock(KernelMutex());
-    path = State().applicationPath;
+    auto program = std::dynamic_pointer_cast<ProcessObject>(self.process);
+    path = program ? program->path() : State().applicationPath;
   }
   const std::size_t copied = std::min<std::size_t>(path.size(), size - 1);
   std::copy_n(path.begin(), copied, fileName);
@@ -236,6 +260,7 @@ DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size) {
 bool pndsim::SetApplicationPath(std::string_view path) {
   if (path.empty()) return false;
   std::wstring wide = Widen(path);
+  files::Create(wide, false);  // the application runs from its file
   KernelLock lock(KernelMutex());
   State().applicationPath = std::move(wide);
   return true;
@@ -247,23 +272,38 @@ std::string pndsim::ApplicationPath() {
 }
 
 bool pndsim::InstallProgram(std::string_view path, ProgramMain main) {
-  if (path.empty() || !main) return false;
-  const std::wstring key = FoldCase(Widen(path));
+  if (path.empty() || !main || !files::Create(Widen(path), false)) return false;
+  const std::wstring key = ProgramKey(Widen(path));
   KernelLock lock(KernelMutex());
   State().installed[key] = std::move(main);
   return true;
 }
 
 bool pndsim::RemoveProgram(std::string_view path) {
-  const std::wstring key = FoldCase(Widen(path));
+  const std::wstring key = ProgramKey(Widen(path));
+  if (key.empty()) return false;
+  files::Delete(Widen(path));
   KernelLock lock(KernelMutex());
   return State().installed.erase(key) != 0;
 }
 
 bool pndsim::ProgramInstalled(std::string_view path) {
-  const std::wstring key = FoldCase(Widen(path));
+  const std::wstring key = ProgramKey(Widen(path));
   KernelLock lock(KernelMutex());
-  return State().installed.count(key) != 0;
+  return !key.empty() && State().installed.count(key) != 0;
+}
+
+std::uint32_t pndsim::StartProgram(std::string_view path, std::string_view commandLine) {
+  const std::wstring file = Widen(path);
+  std::wstring arguments = Widen(commandLine);
+  PROCESS_INFORMATION information{};
+  if (!CreateProcessW(file.c_str(), arguments.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr,
+                      &information)) {
+    return GetLastError();
+  }
+  CloseHandle(information.hProcess);
+  CloseHandle(information.hThread);
+  return 0;
 }
 
 std::vector<pndsim::ProcessRecord> pndsim::Processes() {
@@ -271,7 +311,7 @@ std::vector<pndsim::ProcessRecord> pndsim::Processes() {
   std::vector<ProcessRecord> records;
   for (const auto& process : State().started.Entries()) {
     records.push_back({process->id(), Narrow(process->path().c_str()), Narrow(process->commandLine().c_str()),
-                       !process->ended, process->ended ? process->exitCode : STILL_ACTIVE});
+                       !process->ended(), process->ended() ? process->exitCode : STILL_ACTIVE});
   }
   return records;
 }
@@ -293,7 +333,7 @@ bool pndsim::WaitForProcessesToEnd(std::uint32_t milliseconds) {
   for (;;) {
     std::shared_ptr<ProcessObject> running;
     for (const auto& process : State().started.Entries()) {
-      if (!process->ended) {
+      if (!process->ended()) {
         running = process;
         break;
       }

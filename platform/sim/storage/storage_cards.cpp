@@ -1,11 +1,14 @@
 // The simulated device's storage cards: the mounted folders and the queues
 // registered for mount notifications, which get one record per mount and
-// removal. The kernel lock guards the state.
+// removal. A mounted card is a folder of the device's file tree, which goes
+// with everything in it when the card is removed. The kernel lock guards the
+// state.
 #include <algorithm>
 #include <cstring>
 
 #include "ce/storage.h"
 #include "pndsim/storage.h"
+#include "sim/files/files.h"
 #include "sim/kernel/kernel.h"
 #include "sim/profile/profile.h"
 #include "sim/text_codec/text_codec.h"
@@ -112,6 +115,7 @@ bool pndsim::MountCard(const std::string& name) {
   std::vector<std::wstring>& mounted = Model().mounted;
   if (std::find(mounted.begin(), mounted.end(), folder) != mounted.end()) return false;
   mounted.push_back(folder);
+  files::Create(L"\\" + folder, true);
   Announce(folder, true);
   return true;
 }
@@ -123,6 +127,7 @@ bool pndsim::RemoveCard(const std::string& name) {
   auto found = std::find(mounted.begin(), mounted.end(), folder);
   if (found == mounted.end()) return false;
   mounted.erase(found);
+  files::Delete(L"\\" + folder);
   Announce(folder, false);
   return true;
 }

@@ -1,6 +1,6 @@
 // Hot keys: one owner (a window, or a thread) per combination of virtual key
-// and modifiers, and the simulated hardware key presses and releases that
-// reach their owners as WM_HOTKEY.
+// and modifiers, and the WM_HOTKEY a key coming down the input road posts to
+// its owner.
 #include <algorithm>
 
 #include "sim/window/window_system.h"
@@ -45,11 +45,15 @@ std::string DescribeHotKey(HWND window, int id, UINT virtualKey) {
          " id=" + std::to_string(id) + " vk=" + Hex(virtualKey);
 }
 
-// Posts the owner's WM_HOTKEY for the key combination going down or (only
-// for one registered with MOD_KEYUP) up. Returns whether it was queued.
-bool DeliverKey(unsigned virtualKey, unsigned modifiers, bool release) {
-  const DWORD time = GetTickCount();
-  KernelLock lock(KernelMutex());
+// True when `entry` belongs to the owner a call names: the window, or
+// (window null) the calling thread through its queue.
+bool OwnedBy(const HotKeyEntry& entry, const std::shared_ptr<Window>& window, const MessageQueue* queue) {
+  return window ? entry.window == window : (!entry.window && entry.queue.get() == queue);
+}
+
+}  // namespace
+
+bool sim::window::DeliverHotKey(unsigned virtualKey, unsigned modifiers, bool release, DWORD time) {
   WindowSystem& state = State();
   auto it = state.hotKeys.find({virtualKey, modifiers & ~MOD_KEYUP});
   if (it == state.hotKeys.end()) {
@@ -64,14 +68,6 @@ bool DeliverKey(unsigned virtualKey, unsigned modifiers, bool release) {
   const HWND target = key.window ? key.window->handle : nullptr;
   return key.queue->Post(MSG{target, WM_HOTKEY, static_cast<WPARAM>(key.id), lParam, time, POINT{0, 0}});
 }
-
-// True when `entry` belongs to the owner a call names: the window, or
-// (window null) the calling thread through its queue.
-bool OwnedBy(const HotKeyEntry& entry, const std::shared_ptr<Window>& window, const MessageQueue* queue) {
-  return window ? entry.window == window : (!entry.window && entry.queue.get() == queue);
-}
-
-}  // namespace
 
 void sim::window::DropHotKeys(HWND window) {
   std::erase_if(State().hotKeys, [&](const auto& entry) {
@@ -145,14 +141,6 @@ BOOL UnregisterHotKey(HWND window, int id) {
   Record("hotkey.unregister", DescribeHotKey(window, id, it->first.first));
   state.hotKeys.erase(it);
   return TRUE;
-}
-
-bool pndsim::PressKey(unsigned virtualKey, unsigned modifiers) {
-  return DeliverKey(virtualKey, modifiers, false);
-}
-
-bool pndsim::ReleaseKey(unsigned virtualKey, unsigned modifiers) {
-  return DeliverKey(virtualKey, modifiers, true);
 }
 
 std::vector<pndsim::HotKey> pndsim::HotKeys() {

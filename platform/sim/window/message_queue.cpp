@@ -116,11 +116,16 @@ bool MessageQueue::TakePosted(HWND window, UINT filterMin, UINT filterMax, MSG& 
 bool MessageQueue::FindPosted(HWND window, UINT filterMin, UINT filterMax, MSG& out) const {
   auto it = std::find_if(posted_.begin(), posted_.end(),
                          [&](const MSG& message) { return Accepts(message, window, filterMin, filterMax); });
-  if (it == posted_.end()) {
-    return false;
+  if (it != posted_.end()) {
+    out = *it;
+    return true;
   }
-  out = *it;
-  return true;
+  // A quit request is seen as TakePosted would take it, and stays.
+  if (quit_) {
+    out = *quit_;
+    return true;
+  }
+  return false;
 }
 
 void MessageQueue::DropWindow(HWND window) {
@@ -230,6 +235,11 @@ LRESULT DispatchMessageW(const MSG* message) {
 }
 
 BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  // A message that carries data for the receiver to read in place cannot wait in a queue.
+  if (message == WM_COPYDATA) {
+    SetLastError(ERROR_MESSAGE_SYNC_ONLY);
+    return FALSE;
+  }
   const DWORD time = GetTickCount();
   ThreadObject& self = CurrentThread();
   KernelLock lock(KernelMutex());

@@ -17,6 +17,13 @@ BOOL PeekMessageW(MSG* message, HWND window, UINT filterMin, UINT filterMax, UIN
   ThreadObject& self = CurrentThread();
   KernelLock lock(KernelMutex());
   std::shared_ptr<MessageQueue> queue = CurrentQueue(self);
+  // As GetMessageW's: the filter window must be one of the calling thread's.
+  if (window != nullptr) {
+    std::shared_ptr<Window> filter = LookupWindow(window);
+    if (!filter || filter->queue != queue) {
+      return FailCall(ERROR_INVALID_WINDOW_HANDLE, FALSE);
+    }
+  }
   while (queue->HasSent()) {
     DeliverSent(lock, *queue);
   }
@@ -29,7 +36,8 @@ BOOL PeekMessageW(MSG* message, HWND window, UINT filterMin, UINT filterMax, UIN
 
 DWORD MsgWaitForMultipleObjectsEx(DWORD count, const HANDLE* handles, DWORD milliseconds, DWORD wakeMask,
                                   DWORD) {
-  if (count > MAXIMUM_WAIT_OBJECTS || (count > 0 && handles == nullptr)) {
+  // The thread's queue takes one of the MAXIMUM_WAIT_OBJECTS places.
+  if (count > MAXIMUM_WAIT_OBJECTS - 1 || (count > 0 && handles == nullptr)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return WAIT_FAILED;
   }

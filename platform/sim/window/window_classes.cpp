@@ -1,5 +1,5 @@
 // Window classes: registration, look-up and removal, one name space per
-// process.
+// process (the application's, and each started program's).
 #include "sim/window/window_system.h"
 
 using namespace sim;
@@ -16,9 +16,11 @@ ATOM RegisterClassW(const WNDCLASSW* windowClass) {
                      windowClass->cbWndExtra >= 0 && windowClass->cbClsExtra >= 0 &&
                      windowClass->lpszClassName != nullptr && !IsAtom(windowClass->lpszClassName) &&
                      windowClass->lpszClassName[0] != L'\0';
+  ThreadObject& self = CurrentThread();
   KernelLock lock(KernelMutex());
   WindowSystem& state = State();
-  std::wstring key = sound ? FoldCase(windowClass->lpszClassName) : std::wstring();
+  std::pair<DWORD, std::wstring> key{self.processId(),
+                                     sound ? FoldCase(windowClass->lpszClassName) : std::wstring()};
   DWORD error = ERROR_SUCCESS;
   if (!sound) {
     error = ERROR_INVALID_PARAMETER;
@@ -31,6 +33,7 @@ ATOM RegisterClassW(const WNDCLASSW* windowClass) {
     return 0;
   }
   auto record = std::make_shared<WindowClass>();
+  record->processId = key.first;
   record->name = windowClass->lpszClassName;
   record->atom = state.nextClassAtom++;  // wraps to 0 past 0xFFFF: the atom table is full
   record->description = *windowClass;
@@ -49,8 +52,9 @@ BOOL GetClassInfoW(HINSTANCE, LPCWSTR className, WNDCLASSW* windowClass) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
+  ThreadObject& self = CurrentThread();
   KernelLock lock(KernelMutex());
-  std::shared_ptr<WindowClass> record = LookupClass(className);
+  std::shared_ptr<WindowClass> record = LookupClass(self.processId(), className);
   if (!record) {
     return FailCall(ERROR_CLASS_DOES_NOT_EXIST, FALSE);
   }
@@ -60,8 +64,9 @@ BOOL GetClassInfoW(HINSTANCE, LPCWSTR className, WNDCLASSW* windowClass) {
 }
 
 BOOL UnregisterClassW(LPCWSTR className, HINSTANCE) {
+  ThreadObject& self = CurrentThread();
   KernelLock lock(KernelMutex());
-  std::shared_ptr<WindowClass> record = LookupClass(className);
+  std::shared_ptr<WindowClass> record = LookupClass(self.processId(), className);
   DWORD error = ERROR_SUCCESS;
   if (!record) {
     error = ERROR_CLASS_DOES_NOT_EXIST;
@@ -71,6 +76,6 @@ BOOL UnregisterClassW(LPCWSTR className, HINSTANCE) {
   if (error != ERROR_SUCCESS) {
     return FailCall(error, FALSE);
   }
-  State().classes.erase(FoldCase(record->name.c_str()));
+  State().classes.erase({record->processId, FoldCase(record->name.c_str())});
   return TRUE;
 }

@@ -66,6 +66,7 @@ struct Registration {
       KernelLock lock(KernelMutex());
       State().messageBoxes.Reset(pndsim::kDefaultMessageBoxesCapacity);
       State().foreground = nullptr;
+      State().heldModifierKeys = 0;
     });
   }
 };
@@ -85,7 +86,7 @@ std::shared_ptr<Window> LookupWindow(HWND handle) {
   return it == state.windows.end() ? nullptr : it->second;
 }
 
-std::shared_ptr<WindowClass> LookupClass(LPCWSTR name) {
+std::shared_ptr<WindowClass> LookupClass(DWORD processId, LPCWSTR name) {
   if (name == nullptr) {
     return nullptr;
   }
@@ -93,13 +94,13 @@ std::shared_ptr<WindowClass> LookupClass(LPCWSTR name) {
   if (IsAtom(name)) {
     const auto atom = static_cast<ATOM>(reinterpret_cast<std::uintptr_t>(name));
     for (const auto& [key, windowClass] : state.classes) {
-      if (windowClass->atom == atom) {
+      if (key.first == processId && windowClass->atom == atom) {
         return windowClass;
       }
     }
     return nullptr;
   }
-  auto it = state.classes.find(FoldCase(name));
+  auto it = state.classes.find({processId, FoldCase(name)});
   return it == state.classes.end() ? nullptr : it->second;
 }
 

@@ -108,6 +108,7 @@ class MessageQueue final : public Waitable {
 
 /// A registered window class.
 struct WindowClass {
+  DWORD processId = 0;    // of the process that registered it
   std::wstring name;      // as registered
   std::wstring menuName;  // owned copy when the menu was named by text
   ATOM atom = 0;
@@ -125,6 +126,7 @@ struct Window {
   std::wstring title;
   std::vector<unsigned char> extra GUARDED_BY(KernelMutex());
   std::shared_ptr<MessageQueue> queue;  // of the owning thread
+  DWORD processId = 0;                  // of the owning thread's process
   bool visible GUARDED_BY(KernelMutex()) = false;
   bool destroying GUARDED_BY(KernelMutex()) = false;  // WM_DESTROY is being delivered
 };
@@ -144,7 +146,8 @@ using KeyCombination = std::pair<UINT, UINT>;
 
 /// Everything the window system keeps.
 struct WindowSystem {
-  std::map<std::wstring, std::shared_ptr<WindowClass>> classes GUARDED_BY(KernelMutex());  // by folded name
+  // By registering process and folded name: each process has a class name space of its own.
+  std::map<std::pair<DWORD, std::wstring>, std::shared_ptr<WindowClass>> classes GUARDED_BY(KernelMutex());
   ATOM nextClassAtom GUARDED_BY(KernelMutex()) = 0xC000;
   std::map<std::uintptr_t, std::shared_ptr<Window>> windows GUARDED_BY(KernelMutex());  // creation order
   // Window handles are never a multiple of four, so that a window handle can
@@ -157,6 +160,7 @@ struct WindowSystem {
   BoundedRecord<pndsim::MessageBoxRecord> messageBoxes GUARDED_BY(KernelMutex()){
       pndsim::kDefaultMessageBoxesCapacity};
   HWND foreground GUARDED_BY(KernelMutex()) = nullptr;
+  unsigned heldModifierKeys GUARDED_BY(KernelMutex()) = 0;  // bit i: the i-th modifier key is down
 };
 
 /// The one window system.
@@ -165,8 +169,8 @@ WindowSystem& State();
 /// The live window `handle` refers to, or null.
 std::shared_ptr<Window> LookupWindow(HWND handle) REQUIRES(KernelMutex());
 
-/// The class a name or atom refers to, or null.
-std::shared_ptr<WindowClass> LookupClass(LPCWSTR name) REQUIRES(KernelMutex());
+/// The class a name or atom refers to in the class name space of the process `processId`, or null.
+std::shared_ptr<WindowClass> LookupClass(DWORD processId, LPCWSTR name) REQUIRES(KernelMutex());
 
 /// The calling thread's queue (its object is `self`), created on first use.
 const std::shared_ptr<MessageQueue>& CurrentQueue(ThreadObject& self) REQUIRES(KernelMutex());
@@ -174,6 +178,11 @@ const std::shared_ptr<MessageQueue>& CurrentQueue(ThreadObject& self) REQUIRES(K
 /// Takes a window out of the table: drops its queued messages, its hot keys
 /// and the foreground choice. Nothing happens when it is gone already.
 void RemoveWindow(const std::shared_ptr<Window>& window) REQUIRES(KernelMutex());
+
+/// Posts WM_HOTKEY (message time `time`) to the owner of the hot key registered for `virtualKey` with
+/// `modifiers` (MOD_KEYUP ignored) going down, or up when `release` and it was registered with MOD_KEYUP.
+/// Returns whether it was queued: false when no hot key matches, or its owner's queue is full.
+bool DeliverHotKey(unsigned virtualKey, unsigned modifiers, bool release, DWORD time) REQUIRES(KernelMutex());
 
 /// Releases the hot keys of a removed window.
 void DropHotKeys(HWND window) REQUIRES(KernelMutex());

@@ -1,7 +1,6 @@
 // Windows: creation with its WM_CREATE, destruction, visibility, extra bytes,
 // search by class and title, owner and foreground, and the control calls that
 // list them.
-#include <unistd.h>
 
 #include <cstring>
 
@@ -36,7 +35,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
   ThreadObject& self = CurrentThread();
   KernelLock lock(KernelMutex());
   WindowSystem& state = State();
-  std::shared_ptr<WindowClass> windowClass = LookupClass(className);
+  std::shared_ptr<WindowClass> windowClass = LookupClass(self.processId(), className);
   DWORD error = ERROR_SUCCESS;
   if (!windowClass) {
     error = ERROR_CANNOT_FIND_WND_CLASS;
@@ -54,6 +53,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
   window->title = windowName != nullptr ? windowName : L"";
   window->extra.assign(static_cast<std::size_t>(windowClass->description.cbWndExtra), 0);
   window->queue = CurrentQueue(self);
+  window->processId = self.processId();
   window->visible = (style & WS_VISIBLE) != 0;
   ++windowClass->windowCount;
   state.windows.emplace(reinterpret_cast<std::uintptr_t>(window->handle), window);
@@ -123,20 +123,27 @@ LONG_PTR SetWindowLongPtrW(HWND window, int index, LONG_PTR value) {
 }
 
 HWND FindWindowW(LPCWSTR className, LPCWSTR windowName) {
+  ThreadObject& self = CurrentThread();
   KernelLock lock(KernelMutex());
+  // A class named by text is matched by name in every process; an atom names one of the caller's classes.
   std::shared_ptr<WindowClass> windowClass;
-  if (className != nullptr) {
-    windowClass = LookupClass(className);
+  std::wstring classKey;
+  const bool byName = className != nullptr && !IsAtom(className);
+  if (className != nullptr && IsAtom(className)) {
+    windowClass = LookupClass(self.processId(), className);
     if (!windowClass) {
       return nullptr;
     }
+  } else if (className != nullptr) {
+    classKey = FoldCase(className);
   }
   const std::wstring title = windowName != nullptr ? FoldCase(windowName) : std::wstring();
   // Newest first: the window created last lies on top of the others.
   const auto& windows = State().windows;
   for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
     const Window& window = *it->second;
-    if (windowClass && window.windowClass != windowClass) {
+    if ((windowClass && window.windowClass != windowClass) ||
+        (byName && FoldCase(window.windowClass->name) != classKey)) {
       continue;
     }
     if (windowName != nullptr && FoldCase(window.title) != title) {
@@ -154,7 +161,7 @@ DWORD GetWindowThreadProcessId(HWND handle, DWORD* processId) {
     return FailCall(ERROR_INVALID_WINDOW_HANDLE, 0);
   }
   if (processId != nullptr) {
-    *processId = static_cast<DWORD>(getpid());
+    *processId = window->processId;
   }
   return window->queue->threadId();
 }

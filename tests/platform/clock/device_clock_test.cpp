@@ -1,5 +1,6 @@
-// The device clock: host UTC plus an offset that the time setters change, pinned instants, field
-// validation, fault injection and reset; the host clock is never touched.
+// The device clock: host UTC plus an offset that the time setters change, running on device time (the
+// time scale), pinned instants, field validation, fault injection and reset; the host clock is never
+// touched.
 #include <ce/kernel.h>
 #include <ce/time.h>
 #include <gtest/gtest.h>
@@ -34,6 +35,48 @@ TEST(DeviceClock, RunsOnTheHostClockAfterReset) {
   const auto after = system_clock::now();
   EXPECT_GE(device, before);
   EXPECT_LE(device, after);
+}
+
+// The clock and the tick count run on one device time: a Sleep of two minutes at a time scale of 1000 moves
+// the running clock at least two minutes and no further than the tick count read around it moved, whether
+// the clock runs from the host's time or from a time set; a pinned clock does not move.
+TEST(DeviceClock, RunsOnDeviceTimeAtTheTimeScale) {
+  struct Case {
+    const char* what;
+    void (*prepare)();
+    bool moves;
+  } cases[] = {
+      {"host time", [] {}, true},
+      {"time set",
+       [] {
+         const SYSTEMTIME set = MakeTime(2009, 6, 15, 12, 0, 0, 250);
+         ASSERT_TRUE(SetSystemTime(&set));
+       },
+       true},
+      {"unpinned",
+       [] {
+         ASSERT_TRUE(pndsim::PinClock(Utc(2031, 1, 1)));
+         pndsim::UnpinClock();
+       },
+       true},
+      {"pinned", [] { ASSERT_TRUE(pndsim::PinClock(Utc(2031, 1, 1))); }, false},
+  };
+  constexpr DWORD kWait = 120'000;
+  for (const Case& c : cases) {
+    pndtest::SimGuard guard(1000);
+    c.prepare();
+    const DWORD ticksBefore = GetTickCount();
+    const auto before = pndsim::DeviceTime();
+    Sleep(kWait);
+    const auto after = pndsim::DeviceTime();
+    const DWORD ticks = GetTickCount() - ticksBefore;
+    if (c.moves) {
+      EXPECT_GE(after - before, std::chrono::milliseconds(kWait)) << c.what;
+      EXPECT_LE(after - before, std::chrono::milliseconds(ticks + 1)) << c.what;
+    } else {
+      EXPECT_EQ(after, before) << c.what;
+    }
+  }
 }
 
 TEST(DeviceClock, PinnedClockStandsStillAndReportsEveryField) {

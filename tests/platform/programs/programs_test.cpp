@@ -1,6 +1,7 @@
 // Programs on the simulated device: CreateProcessW starts what is stored at a
 // path and returns once the program has come to rest, the process and thread
-// handles signal when the program ends,
+// handles signal when the program ends, each program is a process of its own
+// (id, class names, module name, exit code) that ends with its last thread,
 // GetModuleFileNameW reports the right executable, and copy-data records
 // reach a window of another thread as a copy.
 #include <ce/kernel.h>
@@ -121,6 +122,140 @@ TEST_F(ProgramsTest, ModuleFileNameIsTheApplicationsOrTheProgramsOwnAndNeverOver
   ASSERT_TRUE(pndsim::SetApplicationPath("\\Flash\\Nav\\Nav.exe"));
   GetModuleFileNameW(nullptr, name, 260);
   EXPECT_STREQ(name, L"\\Flash\\Nav\\Nav.exe");
+}
+
+LRESULT PlainProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// Registers the class `name` of PlainProcedure for the calling thread's process; the error, or 0.
+DWORD RegisterPlainClass(const wchar_t* name) {
+  WNDCLASSW windowClass{};
+  windowClass.lpfnWndProc = PlainProcedure;
+  windowClass.lpszClassName = name;
+  return RegisterClassW(&windowClass) != 0 ? ERROR_SUCCESS : GetLastError();
+}
+
+// What a program saw of itself, on its first thread and on a thread it started.
+struct Seen {
+  DWORD classError = 1;
+  HWND window = nullptr;
+  std::wstring otherThreadModule;
+  DWORD ownExitCode = 0;
+};
+
+DWORD WINAPI ReportModule(LPVOID raw) {
+  wchar_t name[260] = {};
+  GetModuleFileNameW(nullptr, name, 260);
+  static_cast<Seen*>(raw)->otherThreadModule = name;
+  return 0;
+}
+
+// Each program is a process of its own: its windows report its id, it has class names of its own, every
+// thread of it reports its file, its exit code is what it returned (259 too), and the pseudo-handle of the
+// current process can be asked for its exit code.
+TEST_F(ProgramsTest, AProgramIsAProcessOfItsOwn) {
+  ASSERT_EQ(RegisterPlainClass(L"SharedName"), ERROR_SUCCESS);
+  HWND own = CreateWindowExW(0, L"SharedName", L"Own", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(own, nullptr);
+  Seen seen;
+  ASSERT_TRUE(pndsim::InstallProgram("\\Apps\\own.exe", [&seen](const std::string&) {
+    seen.classError = RegisterPlainClass(L"SHAREDNAME");
+    seen.window =
+        CreateWindowExW(0, L"SharedName", L"Theirs", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, ReportModule, &seen, 0, nullptr);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    GetExitCodeProcess(GetCurrentProcess(), &seen.ownExitCode);
+    if (seen.window != nullptr) DestroyWindow(seen.window);
+    return static_cast<std::uint32_t>(STILL_ACTIVE);
+  }));
+  PROCESS_INFORMATION started{};
+  ASSERT_TRUE(CreateProcessW(L"\\Apps\\own.exe", nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             nullptr, &started));
+  ASSERT_EQ(WaitForSingleObject(started.hProcess, 5000), WAIT_OBJECT_0);
+  EXPECT_EQ(seen.classError, ERROR_SUCCESS) << "the application's class name is no concern of the program";
+  EXPECT_NE(seen.window, nullptr);
+  EXPECT_EQ(seen.otherThreadModule, L"\\Apps\\own.exe");
+  EXPECT_EQ(seen.ownExitCode, STILL_ACTIVE);
+  DWORD code = 0;
+  ASSERT_TRUE(GetExitCodeProcess(started.hProcess, &code));
+  EXPECT_EQ(code, STILL_ACTIVE) << "259 is kept; only the wait tells it from a running program";
+  EXPECT_EQ(pndsim::Processes().back().exitCode, STILL_ACTIVE);
+  EXPECT_FALSE(pndsim::Processes().back().running);
+
+  DWORD applicationId = 0;
+  GetWindowThreadProcessId(own, &applicationId);
+  EXPECT_NE(applicationId, started.dwProcessId);
+  EXPECT_TRUE(GetExitCodeProcess(GetCurrentProcess(), &code));
+  EXPECT_EQ(code, STILL_ACTIVE);
+  CloseHandle(started.hProcess);
+  CloseHandle(started.hThread);
+  DestroyWindow(own);
+  UnregisterClassW(L"SharedName", nullptr);
+
+  // The telephone program's window reports the telephone program's process.
+  ASSERT_TRUE(pndsim::StartTelephone());
+  const std::uint32_t telephoneId = pndsim::Processes().back().id;
+  bool found = false;
+  for (const pndsim::WindowInfo& window : pndsim::Windows()) {
+    DWORD processId = 0;
+    GetWindowThreadProcessId(reinterpret_cast<HWND>(window.handle), &processId);
+    found = found || processId == telephoneId;
+    EXPECT_TRUE(processId == telephoneId || processId == applicationId) << window.className;
+  }
+  EXPECT_TRUE(found);
+  EXPECT_TRUE(pndsim::StopTelephone());
+  EXPECT_TRUE(pndsim::WaitForProcessesToEnd(5000));
+}
+
+// A program's second thread: makes a window, says so, and keeps it until released.
+struct Lingering {
+  HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HWND window = nullptr;
+};
+
+DWORD WINAPI WindowUntilReleased(LPVOID raw) {
+  auto* lingering = static_cast<Lingering*>(raw);
+  lingering->window =
+      CreateWindowExW(0, L"Lingering", L"Lingering", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+  SetEvent(lingering->ready);
+  WaitForSingleObject(lingering->release, INFINITE);
+  return 0;  // the window goes with its thread
+}
+
+// A process ends with its last thread, once that thread's windows are gone, not when its first thread
+// returns.
+TEST_F(ProgramsTest, AProcessEndsWithItsLastThreadAndItsWindows) {
+  Lingering lingering;
+  ASSERT_TRUE(pndsim::InstallProgram("\\Apps\\linger.exe", [&lingering](const std::string&) {
+    RegisterPlainClass(L"Lingering");
+    CloseHandle(CreateThread(nullptr, 0, WindowUntilReleased, &lingering, 0, nullptr));
+    return 0u;
+  }));
+  PROCESS_INFORMATION started{};
+  ASSERT_TRUE(CreateProcessW(L"\\Apps\\linger.exe", nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             nullptr, &started));
+  ASSERT_EQ(WaitForSingleObject(started.hThread, 5000), WAIT_OBJECT_0) << "the first thread returned";
+  ASSERT_EQ(WaitForSingleObject(lingering.ready, 5000), WAIT_OBJECT_0);
+  ASSERT_NE(lingering.window, nullptr);
+  EXPECT_EQ(FindWindowW(L"Lingering", nullptr), lingering.window) << "found by class name from any process";
+  EXPECT_EQ(WaitForSingleObject(started.hProcess, 0), WAIT_TIMEOUT) << "a thread and a window remain";
+  DWORD code = 0;
+  ASSERT_TRUE(GetExitCodeProcess(started.hProcess, &code));
+  EXPECT_EQ(code, STILL_ACTIVE);
+  EXPECT_TRUE(pndsim::Processes().back().running);
+
+  SetEvent(lingering.release);
+  ASSERT_EQ(WaitForSingleObject(started.hProcess, 5000), WAIT_OBJECT_0);
+  EXPECT_FALSE(IsWindow(lingering.window)) << "signalled only once the program's windows are gone";
+  ASSERT_TRUE(GetExitCodeProcess(started.hProcess, &code));
+  EXPECT_EQ(code, 0u);
+  CloseHandle(started.hProcess);
+  CloseHandle(started.hThread);
+  CloseHandle(lingering.release);
+  CloseHandle(lingering.ready);
 }
 
 // A program whose window copies every copy-data record it receives.

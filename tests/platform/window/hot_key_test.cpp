@@ -1,7 +1,10 @@
 // Hot keys: ownership of a combination of key and modifiers by a window or a
 // thread, the WM_HOTKEY a press or release posts, the key-up rule, the list
 // the control API shows, the trace, and injected failure.
+#include <ce/power.h>
+
 #include <atomic>
+#include <string>
 
 #include "last_error.h"
 #include "window_test_support.h"
@@ -275,3 +278,53 @@ TEST(HotKey, RegistrationsAndRemovalsAreTraced) {
 }
 
 }  // namespace
+
+// A key injected with keybd_event and a key pressed on the device take one road: the same steps, played
+// down either, post the same WM_HOTKEY messages; a modifier key is held from its press to its release and
+// reaches no hot key itself; the power key suspends the device and reaches no hot key either.
+TEST(HotKey, KeybdEventAndAPressedKeyTakeOneRoad) {
+  constexpr unsigned kLeftShift = 0xA0;
+  constexpr unsigned kControl = 0x11;
+  constexpr LPARAM kNobody = -1;
+  const struct {
+    unsigned key;
+    bool up;
+    LPARAM lParam;  // of the WM_HOTKEY it posts, or kNobody
+  } kSteps[] = {
+      {0x26, false, 0x00260000},    {0x26, true, 0x00261000},    {0xC1, false, kNobody},
+      {kLeftShift, false, kNobody}, {kControl, false, kNobody},  {0xC1, false, 0x00C10006},
+      {0xC1, true, kNobody},        {kLeftShift, true, kNobody}, {0xC1, false, kNobody},
+      {kControl, true, kNobody},    {VK_OFF, false, kNobody},
+  };
+  const struct {
+    const char* name;
+    void (*send)(unsigned key, bool up);
+  } kRoads[] = {
+      {"keybd_event",
+       [](unsigned key, bool up) { keybd_event(static_cast<BYTE>(key), 0, up ? KEYEVENTF_KEYUP : 0, 0); }},
+      {"PressKey", [](unsigned key, bool up) { up ? pndsim::ReleaseKey(key) : pndsim::PressKey(key); }},
+  };
+  for (const auto& road : kRoads) {
+    wintest::Guard guard;
+    HWND window = CreateTestWindow(L"Keys", nullptr);
+    ASSERT_TRUE(RegisterHotKey(window, 1, MOD_KEYUP, 0x26));
+    ASSERT_TRUE(RegisterHotKey(window, 2, MOD_SHIFT | MOD_CONTROL, 0xC1));
+    ASSERT_TRUE(RegisterHotKey(window, 3, 0, VK_OFF));
+    ASSERT_TRUE(RegisterHotKey(window, 4, 0, kControl));
+    ASSERT_TRUE(RegisterHotKey(window, 5, MOD_SHIFT, kControl));
+    for (const auto& step : kSteps) {
+      road.send(step.key, step.up);
+      const MSG message = NextQueued();
+      const std::string what =
+          std::string(road.name) + " key " + std::to_string(step.key) + (step.up ? " up" : " down");
+      if (step.lParam == kNobody) {
+        EXPECT_EQ(message.message, wintest::kMarkerMessage) << what;
+      } else {
+        EXPECT_EQ(message.message, WM_HOTKEY) << what;
+        EXPECT_EQ(message.lParam, step.lParam) << what;
+      }
+    }
+    EXPECT_TRUE(pndsim::IsSuspended()) << road.name;
+    EXPECT_EQ(pndsim::SuspendCount(), 1) << road.name;
+  }
+}

@@ -1,6 +1,11 @@
 // Per-thread message queues: posting, the filters and results of
-// GetMessageW, dispatch, the quit message, and waking a blocked message loop.
+// GetMessageW and PeekMessageW, dispatch, the quit message, waking a blocked
+// message loop, the messages only SendMessageW carries, the handle limit of a
+// message wait, and bad window handles.
+#include <ce/display.h>
+
 #include <atomic>
+#include <vector>
 
 #include "last_error.h"
 #include "window_test_support.h"
@@ -240,6 +245,84 @@ TEST(PostMessage, RecordsThePostInTheTrace) {
   ASSERT_FALSE(trace.empty());
   EXPECT_EQ(trace.back().kind, "message.post");
   EXPECT_NE(trace.back().detail.find("WM_ORXBT_INMSG_HANGUP"), std::string::npos) << trace.back().detail;
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PeekMessage, SeesAPendingQuitRequestAndLeavesItWithoutPmRemove) {
+  wintest::Guard guard;
+  PostQuitMessage(4);
+  MSG message{};
+  for (int look = 0; look < 2; ++look) {
+    ASSERT_TRUE(PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE)) << look;
+    EXPECT_EQ(message.message, static_cast<UINT>(WM_QUIT));
+    EXPECT_EQ(message.wParam, 4u);
+  }
+  ASSERT_TRUE(PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(message.message, static_cast<UINT>(WM_QUIT));
+  EXPECT_FALSE(PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE)) << "taken";
+}
+
+// A handle that names no window of the caller fails with ERROR_INVALID_WINDOW_HANDLE, whichever call takes
+// it.
+TEST(WindowHandle, ABadWindowFailsEveryCallThatTakesOne) {
+  wintest::Guard guard;
+  HWND destroyed = CreateTestWindow(L"Gone", nullptr);
+  ASSERT_TRUE(DestroyWindow(destroyed));
+  wintest::WindowThread other([](HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcW(window, message, wParam, lParam);
+  });
+  const struct {
+    const char* call;
+    bool (*fails)(HWND);
+    bool otherThreadsFails;
+  } calls[] = {
+      {"PeekMessageW",
+       [](HWND window) {
+         MSG message{};
+         return PeekMessageW(&message, window, 0, 0, PM_NOREMOVE) == FALSE;
+       },
+       true},
+      {"GetDC", [](HWND window) { return GetDC(window) == nullptr; }, false},
+      {"PostMessageW", [](HWND window) { return PostMessageW(window, WM_USER, 0, 0) == FALSE; }, false},
+  };
+  for (const auto& c : calls) {
+    for (HWND bad : {reinterpret_cast<HWND>(0x4242), destroyed}) {
+      pndtest::PoisonLastError();
+      EXPECT_TRUE(c.fails(bad)) << c.call;
+      EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE) << c.call;
+    }
+    pndtest::PoisonLastError();
+    EXPECT_EQ(c.fails(other.hwnd()), c.otherThreadsFails) << c.call << " with another thread's window";
+  }
+}
+
+TEST(PostMessage, WmCopyDataOnlyTravelsBySendMessage) {
+  wintest::Guard guard;
+  HWND window = CreateTestWindow(L"Target", nullptr);
+  COPYDATASTRUCT record{1, 0, nullptr};
+  for (HWND target : {window, static_cast<HWND>(nullptr)}) {
+    pndtest::PoisonLastError();
+    EXPECT_FALSE(PostMessageW(target, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&record)));
+    EXPECT_EQ(GetLastError(), ERROR_MESSAGE_SYNC_ONLY);
+  }
+  MSG message{};
+  EXPECT_FALSE(PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE)) << "nothing was queued";
+}
+
+TEST(MsgWaitForMultipleObjects, TakesAtMostSixtyThreeHandlesBesideTheQueue) {
+  wintest::Guard guard;
+  HANDLE event = CreateEventW(nullptr, TRUE, TRUE, nullptr);
+  std::vector<HANDLE> handles(MAXIMUM_WAIT_OBJECTS, event);
+  EXPECT_EQ(MsgWaitForMultipleObjectsEx(MAXIMUM_WAIT_OBJECTS - 1, handles.data(), 0, QS_POSTMESSAGE, 0),
+            WAIT_OBJECT_0);
+  pndtest::PoisonLastError();
+  EXPECT_EQ(MsgWaitForMultipleObjectsEx(MAXIMUM_WAIT_OBJECTS, handles.data(), 0, QS_POSTMESSAGE, 0),
+            WAIT_FAILED);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  CloseHandle(event);
 }
 
 }  // namespace
