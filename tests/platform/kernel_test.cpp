@@ -87,6 +87,29 @@ TEST(KernelWait, TimeOutIsShortenedByTheTimeScale) {
   EXPECT_EQ(WaitForSingleObject(event, 600000), WAIT_TIMEOUT);
 }
 
+// A wait runs in device time: one begun at real pace ends as soon as the device's time says so once the
+// pace goes up (a broken one would keep the test for an hour).
+TEST(KernelWait, AWaitInProgressFollowsAChangeOfTheTimeScale) {
+  pndtest::SimGuard guard(1);
+  Handle started(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  Handle thread(CreateThread(
+      nullptr, 0,
+      [](LPVOID e) -> DWORD {
+        SetEvent(static_cast<HANDLE>(e));
+        Sleep(3600000);
+        return 0;
+      },
+      started.value, 0, nullptr));
+  ASSERT_NE(thread.value, nullptr);
+  ASSERT_EQ(WaitForSingleObject(started, INFINITE), WAIT_OBJECT_0);
+  const DWORD before = GetTickCount();
+  // A short wait of the test's own lets the thread go from the event into its sleep.
+  EXPECT_EQ(WaitForSingleObject(thread, 20), WAIT_TIMEOUT);
+  pndsim::SetTimeScale(1e5);
+  EXPECT_EQ(WaitForSingleObject(thread, INFINITE), WAIT_OBJECT_0);
+  EXPECT_GE(GetTickCount() - before, 3600000u - 20u) << "the hour passed in device time";
+}
+
 TEST(KernelWait, AnotherThreadWakesAnInfiniteWait) {
   pndtest::SimGuard guard;
   Handle event(CreateEventW(nullptr, FALSE, FALSE, nullptr));

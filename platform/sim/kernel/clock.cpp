@@ -28,7 +28,7 @@ TickClock& Ticks() {
 
 }  // namespace
 
-std::chrono::steady_clock::duration ScaledTimeout(DWORD milliseconds) {
+std::chrono::steady_clock::duration ScaledTimeout(double milliseconds) {
   TickClock& clock = Ticks();
   double scale;
   {
@@ -65,10 +65,13 @@ void Sleep(DWORD milliseconds) {
 void pndsim::SetTimeScale(double factor) {
   if (!(factor > 0) || !std::isfinite(factor)) return;
   TickClock& clock = Ticks();
-  sim::MutexLock lock(clock.mutex);
-  clock.virtualAtAnchorMs = clock.VirtualNowMs();
-  clock.anchor = std::chrono::steady_clock::now();
-  clock.scale = factor;
+  {
+    sim::MutexLock lock(clock.mutex);
+    clock.virtualAtAnchorMs = clock.VirtualNowMs();
+    clock.anchor = std::chrono::steady_clock::now();
+    clock.scale = factor;
+  }
+  sim::WakeTimedWaiters();
 }
 
 double pndsim::TimeScale() {

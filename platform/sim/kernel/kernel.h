@@ -189,8 +189,10 @@ bool LookupWaitables(DWORD count, const HANDLE* handles, std::vector<std::shared
 /// Ends the calling thread at once if another thread asked to terminate it.
 void TerminationPoint(KernelLock& lock, ThreadObject& self) REQUIRES(KernelMutex());
 
-/// A platform time-out in real time under the current time scale.
-std::chrono::steady_clock::duration ScaledTimeout(DWORD milliseconds);
+/// A span of device time in real time under the current time scale.
+std::chrono::steady_clock::duration ScaledTimeout(double milliseconds);
+/// Wakes every thread in a wait with a time-out, to measure what is left of it at a new time scale.
+void WakeTimedWaiters() EXCLUDES(KernelMutex());
 
 /// Milliseconds of device time since the simulator started: real time multiplied by the time scale in
 /// force while it passed. The tick count, the waits and the device clock all run on it.

@@ -99,20 +99,40 @@ bool RemoveHandle(HANDLE handle) {
   return Table().objects.erase(reinterpret_cast<std::uintptr_t>(handle)) != 0;
 }
 
+namespace {
+
+// The threads in a wait with a time-out: a change of the time scale wakes them to measure what is left of
+// it at the new pace.
+std::vector<Waiter*>& TimedWaiters() REQUIRES(KernelMutex()) {
+  static auto* waiters = new std::vector<Waiter*>;
+  return *waiters;
+}
+
+}  // namespace
+
+void WakeTimedWaiters() {
+  KernelLock lock(KernelMutex());
+  for (Waiter* waiter : TimedWaiters()) waiter->cv.notify_all();
+}
+
 DWORD WaitAny(KernelLock& lock, ThreadObject& self, std::span<Waitable* const> objects, DWORD milliseconds) {
-  const auto deadline = std::chrono::steady_clock::now() + ScaledTimeout(milliseconds);
+  // The time-out runs in device time, so that a wait begun at one pace ends when the device's time says
+  // so, whatever the pace meanwhile.
+  const double deviceDeadline = DeviceElapsedMs() + milliseconds;
   bool registered = false;
   bool timedOut = false;
   struct Unregister {
     std::span<Waitable* const> objects;
     Waiter* waiter;
     bool* registered;
-    ~Unregister() {
+    bool timed;
+    ~Unregister() REQUIRES(KernelMutex()) {
       if (*registered) {
         for (Waitable* object : objects) object->RemoveWaiter(waiter);
+        if (timed) std::erase(TimedWaiters(), waiter);
       }
     }
-  } unregister{objects, &self.waiter, &registered};
+  } unregister{objects, &self.waiter, &registered, milliseconds != INFINITE && milliseconds != 0};
 
   for (;;) {
     TerminationPoint(lock, self);
@@ -127,13 +147,19 @@ DWORD WaitAny(KernelLock& lock, ThreadObject& self, std::span<Waitable* const> o
     NoteDeliveryDone();
     if (!registered) {
       for (Waitable* object : objects) object->AddWaiter(&self.waiter);
+      if (unregister.timed) TimedWaiters().push_back(&self.waiter);
       registered = true;
     }
     if (milliseconds == INFINITE) {
       self.waiter.cv.wait(lock.native());
-    } else if (self.waiter.cv.wait_until(lock.native(), deadline) == std::cv_status::timeout) {
-      timedOut = true;  // one more look: an object signalled at the deadline still counts
+      continue;
     }
+    const double left = deviceDeadline - DeviceElapsedMs();
+    if (left <= 0) {
+      timedOut = true;  // one more look: an object signalled at the deadline still counts
+      continue;
+    }
+    self.waiter.cv.wait_for(lock.native(), ScaledTimeout(left));
   }
 }
 
