@@ -67,8 +67,9 @@ int Broadcast(DWORD message, DWORD flags, const std::string& stateName) REQUIRES
   const int written = WriteToRegistered(
       Model().registrations, record,
       [message](const PowerRegistration& registration) { return (registration.mask & message) != 0; });
-  Record("power.broadcast", "message=" + Hex(message) + " flags=" + Hex(flags) + " state=" + stateName +
-                                " queues=" + std::to_string(written));
+  Record("power.broadcast",
+         {NumberField("message", message, Hex(message)), NumberField("flags", flags, Hex(flags)),
+          TextField("state", stateName), NumberField("queues", written)});
   return written;
 }
 
@@ -78,7 +79,7 @@ bool SuspendLocked(const std::string& cause) REQUIRES(KernelMutex()) {
   if (power.suspended) return false;
   power.suspended = true;
   ++power.suspends;
-  Record("power.suspend", cause);
+  Record("power.suspend", {TextField("cause", cause)}, "{cause}");
   Broadcast(PBT_TRANSITION, POWER_STATE_SUSPEND, "suspend");
   return true;
 }
@@ -89,10 +90,11 @@ void ChangeStatus(Change change) {
   KernelLock lock(KernelMutex());
   pndsim::PowerStatus& status = Model().status;
   change(status);
-  char detail[64];
-  std::snprintf(detail, sizeof detail, "ac=%u flag=0x%02X battery=%u", status.acLineStatus,
-                status.batteryFlag, status.batteryPercent);
-  Record("power.status", detail);
+  char flag[8];
+  std::snprintf(flag, sizeof flag, "0x%02X", status.batteryFlag);
+  Record("power.status",
+         {NumberField("ac", status.acLineStatus), NumberField("flag", status.batteryFlag, flag),
+          NumberField("battery", status.batteryPercent)});
   Broadcast(PBT_POWERSTATUSCHANGE, 0, "");
 }
 
@@ -101,7 +103,7 @@ void ChangeStatus(Change change) {
 BOOL RebootIoControl(const IoControlRequest&) {
   KernelLock lock(KernelMutex());
   ++Model().reboots;
-  Record("power.reboot", "");
+  Record("power.reboot", std::vector<pndsim::TraceField>{});
   return TRUE;
 }
 
@@ -130,18 +132,22 @@ BOOL GetSystemPowerStatusEx(PSYSTEM_POWER_STATUS_EX status, BOOL) {
 DWORD SetSystemPowerState(LPCWSTR stateName, DWORD stateFlags, DWORD options) {
   const bool byName = stateName != nullptr && Narrow(stateName) == "suspend";
   KernelLock lock(KernelMutex());
-  Record("power.request", "state=" + Hex(stateFlags) + " options=" + Hex(options));
+  Record("power.request",
+         {NumberField("state", stateFlags, Hex(stateFlags)), NumberField("options", options, Hex(options))});
   if (!byName && stateFlags != POWER_STATE_SUSPEND) return ERROR_NOT_SUPPORTED;
   SuspendLocked("SetSystemPowerState");
   return ERROR_SUCCESS;
 }
 
 void keybd_event(BYTE virtualKey, BYTE scanCode, DWORD flags, ULONG_PTR extraInfo) {
-  char detail[80];
-  std::snprintf(detail, sizeof detail, "vk=0x%02X scan=%u flags=0x%X extra=%lu", virtualKey, scanCode, flags,
-                static_cast<unsigned long>(extraInfo));
+  char vk[8];
+  std::snprintf(vk, sizeof vk, "0x%02X", virtualKey);
+  char flagText[16];
+  std::snprintf(flagText, sizeof flagText, "0x%X", flags);
   KernelLock lock(KernelMutex());
-  Record("keybd_event", detail);
+  Record("keybd_event",
+         {NumberField("vk", virtualKey, vk), NumberField("scan", scanCode),
+          NumberField("flags", flags, flagText), NumberField("extra", static_cast<std::int64_t>(extraInfo))});
   // The power-off key acts on its press.
   if (virtualKey == VK_OFF && (flags & KEYEVENTF_KEYUP) == 0) SuspendLocked("power key");
 }
@@ -149,7 +155,7 @@ void keybd_event(BYTE virtualKey, BYTE scanCode, DWORD flags, ULONG_PTR extraInf
 void SystemIdleTimerReset() {
   KernelLock lock(KernelMutex());
   ++Model().idleResets;
-  Record("idle.reset", std::to_string(Model().idleResets));
+  Record("idle.reset", {NumberField("count", Model().idleResets)}, "{count}");
 }
 
 HANDLE RequestPowerNotifications(HANDLE queue, DWORD mask) {
@@ -160,7 +166,7 @@ HANDLE RequestPowerNotifications(HANDLE queue, DWORD mask) {
   }
   auto registration = std::make_shared<PowerRegistration>(object, mask);
   Model().registrations.push_back(registration);
-  Record("power.notify", "mask=" + Hex(mask));
+  Record("power.notify", {NumberField("mask", mask, Hex(mask))});
   return InsertHandle(std::move(registration));
 }
 
@@ -202,7 +208,7 @@ bool pndsim::Resume() {
   PowerModel& power = Model();
   if (!power.suspended) return false;
   power.suspended = false;
-  Record("power.resume", "");
+  Record("power.resume", std::vector<pndsim::TraceField>{});
   Broadcast(PBT_RESUME, 0, "");
   Broadcast(PBT_TRANSITION, POWER_STATE_ON, "on");
   return true;

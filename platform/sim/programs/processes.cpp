@@ -143,8 +143,10 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
   }
   const std::wstring path = applicationName;
   const std::wstring arguments = commandLine != nullptr ? commandLine : L"";
-  const std::string detail =
-      "path=\"" + Narrow(path.c_str()) + "\" commandLine=\"" + Narrow(arguments.c_str()) + "\"";
+  std::vector<pndsim::TraceField> fields{TextField("path", Narrow(path.c_str())),
+                                         TextField("commandLine", Narrow(arguments.c_str()))};
+  // The detail quotes the path and the command line, which may hold blanks.
+  constexpr std::string_view kStartPattern = "path=\"{path}\" commandLine=\"{commandLine}\"";
   pndsim::ProgramMain main;
   std::shared_ptr<ProcessObject> process;
   {
@@ -160,7 +162,8 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
   const DWORD error = CheckCall(pndsim::Call::CreateProcess, process ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND,
                                 ERROR_NOT_ENOUGH_MEMORY);
   if (error != ERROR_SUCCESS) {
-    Record("process.start", detail + " error=" + std::to_string(error));
+    fields.push_back(NumberField("error", error));
+    Record("process.start", std::move(fields), std::string(kStartPattern) + " error={error}");
     SetLastError(error);
     return FALSE;
   }
@@ -170,7 +173,8 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
   if (thread == nullptr) {
     const DWORD threadError = GetLastError();
     delete start;
-    Record("process.start", detail + " error=" + std::to_string(threadError));
+    fields.push_back(NumberField("error", threadError));
+    Record("process.start", std::move(fields), std::string(kStartPattern) + " error={error}");
     SetLastError(threadError);
     return FALSE;
   }
@@ -193,7 +197,8 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
   information->hThread = thread;
   information->dwProcessId = process->id();
   information->dwThreadId = threadId;
-  Record("process.start", detail + " id=" + std::to_string(process->id()));
+  fields.push_back(NumberField("id", process->id()));
+  Record("process.start", std::move(fields), std::string(kStartPattern) + " id={id}");
   return TRUE;
 }
 
