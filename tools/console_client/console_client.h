@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -29,10 +30,19 @@ std::optional<Device> FindDevice(const std::string& name, std::string* error);
 struct Reply {
   bool ok = false;
   std::vector<std::string> output;
+  /// Why it was refused; in the line mode with "column N: " before it where a column applies.
   std::string reason;
+  /// JSON mode: the column the refusal points at (0: none), and the answer as JSON text when it is data
+  /// (`state`).
+  int column = 0;
+  std::string value;
 };
 
-/// Called with the text of each asynchronous event line ("* SECONDS TEXT", without the marker).
+/// How a connection speaks: the line mode for people, or the JSON mode for programs (docs/console.md).
+enum class Mode { Line, Json };
+
+/// Called with each asynchronous event: in the line mode the text of its line ("SECONDS TEXT", without the
+/// marker), in the JSON mode its object as JSON text, exactly as the console sent it.
 using EventHandler = std::function<void(const std::string& event)>;
 
 /// One connection to a device's console.
@@ -40,8 +50,10 @@ class Connection {
  public:
   /// Connects to the console on the loopback `port` and reads its greeting; when it asks for a token, sends
   /// the one from `tokenFile`, or when that is empty from the file PNDSIM_CONSOLE_TOKEN_FILE names, else
-  /// ~/.pndsim_console_token. Null with *error set when the connection or the authentication fails.
-  static std::unique_ptr<Connection> Open(int port, std::string* error, const std::string& tokenFile = {});
+  /// ~/.pndsim_console_token. In Mode::Json it switches the connection to the JSON mode first. Null with
+  /// *error set when the connection or the authentication fails.
+  static std::unique_ptr<Connection> Open(int port, std::string* error, const std::string& tokenFile = {},
+                                          Mode mode = Mode::Line);
 
   ~Connection();
   Connection(const Connection&) = delete;
@@ -58,17 +70,25 @@ class Connection {
   /// The socket, for callers that wait on it together with other input.
   int Fd() const { return fd_; }
 
-  /// The greeting's first line, without its marker ("pndsim console 1: PROGRAM pid PID").
+  /// The greeting's first line, without its marker ("pndsim console 1: PROGRAM pid PID"); in the JSON
+  /// mode, the JSON greeting.
   const std::string& Greeting() const { return greeting_; }
+
+  /// The mode the connection speaks.
+  Mode GetMode() const { return mode_; }
 
  private:
   explicit Connection(int fd) : fd_(fd) {}
+  bool Send(const std::string& text, std::string* error);
+  std::optional<Reply> ReadJsonReply(const EventHandler& onEvent, std::string* error);
   // Reads one line; nullopt when the connection closed or `limit` passed (then *timedOut is set).
   std::optional<std::string> ReadLine(std::chrono::milliseconds limit, bool* timedOut);
 
   int fd_;
   std::string buffered_;
   std::string greeting_;
+  Mode mode_ = Mode::Line;
+  std::uint64_t nextId_ = 1;
 };
 
 /// `pndhal devices`: prints the running devices (a table, or a JSON array with `json`); returns the exit
