@@ -60,3 +60,9 @@ foreach(pc pndhal pndsim)
   configure_file(${PROJECT_SOURCE_DIR}/cmake/${pc}.pc.in ${PROJECT_BINARY_DIR}/${pc}.pc @ONLY)
   install(FILES ${PROJECT_BINARY_DIR}/${pc}.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 endforeach()
+
+# The Python client, importable from PREFIX/lib/python3/dist-packages (Debian's layout), and the event
+# schema beside the documentation.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/python/pndhal DESTINATION lib/python3/dist-packages
+  FILES_MATCHING PATTERN "*.py")
+install(FILES ${PROJECT_SOURCE_DIR}/docs/events.schema.json DESTINATION ${CMAKE_INSTALL_DOCDIR})
