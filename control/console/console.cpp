@@ -577,8 +577,9 @@ struct ConsoleOfTheProcess {
     const char* requested = std::getenv("PNDSIM_CONSOLE");
     if (requested == nullptr || *requested == '\0') return;
     std::string error;
-    if (Start(requested, &error) == 0)
+    if (Start(requested, &error) == 0) {
       std::fprintf(stderr, "pndsim: console not opened: %s\n", error.c_str());
+    }
   }
   ~ConsoleOfTheProcess() { StopConsole(); }
   ConsoleOfTheProcess(const ConsoleOfTheProcess&) = delete;

@@ -38,6 +38,7 @@ class DeviceObserver::Listeners : public IHardwareKeyListener,
   void ConnectAll() {
     // The state a power listener is told on connecting comes on this thread, before Connect returns.
     connectingThread_.store(std::this_thread::get_id());
+// NOLINTNEXTLINE(bugprone-macro-parentheses): a type cannot stand in parentheses
 #define SCENARIO_CONNECT(Interface, word) Connect(static_cast<Interface*>(this));
     PNDHAL_LISTENERS(SCENARIO_CONNECT)
 #undef SCENARIO_CONNECT
@@ -57,6 +58,7 @@ class DeviceObserver::Listeners : public IHardwareKeyListener,
       link_->DisconnectCallStatusListener(&calls_);
       link_->DisconnectForegroundListener(&foreground_);
     }
+// NOLINTNEXTLINE(bugprone-macro-parentheses): a type cannot stand in parentheses
 #define SCENARIO_DISCONNECT(Interface, word) Disconnect(static_cast<Interface*>(this));
     PNDHAL_LISTENERS(SCENARIO_DISCONNECT)
 #undef SCENARIO_DISCONNECT

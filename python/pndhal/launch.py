@@ -109,7 +109,8 @@ def launch(command: str | Sequence[str], env: dict[str, str] | None = None, wait
         except subprocess.TimeoutExpired:
             pass
         if process.returncode is not None or time.monotonic() > deadline:
-            said = open(os.path.join(folder, "output"), encoding="utf-8", errors="replace").read()
+            with open(os.path.join(folder, "output"), encoding="utf-8", errors="replace") as out:
+                said = out.read()
             if process.returncode is None:
                 process.kill()
                 process.wait()

@@ -42,6 +42,7 @@ class _Devices:
         self.launched: LaunchedDevice | None = None
         self.console: Console | None = None
         self.resettable = False
+        self.used = False  # a test had the device already: a launched one is started afresh
 
     def open(self) -> Console:
         if self.console is not None and not self.console.closed:
@@ -70,8 +71,6 @@ class _Devices:
             pass
         self.used = True
         return console
-
-    used = False
 
     def close(self) -> None:
         if self.launched is not None:

@@ -32,6 +32,15 @@ done
 
 "$prefix/bin/pndhal" run --attach "$app" "$app_dir/low_battery.scn"
 
+# A harness on the installed C++ client (examples/console_client) drives the same device.
+cmake -S "$app_dir/../console_client" -B "$work/harness" -G Ninja -DCMAKE_CXX_COMPILER="$compiler" \
+  -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+cmake --build "$work/harness" >/dev/null
+"$work/harness/harness" "$app" >"$work/harness-output"
+grep -q '^expect power 30: OK$' "$work/harness-output" || { echo "the harness failed:"; cat "$work/harness-output"; exit 1; }
+grep -q '^event {"type":"listener","kind":"power","call":"power 30 ' "$work/harness-output" ||
+  { echo "the harness saw no power event:"; cat "$work/harness-output"; exit 1; }
+
 exec 3>&-
 wait $app
 trap - EXIT

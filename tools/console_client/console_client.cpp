@@ -1,5 +1,6 @@
-// The console client: finding devices, the connection and the line protocol, on the shared protocol.
-#include "console_client.h"
+// The console client: finding devices, the connection and both modes of the protocol, on the shared
+// protocol.
+#include "pndconsole/client.h"
 
 #include <poll.h>
 #include <sys/socket.h>
@@ -27,7 +28,13 @@ bool StartsWith(const std::string& line, std::string_view prefix) { return line.
 
 }  // namespace
 
-std::vector<Device> ListDevices() { return protocol::ListDevices(); }
+std::vector<Device> ListDevices() {
+  std::vector<Device> devices;
+  for (const protocol::Device& record : protocol::ListDevices()) {
+    devices.push_back({record.pid, record.port, record.program, record.started});
+  }
+  return devices;
+}
 
 std::optional<Device> FindDevice(const std::string& name, std::string* error) {
   const std::vector<Device> devices = ListDevices();
