@@ -32,6 +32,9 @@ JsonRequest ReadJsonRequest(std::string_view line) {
     // The byte the parser stopped at; past the line's end when the line ended too soon.
     return Refused("not a JSON request: " + std::string(error.what()),
                    static_cast<int>(std::min<std::size_t>(error.byte, line.size() + 1)));
+  } catch (const Json::exception& error) {
+    // A number beyond what a double holds, and the like: no column.
+    return Refused("not a JSON request: " + std::string(error.what()), 0);
   }
   if (!object.is_object()) return Refused("a request is a JSON object with a \"command\"", 1);
   std::string id = "null";

@@ -221,6 +221,8 @@ TEST(ScenarioConsole, SpeaksJsonToAClientThatChoosesIt) {
       {R"({"id": 7, "verb": "press F6"})", refused(7, "unknown member \"verb\"")},
       {R"({"id": 8})", refused(8, "a request needs a \"command\" text")},
       {R"({"id": 9, "command": "mode line"})", refused(9, "a connection in JSON mode stays in it")},
+      {R"({"id": 1e999, "command": "press F6"})",
+       refused(nullptr, "not a JSON request: [json.exception.out_of_range.406] number overflow parsing '1e999'")},
   };
   for (const auto& [request, reply] : exchange) EXPECT_EQ(client.Ask(request), reply) << request;
   const Json garbled = client.Ask("press F6");

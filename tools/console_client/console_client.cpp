@@ -92,7 +92,7 @@ std::unique_ptr<Connection> Connection::Open(int port, std::string* error, const
     bool timedOut = false;
     const auto line = connection->ReadLine(kGreetingLimit, &timedOut);
     const Json greeting = line ? Json::parse(*line, nullptr, false) : Json();
-    if (!greeting.is_object() || greeting.value("type", "") != "greeting") {
+    if (!greeting.is_object() || !greeting.contains("type") || greeting.at("type") != "greeting") {
       *error = !line ? (timedOut ? "the console sent no JSON greeting" : "the console closed the connection")
                      : "the console has no JSON mode: it answered " + *line;
       return nullptr;
@@ -162,6 +162,18 @@ bool Connection::Send(const std::string& text, std::string* error) {
 
 std::optional<Reply> Connection::ReadJsonReply(const EventHandler& onEvent, std::string* error) {
   const std::uint64_t id = nextId_++;
+  // A member of an unexpected type (a console of another protocol) ends the connection's use, not the
+  // client's process.
+  try {
+    return ReadJsonReplyTo(id, onEvent, error);
+  } catch (const Json::exception& fault) {
+    *error = std::string("the console sent a malformed line: ") + fault.what();
+    return std::nullopt;
+  }
+}
+
+std::optional<Reply> Connection::ReadJsonReplyTo(std::uint64_t id, const EventHandler& onEvent,
+                                                 std::string* error) {
   while (true) {
     const auto received = ReadLine(std::chrono::milliseconds(-1), nullptr);
     if (!received) {
@@ -239,7 +251,9 @@ bool Connection::ReadEvents(std::chrono::milliseconds limit, const EventHandler&
     if (!line) return timedOut;
     if (mode_ == Mode::Json) {
       const Json object = Json::parse(*line, nullptr, false);
-      if (onEvent && object.is_object() && object.value("type", "") != "reply") onEvent(*line);
+      if (onEvent && object.is_object() && (!object.contains("type") || object.at("type") != "reply")) {
+        onEvent(*line);
+      }
     } else if (StartsWith(*line, protocol::kEventMarker) && onEvent) {
       onEvent(line->substr(protocol::kEventMarker.size()));
     }

@@ -29,8 +29,10 @@ void ConsolePlayer::OnEvent(const std::string& line) {
   if (recording_ == nullptr) return;
   // A listener call's `call` is in the words of the expectation that matches it.
   const Json event = Json::parse(line, nullptr, false);
-  if (event.is_object() && event.value("type", "") == "listener")
-    recording_->Add("expect " + event.value("call", ""));
+  if (!event.is_object() || event.find("type") == event.end() || event["type"] != "listener") return;
+  if (const auto call = event.find("call"); call != event.end() && call->is_string()) {
+    recording_->Add("expect " + call->get<std::string>());
+  }
 }
 
 void ConsolePlayer::Lost(ScriptResult& result, const std::string& where, const std::string& error) {

@@ -95,18 +95,21 @@ void RunReport::Event(const scenario::Event& event) {
 void RunReport::ConsoleEvent(const std::string& line) {
   std::lock_guard lock(mutex_);
   const Json event = Json::parse(line, nullptr, false);
-  const std::string type = event.is_object() ? event.value("type", "") : "";
-  std::string text;
+  // The trace line of the event; an object not of the schema is shown as it came.
+  const auto member = [&](const char* name) {
+    const auto found = event.find(name);
+    return found != event.end() && found->is_string() ? found->get<std::string>() : std::string();
+  };
+  const std::string type = event.is_object() ? member("type") : "";
+  std::string text = line;
   if (type == "listener") {
-    ++summary_.listenerCalls[event.value("kind", "")];
-    text = "listener " + event.value("call", "");
+    ++summary_.listenerCalls[member("kind")];
+    text = "listener " + member("call");
   } else if (type == "platform") {
     ++summary_.platformEffects;
-    text = "platform " + event.value("kind", "") + " " + event.value("detail", "");
-  } else if (type == "dropped") {
-    text = "... " + std::to_string(event.value("count", 0)) + " events dropped";
-  } else {
-    text = line;
+    text = "platform " + member("kind") + " " + member("detail");
+  } else if (type == "dropped" && event.contains("count")) {
+    text = "... " + event["count"].dump() + " events dropped";
   }
   // The device's object as it came, so that an event reads the same here as on the console.
   if (settings_.json) std::puts(line.c_str());

@@ -92,6 +92,7 @@ class PNDCONSOLE_API Connection {
   explicit Connection(int fd) : fd_(fd) {}
   bool Send(const std::string& text, std::string* error);
   std::optional<Reply> ReadJsonReply(const EventHandler& onEvent, std::string* error);
+  std::optional<Reply> ReadJsonReplyTo(std::uint64_t id, const EventHandler& onEvent, std::string* error);
   // Reads one line; nullopt when the connection closed or `limit` passed (then *timedOut is set).
   std::optional<std::string> ReadLine(std::chrono::milliseconds limit, bool* timedOut);
 
