@@ -217,8 +217,9 @@ std::optional<Reply> Connection::Execute(std::string_view line, const EventHandl
   }
   if (mode_ == Mode::Json) {
     const Json request = {{"id", nextId_}, {"command", line}};
-    if (!Send(request.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n", error))
+    if (!Send(request.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n", error)) {
       return std::nullopt;
+    }
     return ReadJsonReply(onEvent, error);
   }
   if (!Send(std::string(line) + "\n", error)) return std::nullopt;

@@ -199,8 +199,9 @@ int RunInChildren(const std::vector<ScriptSource>& scripts, const RunSettings& s
     }
     if (fds.empty()) continue;
     if (poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR) break;
-    for (std::size_t i = 0; i < workers.size(); ++i)
+    for (std::size_t i = 0; i < workers.size(); ++i) {
       Drain(workers[i], fds[2 * i], fds[2 * i + 1], report, said);
+    }
     // A child is done once both its streams have ended.
     for (auto worker = workers.begin(); worker != workers.end();) {
       if (worker->child->OutputFd() < 0 && worker->child->ErrorFd() < 0) {
