@@ -69,7 +69,8 @@ fi
 if "$python" -c "import setuptools" 2>/dev/null && "$python" -m pip --version >/dev/null 2>&1; then
   cp -r "$app_dir/../../python" "$work/python-src"
   "$python" -m pip wheel -q --no-deps --no-build-isolation --no-index -w "$work/wheel" "$work/python-src"
-  "$python" -m zipfile -l "$work"/wheel/pndhal-*.whl | grep -q "pndhal/console.py" || { echo "the wheel lacks the client"; exit 1; }
+  listing=$("$python" -m zipfile -l "$work"/wheel/pndhal-*.whl)
+  grep -q "pndhal/console.py" <<<"$listing" || { echo "the wheel lacks the client"; exit 1; }
 fi
 
 # What the install carries for application teams.

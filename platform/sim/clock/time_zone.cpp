@@ -120,7 +120,7 @@ void RecordZone(const TIME_ZONE_INFORMATION& zone) {
   Record("timezone.set",
          {NumberField("bias", zone.Bias), TextField("standard", NameText(zone.StandardName)),
           TextField("daylight", NameText(zone.DaylightName)),
-          NumberField("daylightRules", daylightRules ? 1 : 0, daylightRules ? "" : " (no daylight time)")},
+          FlagField("daylightRules", daylightRules, daylightRules ? "" : " (no daylight time)")},
          "bias={bias} standard={standard} daylight={daylight}{daylightRules}");
 }
 

@@ -84,6 +84,10 @@ pndsim::TraceField NumberField(std::string name, std::int64_t value, std::string
   return {std::move(name), std::move(text), value};
 }
 
+pndsim::TraceField FlagField(std::string name, bool value, std::string text) {
+  return {std::move(name), std::move(text), value ? 1 : 0};
+}
+
 void Record(std::string kind, std::vector<pndsim::TraceField> fields, std::string_view pattern) {
   std::string detail;
   if (pattern.empty()) {

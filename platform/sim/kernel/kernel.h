@@ -224,6 +224,10 @@ pndsim::TraceField TextField(std::string name, std::string text);
 /// empty.
 pndsim::TraceField NumberField(std::string name, std::int64_t value, std::string text = {});
 
+/// A field whose value is yes (1) or no (0), shown in the detail as `text`, which may be empty ("" or
+/// " refused").
+pndsim::TraceField FlagField(std::string name, bool value, std::string text);
+
 /// Appends one platform effect to the trace with its fields. Its detail is made from them: each field as
 /// "NAME=TEXT", separated by blanks, or, when `pattern` is not empty, the pattern with each "{NAME}" replaced
 /// by that field's text ("{caption}: {text}").

@@ -60,7 +60,7 @@ DWORD SetSystemMemoryDivision(DWORD storePages) {
   const bool fits = storePages <= total && std::uint64_t{storePages} * page >= memory.storeUsedBytes &&
                     (total - storePages) * page >= memory.ramUsedBytes;
   Record("memory.division",
-         {NumberField("store", storePages), NumberField("refused", fits ? 0 : 1, fits ? "" : " refused")},
+         {NumberField("store", storePages), FlagField("refused", !fits, fits ? "" : " refused")},
          "store={store}{refused}");
   if (!fits) return SYSMEM_FAILED;
   memory.storePages = storePages;

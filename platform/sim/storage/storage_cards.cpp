@@ -95,8 +95,7 @@ HANDLE RequestDeviceNotifications(const GUID* deviceClass, HANDLE queue, BOOL al
   auto registration = std::make_shared<DeviceRegistration>(object, deviceClass == nullptr,
                                                            deviceClass ? *deviceClass : GUID{});
   Model().registrations.push_back(registration);
-  Record("card.notify",
-         {NumberField("present", all != FALSE ? 1 : 0, all != FALSE ? "with present folders" : "")},
+  Record("card.notify", {FlagField("present", all != FALSE, all != FALSE ? "with present folders" : "")},
          "{present}");
   if (all != FALSE && Wants(*registration)) {
     for (const std::wstring& name : Model().mounted) object->Write(MountRecord(name, true));
