@@ -1,6 +1,6 @@
 # Installation: libraries, the tool and its man page, the exported headers, a
 # CMake package (find_package(pndhal CONFIG) giving pndhal::hal, pndhal::sim,
-# pndhal::tool and pndhal_add_scenario_tests()), pkg-config files, the
+# pndhal::console, pndhal::tool and pndhal_add_scenario_tests()), pkg-config files, the
 # documentation and the examples.
 include(CMakePackageConfigHelpers)
 
@@ -17,6 +17,10 @@ endif()
 # The control surface: the tool's scenario language and the console host, which the simulated device
 # loads into an application started with PNDSIM_CONSOLE set.
 install(TARGETS pndscenario LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+# The console client, exported as pndhal::console, for an application's own test harness.
+install(TARGETS pndconsole EXPORT pndhalTargets LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/tools/console_client/include/pndconsole
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 # The tool, exported as pndhal::tool for pndhal_add_scenario_tests().
 set_target_properties(pndhal_tool PROPERTIES EXPORT_NAME tool)
 install(TARGETS pndhal_tool EXPORT pndhalTargets RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -35,6 +39,7 @@ install(FILES ${PNDHAL_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR} FILES_MATCHING PATTERN "*.md")
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/scenarios ${PROJECT_SOURCE_DIR}/examples/app
+  ${PROJECT_SOURCE_DIR}/examples/console_client
   DESTINATION ${CMAKE_INSTALL_DATADIR}/pndhal/examples)
 
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/pndhal
@@ -60,3 +65,9 @@ foreach(pc pndhal pndsim)
   configure_file(${PROJECT_SOURCE_DIR}/cmake/${pc}.pc.in ${PROJECT_BINARY_DIR}/${pc}.pc @ONLY)
   install(FILES ${PROJECT_BINARY_DIR}/${pc}.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 endforeach()
+
+# The Python client, importable from PREFIX/lib/python3/dist-packages (Debian's layout), and the event
+# schema beside the documentation.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/python/pndhal DESTINATION lib/python3/dist-packages
+  FILES_MATCHING PATTERN "*.py")
+install(FILES ${PROJECT_SOURCE_DIR}/docs/events.schema.json DESTINATION ${CMAKE_INSTALL_DOCDIR})

@@ -27,6 +27,7 @@
 #include "console_interpreter.h"
 #include "discovery.h"
 #include "host.h"
+#include "json_mode.h"
 #include "line_framer.h"
 #include "loopback.h"
 #include "protocol.h"
@@ -65,6 +66,7 @@ struct Output {
   bool closed = false;
   int wakeFd = -1;
   Clock::time_point opened;
+  bool json = false;  // the client chose the JSON mode: events and the console's own lines are JSON
 
   void WakeLocked() const {
     const std::uint64_t one = 1;
@@ -76,16 +78,18 @@ struct Output {
   // Tells the client how many events it lost once there is room again; the caller holds the mutex.
   void FlushDropNoticeLocked() {
     if (droppedEvents == 0 || bytes.size() > kOutputLimit / 2) return;
-    bytes += protocol::FormatEvent(Seconds(), "... " + std::to_string(droppedEvents) + " events dropped");
+    bytes +=
+        json ? protocol::JsonDropped(droppedEvents)
+             : protocol::FormatEvent(Seconds(), "... " + std::to_string(droppedEvents) + " events dropped");
     droppedEvents = 0;
   }
 
-  void Event(std::string_view line) {
+  void Event(std::string_view line, std::string_view object) {
     std::lock_guard lock(mutex);
     if (closed) return;
     FlushDropNoticeLocked();
     // Stamped under the lock, so the stream's times never go backwards.
-    std::string text = protocol::FormatEvent(Seconds(), line);
+    std::string text = json ? protocol::JsonEvent(line, object) : protocol::FormatEvent(Seconds(), line);
     if (droppedEvents != 0 || bytes.size() + text.size() > kOutputLimit) {
       ++droppedEvents;
       return;
@@ -156,7 +160,12 @@ std::string Trim(std::string_view text) {
 
 Reply Refuse(std::string reason) { return {false, {}, std::move(reason)}; }
 
-std::string Wire(const Reply& reply) { return protocol::FormatReply(reply.ok, reply.output, reply.reason); }
+// A reply in the line mode: the column, when there is one, leads the reason.
+std::string Wire(const Reply& reply) {
+  return protocol::FormatReply(
+      reply.ok, reply.output,
+      reply.column > 0 ? "column " + std::to_string(reply.column) + ": " + reply.reason : reply.reason);
+}
 
 // The interpreter a test installed; empty means the scenario language.
 struct InstalledInterpreter {
@@ -212,7 +221,21 @@ class CommandRunner {
         client_.commands.pop_front();
       }
       bool close = false;
-      Enqueue(client_, Wire(Handle(line, close)));
+      const Reply reply = json_ ? HandleRequest(line, close) : Handle(line, close);
+      if (switching_) {
+        // The reply to "mode json" is the JSON greeting; every line after it is JSON.
+        switching_ = false;
+        json_ = true;
+        {
+          std::lock_guard lock(client_.out->mutex);
+          client_.out->json = true;
+        }
+        Enqueue(client_, protocol::JsonGreeting(protocol::ProgramName(), getpid(), !authenticated_));
+      } else {
+        Enqueue(client_, json_ ? protocol::JsonReply(requestId_, reply.ok, reply.output, reply.value,
+                                                     reply.reason, reply.column)
+                               : Wire(reply));
+      }
       if (close) break;
     }
     std::unique_ptr<Session> ended;
@@ -237,6 +260,17 @@ class CommandRunner {
 
   static std::string Greeting() { return protocol::GreetingLine(protocol::ProgramName(), getpid()); }
 
+  // A line of the JSON mode: a request whose command runs as a line of the line mode would.
+  Reply HandleRequest(const FramedLine& line, bool& close) {
+    requestId_ = "null";
+    if (line.tooLong) return Refuse("line too long (limit " + std::to_string(kLineLimit) + " bytes)");
+    if (Trim(line.text).empty()) return Refuse("a request is a JSON object with a \"command\"");
+    protocol::JsonRequest request = protocol::ReadJsonRequest(line.text);
+    requestId_ = std::move(request.id);
+    if (!request.ok) return {false, {}, std::move(request.error), request.column, {}};
+    return Handle({false, std::move(request.command)}, close);
+  }
+
   Reply Handle(const FramedLine& line, bool& close) {
     if (line.tooLong) return Refuse("line too long (limit " + std::to_string(kLineLimit) + " bytes)");
     for (std::size_t i = 0; i < line.text.size(); ++i) {
@@ -248,6 +282,16 @@ class CommandRunner {
     const std::string trimmed = Trim(line.text);
     if (trimmed.empty()) return {};
     const std::string verb = trimmed.substr(0, trimmed.find_first_of(" \t"));
+    if (verb == protocol::kModeVerb) {
+      const std::string mode = Trim(trimmed.substr(verb.size()));
+      if (mode == protocol::kJsonMode) {
+        switching_ = !json_;
+        return {};
+      }
+      if (mode == "line" && !json_) return {};
+      return Refuse(json_ ? "a connection in JSON mode stays in it"
+                          : "unknown mode \"" + mode + "\" (line or json)");
+    }
     if (verb == protocol::kAuthVerb) {
       if (token_.empty() || protocol::TokensMatch(Trim(trimmed.substr(verb.size())), token_)) {
         if (authenticated_ || Authenticate()) return {};
@@ -270,8 +314,8 @@ class CommandRunner {
       std::lock_guard lock(client_.sessionMutex);
       if (!client_.session) {
         std::weak_ptr<Output> out = client_.out;
-        client_.session = MakeSession([out](std::string_view event) {
-          if (const auto output = out.lock()) output->Event(event);
+        client_.session = MakeSession([out](std::string_view text, std::string_view json) {
+          if (const auto output = out.lock()) output->Event(text, json);
         });
       }
       session = client_.session.get();
@@ -288,6 +332,9 @@ class CommandRunner {
   std::atomic<std::size_t>& authenticated_clients_;
   std::string token_;
   bool authenticated_ = false;
+  bool json_ = false;               // the client chose the JSON mode
+  bool switching_ = false;          // the line in hand asked for it
+  std::string requestId_ = "null";  // the id of the JSON request in hand, as JSON text
 };
 
 // Nobody will read the client's replies any more: its command in progress is asked to return and its
@@ -368,7 +415,9 @@ bool WantsInput(Client& client) {
 void Disconnect(Client& client, const std::string& reason) {
   {
     std::lock_guard lock(client.out->mutex);
-    if (!client.out->closed) client.out->bytes += "KO: " + reason + "\n";
+    if (!client.out->closed) {
+      client.out->bytes += client.out->json ? protocol::JsonClosed(reason) : "KO: " + reason + "\n";
+    }
   }
   Transmit(client);
   client.broken = true;

@@ -12,17 +12,22 @@
 namespace pndconsole::host {
 
 /// The answer to one command line. `output` holds the lines shown before the final "OK" (several lines
-/// separated by '\n'); `reason` is the text after "KO: " when `ok` is false.
+/// separated by '\n'); `reason` is the text after "KO: " when `ok` is false, `column` the column of the
+/// line it refers to (0: none; the line mode shows it as "column N: REASON"). `value` is the answer as
+/// JSON text when it is data (`state`), which the JSON mode sends as a JSON value.
 struct Reply {
   bool ok = true;
   std::string output;
   std::string reason;
+  int column = 0;
+  std::string value{};
 };
 
-/// Where a session sends its asynchronous lines (the watch stream). Thread-safe, never blocks: called from
-/// any thread, the library's included; when the client's output queue is full, lines are dropped and the
-/// client is told how many ("... N events dropped").
-using EventSink = std::function<void(std::string_view line)>;
+/// Where a session sends its asynchronous events (the watch stream): `text` for the line mode, `json`
+/// (one object of the shared event schema) for the JSON mode; with `json` empty, the JSON mode sends the
+/// text as a "message" object. Thread-safe, never blocks: called from any thread, the library's included;
+/// when the client's output queue is full, events are dropped and the client is told how many.
+using EventSink = std::function<void(std::string_view text, std::string_view json)>;
 
 /// The interpreter's side of one client connection. Execute runs on the host's thread for that client, one
 /// line at a time in the order the client sent them; the session is destroyed on that thread once the

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "answers.h"
+#include "event_json.h"
 #include "lexer.h"
 #include "scenario.h"
 
@@ -41,8 +42,9 @@ std::string Help(const std::vector<Word>& words) {
   return text;
 }
 
-std::string State() {
-  using Json = nlohmann::ordered_json;
+using Json = nlohmann::ordered_json;
+
+Json State() {
   Json state;
   state["device"] = Json::parse(pndsim::DeviceState(), nullptr, false);
   state["suspended"] = pndsim::IsSuspended();
@@ -67,7 +69,7 @@ std::string State() {
                       {"backlightWrites", record(pndsim::BacklightWritesStatus())},
                       {"telephoneLog", record(pndsim::TelephoneLogStatus())},
                       {"processes", record(pndsim::ProcessesStatus())}};
-  return state.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+  return state;
 }
 
 class ConsoleSession : public pndconsole::host::Session {
@@ -76,7 +78,7 @@ class ConsoleSession : public pndconsole::host::Session {
       : events_(std::move(events)), session_({}, [this](const Event& event) {
           if (!watching_.load()) return;
           const bool listener = event.source == Event::Source::Listener;
-          events_((listener ? "listener " : "platform " + event.kind + " ") + event.text);
+          events_((listener ? "listener " : "platform " + event.kind + " ") + event.text, EventJson(event));
         }) {}
 
   pndconsole::host::Reply Execute(std::string_view line) override {
@@ -93,7 +95,15 @@ class ConsoleSession : public pndconsole::host::Session {
       if (text.empty()) return {false, {}, "no verb " + (words.size() > 1 ? words[1].text : std::string())};
       return {true, std::move(text), {}};
     }
-    if (verb == "state") return {true, State(), {}};
+    if (verb == "state") {
+      const Json state = State();
+      // Indented for people; compact for the JSON mode, which sends it as a value.
+      return {true,
+              state.dump(2, ' ', false, Json::error_handler_t::replace) + "\n",
+              {},
+              0,
+              state.dump(-1, ' ', false, Json::error_handler_t::replace)};
+    }
     if (verb == "watch" || verb == "unwatch") {
       StartSession();
       watching_.store(verb == "watch");
@@ -116,7 +126,7 @@ class ConsoleSession : public pndconsole::host::Session {
       "the application freed the library (FreeDLL); commands run again once it starts the library";
 
   static pndconsole::host::Reply Refuse(int column, const std::string& message) {
-    return {false, {}, "column " + std::to_string(column) + ": " + message};
+    return {false, {}, message, column};
   }
 
   void StartSession() {

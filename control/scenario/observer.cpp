@@ -64,23 +64,31 @@ class DeviceObserver::Listeners : public IHardwareKeyListener,
 #undef SCENARIO_DISCONNECT
   }
 
-  void Notify(eHardwareKey const& key) override { Tell<IHardwareKeyListener>(ApplicationKeys().NameOf(key)); }
-  void Notify(unsigned long virtualKey) override { Tell<IHardwareKeyRecordListener>(Hex(virtualKey)); }
+  void Notify(eHardwareKey const& key) override {
+    Tell<IHardwareKeyListener>({Text("key", ApplicationKeys().NameOf(key))});
+  }
+  void Notify(unsigned long virtualKey) override {
+    Tell<IHardwareKeyRecordListener>({Number("vk", static_cast<std::int64_t>(virtualKey), Hex(virtualKey))});
+  }
   void Notify(PMPowerInfo const& info) override {
     if (connectingThread_.load() == std::this_thread::get_id()) return;
-    Tell<IPMPowerListener>(std::to_string(info.batteryLevel) + " " +
-                           PowerStates().NameOf(static_cast<long>(info.powerState)));
+    Tell<IPMPowerListener>({Number("level", info.batteryLevel),
+                            Text("state", PowerStates().NameOf(static_cast<long>(info.powerState)))});
   }
   void Notify(VolumeInfo const& volume) override {
-    Tell<IVolumeListener>(std::to_string(volume.volume) + (volume.muted ? " muted" : " unmuted"));
+    Tell<IVolumeListener>({Number("volume", volume.volume),
+                           Number("muted", volume.muted ? 1 : 0, volume.muted ? "muted" : "unmuted")});
   }
   void Notify(CardInfo const& card) override {
-    Tell<ICardListener>(std::string(card.removed ? "removed " : "mounted ") +
-                        QuoteWord(pndsim::ToUtf8(card.path.c_str())) + " " +
-                        CardTypes().NameOf(card.cardType));
+    const std::string folder = pndsim::ToUtf8(card.path.c_str());
+    Tell<ICardListener>({Text("change", card.removed ? "removed" : "mounted"), Text("folder", folder),
+                         Text("type", CardTypes().NameOf(card.cardType))},
+                        std::string(card.removed ? "removed " : "mounted ") + QuoteWord(folder) + " " +
+                            CardTypes().NameOf(card.cardType));
   }
   void Notify(bool const& suspending) override {
-    Tell<ISuspendResumeDeviceListener>(suspending ? "true" : "false");
+    Tell<ISuspendResumeDeviceListener>(
+        {Number("suspending", suspending ? 1 : 0, suspending ? "true" : "false")});
   }
 
  private:
@@ -88,23 +96,32 @@ class DeviceObserver::Listeners : public IHardwareKeyListener,
   struct CallListener : IBTCallStatusListener {
     explicit CallListener(Listeners& owner) : all(owner) {}
     void Notify(int const* status) override {
-      all.Tell<IBTCallStatusListener>(CallStatuses().NameOf(*status));
+      all.Tell<IBTCallStatusListener>({Text("status", CallStatuses().NameOf(*status))});
     }
     Listeners& all;
   };
   struct ForegroundListener : IBTForegroundListener {
     explicit ForegroundListener(Listeners& owner) : all(owner) {}
     void Notify(int const* state) override {
-      all.Tell<IBTForegroundListener>(ForegroundStates().NameOf(*state));
+      all.Tell<IBTForegroundListener>({Text("state", ForegroundStates().NameOf(*state))});
     }
     Listeners& all;
   };
 
-  // A call as the expectation that matches it words it: the kind, then what the call said.
+  static pndsim::TraceField Text(const char* name, std::string text) { return {name, std::move(text), {}}; }
+  static pndsim::TraceField Number(const char* name, std::int64_t value, std::string text = {}) {
+    return {name, text.empty() ? std::to_string(value) : std::move(text), value};
+  }
+
+  // A call as the expectation that matches it words it: the kind, then what the call said (the texts of
+  // its fields, unless `what` words it otherwise).
   template <class Listener>
-  void Tell(const std::string& what) {
+  void Tell(std::vector<pndsim::TraceField> fields, std::string what = {}) {
     const std::string kind(pndhal::ListenerKind<Listener>::kName);
-    owner_.Push({Event::Source::Listener, kind, kind + " " + what, Clock::now()});
+    if (what.empty()) {
+      for (const pndsim::TraceField& field : fields) what += (what.empty() ? "" : " ") + field.text;
+    }
+    owner_.Push({Event::Source::Listener, kind, kind + " " + what, Clock::now(), std::move(fields)});
   }
 
   DeviceObserver& owner_;
@@ -116,7 +133,7 @@ class DeviceObserver::Listeners : public IHardwareKeyListener,
 
 DeviceObserver::DeviceObserver(Sink sink) : sink_(std::move(sink)) {
   traceObserver_ = pndsim::ObserveTrace([this](const pndsim::TraceEvent& event) {
-    Push({Event::Source::Trace, event.kind, event.detail, Clock::now()});
+    Push({Event::Source::Trace, event.kind, event.detail, Clock::now(), event.fields, event.tick});
   });
 }
 

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "pndsim/control.h"
+
 namespace scenario {
 
 using Clock = std::chrono::steady_clock;
@@ -29,6 +31,12 @@ struct Event {
   /// detail.
   std::string text;
   Clock::time_point when;
+  /// What the call or the effect said, by name: a listener call's values ("key", "level", "state",
+  /// "folder", ...), a platform effect's fields (pndsim::TraceEvent::fields).
+  std::vector<pndsim::TraceField> fields;
+  /// A platform effect's tick count (pndsim::TraceEvent::tick). A listener call has none: each session's
+  /// listener hears the call at its own moment, and its object must read the same in every stream.
+  std::uint32_t tick = 0;
   /// A listener call that reported the state of a library starting up (see ExpectStartupReports).
   bool startup = false;
 };

@@ -113,7 +113,7 @@ class RecordingSession : public pndconsole::host::Session {
     workers.reserve(static_cast<std::size_t>(threads));
     for (int t = 0; t < threads; ++t) {
       workers.emplace_back([this, t, count] {
-        for (int i = 0; i < count; ++i) events_("event " + std::to_string(t) + " " + std::to_string(i));
+        for (int i = 0; i < count; ++i) events_("event " + std::to_string(t) + " " + std::to_string(i), {});
       });
     }
     for (auto& worker : workers) worker.join();

@@ -1,7 +1,9 @@
 // The console of an application's device speaks the scenario language: every verb group answered OK or
 // KO with the reason, the parser's column for a malformed line, the device state, the live stream during a
 // storm of keys, and scripts played through `pndhal run --attach`.
+#include <algorithm>
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "console_harness.h"
 #include "process.h"
@@ -212,6 +214,120 @@ TEST(ScenarioConsole, ResetGivesEveryAttachedRunTheSameStart) {
   EXPECT_EQ(console.raw->Command("battery 17"), Lines{"OK"});
   const auto seen = run({}, "expect power 17 battery\n");
   EXPECT_EQ(seen.exitCode, 0) << seen.err;
+}
+
+// A raw client that chose the JSON mode: the JSON greeting, then one JSON line per request or event.
+struct JsonClient {
+  explicit JsonClient(int port) : raw(port) {
+    raw.Greeting();
+    raw.Send("mode json\n");
+    greeting = Next();
+  }
+  nlohmann::json Next() {
+    const auto line = raw.Line();
+    last = line.value_or("");
+    return line ? nlohmann::json::parse(*line, nullptr, false) : nlohmann::json();
+  }
+  // The reply to `request`; the events before it are kept, as they came, in `events`.
+  nlohmann::json Ask(const std::string& request) {
+    raw.Send(request + "\n");
+    while (true) {
+      nlohmann::json line = Next();
+      if (!line.is_object() || line["type"] == "reply") return line;
+      events.push_back(last);
+    }
+  }
+  Raw raw;
+  nlohmann::json greeting;
+  std::string last;
+  std::vector<std::string> events;
+};
+
+TEST(ScenarioConsole, SpeaksJsonToAClientThatChoosesIt) {
+  ScenarioConsole console;
+  JsonClient client(console.device->Port());
+  EXPECT_EQ(client.greeting["type"], "greeting");
+  EXPECT_EQ(client.greeting["protocol"], 1);
+  EXPECT_EQ(client.greeting["pid"], console.device->Pid());
+  EXPECT_EQ(client.greeting["auth"], "required");
+  using Json = nlohmann::json;
+  const auto refused = [](Json id, const char* message, int column = 0) {
+    Json error = {{"message", message}};
+    if (column > 0) error["column"] = column;
+    return Json{{"type", "reply"}, {"id", id}, {"ok", false}, {"output", ""}, {"error", error}};
+  };
+  const auto ok = [](Json id) { return Json{{"type", "reply"}, {"id", id}, {"ok", true}, {"output", ""}}; };
+  const std::pair<std::string, Json> exchange[] = {
+      {R"({"id": 1, "command": "battery 5"})",
+       refused(1,
+               "authentication required: send \"auth TOKEN\" with the token from ~/.pndsim_console_token")},
+      {R"({"id": "a", "command": "auth t0ken"})", ok("a")},
+      {R"({"id": 2, "command": "watch"})", ok(2)},
+      {R"({"command": "battery 5"})", ok(nullptr)},
+      {R"({"id": 3, "command": "expect power 5 battery"})", ok(3)},
+      {R"({"id": 4, "command": "battery 140"})",
+       refused(4, "expected a battery percentage (0 to 100), got '140'", 9)},
+      {R"({"id": 5, "command": "expect GetVolume = 61"})", refused(5, "expected GetVolume = 61, got 80")},
+      {R"({"id": 6, "command": "press\u0001F6"})", refused(6, "control character at column 6", 6)},
+      {R"({"id": [6], "command": "press F6"})", refused(nullptr, "\"id\" must be a number, a text or null")},
+      {R"({"id": 7, "verb": "press F6"})", refused(7, "unknown member \"verb\"")},
+      {R"({"id": 8})", refused(8, "a request needs a \"command\" text")},
+      {R"({"id": 9, "command": "mode line"})", refused(9, "a connection in JSON mode stays in it")},
+      {R"({"id": 1e999, "command": "press F6"})",
+       refused(nullptr, "not a JSON request: [json.exception.out_of_range.406] number overflow parsing '1e999'")},
+  };
+  for (const auto& [request, reply] : exchange) EXPECT_EQ(client.Ask(request), reply) << request;
+  const Json garbled = client.Ask("press F6");
+  EXPECT_EQ(garbled["id"], nullptr);
+  EXPECT_EQ(garbled["error"]["column"], 1) << garbled;
+
+  // The state is a JSON value; the events are objects of the shared schema.
+  const Json state = client.Ask(R"({"id": 10, "command": "state"})");
+  EXPECT_EQ(state["value"]["device"]["power"]["battery"], 5) << state;
+  const auto power = std::find_if(client.events.begin(), client.events.end(), [](const std::string& event) {
+    return Json::parse(event).value("kind", "") == "power";
+  });
+  ASSERT_NE(power, client.events.end());
+  const Json call = Json::parse(*power);
+  EXPECT_EQ(call["call"], "power 5 battery");
+  EXPECT_EQ(call["fields"], (Json{{"level", 5}, {"state", "battery"}}));
+
+  // A wrong token closes the connection, as in the line mode.
+  JsonClient stranger(console.device->Port());
+  EXPECT_EQ(stranger.Ask(R"({"id": 1, "command": "auth nope"})"), refused(1, "wrong token"));
+  EXPECT_FALSE(stranger.raw.Line());
+}
+
+// `run --attach --json` passes the device's events on as the console sends them: the same bytes a
+// watching client receives.
+TEST(ScenarioConsole, GivesRunAttachTheEventsByteForByte) {
+  ScenarioConsole console;
+  JsonClient watcher(console.device->Port());
+  ASSERT_EQ(watcher.Ask(R"({"id": 1, "command": "auth t0ken"})")["ok"], true);
+  ASSERT_EQ(watcher.Ask(R"({"id": 2, "command": "watch"})")["ok"], true);
+  const fs::path script = fs::path(console.folders.Home()) / "json.scn";
+  std::ofstream(script) << "press F7\nexpect key F7\nbattery 5\n";
+  pndtest::ProcessRequest request;
+  request.argv = {PNDHAL_TOOL,    "run", "--json", "--attach", std::to_string(console.device->Pid()),
+                  script.string()};
+  request.environment = {"HOME=" + console.folders.Home(), "XDG_RUNTIME_DIR=" + console.folders.Run()};
+  const auto run = pndtest::RunProcess(request);
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  // A listener call and a platform effect of the script, as run printed them.
+  std::vector<std::string> fromRun;
+  std::istringstream lines(run.out);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find(R"("call":"key F7")") != std::string::npos ||
+        line.find(R"("kind":"power.status")") != std::string::npos) {
+      fromRun.push_back(line);
+    }
+  }
+  ASSERT_EQ(fromRun.size(), 2U) << run.out;
+  // The watcher's stream holds the same lines, once a request has flushed it through.
+  watcher.Ask(R"({"id": 3, "command": "help watch"})");
+  for (const std::string& line : fromRun) {
+    EXPECT_NE(std::find(watcher.events.begin(), watcher.events.end(), line), watcher.events.end()) << line;
+  }
 }
 
 }  // namespace

@@ -32,6 +32,15 @@ done
 
 "$prefix/bin/pndhal" run --attach "$app" "$app_dir/low_battery.scn"
 
+# A harness on the installed C++ client (examples/console_client) drives the same device.
+cmake -S "$app_dir/../console_client" -B "$work/harness" -G Ninja -DCMAKE_CXX_COMPILER="$compiler" \
+  -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+cmake --build "$work/harness" >/dev/null
+"$work/harness/harness" "$app" >"$work/harness-output"
+grep -q '^expect power 30: OK$' "$work/harness-output" || { echo "the harness failed:"; cat "$work/harness-output"; exit 1; }
+grep -q '^event {"type":"listener","kind":"power","call":"power 30 ' "$work/harness-output" ||
+  { echo "the harness saw no power event:"; cat "$work/harness-output"; exit 1; }
+
 exec 3>&-
 wait $app
 trap - EXIT
@@ -46,8 +55,28 @@ grep -q 'status="run"' "$work/junit.xml" || { echo "the scenario test did not ru
 if grep -q '<failure' "$work/junit.xml"; then cat "$work/junit.xml"; exit 1; fi
 [ -z "$(ls -A "$TMPDIR")" ] || { echo "the launched application left files behind:"; ls -A "$TMPDIR"; exit 1; }
 
+# The example's Python tests, through the installed Python client (when pytest is there to run them).
+python=/usr/bin/python3
+[ -x "$python" ] || python=python3
+if "$python" -c "import pytest" 2>/dev/null; then
+  PYTHONPATH="$prefix/lib/python3/dist-packages" "$python" -m pytest -q -p no:cacheprovider -p pndhal.pytest_plugin \
+    --pndhal-launch "$work/app/navapp" "$app_dir/test_navapp.py"
+else
+  echo "the example's Python tests were skipped: pytest is not installed (apt-get install python3-pytest)"
+fi
+
+# The Python client builds as a wheel offline (with Debian's setuptools), from a copy of its folder.
+if "$python" -c "import setuptools" 2>/dev/null && "$python" -m pip --version >/dev/null 2>&1; then
+  cp -r "$app_dir/../../python" "$work/python-src"
+  "$python" -m pip wheel -q --no-deps --no-build-isolation --no-index -w "$work/wheel" "$work/python-src"
+  listing=$("$python" -m zipfile -l "$work"/wheel/pndhal-*.whl)
+  grep -q "pndhal/console.py" <<<"$listing" || { echo "the wheel lacks the client"; exit 1; }
+fi
+
 # What the install carries for application teams.
 for file in share/doc/pndhal/testing.md share/doc/pndhal/scenarios.md share/man/man1/pndhal.1 \
+  share/doc/pndhal/events.schema.json lib/python3/dist-packages/pndhal/__init__.py \
+  lib/python3/dist-packages/pndhal/pytest_plugin.py share/pndhal/examples/app/test_navapp.py \
   share/pndhal/examples/scenarios/power.scn share/pndhal/examples/app/low_battery.scn; do
   [ -f "$prefix/$file" ] || { echo "the install lacks $file"; exit 1; }
 done

@@ -12,6 +12,18 @@ cmake -S "$consumer_dir" -B "$work/cmake-consumer" -G Ninja -DCMAKE_CXX_COMPILER
 cmake --build "$work/cmake-consumer" >/dev/null
 "$work/cmake-consumer/consumer"
 
+# A test harness built on the installed console client (pndhal::console): with no device running it says
+# so and exits 2.
+cmake -S "$consumer_dir/../../../examples/console_client" -B "$work/harness" -G Ninja \
+  -DCMAKE_CXX_COMPILER="$compiler" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+cmake --build "$work/harness" >/dev/null
+set +e
+said=$(XDG_RUNTIME_DIR="$work/no-devices" "$work/harness/harness" 2>&1)
+status=$?
+set -e
+[ "$status" -eq 2 ] && [ "$said" = "harness: no device with an open console is running" ] ||
+  { echo "the harness answered $status: $said"; exit 1; }
+
 export PKG_CONFIG_PATH="$prefix/lib/pkgconfig"
 # shellcheck disable=SC2046 # the flags are meant to split
 "$compiler" -std=c++20 "$consumer_dir/consumer.cpp" -o "$work/pkg-consumer" $(pkg-config --cflags --libs pndhal pndsim)

@@ -85,6 +85,49 @@ TEST_F(ScenarioCommandsTest, ReportsARunAsJsonLines) {
                          {"type", "result"}, {"scripts", 1}, {"passed", 0}, {"failed", 1}, {"errors", 0}}));
 }
 
+// Every event carries its values by name; the detail and the call are made from them.
+TEST_F(ScenarioCommandsTest, GivesEachEventsFieldsByName) {
+  const auto result =
+      Tool({"run", "--json",
+            Write("fields.scn",
+                  "battery 5\nexpect power 5 battery\npress F6\nexpect key F6\ncard mount SD-Karte\n"
+                  "expect card mounted SD-Karte sd\nvolume 40\nexpect volume 40 unmuted\n")});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  const std::vector<nlohmann::json> lines = JsonLines(result.out);
+  const auto find = [&](const char* type, const char* kind, const nlohmann::json& fields) {
+    return std::any_of(lines.begin(), lines.end(), [&](const nlohmann::json& line) {
+      return line["type"] == type && line["kind"] == kind && line["fields"] == fields;
+    });
+  };
+  const struct {
+    const char* type;
+    const char* kind;
+    nlohmann::json fields;
+  } cases[] = {
+      {"platform", "power.status", {{"ac", 0}, {"flag", 4}, {"battery", 5}}},
+      {"platform", "hotkey.register", {{"window", 0x10002}, {"id", 0x75}, {"vk", 0x75}, {"modifiers", 0}}},
+      {"platform", "card.mount", {{"folder", "SD-Karte"}, {"queues", 1}}},
+      {"listener", "power", {{"level", 5}, {"state", "battery"}}},
+      {"listener", "key", {{"key", "F6"}}},
+      {"listener", "card", {{"change", "mounted"}, {"folder", "SD-Karte"}, {"type", "sd"}}},
+      {"listener", "volume", {{"volume", 40}, {"muted", 0}}},
+  };
+  for (const auto& c : cases) EXPECT_TRUE(find(c.type, c.kind, c.fields)) << c.kind << " " << c.fields;
+  // The detail is the fields in their text form; a platform effect says the device's tick count.
+  for (const nlohmann::json& line : lines) {
+    if (line["type"] == "platform" && line["kind"] == "power.status") {
+      EXPECT_EQ(line["detail"], "ac=0 flag=0x04 battery=5");
+    }
+    if (line["type"] == "platform") {
+      EXPECT_TRUE(line["tick"].is_number()) << line;
+    }
+  }
+  EXPECT_EQ(
+      std::count_if(lines.begin(), lines.end(),
+                    [](const nlohmann::json& line) { return line["type"] == "expectation" && line["met"]; }),
+      4);
+}
+
 TEST_F(ScenarioCommandsTest, SaysHowManyEventsTheDevicesTraceDropped) {
   // Two platform effects a line, more than the trace keeps.
   std::string text;

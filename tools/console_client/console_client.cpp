@@ -1,14 +1,18 @@
-// The console client: finding devices, the connection and the line protocol, on the shared protocol.
-#include "console_client.h"
+// The console client: finding devices, the connection and both modes of the protocol, on the shared
+// protocol.
+#include "pndconsole/client.h"
 
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <nlohmann/json.hpp>
 #include <system_error>
 
 #include "discovery.h"
+#include "json_mode.h"
 #include "loopback.h"
 #include "protocol.h"
 #include "token.h"
@@ -18,11 +22,19 @@ namespace {
 
 constexpr auto kGreetingLimit = std::chrono::seconds(5);
 
+using Json = nlohmann::json;
+
 bool StartsWith(const std::string& line, std::string_view prefix) { return line.rfind(prefix, 0) == 0; }
 
 }  // namespace
 
-std::vector<Device> ListDevices() { return protocol::ListDevices(); }
+std::vector<Device> ListDevices() {
+  std::vector<Device> devices;
+  for (const protocol::Device& record : protocol::ListDevices()) {
+    devices.push_back({record.pid, record.port, record.program, record.started});
+  }
+  return devices;
+}
 
 std::optional<Device> FindDevice(const std::string& name, std::string* error) {
   const std::vector<Device> devices = ListDevices();
@@ -44,7 +56,8 @@ std::optional<Device> FindDevice(const std::string& name, std::string* error) {
   return std::nullopt;
 }
 
-std::unique_ptr<Connection> Connection::Open(int port, std::string* error, const std::string& tokenFile) {
+std::unique_ptr<Connection> Connection::Open(int port, std::string* error, const std::string& tokenFile,
+                                             Mode mode) {
   const int fd = protocol::ConnectLoopback(port);
   if (fd < 0) {
     *error = "cannot connect to the console on port " + std::to_string(port) + ": " +
@@ -72,6 +85,20 @@ std::unique_ptr<Connection> Connection::Open(int port, std::string* error, const
       needsToken = true;
       break;
     }
+  }
+  if (mode == Mode::Json) {
+    const std::string ask = std::string(protocol::kModeVerb) + " " + std::string(protocol::kJsonMode) + "\n";
+    if (!connection->Send(ask, error)) return nullptr;
+    bool timedOut = false;
+    const auto line = connection->ReadLine(kGreetingLimit, &timedOut);
+    const Json greeting = line ? Json::parse(*line, nullptr, false) : Json();
+    if (!greeting.is_object() || !greeting.contains("type") || greeting.at("type") != "greeting") {
+      *error = !line ? (timedOut ? "the console sent no JSON greeting" : "the console closed the connection")
+                     : "the console has no JSON mode: it answered " + *line;
+      return nullptr;
+    }
+    connection->greeting_ = *line;
+    connection->mode_ = Mode::Json;
   }
   if (needsToken) {
     const std::string path = tokenFile.empty() ? protocol::TokenPath() : tokenFile;
@@ -120,23 +147,82 @@ std::optional<std::string> Connection::ReadLine(std::chrono::milliseconds limit,
   }
 }
 
+bool Connection::Send(const std::string& text, std::string* error) {
+  for (std::size_t sent = 0; sent < text.size();) {
+    const ssize_t wrote = send(fd_, text.data() + sent, text.size() - sent, MSG_NOSIGNAL);
+    if (wrote < 0 && errno == EINTR) continue;
+    if (wrote <= 0) {
+      *error = std::string("the console connection broke: ") + std::generic_category().message(errno);
+      return false;
+    }
+    sent += static_cast<std::size_t>(wrote);
+  }
+  return true;
+}
+
+std::optional<Reply> Connection::ReadJsonReply(const EventHandler& onEvent, std::string* error) {
+  const std::uint64_t id = nextId_++;
+  // A member of an unexpected type (a console of another protocol) ends the connection's use, not the
+  // client's process.
+  try {
+    return ReadJsonReplyTo(id, onEvent, error);
+  } catch (const Json::exception& fault) {
+    *error = std::string("the console sent a malformed line: ") + fault.what();
+    return std::nullopt;
+  }
+}
+
+std::optional<Reply> Connection::ReadJsonReplyTo(std::uint64_t id, const EventHandler& onEvent,
+                                                 std::string* error) {
+  while (true) {
+    const auto received = ReadLine(std::chrono::milliseconds(-1), nullptr);
+    if (!received) {
+      *error = "the console closed the connection";
+      return std::nullopt;
+    }
+    const Json object = Json::parse(*received, nullptr, false);
+    const std::string type = object.is_object() ? object.value("type", "") : "";
+    if (type == "closed") {
+      *error = "the console closed the connection: " + object.value("reason", "");
+      return std::nullopt;
+    }
+    if (type != "reply") {
+      if (onEvent && object.is_object()) onEvent(*received);
+      continue;
+    }
+    // Replies come in the order of the requests; this connection sends one at a time.
+    if (object.value("id", std::uint64_t{0}) != id) continue;
+    Reply reply;
+    reply.ok = object.value("ok", false);
+    std::string output = object.value("output", "");
+    for (std::size_t start = 0; start < output.size();) {
+      const std::size_t end = std::min(output.find('\n', start), output.size());
+      reply.output.push_back(output.substr(start, end - start));
+      start = end + 1;
+    }
+    if (const auto value = object.find("value"); value != object.end()) reply.value = value->dump();
+    if (const auto refusal = object.find("error"); refusal != object.end() && refusal->is_object()) {
+      reply.reason = refusal->value("message", "");
+      reply.column = refusal->value("column", 0);
+    }
+    return reply;
+  }
+}
+
 std::optional<Reply> Connection::Execute(std::string_view line, const EventHandler& onEvent,
                                          std::string* error) {
   if (line.find_first_of("\r\n") != std::string_view::npos) {
     *error = "a command is one line";
     return std::nullopt;
   }
-  std::string text(line);
-  text += '\n';
-  for (std::size_t sent = 0; sent < text.size();) {
-    const ssize_t wrote = send(fd_, text.data() + sent, text.size() - sent, MSG_NOSIGNAL);
-    if (wrote < 0 && errno == EINTR) continue;
-    if (wrote <= 0) {
-      *error = std::string("the console connection broke: ") + std::generic_category().message(errno);
+  if (mode_ == Mode::Json) {
+    const Json request = {{"id", nextId_}, {"command", line}};
+    if (!Send(request.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n", error)) {
       return std::nullopt;
     }
-    sent += static_cast<std::size_t>(wrote);
+    return ReadJsonReply(onEvent, error);
   }
+  if (!Send(std::string(line) + "\n", error)) return std::nullopt;
   Reply reply;
   while (true) {
     const auto received = ReadLine(std::chrono::milliseconds(-1), nullptr);
@@ -164,7 +250,12 @@ bool Connection::ReadEvents(std::chrono::milliseconds limit, const EventHandler&
     bool timedOut = false;
     const auto line = ReadLine(limit, &timedOut);
     if (!line) return timedOut;
-    if (StartsWith(*line, protocol::kEventMarker) && onEvent) {
+    if (mode_ == Mode::Json) {
+      const Json object = Json::parse(*line, nullptr, false);
+      if (onEvent && object.is_object() && (!object.contains("type") || object.at("type") != "reply")) {
+        onEvent(*line);
+      }
+    } else if (StartsWith(*line, protocol::kEventMarker) && onEvent) {
       onEvent(line->substr(protocol::kEventMarker.size()));
     }
   }

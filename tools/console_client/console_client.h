@@ -1,75 +1,13 @@
-// The client side of the simulated device's console: finding running devices, connecting and
-// authenticating, sending command lines and reading their replies and the event stream.
+// The tool's console commands over the console client (<pndconsole/client.h>): `pndhal devices` and
+// `pndhal console`.
 #pragma once
 
-#include <chrono>
-#include <functional>
-#include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
-#include <vector>
 
-#include "discovery.h"
+#include "pndconsole/client.h"
 
 namespace pndconsole {
-
-/// A running device with an open console, as its discovery record describes it.
-using Device = protocol::Device;
-
-/// The devices whose console is open, by process id. Records of processes that ended are removed on the way;
-/// unreadable records are skipped.
-std::vector<Device> ListDevices();
-
-/// Picks the device named by `name`: a process id, a port, or a program name; empty picks the only device
-/// running. nullopt with *error set when none or several match.
-std::optional<Device> FindDevice(const std::string& name, std::string* error);
-
-/// The answer to one command: its output lines, then OK or KO with the reason.
-struct Reply {
-  bool ok = false;
-  std::vector<std::string> output;
-  std::string reason;
-};
-
-/// Called with the text of each asynchronous event line ("* SECONDS TEXT", without the marker).
-using EventHandler = std::function<void(const std::string& event)>;
-
-/// One connection to a device's console.
-class Connection {
- public:
-  /// Connects to the console on the loopback `port` and reads its greeting; when it asks for a token, sends
-  /// the one from `tokenFile`, or when that is empty from the file PNDSIM_CONSOLE_TOKEN_FILE names, else
-  /// ~/.pndsim_console_token. Null with *error set when the connection or the authentication fails.
-  static std::unique_ptr<Connection> Open(int port, std::string* error, const std::string& tokenFile = {});
-
-  ~Connection();
-  Connection(const Connection&) = delete;
-  Connection& operator=(const Connection&) = delete;
-
-  /// Sends one command line and reads its reply; event lines arriving meanwhile go to `onEvent` (dropped
-  /// when it is empty). nullopt with *error set when the line holds a line break or the connection broke.
-  std::optional<Reply> Execute(std::string_view line, const EventHandler& onEvent, std::string* error);
-
-  /// Hands event lines to `onEvent` until `limit` passes without one more; false when the connection
-  /// closed.
-  bool ReadEvents(std::chrono::milliseconds limit, const EventHandler& onEvent);
-
-  /// The socket, for callers that wait on it together with other input.
-  int Fd() const { return fd_; }
-
-  /// The greeting's first line, without its marker ("pndsim console 1: PROGRAM pid PID").
-  const std::string& Greeting() const { return greeting_; }
-
- private:
-  explicit Connection(int fd) : fd_(fd) {}
-  // Reads one line; nullopt when the connection closed or `limit` passed (then *timedOut is set).
-  std::optional<std::string> ReadLine(std::chrono::milliseconds limit, bool* timedOut);
-
-  int fd_;
-  std::string buffered_;
-  std::string greeting_;
-};
 
 /// `pndhal devices`: prints the running devices (a table, or a JSON array with `json`); returns the exit
 /// status.

@@ -25,10 +25,11 @@ ConsolePlayer::ConsolePlayer(pndconsole::Connection& console, const RunSettings&
 void ConsolePlayer::OnEvent(const std::string& line) {
   report_.ConsoleEvent(line);
   if (recording_ == nullptr) return;
-  // "SECONDS listener TEXT": the listener call in the words of the expectation that matches it.
-  const std::size_t time = line.find(' ');
-  if (time != std::string::npos && line.compare(time + 1, 9, "listener ") == 0) {
-    recording_->Add("expect " + line.substr(time + 10));
+  // A listener call's `call` is in the words of the expectation that matches it.
+  const Json event = Json::parse(line, nullptr, false);
+  if (!event.is_object() || event.find("type") == event.end() || event["type"] != "listener") return;
+  if (const auto call = event.find("call"); call != event.end() && call->is_string()) {
+    recording_->Add("expect " + call->get<std::string>());
   }
 }
 
@@ -101,6 +102,7 @@ bool ConsolePlayer::Play(const scenario::Script& script) {
       }
       ++result.statements;
       for (const auto& output : reply->output) report_.Output(output);
+      if (IsExpectation(statement)) report_.Expectation(script.name, statement, reply->ok);
       if (!reply->ok) {
         result.verdict = Verdict::Failed;
         result.where = where;

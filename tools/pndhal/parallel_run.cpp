@@ -80,7 +80,7 @@ ScriptResult ResultOf(const nlohmann::json& line) {
 // The kinds of JSON line that follow a run as it happens; any other but a script's result and the closing
 // result is a fault of the run.
 bool IsTrace(const std::string& type) {
-  return type == "statement" || type == "listener" || type == "platform" || type == "event" ||
+  return type == "statement" || type == "listener" || type == "platform" || type == "expectation" ||
          type == "output" || type == "dropped";
 }
 

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <map>
 
+#include "event_json.h"
+
 namespace tool {
 namespace {
 
@@ -86,25 +88,43 @@ void RunReport::Event(const scenario::Event& event) {
   } else {
     ++summary_.platformEffects;
   }
-  if (settings_.json) {
-    const double ms = std::chrono::duration<double, std::milli>(event.when - start_).count();
-    if (listener) {
-      Print({{"type", "listener"}, {"kind", event.kind}, {"call", event.text}, {"ms", ms}});
-    } else {
-      Print({{"type", "platform"}, {"kind", event.kind}, {"detail", event.text}, {"ms", ms}});
-    }
-  }
+  if (settings_.json) std::puts(scenario::EventJson(event).c_str());
   TraceLine(listener ? "    listener " + event.text : "    platform " + event.kind + " " + event.text);
 }
 
 void RunReport::ConsoleEvent(const std::string& line) {
   std::lock_guard lock(mutex_);
-  const std::size_t time = line.find(' ');
-  const std::string text = time == std::string::npos ? line : line.substr(time + 1);
-  if (text.rfind("listener ", 0) == 0) ++summary_.listenerCalls[text.substr(9, text.find(' ', 9) - 9)];
-  if (text.rfind("platform ", 0) == 0) ++summary_.platformEffects;
-  if (settings_.json) Print({{"type", "event"}, {"device", line}});
+  const Json event = Json::parse(line, nullptr, false);
+  // The trace line of the event; an object not of the schema is shown as it came.
+  const auto member = [&](const char* name) {
+    const auto found = event.find(name);
+    return found != event.end() && found->is_string() ? found->get<std::string>() : std::string();
+  };
+  const std::string type = event.is_object() ? member("type") : "";
+  std::string text = line;
+  if (type == "listener") {
+    ++summary_.listenerCalls[member("kind")];
+    text = "listener " + member("call");
+  } else if (type == "platform") {
+    ++summary_.platformEffects;
+    text = "platform " + member("kind") + " " + member("detail");
+  } else if (type == "dropped" && event.contains("count")) {
+    text = "... " + event["count"].dump() + " events dropped";
+  }
+  // The device's object as it came, so that an event reads the same here as on the console.
+  if (settings_.json) std::puts(line.c_str());
   TraceLine("    " + text);
+}
+
+void RunReport::Expectation(const std::string& script, const scenario::Statement& statement, bool met) {
+  std::lock_guard lock(mutex_);
+  if (settings_.json) {
+    Print({{"type", "expectation"},
+           {"script", script},
+           {"line", statement.line},
+           {"text", statement.text},
+           {"met", met}});
+  }
 }
 
 void RunReport::Output(const std::string& text) {

@@ -29,8 +29,10 @@ class RunReport {
   void Statement(const std::string& script, const scenario::Statement& statement);
   /// Something the in-process device or library did.
   void Event(const scenario::Event& event);
-  /// An event line from a device's console: "SECONDS listener TEXT" or "SECONDS platform KIND DETAIL".
+  /// An event from a device's console in JSON mode: one object of the shared event schema.
   void ConsoleEvent(const std::string& line);
+  /// An expectation of a script held (`met`) or did not; reported in JSON only.
+  void Expectation(const std::string& script, const scenario::Statement& statement, bool met);
   /// The output of a line (a console's answer), printed as it comes.
   void Output(const std::string& text);
   /// What the device's trace dropped while the script played; said only when it dropped something.

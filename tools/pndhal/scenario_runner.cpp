@@ -78,6 +78,7 @@ void Play(const scenario::Script& script, const std::string& text, const RunSett
       const scenario::Outcome outcome = session.Run(statement);
       ++result.statements;
       if (!outcome.output.empty()) report.Output(outcome.output);
+      if (IsExpectation(statement)) report.Expectation(script.name, statement, outcome.ok);
       if (!outcome.ok) {
         result.verdict = Verdict::Failed;
         result.where = script.name + ":" + std::to_string(statement.line);
@@ -161,7 +162,9 @@ int PlayOnConsole(const std::vector<scenario::Script>& scripts, const RunSetting
   }
   std::unique_ptr<pndconsole::Connection> console;
   if (port != 0) {
-    console = pndconsole::Connection::Open(port, &error, application ? application->TokenFile() : "");
+    // The JSON mode: the device's events come as objects of the shared schema, passed on as they are.
+    console = pndconsole::Connection::Open(port, &error, application ? application->TokenFile() : "",
+                                           pndconsole::Mode::Json);
   }
   if (!console) {
     report.Fault("pndhal", "run: " + error, "device");

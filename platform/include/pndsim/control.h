@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,10 +41,21 @@ PNDSIM_CONTROL_API void FailNext(Call call, int count = 1);
 /// Cancels every pending failure.
 PNDSIM_CONTROL_API void ClearFailures();
 
+/// One named value of a platform effect: the window, the key code, the level, the path, ...
+struct TraceField {
+  std::string name;                    ///< "window", "vk", "battery", ...
+  std::string text;                    ///< the value as the detail shows it: "0x10002", "none", "F6"
+  std::optional<std::int64_t> number;  ///< the value, when it is a number
+};
+
 /// One platform effect the HAL caused, in the order they happened.
 struct TraceEvent {
   std::string kind;    ///< "hotkey.register", "messagebox", "ioctl", ...
-  std::string detail;  ///< human-readable parameters
+  std::string detail;  ///< human-readable parameters, made from `fields`
+  /// The effect's parameters by name, in the order the detail shows them; empty for an effect recorded
+  /// with a detail text alone.
+  std::vector<TraceField> fields;
+  std::uint32_t tick = 0;  ///< the device's tick count (GetTickCount) when it happened
 };
 
 /// How full one of the device's records of what happened is: the trace, the
@@ -81,6 +93,9 @@ PNDSIM_CONTROL_API int ObserveTrace(TraceObserver observer);
 /// Stops calling the observer `id`; when the call returns, the observer runs nowhere any more.
 /// Does nothing for an unknown id. Must not be called from an observer.
 PNDSIM_CONTROL_API void UnobserveTrace(int id);
+
+/// The device's tick count, as GetTickCount() reports it to the device's programs.
+PNDSIM_CONTROL_API std::uint32_t TickCount();
 
 /// Wide text as UTF-8, the encoding of every text the control API reports;
 /// null gives the empty text.

@@ -41,7 +41,7 @@ MMRESULT waveOutSetVolume(HWAVEOUT device, DWORD volume) {
   Volume().store(volume);
   char detail[16];
   std::snprintf(detail, sizeof detail, "0x%08X", volume);
-  Record("wave.volume", detail);
+  Record("wave.volume", {NumberField("volume", volume, detail)}, "{volume}");
   return MMSYSERR_NOERROR;
 }
 

@@ -109,7 +109,7 @@ BOOL SetSystemTime(const SYSTEMTIME* time) {
   }
   const std::int64_t utcMs = sim::civil::MsFromSystemTime(*time);
   sim::SetDeviceNowMs(utcMs);
-  sim::Record("clock.set", sim::FormatMs(utcMs) + " UTC");
+  sim::Record("clock.set", {sim::TextField("utc", sim::FormatMs(utcMs))}, "{utc} UTC");
   return TRUE;
 }
 

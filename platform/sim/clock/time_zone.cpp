@@ -115,10 +115,13 @@ pndsim::ZoneInfo ToZoneInfo(const TIME_ZONE_INFORMATION& zone) {
   return info;
 }
 
-std::string Describe(const TIME_ZONE_INFORMATION& zone) {
-  return "bias=" + std::to_string(zone.Bias) + " standard=" + NameText(zone.StandardName) +
-         " daylight=" + NameText(zone.DaylightName) +
-         (tz::HasDaylightRules(zone) ? "" : " (no daylight time)");
+void RecordZone(const TIME_ZONE_INFORMATION& zone) {
+  const bool daylightRules = tz::HasDaylightRules(zone);
+  Record("timezone.set",
+         {NumberField("bias", zone.Bias), TextField("standard", NameText(zone.StandardName)),
+          TextField("daylight", NameText(zone.DaylightName)),
+          FlagField("daylightRules", daylightRules, daylightRules ? "" : " (no daylight time)")},
+         "bias={bias} standard={standard} daylight={daylight}{daylightRules}");
 }
 
 }  // namespace
@@ -144,7 +147,9 @@ BOOL SetLocalTime(const SYSTEMTIME* time) {
     return FALSE;
   }
   sim::SetDeviceNowMs(utcMs);
-  sim::Record("clock.set", sim::FormatMs(utcMs) + " UTC (local " + sim::FormatMs(localMs) + ")");
+  sim::Record("clock.set",
+              {sim::TextField("utc", sim::FormatMs(utcMs)), sim::TextField("local", sim::FormatMs(localMs))},
+              "{utc} UTC (local {local})");
   return TRUE;
 }
 
@@ -164,7 +169,7 @@ BOOL SetTimeZoneInformation(const TIME_ZONE_INFORMATION* zone) {
     return FALSE;
   }
   sim::Assign(sim::Zone(), *zone, sim::NameText(zone->StandardName));
-  sim::Record("timezone.set", sim::Describe(*zone));
+  sim::RecordZone(*zone);
   return TRUE;
 }
 

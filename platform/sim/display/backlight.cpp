@@ -64,7 +64,7 @@ BOOL BacklightIoControl(const IoControlRequest& request) {
       return FALSE;
     }
     *request.bytesReturned = ReadBacklight();
-    Record("ioctl", "backlight read");
+    Record("ioctl", {TextField("request", "backlight read")}, "{request}");
     return TRUE;
   }
   WriteBacklightLevel(request.inputSize, "ioctl");
@@ -79,7 +79,7 @@ void WriteBacklightLevel(unsigned level, const std::string& via) {
     display.level = level;
     display.writes.Add({level, tick, via});
   }
-  Record("backlight", "level=" + std::to_string(level) + " via=" + via);
+  Record("backlight", {NumberField("level", level), TextField("via", via)});
 }
 
 }  // namespace sim

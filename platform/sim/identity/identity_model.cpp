@@ -97,7 +97,7 @@ Bytes DeviceIdRecord(std::span<const std::uint8_t> preset, std::span<const std::
 BOOL DeviceIdIoControl(const IoControlRequest& request) {
   IdentityModel& identity = Model();
   sim::MutexLock lock(identity.mutex);
-  Record("identity.deviceid", "size=" + std::to_string(request.outputSize));
+  Record("identity.deviceid", {NumberField("size", static_cast<std::int64_t>(request.outputSize))});
   if (request.output != nullptr && request.outputSize >= sizeof(DWORD) &&
       request.outputSize < identity.deviceId.size()) {
     const auto needed = static_cast<DWORD>(identity.deviceId.size());
@@ -111,14 +111,14 @@ BOOL DeviceIdIoControl(const IoControlRequest& request) {
 BOOL DeviceInfoIoControl(const IoControlRequest& request) {
   IdentityModel& identity = Model();
   sim::MutexLock lock(identity.mutex);
-  Record("identity.deviceinfo", "size=" + std::to_string(request.outputSize));
+  Record("identity.deviceinfo", {NumberField("size", static_cast<std::int64_t>(request.outputSize))});
   return Answer(request, identity.deviceInfo);
 }
 
 BOOL VersionRecordIoControl(const IoControlRequest& request) {
   IdentityModel& identity = Model();
   sim::MutexLock lock(identity.mutex);
-  Record("identity.version", "size=" + std::to_string(request.outputSize));
+  Record("identity.version", {NumberField("size", static_cast<std::int64_t>(request.outputSize))});
   return Answer(request, identity.versionRecord);
 }
 
@@ -127,7 +127,7 @@ BOOL VersionRecordIoControl(const IoControlRequest& request) {
 BOOL VersionTextIoControl(const IoControlRequest& request) {
   IdentityModel& identity = Model();
   sim::MutexLock lock(identity.mutex);
-  Record("identity.versiontext", "size=" + std::to_string(request.outputSize));
+  Record("identity.versiontext", {NumberField("size", static_cast<std::int64_t>(request.outputSize))});
   if (request.output == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -145,14 +145,14 @@ BOOL VersionTextIoControl(const IoControlRequest& request) {
 BOOL GetCalibrationIoControl(const IoControlRequest& request) {
   IdentityModel& identity = Model();
   sim::MutexLock lock(identity.mutex);
-  Record("identity.calibration.get", "size=" + std::to_string(request.outputSize));
+  Record("identity.calibration.get", {NumberField("size", static_cast<std::int64_t>(request.outputSize))});
   return Answer(request, identity.calibrationData);
 }
 
 BOOL SetCalibrationIoControl(const IoControlRequest& request) {
   IdentityModel& identity = Model();
   sim::MutexLock lock(identity.mutex);
-  Record("identity.calibration.set", "size=" + std::to_string(request.inputSize));
+  Record("identity.calibration.set", {NumberField("size", static_cast<std::int64_t>(request.inputSize))});
   if (request.input == nullptr && request.inputSize != 0) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -174,7 +174,7 @@ BOOL SystemParametersInfoW(UINT action, UINT uiParam, LPVOID pvParam, UINT) {
   }
   IdentityModel& identity = Model();
   sim::MutexLock lock(identity.mutex);
-  Record("identity.oeminfo", "size=" + std::to_string(uiParam));
+  Record("identity.oeminfo", {NumberField("size", static_cast<std::int64_t>(uiParam))});
   const std::size_t bytes = (identity.oemInfo.size() + 1) * sizeof(wchar_t);
   if (pvParam == nullptr || uiParam < bytes) {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
@@ -188,7 +188,8 @@ BOOL TouchCalibrate() {
   IdentityModel& identity = Model();
   sim::MutexLock lock(identity.mutex);
   ++identity.touchCalibrations;
-  Record("identity.touchcalibrate", std::to_string(identity.touchCalibrations));
+  Record("identity.touchcalibrate",
+         {NumberField("count", static_cast<std::int64_t>(identity.touchCalibrations))}, "{count}");
   return TRUE;
 }
 

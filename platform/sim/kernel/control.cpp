@@ -1,4 +1,5 @@
 // Simulator-wide controls: fault injection, the trace and reset.
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <utility>
@@ -46,12 +47,20 @@ bool ShouldFail(pndsim::Call call) {
   return false;
 }
 
+// Records an event and hands it to the observers.
+void Append(pndsim::TraceEvent event) {
+  TraceLog& log = Log();
+  sim::MutexLock lock(log.mutex);
+  for (const auto& [id, observer] : log.observers) observer(event);
+  log.events.Add(std::move(event));
+}
+
 }  // namespace
 
 DWORD CheckCall(pndsim::Call call, DWORD argumentError, DWORD faultError) {
   if (argumentError != ERROR_SUCCESS) return argumentError;
   if (!ShouldFail(call)) return ERROR_SUCCESS;
-  Record("fault", std::string(pndsim::CallName(call)));
+  Record("fault", {TextField("call", std::string(pndsim::CallName(call)))}, "{call}");
   return faultError;
 }
 
@@ -63,11 +72,49 @@ bool BeginCall(pndsim::Call call, DWORD argumentError, DWORD faultError) {
 }
 
 void Record(std::string kind, std::string detail) {
-  TraceLog& log = Log();
-  pndsim::TraceEvent event{std::move(kind), std::move(detail)};
-  sim::MutexLock lock(log.mutex);
-  for (const auto& [id, observer] : log.observers) observer(event);
-  log.events.Add(std::move(event));
+  Append({std::move(kind), std::move(detail), {}, GetTickCount()});
+}
+
+pndsim::TraceField TextField(std::string name, std::string text) {
+  return {std::move(name), std::move(text), {}};
+}
+
+pndsim::TraceField NumberField(std::string name, std::int64_t value, std::string text) {
+  if (text.empty()) text = std::to_string(value);
+  return {std::move(name), std::move(text), value};
+}
+
+pndsim::TraceField FlagField(std::string name, bool value, std::string text) {
+  return {std::move(name), std::move(text), value ? 1 : 0};
+}
+
+void Record(std::string kind, std::vector<pndsim::TraceField> fields, std::string_view pattern) {
+  std::string detail;
+  if (pattern.empty()) {
+    for (const pndsim::TraceField& field : fields) {
+      if (!detail.empty()) detail += ' ';
+      detail += field.name + "=" + field.text;
+    }
+  } else {
+    // Each "{NAME}" is the text of that field; braces naming no field stay as they are.
+    for (std::size_t at = 0; at < pattern.size();) {
+      const std::size_t open = pattern.find('{', at);
+      const std::size_t close = open == std::string_view::npos ? open : pattern.find('}', open);
+      if (close == std::string_view::npos) {
+        detail += pattern.substr(at);
+        break;
+      }
+      const std::string_view name = pattern.substr(open + 1, close - open - 1);
+      const auto field = std::find_if(fields.begin(), fields.end(), [&](const pndsim::TraceField& candidate) {
+        return candidate.name == name;
+      });
+      detail += pattern.substr(at, open - at);
+      detail +=
+          field != fields.end() ? std::string_view(field->text) : pattern.substr(open, close - open + 1);
+      at = close + 1;
+    }
+  }
+  Append({std::move(kind), std::move(detail), std::move(fields), GetTickCount()});
 }
 
 void OnReset(std::function<void()> hook) {
@@ -93,6 +140,8 @@ std::vector<pndsim::TraceEvent> pndsim::Trace() {
   sim::MutexLock lock(log.mutex);
   return log.events.Copy();
 }
+
+std::uint32_t pndsim::TickCount() { return GetTickCount(); }
 
 std::string pndsim::ToUtf8(const wchar_t* text) { return sim::Narrow(text); }
 

@@ -270,8 +270,23 @@ BOOL CloseRegistration(HANDLE handle) {
   return CloseHandle(handle);
 }
 
-/// Appends one platform effect to the trace.
+/// Appends one platform effect to the trace, its detail given as text alone (no fields).
 void Record(std::string kind, std::string detail);
+
+/// A field of a platform effect whose value is text.
+pndsim::TraceField TextField(std::string name, std::string text);
+/// A field whose value is a number, shown in the detail as `text` ("0x0D"), or in decimal when `text` is
+/// empty.
+pndsim::TraceField NumberField(std::string name, std::int64_t value, std::string text = {});
+
+/// A field whose value is yes (1) or no (0), shown in the detail as `text`, which may be empty ("" or
+/// " refused").
+pndsim::TraceField FlagField(std::string name, bool value, std::string text);
+
+/// Appends one platform effect to the trace with its fields. Its detail is made from them: each field as
+/// "NAME=TEXT", separated by blanks, or, when `pattern` is not empty, the pattern with each "{NAME}" replaced
+/// by that field's text ("{caption}: {text}").
+void Record(std::string kind, std::vector<pndsim::TraceField> fields, std::string_view pattern = {});
 
 /// Registers a function that pndsim::Reset() calls to restore one module.
 void OnReset(std::function<void()> hook);

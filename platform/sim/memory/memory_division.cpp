@@ -59,7 +59,9 @@ DWORD SetSystemMemoryDivision(DWORD storePages) {
   const std::uint64_t page = memory.pageSize;
   const bool fits = storePages <= total && std::uint64_t{storePages} * page >= memory.storeUsedBytes &&
                     (total - storePages) * page >= memory.ramUsedBytes;
-  Record("memory.division", "store=" + std::to_string(storePages) + (fits ? "" : " refused"));
+  Record("memory.division",
+         {NumberField("store", storePages), FlagField("refused", !fits, fits ? "" : " refused")},
+         "store={store}{refused}");
   if (!fits) return SYSMEM_FAILED;
   memory.storePages = storePages;
   memory.ramPages = static_cast<std::uint32_t>(total - storePages);

@@ -97,7 +97,8 @@ HMODULE LoadLibraryW(LPCWSTR fileName) {
   }
   const std::wstring path = FindLibraryFile(fileName);
   if (path.empty()) {
-    Record("module.load", Narrow(fileName) + " not found");
+    Record("module.load", {TextField("module", Narrow(fileName)), TextField("outcome", "not found")},
+           "{module} {outcome}");
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
   }
@@ -114,14 +115,15 @@ HMODULE LoadLibraryW(LPCWSTR fileName) {
   }
   void* library = OpenLibrary(SharedObjectName(name));
   if (library == nullptr) {
-    Record("module.load", name + " not found");
+    Record("module.load", {TextField("module", name), TextField("outcome", "not found")},
+           "{module} {outcome}");
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
   }
   const std::uintptr_t handle = modules.next;
   modules.next += 4;
   modules.byHandle.emplace(handle, LoadedModule{path, name, library, 1});
-  Record("module.load", name);
+  Record("module.load", {TextField("module", name)}, "{module}");
   return reinterpret_cast<HMODULE>(handle);
 }
 
@@ -164,7 +166,7 @@ BOOL FreeLibrary(HMODULE module) {
     }
   }
   if (library != nullptr) dlclose(library);
-  Record("module.free", name);
+  Record("module.free", {TextField("module", name)}, "{module}");
   return TRUE;
 }
 

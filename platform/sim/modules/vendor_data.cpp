@@ -46,8 +46,8 @@ bool InArea(std::size_t offset, std::size_t length) {
 }  // namespace sim
 
 bool pndsim::ReadFlashArea(std::size_t offset, std::span<std::uint8_t> out) {
-  sim::Record("vendor.flash.read",
-              "offset=" + std::to_string(offset) + " length=" + std::to_string(out.size()));
+  sim::Record("vendor.flash.read", {sim::NumberField("offset", static_cast<std::int64_t>(offset)),
+                                    sim::NumberField("length", static_cast<std::int64_t>(out.size()))});
   if (!sim::InArea(offset, out.size())) return false;
   sim::VendorData& vendor = sim::Data();
   sim::MutexLock lock(vendor.mutex);
@@ -56,8 +56,8 @@ bool pndsim::ReadFlashArea(std::size_t offset, std::span<std::uint8_t> out) {
 }
 
 bool pndsim::WriteFlashArea(std::size_t offset, std::span<const std::uint8_t> bytes) {
-  sim::Record("vendor.flash.write",
-              "offset=" + std::to_string(offset) + " length=" + std::to_string(bytes.size()));
+  sim::Record("vendor.flash.write", {sim::NumberField("offset", static_cast<std::int64_t>(offset)),
+                                     sim::NumberField("length", static_cast<std::int64_t>(bytes.size()))});
   if (!sim::InArea(offset, bytes.size())) return false;
   sim::VendorData& vendor = sim::Data();
   sim::MutexLock lock(vendor.mutex);

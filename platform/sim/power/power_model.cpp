@@ -68,8 +68,9 @@ int Broadcast(DWORD message, DWORD flags, const std::string& stateName) REQUIRES
   const int written = WriteToRegistered(
       Model().registrations, record,
       [message](const PowerRegistration& registration) { return (registration.mask & message) != 0; });
-  Record("power.broadcast", "message=" + Hex(message) + " flags=" + Hex(flags) + " state=" + stateName +
-                                " queues=" + std::to_string(written));
+  Record("power.broadcast",
+         {NumberField("message", message, Hex(message)), NumberField("flags", flags, Hex(flags)),
+          TextField("state", stateName), NumberField("queues", written)});
   return written;
 }
 
@@ -79,10 +80,11 @@ void ChangeStatus(Change change) {
   KernelLock lock(KernelMutex());
   pndsim::PowerStatus& status = Model().status;
   change(status);
-  char detail[64];
-  std::snprintf(detail, sizeof detail, "ac=%u flag=0x%02X battery=%u", status.acLineStatus,
-                status.batteryFlag, status.batteryPercent);
-  Record("power.status", detail);
+  char flag[8];
+  std::snprintf(flag, sizeof flag, "0x%02X", status.batteryFlag);
+  Record("power.status",
+         {NumberField("ac", status.acLineStatus), NumberField("flag", status.batteryFlag, flag),
+          NumberField("battery", status.batteryPercent)});
   Broadcast(PBT_POWERSTATUSCHANGE, 0, "");
 }
 
@@ -93,7 +95,7 @@ bool SuspendLocked(const std::string& cause) {
   if (power.suspended) return false;
   power.suspended = true;
   ++power.suspends;
-  Record("power.suspend", cause);
+  Record("power.suspend", {TextField("cause", cause)}, "{cause}");
   Broadcast(PBT_TRANSITION, POWER_STATE_SUSPEND, "suspend");
   return true;
 }
@@ -101,7 +103,7 @@ bool SuspendLocked(const std::string& cause) {
 BOOL RebootIoControl(const IoControlRequest&) {
   KernelLock lock(KernelMutex());
   ++Model().reboots;
-  Record("power.reboot", "");
+  Record("power.reboot", std::vector<pndsim::TraceField>{});
   return TRUE;
 }
 
@@ -130,7 +132,8 @@ BOOL GetSystemPowerStatusEx(PSYSTEM_POWER_STATUS_EX status, BOOL) {
 DWORD SetSystemPowerState(LPCWSTR stateName, DWORD stateFlags, DWORD options) {
   const bool byName = stateName != nullptr && Narrow(stateName) == "suspend";
   KernelLock lock(KernelMutex());
-  Record("power.request", "state=" + Hex(stateFlags) + " options=" + Hex(options));
+  Record("power.request",
+         {NumberField("state", stateFlags, Hex(stateFlags)), NumberField("options", options, Hex(options))});
   if (!byName && stateFlags != POWER_STATE_SUSPEND) return ERROR_NOT_SUPPORTED;
   SuspendLocked("SetSystemPowerState");
   return ERROR_SUCCESS;
@@ -139,7 +142,7 @@ DWORD SetSystemPowerState(LPCWSTR stateName, DWORD stateFlags, DWORD options) {
 void SystemIdleTimerReset() {
   KernelLock lock(KernelMutex());
   ++Model().idleResets;
-  Record("idle.reset", std::to_string(Model().idleResets));
+  Record("idle.reset", {NumberField("count", Model().idleResets)}, "{count}");
 }
 
 HANDLE RequestPowerNotifications(HANDLE queue, DWORD mask) {
@@ -150,7 +153,7 @@ HANDLE RequestPowerNotifications(HANDLE queue, DWORD mask) {
   }
   auto registration = std::make_shared<PowerRegistration>(object, mask);
   Model().registrations.push_back(registration);
-  Record("power.notify", "mask=" + Hex(mask));
+  Record("power.notify", {NumberField("mask", mask, Hex(mask))});
   return InsertHandle(std::move(registration));
 }
 
@@ -192,7 +195,7 @@ bool pndsim::Resume() {
   PowerModel& power = Model();
   if (!power.suspended) return false;
   power.suspended = false;
-  Record("power.resume", "");
+  Record("power.resume", std::vector<pndsim::TraceField>{});
   Broadcast(PBT_RESUME, 0, "");
   Broadcast(PBT_TRANSITION, POWER_STATE_ON, "on");
   return true;

@@ -147,8 +147,10 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
   }
   const std::wstring path = applicationName;
   const std::wstring arguments = commandLine != nullptr ? commandLine : L"";
-  const std::string detail =
-      "path=\"" + Narrow(path.c_str()) + "\" commandLine=\"" + Narrow(arguments.c_str()) + "\"";
+  std::vector<pndsim::TraceField> fields{TextField("path", Narrow(path.c_str())),
+                                         TextField("commandLine", Narrow(arguments.c_str()))};
+  // The detail quotes the path and the command line, which may hold blanks.
+  constexpr std::string_view kStartPattern = "path=\"{path}\" commandLine=\"{commandLine}\"";
   pndsim::ProgramMain main;
   std::shared_ptr<ProcessObject> process;
   // Only a file can be started, and only one that holds a program.
@@ -170,7 +172,8 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
   }
   const DWORD error = CheckCall(pndsim::Call::CreateProcess, found, ERROR_NOT_ENOUGH_MEMORY);
   if (error != ERROR_SUCCESS) {
-    Record("process.start", detail + " error=" + std::to_string(error));
+    fields.push_back(NumberField("error", error));
+    Record("process.start", std::move(fields), std::string(kStartPattern) + " error={error}");
     SetLastError(error);
     return FALSE;
   }
@@ -180,7 +183,8 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
   if (thread == nullptr) {
     const DWORD threadError = GetLastError();
     delete start;
-    Record("process.start", detail + " error=" + std::to_string(threadError));
+    fields.push_back(NumberField("error", threadError));
+    Record("process.start", std::move(fields), std::string(kStartPattern) + " error={error}");
     SetLastError(threadError);
     return FALSE;
   }
@@ -203,7 +207,8 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
   information->hThread = thread;
   information->dwProcessId = process->id();
   information->dwThreadId = threadId;
-  Record("process.start", detail + " id=" + std::to_string(process->id()));
+  fields.push_back(NumberField("id", process->id()));
+  Record("process.start", std::move(fields), std::string(kStartPattern) + " id={id}");
   return TRUE;
 }
 

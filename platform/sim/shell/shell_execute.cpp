@@ -48,9 +48,10 @@ BOOL ShellExecuteEx(LPSHELLEXECUTEINFO info) {
   }
   std::wstring path = info->lpFile;
   if (path.find(L'\\') == std::wstring::npos) path = L"\\Windows\\" + path;
-  const std::string detail = "file=" + Utf8(info->lpFile) + " parameters=" + Utf8(info->lpParameters);
+  std::vector<pndsim::TraceField> fields{TextField("file", Utf8(info->lpFile)),
+                                         TextField("parameters", Utf8(info->lpParameters))};
   if (files::Find(path) != files::Kind::File) {
-    Record("shell.execute.failed", detail);
+    Record("shell.execute.failed", std::move(fields));
     SetLastError(ERROR_FILE_NOT_FOUND);
     return FALSE;
   }
@@ -60,7 +61,7 @@ BOOL ShellExecuteEx(LPSHELLEXECUTEINFO info) {
     shell.started.push_back(pndsim::ShellLaunch{Utf8(info->lpFile), Utf8(info->lpParameters),
                                                 Utf8(info->lpVerb), info->fMask, info->nShow});
   }
-  Record("shell.execute", detail);
+  Record("shell.execute", std::move(fields));
   info->hInstApp = reinterpret_cast<HINSTANCE>(static_cast<std::uintptr_t>(33));  // above 32: success
   info->hProcess = nullptr;
   if ((info->fMask & SEE_MASK_NOCLOSEPROCESS) != 0) {

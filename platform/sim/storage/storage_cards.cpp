@@ -80,7 +80,8 @@ void Announce(const std::wstring& name, bool attached) REQUIRES(KernelMutex()) {
   const std::vector<std::uint8_t> record = MountRecord(name, attached);
   const int written = WriteToRegistered(Model().registrations, record, Wants);
   Record(attached ? "card.mount" : "card.remove",
-         Narrow(name.c_str()) + " queues=" + std::to_string(written));
+         {TextField("folder", Narrow(name.c_str())), NumberField("queues", written)},
+         "{folder} queues={queues}");
 }
 
 }  // namespace
@@ -97,7 +98,8 @@ HANDLE RequestDeviceNotifications(const GUID* deviceClass, HANDLE queue, BOOL al
   auto registration = std::make_shared<DeviceRegistration>(object, deviceClass == nullptr,
                                                            deviceClass ? *deviceClass : GUID{});
   Model().registrations.push_back(registration);
-  Record("card.notify", all ? "with present folders" : "");
+  Record("card.notify", {FlagField("present", all != FALSE, all != FALSE ? "with present folders" : "")},
+         "{present}");
   if (all != FALSE && Wants(*registration)) {
     for (const std::wstring& name : Model().mounted) object->Write(MountRecord(name, true));
   }

@@ -40,9 +40,22 @@ std::string DescribeModifiers(UINT modifiers) {
   return text.empty() ? "none" : text;
 }
 
-std::string DescribeHotKey(HWND window, int id, UINT virtualKey) {
-  return "window=" + (window != nullptr ? Hex(reinterpret_cast<std::uintptr_t>(window)) : "thread") +
-         " id=" + std::to_string(id) + " vk=" + Hex(virtualKey);
+// The window of a hot key or a message: its handle, or "thread" for the thread's own queue.
+pndsim::TraceField WindowField(HWND window) {
+  if (window == nullptr) return TextField("window", "thread");
+  const auto handle = reinterpret_cast<std::uintptr_t>(window);
+  return NumberField("window", static_cast<std::int64_t>(handle), Hex(handle));
+}
+
+std::vector<pndsim::TraceField> HotKeyFields(HWND window, int id, UINT virtualKey) {
+  return {WindowField(window), NumberField("id", id), NumberField("vk", virtualKey, Hex(virtualKey))};
+}
+
+// A hot key taken away with its owner: the detail says which owner went.
+void RecordOwnerGone(HWND window, int id, UINT virtualKey, const char* cause) {
+  std::vector<pndsim::TraceField> fields = HotKeyFields(window, id, virtualKey);
+  fields.push_back(TextField("cause", cause));
+  Record("hotkey.unregister", std::move(fields), "window={window} id={id} vk={vk} ({cause})");
 }
 
 // True when `entry` belongs to the owner a call names: the window, or
@@ -75,7 +88,7 @@ void sim::window::DropHotKeys(HWND window) {
     if (!key.window || key.window->handle != window) {
       return false;
     }
-    Record("hotkey.unregister", DescribeHotKey(window, key.id, combination.first) + " (window destroyed)");
+    RecordOwnerGone(window, key.id, combination.first, "window destroyed");
     return true;
   });
 }
@@ -86,7 +99,7 @@ void sim::window::DropThreadHotKeys(const MessageQueue& queue) {
     if (key.window || key.queue.get() != &queue) {
       return false;
     }
-    Record("hotkey.unregister", DescribeHotKey(nullptr, key.id, combination.first) + " (thread ended)");
+    RecordOwnerGone(nullptr, key.id, combination.first, "thread ended");
     return true;
   });
 }
@@ -118,8 +131,9 @@ BOOL RegisterHotKey(HWND window, int id, UINT modifiers, UINT virtualKey) {
     return OwnedBy(entry.second, owner, queue.get()) && entry.second.id == id;
   });
   state.hotKeys[combination] = HotKeyEntry{owner, std::move(queue), id, modifiers};
-  Record("hotkey.register",
-         DescribeHotKey(window, id, virtualKey) + " modifiers=" + DescribeModifiers(modifiers));
+  std::vector<pndsim::TraceField> fields = HotKeyFields(window, id, virtualKey);
+  fields.push_back(NumberField("modifiers", modifiers, DescribeModifiers(modifiers)));
+  Record("hotkey.register", std::move(fields));
   return TRUE;
 }
 
@@ -138,7 +152,7 @@ BOOL UnregisterHotKey(HWND window, int id) {
   if (it == state.hotKeys.end()) {
     return FailCall(ERROR_HOTKEY_NOT_REGISTERED, FALSE);
   }
-  Record("hotkey.unregister", DescribeHotKey(window, id, it->first.first));
+  Record("hotkey.unregister", HotKeyFields(window, id, it->first.first));
   state.hotKeys.erase(it);
   return TRUE;
 }

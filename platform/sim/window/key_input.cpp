@@ -60,10 +60,13 @@ bool InjectKey(unsigned virtualKey, unsigned modifiers, bool release) {
 }  // namespace
 
 void keybd_event(BYTE virtualKey, BYTE scanCode, DWORD flags, ULONG_PTR extraInfo) {
-  char detail[80];
-  std::snprintf(detail, sizeof detail, "vk=0x%02X scan=%u flags=0x%X extra=%lu", virtualKey, scanCode, flags,
-                static_cast<unsigned long>(extraInfo));
-  Record("keybd_event", detail);
+  char vk[8];
+  std::snprintf(vk, sizeof vk, "0x%02X", virtualKey);
+  char flagText[16];
+  std::snprintf(flagText, sizeof flagText, "0x%X", flags);
+  Record("keybd_event",
+         {NumberField("vk", virtualKey, vk), NumberField("scan", scanCode), NumberField("flags", flags, flagText),
+          NumberField("extra", static_cast<std::int64_t>(extraInfo))});
   InjectKey(virtualKey, 0, (flags & KEYEVENTF_KEYUP) != 0);
 }
 

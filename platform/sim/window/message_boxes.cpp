@@ -11,7 +11,7 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
     return FailCall(ERROR_INVALID_WINDOW_HANDLE, 0);
   }
   pndsim::MessageBoxRecord box{Narrow(caption != nullptr ? caption : L"Error"), Narrow(text), type};
-  Record("messagebox", box.caption + ": " + box.text);
+  Record("messagebox", {TextField("caption", box.caption), TextField("text", box.text)}, "{caption}: {text}");
   State().messageBoxes.Add(std::move(box));
   return IDOK;
 }

@@ -37,16 +37,22 @@ class Unlocked {
   KernelLock& lock_;
 };
 
-std::string DescribeCall(HWND window, UINT message, WPARAM wParam, LPARAM lParam) REQUIRES(KernelMutex()) {
-  std::string detail =
-      "window=" + (window != nullptr ? Hex(reinterpret_cast<std::uintptr_t>(window)) : "thread");
-  detail += " message=" + DescribeMessage(message);
-  detail += " wParam=" + Hex(wParam) + " lParam=" + Hex(static_cast<std::uintptr_t>(lParam));
+std::vector<pndsim::TraceField> CallFields(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    REQUIRES(KernelMutex()) {
+  const auto number = [](const char* name, std::uintptr_t value) {
+    return NumberField(name, static_cast<std::int64_t>(value), Hex(value));
+  };
+  std::vector<pndsim::TraceField> fields{
+      window != nullptr ? number("window", reinterpret_cast<std::uintptr_t>(window))
+                        : TextField("window", "thread"),
+      NumberField("message", message, DescribeMessage(message)), number("wParam", wParam),
+      number("lParam", static_cast<std::uintptr_t>(lParam))};
   if (message == WM_COPYDATA && lParam != 0) {
     const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-    detail += " dwData=" + Hex(data->dwData) + " cbData=" + std::to_string(data->cbData);
+    fields.push_back(number("dwData", data->dwData));
+    fields.push_back(NumberField("cbData", data->cbData));
   }
-  return detail;
+  return fields;
 }
 
 }  // namespace
@@ -254,7 +260,7 @@ BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (!queue->Post(MSG{window, message, wParam, lParam, time, POINT{0, 0}})) {
     return FailCall(ERROR_NOT_ENOUGH_QUOTA, FALSE);
   }
-  Record("message.post", DescribeCall(window, message, wParam, lParam));
+  Record("message.post", CallFields(window, message, wParam, lParam));
   return TRUE;
 }
 
@@ -265,7 +271,7 @@ LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (!target) {
     return FailCall(ERROR_INVALID_WINDOW_HANDLE, 0);
   }
-  Record("message.send", DescribeCall(window, message, wParam, lParam));
+  Record("message.send", CallFields(window, message, wParam, lParam));
   if (target->queue->threadId() == self.id()) {
     lock.unlock();
     return target->procedure(window, message, wParam, lParam);
