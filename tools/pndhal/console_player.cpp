@@ -102,7 +102,7 @@ bool ConsolePlayer::Play(const scenario::Script& script) {
       }
       ++result.statements;
       for (const auto& output : reply->output) report_.Output(output);
-      if (IsExpectation(statement)) report_.Expectation(script.name, statement, reply->ok);
+      if (IsExpectation(statement.text)) report_.Expectation(script.name, statement, reply->ok);
       if (!reply->ok) {
         result.verdict = Verdict::Failed;
         result.where = where;

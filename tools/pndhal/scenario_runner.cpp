@@ -78,7 +78,7 @@ void Play(const scenario::Script& script, const std::string& text, const RunSett
       const scenario::Outcome outcome = session.Run(statement);
       ++result.statements;
       if (!outcome.output.empty()) report.Output(outcome.output);
-      if (IsExpectation(statement)) report.Expectation(script.name, statement, outcome.ok);
+      if (IsExpectation(statement.text)) report.Expectation(script.name, statement, outcome.ok);
       if (!outcome.ok) {
         result.verdict = Verdict::Failed;
         result.where = script.name + ":" + std::to_string(statement.line);
