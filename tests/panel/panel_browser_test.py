@@ -425,6 +425,8 @@ class PanelInBrowser(unittest.TestCase):
              None, 403),
             ("a rebound host name", "/api/state", token, None, "evil.example:%d" % port, 403),
             ("a form instead of JSON", "/api/command", {**token, "Content-Type": "text/plain"}, line, None, 415),
+            ("two lines as one command", "/api/command", token,
+             json.dumps({"line": "battery 50\nbattery 50"}).encode(), None, 400),
             ("the page with its token", "/?token=" + self.panel.token, {}, None, None, 200),
             ("state with the token", "/api/state", token, None, None, 200),
         ]

@@ -139,6 +139,9 @@ void PanelServer::Route() {
     if (!body.is_object() || !body.contains("line") || !body["line"].is_string()) {
       return SendFault(response, 400, "the body is {\"line\": \"a scenario line\"}");
     }
+    if (body["line"].get<std::string>().find_first_of("\r\n") != std::string::npos) {
+      return SendFault(response, 400, "a command is one line");
+    }
     std::string error;
     const auto reply = link_.Command(body["line"].get<std::string>(), &error);
     if (!reply) return SendFault(response, 502, error);

@@ -49,7 +49,8 @@
 
   async function send(line) {
     // An action is recorded as it is sent, so that the listener calls it causes come after it.
-    const index = recording ? recording.push(line) - 1 : -1;
+    const script = recording;
+    const index = script ? script.push(line) - 1 : -1;
     let refusal = null;
     try {
       const reply = await api('/api/command', { line });
@@ -59,7 +60,7 @@
       refusal = error.message;
       addLog({ source: 'panel', kind: '', text: line + '  failed: ' + error.message, refused: true });
     }
-    if (refusal !== null && index >= 0 && recording) recording[index] = null;
+    if (refusal !== null && script) script[index] = null;
     showRecording();
     refreshSoon();
     return refusal === null;
@@ -77,12 +78,18 @@
     if (!refreshTimer) refreshTimer = setTimeout(() => { refreshTimer = 0; refresh(); }, 100);
   }
 
+  // One request for the state at a time: a slow answer is not met by a pile of others.
+  let refreshing = false;
   async function refresh() {
+    if (refreshing) return refreshSoon();
+    refreshing = true;
     try {
       state = await api('/api/state');
       showState();
     } catch (error) {
       setStatus('no answer from the device: ' + error.message, true);
+    } finally {
+      refreshing = false;
     }
   }
 
