@@ -28,6 +28,11 @@ void AddDevicesCommand(CLI::App& app);
 /// Adds `console`: a session with a running device's console, or one command.
 void AddConsoleCommand(CLI::App& app);
 
+/// Adds `panel`: serves a running device's panel, a page on the loopback
+/// that shows the device and drives it, until interrupted or until the
+/// device goes away (docs/panel.md).
+void AddPanelCommand(CLI::App& app);
+
 /// Adds `info`: power, display, audio and identity as the HAL reports them.
 void AddInfoCommand(CLI::App& app);
 

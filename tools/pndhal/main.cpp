@@ -18,6 +18,7 @@ int main(int argc, char** argv) try {
   tool::AddPhoneCommand(app);
   tool::AddDevicesCommand(app);
   tool::AddConsoleCommand(app);
+  tool::AddPanelCommand(app);
   tool::AddHelpCommand(app);
   return tool::RunTool(app, argc, argv);
 } catch (const std::exception& failure) {
