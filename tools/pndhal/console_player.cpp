@@ -6,13 +6,6 @@
 #include "lexer.h"
 
 namespace tool {
-namespace {
-
-// How long a launched application whose console closed is given to finish dying, so that its death,
-// not the closed connection, is what the report says.
-constexpr std::chrono::milliseconds kDyingWait{2000};
-
-}  // namespace
 
 ConsolePlayer::ConsolePlayer(pndconsole::Connection& console, const RunSettings& settings, RunReport& report,
                              Recording* recording, LaunchedApplication* application)

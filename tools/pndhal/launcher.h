@@ -11,6 +11,10 @@
 
 namespace tool {
 
+/// How long a launched application whose console closed is given to finish dying, so that its death, not
+/// the closed connection, is what a report says.
+inline constexpr std::chrono::milliseconds kDyingWait{2000};
+
 /// How an application is launched.
 struct LaunchOptions {
   /// How long to wait for its console to open.

@@ -28,9 +28,6 @@ namespace {
 
 // How often the wait for a signal looks up to see whether the device went away.
 constexpr auto kLookUp = std::chrono::milliseconds(100);
-// How long a launched application whose console closed is given to finish dying, so that its death, not
-// the closed connection, is what the panel reports.
-constexpr auto kDyingWait = std::chrono::milliseconds(2000);
 
 struct PanelOptions {
   CommonOptions common;
