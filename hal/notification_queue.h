@@ -17,7 +17,7 @@ class CNotificationQueueReader {
   /// handle, or null when refused.
   using Request = HANDLE (*)(HANDLE queue);
   /// Ends a registration that Request made.
-  using Stop = BOOL (*)(HANDLE registration);
+  using Stop = BOOL(WINAPI*)(HANDLE registration);
 
   /// Reads a queue of records up to `maxMessage` bytes until `stopEvent` is
   /// signalled; a queue or registration that cannot be had is tried for again
