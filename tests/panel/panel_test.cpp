@@ -71,25 +71,27 @@ struct EventCase {
   panel::Json expected;
 };
 
-TEST(PanelEvents, WatchLinesBecomeTheirParts) {
+TEST(PanelEvents, StreamObjectsBecomeTheirParts) {
   const EventCase cases[] = {
-      {"12.503118 listener key F6",
-       {{"time", 12.503118}, {"source", "listener"}, {"kind", "key"}, {"text", "F6"}}},
-      {"31.004127 platform power.status ac=0 flag=0x04 battery=5",
-       {{"time", 31.004127},
+      {R"({"type":"listener","kind":"key","call":"key F6","fields":{"key":"F6"}})",
+       {{"time", 1.5}, {"source", "listener"}, {"kind", "key"}, {"text", "F6"}}},
+      {R"({"type":"platform","kind":"power.status","detail":"ac=0 flag=0x04 battery=5","tick":12})",
+       {{"time", 1.5},
         {"source", "platform"},
         {"kind", "power.status"},
         {"text", "ac=0 flag=0x04 battery=5"}}},
-      {"2.000000 listener suspend",
-       {{"time", 2.0}, {"source", "listener"}, {"kind", "suspend"}, {"text", ""}}},
-      {"4.500000 ... 3 events dropped",
-       {{"time", 4.5}, {"source", "console"}, {"kind", ""}, {"text", "... 3 events dropped"}}},
-      {"<b>not a time</b> x",
-       {{"time", nullptr}, {"source", "console"}, {"kind", ""}, {"text", "<b>not a time</b> x"}}},
-      {"12abc listener key F6",
-       {{"time", nullptr}, {"source", "console"}, {"kind", ""}, {"text", "12abc listener key F6"}}},
+      {R"({"type":"listener","kind":"suspend","call":"suspend"})",
+       {{"time", 1.5}, {"source", "listener"}, {"kind", "suspend"}, {"text", ""}}},
+      {R"({"type":"dropped","record":"events","count":3})",
+       {{"time", 1.5}, {"source", "console"}, {"kind", ""}, {"text", "... 3 events dropped"}}},
+      {R"({"type":7,"kind":["<b>"],"call":{}})",
+       {{"time", 1.5},
+        {"source", "console"},
+        {"kind", ""},
+        {"text", R"({"type":7,"kind":["<b>"],"call":{}})"}}},
+      {"<b>not JSON</b>", {{"time", 1.5}, {"source", "console"}, {"kind", ""}, {"text", "<b>not JSON</b>"}}},
   };
-  for (const EventCase& c : cases) EXPECT_EQ(panel::EventJson(c.line), c.expected) << c.line;
+  for (const EventCase& c : cases) EXPECT_EQ(panel::EventJson(c.line, 1.5), c.expected) << c.line;
 }
 
 TEST(PanelEventHub, KeepsTheLatestAndNumbersThem) {

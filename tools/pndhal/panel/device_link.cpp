@@ -1,8 +1,9 @@
-// The panel's device link over the console's line protocol.
+// The panel's device link over the console's JSON mode.
 #include "device_link.h"
 
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <chrono>
 
 namespace panel {
@@ -14,37 +15,37 @@ constexpr std::chrono::milliseconds kWatchSlice{250};
 
 }  // namespace
 
-Json EventJson(const std::string& line) {
-  Json event = {{"time", nullptr}, {"source", "console"}, {"kind", ""}, {"text", line}};
-  const std::size_t space = line.find(' ');
-  if (space == std::string::npos) return event;
-  try {
-    std::size_t used = 0;
-    const double seconds = std::stod(line.substr(0, space), &used);
-    if (used != space) return event;
-    event["time"] = seconds;
-  } catch (const std::exception&) {
-    return event;
-  }
-  const std::string text = line.substr(space + 1);
-  event["text"] = text;
-  for (const char* name : {"listener", "platform"}) {
-    const std::string source = std::string(name) + " ";
-    if (text.rfind(source, 0) != 0) continue;
-    const std::string rest = text.substr(source.size());
-    const std::size_t end = rest.find(' ');
-    event["source"] = name;
-    event["kind"] = rest.substr(0, end);
-    event["text"] = end == std::string::npos ? std::string() : rest.substr(end + 1);
+Json EventJson(const std::string& object, double seconds) {
+  Json event = {{"time", seconds}, {"source", "console"}, {"kind", ""}, {"text", object}};
+  const Json parsed = Json::parse(object, nullptr, false);
+  if (!parsed.is_object()) return event;
+  const auto text = [&parsed](const char* name) {
+    const auto member = parsed.find(name);
+    return member != parsed.end() && member->is_string() ? member->get<std::string>() : std::string();
+  };
+  const std::string type = text("type");
+  if (type == "listener" || type == "platform") {
+    event["source"] = type;
+    event["kind"] = text("kind");
+    // A listener call reads as its expectation does ("key F6"): the kind is shown on its own.
+    std::string said = text(type == "listener" ? "call" : "detail");
+    const std::string kind = text("kind");
+    if (type == "listener" && said.rfind(kind, 0) == 0)
+      said = said.substr(std::min(said.size(), kind.size() + 1));
+    event["text"] = said;
+  } else if (type == "dropped") {
+    const auto count = parsed.find("count");
+    event["text"] =
+        "... " + (count != parsed.end() ? count->dump() : std::string("some")) + " events dropped";
   }
   return event;
 }
 
 std::unique_ptr<DeviceLink> DeviceLink::Open(int port, const std::string& tokenFile, EventSink onEvent,
                                              LostSink onLost, std::string* error) {
-  auto commands = pndconsole::Connection::Open(port, error, tokenFile);
+  auto commands = pndconsole::Connection::Open(port, error, tokenFile, pndconsole::Mode::Json);
   if (!commands) return nullptr;
-  auto stream = pndconsole::Connection::Open(port, error, tokenFile);
+  auto stream = pndconsole::Connection::Open(port, error, tokenFile, pndconsole::Mode::Json);
   if (!stream) return nullptr;
   const auto reply = stream->Execute("watch", {}, error);
   if (!reply) return nullptr;
@@ -67,7 +68,11 @@ DeviceLink::~DeviceLink() {
 }
 
 void DeviceLink::Watch(const EventSink& onEvent, const LostSink& onLost) {
-  const auto handler = [&onEvent](const std::string& line) { onEvent(EventJson(line)); };
+  const auto opened = std::chrono::steady_clock::now();
+  const auto handler = [&onEvent, opened](const std::string& object) {
+    const std::chrono::duration<double> since = std::chrono::steady_clock::now() - opened;
+    onEvent(EventJson(object, since.count()));
+  };
   while (!stopping_.load()) {
     if (!stream_->ReadEvents(kWatchSlice, handler)) {
       if (!stopping_.load()) onLost();
@@ -90,9 +95,7 @@ std::optional<Json> DeviceLink::State(std::string* error) {
     reply = commands_->Execute("state", {}, error);
   }
   if (!reply) return std::nullopt;
-  std::string text;
-  for (const std::string& line : reply->output) text += line + "\n";
-  Json state = Json::parse(text, nullptr, false);
+  Json state = Json::parse(reply->value, nullptr, false);
   if (!reply->ok || !state.is_object()) {
     *error = "the device's state is not JSON" + (reply->ok ? std::string() : ": " + reply->reason);
     return std::nullopt;

@@ -1,6 +1,6 @@
 // The panel's one connection to the device: commands and `state` on one console connection, the watch
-// stream on another, each turned into the JSON the page reads. Everything the panel knows of the device
-// passes through this class, so that a different wire format to the console changes this class alone.
+// stream on another, both in the console's JSON mode, each turned into the JSON the page reads. Everything
+// the panel knows of the device passes through this class.
 #pragma once
 
 #include <atomic>
@@ -18,11 +18,11 @@ namespace panel {
 
 using Json = nlohmann::ordered_json;
 
-/// One line of the watch stream ("SECONDS TEXT") as the page gets it: `time` (seconds since the console
-/// opened), `source` (`listener`, `platform`, or `console` for the console's own notices such as dropped
-/// events), `kind` (`key`, `power.status`; empty for a notice) and `text` (the rest: `F6`,
-/// `ac=0 flag=0x04 battery=5`). A line without a time is taken whole as a notice.
-Json EventJson(const std::string& line);
+/// One object of the JSON watch stream as the page gets it: `time` (`seconds`, when the panel received it),
+/// `source` (`listener`, `platform`, or `console` for the console's own notices such as dropped events),
+/// `kind` (`key`, `power.status`; empty for a notice) and `text` (`F6`, `ac=0 flag=0x04 battery=5`). Text
+/// that is not such an object is shown whole as a notice.
+Json EventJson(const std::string& object, double seconds);
 
 class DeviceLink {
  public:
@@ -51,7 +51,7 @@ class DeviceLink {
   /// answer is not JSON.
   std::optional<Json> State(std::string* error);
 
-  /// The console's greeting ("pndsim console 1: PROGRAM pid PID").
+  /// The console's JSON greeting.
   const std::string& Greeting() const { return commands_->Greeting(); }
 
  private:
