@@ -477,8 +477,15 @@ Statement ParseReset(Cursor&) {
   Statement statement = Action("reset", [] { return std::string(); });
   statement.run = [](Session& session) {
     pndsim::RestoreProfile();
-    // The polling thread reports a changed battery or volume on its next round: one whole period.
-    if (!session.WaitDeviceTime(kPollingPeriodMs)) return Failure("reset: cancelled");
+    // The polling thread reads the volume and then the power state each round and reports what changed.
+    // The first power read after the restore may end a round whose volume read came before it; once the
+    // next round has read the power state too, both changes have been reported. A library that does not
+    // poll is waited for three periods at most.
+    const std::uint64_t reads = pndsim::PowerStatusReads();
+    for (double waited = 0; pndsim::PowerStatusReads() < reads + 2 && waited < 3 * kPollingPeriodMs;
+         waited += kPollingPeriodMs / 20) {
+      if (!session.WaitDeviceTime(kPollingPeriodMs / 20)) return Failure("reset: cancelled");
+    }
     pndsim::WaitForQuiet(session.Options().settleLimit);
     session.DiscardEvents();
     return Outcome{};

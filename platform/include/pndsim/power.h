@@ -41,6 +41,9 @@ PNDSIM_CONTROL_API int SuspendCount();
 PNDSIM_CONTROL_API int RebootCount();
 /// How often the idle timer was reset since the last reset.
 PNDSIM_CONTROL_API int IdleTimerResets();
+/// How often the power status was read (GetSystemPowerStatusEx) since the device started; no reset
+/// clears it. Two more reads than at a change mean the polling thread ended the round that saw it.
+PNDSIM_CONTROL_API std::uint64_t PowerStatusReads();
 
 /// Writes one power broadcast of kind `message` (PBT_ values) with `flags`
 /// and a UTF-8 state name to every queue registered for that kind, without

@@ -30,6 +30,7 @@ struct PowerModel {
   int suspends GUARDED_BY(KernelMutex()) = 0;
   int reboots GUARDED_BY(KernelMutex()) = 0;
   int idleResets GUARDED_BY(KernelMutex()) = 0;
+  std::uint64_t statusReads GUARDED_BY(KernelMutex()) = 0;  // since the device started: no reset clears it
   std::vector<std::weak_ptr<PowerRegistration>> registrations GUARDED_BY(KernelMutex());
 };
 
@@ -117,6 +118,7 @@ BOOL GetSystemPowerStatusEx(PSYSTEM_POWER_STATUS_EX status, BOOL) {
     return FALSE;
   }
   KernelLock lock(KernelMutex());
+  ++Model().statusReads;
   const pndsim::PowerStatus& current = Model().status;
   *status = SYSTEM_POWER_STATUS_EX{};
   status->ACLineStatus = current.acLineStatus;
@@ -219,6 +221,11 @@ int pndsim::RebootCount() {
 int pndsim::IdleTimerResets() {
   KernelLock lock(KernelMutex());
   return Model().idleResets;
+}
+
+std::uint64_t pndsim::PowerStatusReads() {
+  KernelLock lock(KernelMutex());
+  return Model().statusReads;
 }
 
 int pndsim::BroadcastPower(std::uint32_t message, std::uint32_t flags, const std::string& stateName) {
