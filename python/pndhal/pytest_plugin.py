@@ -62,7 +62,9 @@ class _Devices:
     def fresh(self) -> Console:
         console = self.open()
         if self.resettable:
-            console.command("reset")
+            # reset lets the library's polling thread see the restored device: up to three polling
+            # periods (5 s each at a time scale of 1).
+            console.command("reset", timeout=max(console.timeout, 20.0))
         elif self.launched is not None and self.used:
             self.close()
             console = self.open()

@@ -30,7 +30,7 @@ for _ in $(seq 100); do
 done
 "$prefix/bin/pndhal" devices | grep -q "^$app " || { echo "navapp did not open its console"; exit 1; }
 
-"$prefix/bin/pndhal" run --attach "$app" "$app_dir/low_battery.scn"
+"$prefix/bin/pndhal" run --attach "$app" --time-scale 50 "$app_dir/low_battery.scn"
 
 # A harness on the installed C++ client (examples/console_client) drives the same device.
 cmake -S "$app_dir/../console_client" -B "$work/harness" -G Ninja -DCMAKE_CXX_COMPILER="$compiler" \
@@ -60,7 +60,7 @@ python=/usr/bin/python3
 [ -x "$python" ] || python=python3
 if "$python" -c "import pytest" 2>/dev/null; then
   PYTHONPATH="$prefix/lib/python3/dist-packages" "$python" -m pytest -q -p no:cacheprovider -p pndhal.pytest_plugin \
-    --pndhal-launch "$work/app/navapp" "$app_dir/test_navapp.py"
+    --pndhal-launch "$work/app/navapp" --pndhal-time-scale 100 "$app_dir/test_navapp.py"
 else
   echo "the example's Python tests were skipped: pytest is not installed (apt-get install python3-pytest)"
 fi
