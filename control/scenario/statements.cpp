@@ -16,6 +16,7 @@
 #include <map>
 #include <optional>
 #include <stdexcept>
+#include <system_error>
 #include <thread>
 
 #include "answers.h"
@@ -538,10 +539,13 @@ Statement ParseProfile(Cursor& cursor) {
     Statement statement = Action("profile save " + QuoteWord(file), [file] {
       const std::string state = pndsim::DeviceState();
       std::FILE* out = std::fopen(file.c_str(), "w");
-      if (out == nullptr) return "cannot write " + file + ": " + std::strerror(errno);
+      const auto refused = [&file] {
+        return "cannot write " + file + ": " + std::generic_category().message(errno);
+      };
+      if (out == nullptr) return refused();
       const bool written = std::fwrite(state.data(), 1, state.size(), out) == state.size();
       const bool closed = std::fclose(out) == 0;
-      return written && closed ? std::string() : "cannot write " + file + ": " + std::strerror(errno);
+      return written && closed ? std::string() : refused();
     });
     statement.recorded = false;  // it changes nothing of the device: a replay need not write the file again
     return statement;

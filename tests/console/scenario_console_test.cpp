@@ -251,12 +251,14 @@ TEST(ScenarioConsole, SpeaksJsonToAClientThatChoosesIt) {
   EXPECT_EQ(client.greeting["pid"], console.device->Pid());
   EXPECT_EQ(client.greeting["auth"], "required");
   using Json = nlohmann::json;
-  const auto refused = [](Json id, const char* message, int column = 0) {
+  const auto refused = [](const Json& id, const char* message, int column = 0) {
     Json error = {{"message", message}};
     if (column > 0) error["column"] = column;
     return Json{{"type", "reply"}, {"id", id}, {"ok", false}, {"output", ""}, {"error", error}};
   };
-  const auto ok = [](Json id) { return Json{{"type", "reply"}, {"id", id}, {"ok", true}, {"output", ""}}; };
+  const auto ok = [](const Json& id) {
+    return Json{{"type", "reply"}, {"id", id}, {"ok", true}, {"output", ""}};
+  };
   const std::pair<std::string, Json> exchange[] = {
       {R"({"id": 1, "command": "battery 5"})",
        refused(1,
@@ -274,7 +276,8 @@ TEST(ScenarioConsole, SpeaksJsonToAClientThatChoosesIt) {
       {R"({"id": 8})", refused(8, "a request needs a \"command\" text")},
       {R"({"id": 9, "command": "mode line"})", refused(9, "a connection in JSON mode stays in it")},
       {R"({"id": 1e999, "command": "press F6"})",
-       refused(nullptr, "not a JSON request: [json.exception.out_of_range.406] number overflow parsing '1e999'")},
+       refused(nullptr,
+               "not a JSON request: [json.exception.out_of_range.406] number overflow parsing '1e999'")},
   };
   for (const auto& [request, reply] : exchange) EXPECT_EQ(client.Ask(request), reply) << request;
   const Json garbled = client.Ask("press F6");

@@ -170,7 +170,10 @@ std::vector<std::weak_ptr<Waitable>>& DeliveryQueues() REQUIRES(KernelMutex()) {
   static auto* queues = new std::vector<std::weak_ptr<Waitable>>;
   return *queues;
 }
-int g_deliveringThreads GUARDED_BY(KernelMutex()) = 0;
+int& DeliveringThreads() REQUIRES(KernelMutex()) {
+  static int count = 0;
+  return count;
+}
 thread_local bool t_delivering = false;
 
 }  // namespace
@@ -184,13 +187,13 @@ void RegisterDeliveryQueue(const std::shared_ptr<Waitable>& queue) {
 void NoteDeliveryTaken() {
   if (t_delivering) return;
   t_delivering = true;
-  ++g_deliveringThreads;
+  ++DeliveringThreads();
 }
 
 void NoteDeliveryDone() {
   if (!t_delivering) return;
   t_delivering = false;
-  --g_deliveringThreads;
+  --DeliveringThreads();
 }
 
 bool LookupWaitables(DWORD count, const HANDLE* handles, std::vector<std::shared_ptr<Waitable>>& owned,
@@ -304,7 +307,7 @@ bool pndsim::WaitForQuiet(std::chrono::milliseconds limit) {
   for (;;) {
     {
       sim::KernelLock lock(sim::KernelMutex());
-      bool quiet = sim::g_deliveringThreads == 0;
+      bool quiet = sim::DeliveringThreads() == 0;
       for (const auto& entry : sim::DeliveryQueues()) {
         const auto queue = entry.lock();
         quiet = quiet && !(queue && queue->HoldsDeliveries());

@@ -30,8 +30,9 @@ Json EventJson(const std::string& object, double seconds) {
     // A listener call reads as its expectation does ("key F6"): the kind is shown on its own.
     std::string said = text(type == "listener" ? "call" : "detail");
     const std::string kind = text("kind");
-    if (type == "listener" && said.rfind(kind, 0) == 0)
+    if (type == "listener" && said.rfind(kind, 0) == 0) {
       said = said.substr(std::min(said.size(), kind.size() + 1));
+    }
     event["text"] = said;
   } else if (type == "dropped") {
     const auto count = parsed.find("count");
