@@ -25,8 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzztext::Require(!request.error.empty());
     fuzztext::Require(request.column >= 0 && static_cast<std::size_t>(request.column) <= line.size() + 1);
   }
-  const std::string reply =
-      pndconsole::protocol::JsonReply(request.id, request.ok, request.command, {}, request.error, request.column);
+  const std::string reply = pndconsole::protocol::JsonReply(request.id, request.ok, request.command, {},
+                                                            request.error, request.column);
   fuzztext::Require(reply.find('\n') == reply.size() - 1);
   fuzztext::Require(nlohmann::json::accept(reply));
   return 0;

@@ -65,8 +65,8 @@ void keybd_event(BYTE virtualKey, BYTE scanCode, DWORD flags, ULONG_PTR extraInf
   char flagText[16];
   std::snprintf(flagText, sizeof flagText, "0x%X", flags);
   Record("keybd_event",
-         {NumberField("vk", virtualKey, vk), NumberField("scan", scanCode), NumberField("flags", flags, flagText),
-          NumberField("extra", static_cast<std::int64_t>(extraInfo))});
+         {NumberField("vk", virtualKey, vk), NumberField("scan", scanCode),
+          NumberField("flags", flags, flagText), NumberField("extra", static_cast<std::int64_t>(extraInfo))});
   InjectKey(virtualKey, 0, (flags & KEYEVENTF_KEYUP) != 0);
 }
 
