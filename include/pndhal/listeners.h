@@ -3,6 +3,7 @@
 #pragma once
 
 #include "pndhal/export.h"
+#include "pndhal/named_value.h"
 #include "pndhal/records.h"
 
 /// Receives translated hardware-key presses, on the key-event window thread.
@@ -59,12 +60,27 @@ enum eCallStatus : int {
   eCallStatusHeld = 5,
 };
 
+namespace pndhal {
+/// The words of the phone link's call status (eCallStatus).
+inline constexpr NamedValue kCallStatusNames[] = {
+    {"unknown", eCallStatusUnknown},   {"none", eCallStatusNone},         {"idle", eCallStatusIdle},
+    {"incoming", eCallStatusIncoming}, {"outgoing", eCallStatusOutgoing}, {"active", eCallStatusActive},
+    {"held", eCallStatusHeld}};
+}  // namespace pndhal
+
 /// Which program is in front, as IBTForegroundListener receives it.
 enum eForegroundState : int {
   eForegroundUnknown = -1,     ///< nothing reported yet
   eForegroundApplication = 0,  ///< the navigation application
   eForegroundTelephone = 1,    ///< the telephone program
 };
+
+namespace pndhal {
+/// The words of which program is in front (eForegroundState).
+inline constexpr NamedValue kForegroundStateNames[] = {{"unknown", eForegroundUnknown},
+                                                       {"application", eForegroundApplication},
+                                                       {"telephone", eForegroundTelephone}};
+}  // namespace pndhal
 
 /// Receives the phone link's call status (an eCallStatus value).
 class PNDHAL_API IBTCallStatusListener {

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "pndhal/named_value.h"
 #include "pndhal/zu_string.h"
 
 /// The application's key codes, into which the key map translates the
@@ -28,6 +29,28 @@ enum eHardwareKey : std::int32_t {
   eHardwareKeyUnmapped = 28,  ///< any virtual key without an entry in the key map
 };
 
+namespace pndhal {
+/// The words of the application's key codes (eHardwareKey).
+inline constexpr NamedValue kApplicationKeyNames[] = {{"Up", eHardwareKeyUp},
+                                                      {"Down", eHardwareKeyDown},
+                                                      {"Right", eHardwareKeyRight},
+                                                      {"Left", eHardwareKeyLeft},
+                                                      {"Enter", eHardwareKeyEnter},
+                                                      {"Device5", eHardwareKeyDevice5},
+                                                      {"Device6", eHardwareKeyDevice6},
+                                                      {"Device7", eHardwareKeyDevice7},
+                                                      {"Device8", eHardwareKeyDevice8},
+                                                      {"F6", eHardwareKeyF6},
+                                                      {"F7", eHardwareKeyF7},
+                                                      {"F8", eHardwareKeyF8},
+                                                      {"Device16", eHardwareKeyDevice16},
+                                                      {"Device24", eHardwareKeyDevice24},
+                                                      {"Device25", eHardwareKeyDevice25},
+                                                      {"Device26", eHardwareKeyDevice26},
+                                                      {"Device27", eHardwareKeyDevice27},
+                                                      {"Unmapped", eHardwareKeyUnmapped}};
+}  // namespace pndhal
+
 /// The power source and charge a PMPowerInfo reports in `powerState`.
 enum ePowerState : std::uint32_t {
   ePowerStateBattery = 0,   ///< on battery
@@ -35,6 +58,14 @@ enum ePowerState : std::uint32_t {
   ePowerStateCharging = 2,  ///< external power, charging
   ePowerStateFull = 3,      ///< external power with a full battery, or battery state unknown
 };
+
+namespace pndhal {
+/// The words of the power source and charge of a power report (ePowerState).
+inline constexpr NamedValue kPowerStateNames[] = {{"battery", ePowerStateBattery},
+                                                  {"external", ePowerStateExternal},
+                                                  {"charging", ePowerStateCharging},
+                                                  {"full", ePowerStateFull}};
+}  // namespace pndhal
 
 /// Battery and power-source state, filled by PMGetPowerInfo.
 struct PMPowerInfo {
@@ -51,6 +82,12 @@ enum eOrientation : std::uint32_t {
   eOrientationSquare = 2,
 };
 
+namespace pndhal {
+/// The words of the screen's orientation (eOrientation).
+inline constexpr NamedValue kOrientationNames[] = {
+    {"portrait", eOrientationPortrait}, {"landscape", eOrientationLandscape}, {"square", eOrientationSquare}};
+}  // namespace pndhal
+
 /// Screen orientation and resolution, filled by GetScreenOrientation.
 struct DisplayInfo {
   std::uint32_t orientation;  ///< an eOrientation value
@@ -64,6 +101,12 @@ enum eCardType : std::int32_t {
   eCardTypeCF = 1,     ///< "CF-Karte..."
   eCardTypeOther = 3,  ///< any other folder
 };
+
+namespace pndhal {
+/// The words of the storage-card kinds (eCardType).
+inline constexpr NamedValue kCardTypeNames[] = {
+    {"sd", eCardTypeSD}, {"cf", eCardTypeCF}, {"other", eCardTypeOther}};
+}  // namespace pndhal
 
 /// A storage card folder that was mounted or removed.
 struct CardInfo {
