@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Checks the walls between the simulator's concerns: each folder of platform/sim/ is a concern, declared with
-# the concerns it uses (pndsim_concern in its CMakeLists.txt), and a file of one concern reaches another only
-# through that concern's face, sim/<name>/<name>.h, and only when it declared the use. The build runs it
-# before compiling the simulator; a violation fails the build.
+# the concerns it uses (its pndsim_concern line in platform/CMakeLists.txt), and a file of one concern reaches
+# another only through that concern's face, sim/<name>/<name>.h, and only when it declared the use. The build
+# runs it before compiling the simulator; a violation fails the build.
 #
 # Usage: check_sim_walls.sh [--stamp FILE] SIM_ROOT CONCERN...
 #   SIM_ROOT  the folder platform/sim
@@ -47,7 +47,7 @@ fail() {
   failures=$((failures + 1))
 }
 
-declared_in="its pndsim_concern(... USES ...) in platform/sim/"
+declared_in="its pndsim_concern(... USES ...) in platform/CMakeLists.txt"
 
 # Checks one quoted include `name` of a file of concern `concern` in the folder `beside`.
 check_include() {
@@ -71,7 +71,7 @@ check_include() {
       elif [[ $header != "$target.h" ]]; then
         fail "$where" "#include \"$name\" is a private header of $target; its face is sim/$target/$target.h"
       elif [[ ${uses[$concern]} != *" $target "* ]]; then
-        fail "$where" "#include \"$name\": $concern does not declare that it uses $target ($declared_in$concern/CMakeLists.txt)"
+        fail "$where" "#include \"$name\": $concern does not declare that it uses $target ($declared_in)"
       else
         made["$concern $target"]=1
       fi
