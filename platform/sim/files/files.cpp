@@ -1,7 +1,7 @@
 // The device's one tree of folders and files: GetFileAttributesW, the lookups every other call that takes
 // a path makes, and the control API that creates, lists and deletes entries. The root folder always
-// exists; the built-in profile's files and the folders of its cards are there after every reset. Only
-// existence and kind are modelled, not content.
+// exists; the built-in profile's files are there after every reset (the storage cards add their folders).
+// Only existence and kind are modelled, not content.
 #include "sim/files/files.h"
 
 #include <map>
@@ -85,12 +85,11 @@ struct FileTree {
     return true;
   }
 
-  // Back to the built-in profile's files and cards.
+  // Back to the built-in profile's files; the storage cards put their folders back themselves.
   void Restore() REQUIRES(mutex) {
     entries.clear();
-    const profile::DeviceProfile& builtIn = profile::BuiltInProfile();
-    for (const pndsim::FileEntry& file : builtIn.files) Create(Widen(file.path), file.folder);
-    for (const std::string& card : builtIn.cards) Create(L"\\" + Widen(card), true);
+    for (const pndsim::FileEntry& file : profile::BuiltInProfile().files)
+      Create(Widen(file.path), file.folder);
   }
 };
 

@@ -34,16 +34,22 @@ struct StorageModel {
   std::vector<std::wstring> mounted GUARDED_BY(KernelMutex());
   std::vector<std::weak_ptr<DeviceRegistration>> registrations GUARDED_BY(KernelMutex());
 
-  // The cards of the built-in profile, mounted without an announcement; registrations belong to running
-  // code and stay.
+  // The cards of the built-in profile, mounted without an announcement, each a folder of the file tree;
+  // registrations belong to running code and stay.
   void Restore() REQUIRES(KernelMutex()) {
     mounted.clear();
-    for (const std::string& card : profile::BuiltInProfile().cards) mounted.push_back(Widen(card));
+    for (const std::string& card : profile::BuiltInProfile().cards) {
+      mounted.push_back(Widen(card));
+      files::Create(L"\\" + mounted.back(), true);
+    }
   }
 };
 
 StorageModel& Model() {
   static auto* model = [] {
+    // The file tree is made, and its reset hook added, first: a reset empties the tree before the cards'
+    // folders go back into it.
+    files::Find(L"\\");
     auto* created = new StorageModel;
     OnReset([] {
       KernelLock lock(KernelMutex());
