@@ -1,6 +1,6 @@
 // The device platform's API for a build of the HAL on Windows: the system's own headers, with the calls,
-// records and constants that Windows CE has and desktop Windows lacks (windows_ce_only.h). Each ce/ header
-// of this root stands for the one of the same name in platform/include/ce/ and maps it onto this.
+// records and constants that Windows CE has and desktop Windows lacks (windows_ce_only.h). In a Windows build
+// every ce/ header but the few shared as they are stands for this (.ci/windows-check writes them so).
 #pragma once
 
 // Windows CE has only the wide-character calls.
