@@ -1,6 +1,6 @@
 // Display operations of the HAL levels: brightness in percent over the raw
-// backlight levels, the stepped fade, display off and on, and the screen
-// orientation.
+// backlight levels, the stepped fade and its thread, display off and on, and
+// the screen orientation.
 #include <cmath>
 
 #include "ce/display.h"
@@ -20,6 +20,22 @@ constexpr float kPercentToFraction = 0.01f;
 }  // namespace
 
 // --- Fade thread --------------------------------------------------------------
+
+/// Fades the backlight from its current level towards a target percentage in
+/// steps of the HAL's fade step, under the process-wide fade lock. Started
+/// with the HAL object as its parameter; a friend of CHAL for the level
+/// settings, so it stays in the global namespace.
+class CBrightnessFadeThread final : public CHALThread {
+ public:
+  CBrightnessFadeThread(unsigned int targetPercent, unsigned int fade)
+      : CHALThread(0), m_uiTargetPercent(targetPercent), m_uiFade(fade) {}
+  ~CBrightnessFadeThread() override { Shutdown(); }
+  unsigned long Run(void* param) override;
+
+ private:
+  unsigned int m_uiTargetPercent;
+  unsigned int m_uiFade;
+};
 
 unsigned long CBrightnessFadeThread::Run(void* param) {
   if (param == nullptr) return 0;

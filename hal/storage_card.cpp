@@ -8,8 +8,7 @@
 #include "ce/power.h"
 #include "ce/storage.h"
 #include "ce/utf16.h"
-#include "hal/device_threads.h"
-#include "hal/hal.h"
+#include "hal/hal_levels.h"
 #include "hal/notification_queue.h"
 
 namespace {
