@@ -1,6 +1,7 @@
-// Device identity and the remaining device services: the device identifier,
-// the device-information strings, touch calibration, the contacts program and
-// the split of memory between object store and programs.
+// Device identity and the remaining device services: their exported functions
+// and their operations at every level: the device identifier, the
+// device-information strings, touch calibration, the contacts program, the
+// system language and the split of memory between object store and programs.
 #include <cstdint>
 #include <cstring>
 #include <cwchar>
@@ -237,7 +238,42 @@ bool ReadMemoryFigures(MemoryFigures& figures) {
 
 }  // namespace
 
-// --- Level 2 ----------------------------------------------------------------
+// --- Exported functions ------------------------------------------------------
+
+bool GetDeviceID(wchar_t* buffer, int length) {
+  HalCall hal;
+  return hal && hal->GetDeviceID(buffer, length);
+}
+
+bool CalibrateTouchscreen() {
+  HalCall hal;
+  return hal && hal->CalibrateTouchscreen();
+}
+
+void SetMemorySplit(int percent) {
+  if (HalCall hal; hal) hal->SetMemorySplit(percent);
+}
+
+void RestoreMemorySplit() {
+  if (HalCall hal; hal) hal->RestoreMemorySplit();
+}
+
+bool OpenContacts() {
+  HalCall hal;
+  return hal && hal->OpenContacts();
+}
+
+bool SetSystemLanguage(unsigned long language) {
+  HalCall hal;
+  return hal && hal->SetSystemLanguage(language);
+}
+
+bool GetDeviceInfo(eDeviceInfoID id, wchar_t* buffer, unsigned long length) {
+  HalCall hal;
+  return hal && hal->GetDeviceInfo(id, buffer, length);
+}
+
+// --- Level 2 -----------------------------------------------------------------
 
 bool CHALWinCE::GetDeviceID(wchar_t* buffer, int length) { return DeviceIdText(true, buffer, length); }
 
@@ -338,7 +374,7 @@ bool CHALWinCE::OpenContacts() {
   return true;
 }
 
-// --- Level 3 ----------------------------------------------------------------
+// --- Level 3 -----------------------------------------------------------------
 
 void CHALPlatform::RunTouchCalibration() { TouchCalibrate(); }
 
@@ -367,7 +403,7 @@ void CHALPlatform::RestoreMemorySplit() {
   m_iSavedMemorySplit = 0;
 }
 
-// --- Level 4 ----------------------------------------------------------------
+// --- Level 4 -----------------------------------------------------------------
 
 bool CHALExternApi::GetDeviceID(wchar_t* buffer, int length) { return DeviceIdText(false, buffer, length); }
 

@@ -1,6 +1,6 @@
-// Display operations of the HAL levels: brightness in percent over the raw
-// backlight levels, the stepped fade and its thread, display off and on, and
-// the screen orientation.
+// The display service: its exported functions and its operations at every
+// level: brightness in percent over the raw backlight levels, the stepped fade
+// and its thread, display off and on, and the screen orientation.
 #include <cmath>
 
 #include "ce/display.h"
@@ -19,7 +19,39 @@ constexpr float kPercentToFraction = 0.01f;
 
 }  // namespace
 
-// --- Fade thread --------------------------------------------------------------
+// --- Exported functions ------------------------------------------------------
+
+bool SetScreenOrientation(bool const& landscape) {
+  HalCall hal;
+  return hal && hal->SetScreenOrientation(landscape);
+}
+
+bool GetScreenOrientation(DisplayInfo& info) {
+  HalCall hal;
+  return hal && hal->GetScreenOrientation(info);
+}
+
+bool GetBrightness(unsigned int& percent) {
+  HalCall hal;
+  return hal && hal->GetBrightness(percent);
+}
+
+bool SetBrightness(unsigned int percent, unsigned int fade) {
+  HalCall hal;
+  return hal && hal->SetBrightness(percent, fade);
+}
+
+bool PMDisplayOff() {
+  HalCall hal;
+  return hal && hal->PMDisplayOff();
+}
+
+bool PMDisplayOn() {
+  HalCall hal;
+  return hal && hal->PMDisplayOn();
+}
+
+// --- Fade thread -------------------------------------------------------------
 
 /// Fades the backlight from its current level towards a target percentage in
 /// steps of the HAL's fade step, under the process-wide fade lock. Started
@@ -95,7 +127,7 @@ unsigned long CBrightnessFadeThread::Run(void* param) {
   return 0;
 }
 
-// --- Level 2 ------------------------------------------------------------------
+// --- Level 2 -----------------------------------------------------------------
 
 bool CHALWinCE::SetScreenOrientation(bool const&) { return true; }
 
@@ -177,7 +209,7 @@ void CHALWinCE::SetRawBrightness(unsigned int const& level) {
   KernelIoControl(IOCTL_BACKLIGHT, nullptr, level, nullptr, 0, nullptr);
 }
 
-// --- Level 3 ------------------------------------------------------------------
+// --- Level 3 -----------------------------------------------------------------
 
 bool CHALPlatform::GetBrightness(unsigned int& percent) {
   DWORD level = 0;
@@ -189,7 +221,7 @@ bool CHALPlatform::GetBrightness(unsigned int& percent) {
   return true;
 }
 
-// --- Level 4 ------------------------------------------------------------------
+// --- Level 4 -----------------------------------------------------------------
 
 bool CHALExternApi::GetBrightness(unsigned int& percent) {
   unsigned int level = 0;

@@ -214,6 +214,11 @@ CHAL* PeekHALInstance();
 /// call holds the HAL before it tears it down, and while it tears it down
 /// every new call finds no HAL and reports failure; so no call ever runs on a
 /// freed HAL. Nested calls (from a listener the call invokes) hold it again.
+///
+/// An exported function that forwards to one operation lives in its service's
+/// file: it holds a HalCall, passes its arguments through and returns the
+/// operation's result, or reports failure (false, or nothing done) when no HAL
+/// could be created or FreeDLL is tearing it down.
 class HalCall {
  public:
   enum class Use {

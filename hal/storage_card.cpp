@@ -1,6 +1,6 @@
-// Storage-card detection: the thread that turns the platform's mount
-// notifications into ICardListener calls, with the card kind its folder name
-// gives.
+// The storage-card service: its exported function, which no level provides,
+// and the detection thread that turns the platform's mount notifications into
+// ICardListener calls, with the card kind its folder name gives.
 #include <cstddef>
 #include <cstring>
 
@@ -39,6 +39,15 @@ std::int32_t CardKind(const wchar_t* name) {
 }
 
 }  // namespace
+
+// --- Exported functions ------------------------------------------------------
+
+bool SearchStorageCard(CardInfo& card) {
+  HalCall hal;
+  return hal && hal->SearchStorageCard(card);
+}
+
+// --- Thread ------------------------------------------------------------------
 
 unsigned long CStorageCardThread::Run(void* param) {
   if (param == nullptr) return 0;
