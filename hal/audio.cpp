@@ -52,6 +52,16 @@ bool GetMicVolume(unsigned int& volume) {
   return hal && hal->GetMicVolume(volume);
 }
 
+// --- Level 0 -----------------------------------------------------------------
+
+bool CHAL::SetVolume(unsigned int) { return false; }
+bool CHAL::GetVolume(unsigned int&) { return false; }
+bool CHAL::Mute(bool) { return false; }
+bool CHAL::IsMuted(bool&) { return false; }
+void CHAL::ActivateSRAudio(bool const&) {}
+bool CHAL::SetMicVolume(unsigned int const&) { return false; }
+bool CHAL::GetMicVolume(unsigned int&) { return false; }
+
 // --- Level 1 -----------------------------------------------------------------
 
 // Both conversions round to the nearest value, so every percentage reads back

@@ -273,6 +273,16 @@ bool GetDeviceInfo(eDeviceInfoID id, wchar_t* buffer, unsigned long length) {
   return hal && hal->GetDeviceInfo(id, buffer, length);
 }
 
+// --- Level 0 -----------------------------------------------------------------
+
+bool CHAL::GetDeviceID(wchar_t*, int) { return false; }
+bool CHAL::CalibrateTouchscreen() { return false; }
+void CHAL::SetMemorySplit(int) {}
+void CHAL::RestoreMemorySplit() {}
+bool CHAL::OpenContacts() { return false; }
+bool CHAL::SetSystemLanguage(unsigned long) { return false; }
+bool CHAL::GetDeviceInfo(eDeviceInfoID, wchar_t*, unsigned long) { return false; }
+
 // --- Level 2 -----------------------------------------------------------------
 
 bool CHALWinCE::GetDeviceID(wchar_t* buffer, int length) { return DeviceIdText(true, buffer, length); }
@@ -306,6 +316,8 @@ bool CHALWinCE::GetDeviceInfo(eDeviceInfoID id, wchar_t* buffer, unsigned long l
   }
   return WriteText(text, count, buffer, length);
 }
+
+void CHALWinCE::RunTouchCalibration() {}
 
 bool CHALWinCE::CalibrateTouchscreen() {
   ZuBytes transfer = AllocateBytes(kCalibrationBufferSize);
@@ -378,6 +390,12 @@ bool CHALWinCE::OpenContacts() {
 
 void CHALPlatform::RunTouchCalibration() { TouchCalibrate(); }
 
+void CHALPlatform::AdjustDeviceInfo(unsigned char* record) {
+  // The device reports the wrong hardware revision; it is always 2.
+  record[576] = 2;
+  record[577] = 0;
+}
+
 void CHALPlatform::SetMemorySplit(int percent) {
   MemoryFigures figures{};
   if (!ReadMemoryFigures(figures)) return;
@@ -425,3 +443,7 @@ bool CHALExternApi::GetDeviceInfo(eDeviceInfoID id, wchar_t* buffer, unsigned lo
   std::wmemcpy(buffer, text, kLevel4VersionChars);
   return true;
 }
+
+void CHALExternApi::SetMemorySplit(int) {}
+
+void CHALExternApi::RestoreMemorySplit() {}

@@ -51,6 +51,18 @@ bool PMDisplayOn() {
   return hal && hal->PMDisplayOn();
 }
 
+// --- Level 0 -----------------------------------------------------------------
+
+bool CHAL::SetScreenOrientation(bool const&) { return false; }
+bool CHAL::GetScreenOrientation(DisplayInfo&) { return false; }
+bool CHAL::GetBrightness(unsigned int&) { return false; }
+bool CHAL::SetBrightness(unsigned int, unsigned int) { return false; }
+bool CHAL::PMDisplayOff() { return false; }
+bool CHAL::PMDisplayOn() { return false; }
+unsigned int CHAL::RoundBrightness(float) { return 0; }
+void CHAL::GetRawBrightness(unsigned int&) {}
+void CHAL::SetRawBrightness(unsigned int const&) {}
+
 // --- Fade thread -------------------------------------------------------------
 
 /// Fades the backlight from its current level towards a target percentage in

@@ -1,7 +1,9 @@
 // Level 0 of the HAL object: the listener registries, the key map, the level
-// settings and the defaults of the 79 operations every level shares. The
-// exported functions, the worker threads and the key-event window reach the
-// device only through these virtual operations.
+// settings and the 79 operations every level shares (each service's file
+// defines its operations' defaults, hal.cpp the rest), and the lease an
+// exported call holds the HAL by. The exported functions, the worker threads
+// and the key-event window reach the device only through these virtual
+// operations.
 #pragma once
 
 #include <atomic>

@@ -1,6 +1,7 @@
-// The power service: its exported functions, its operations at every level,
-// and the two threads that watch the device: power notifications (suspend
-// and resume) and the periodic polling of volume, foreground and power state.
+// The power service: its exported functions, its operations at every level
+// (with the foreground and idle-timer ones the polling thread calls), and the
+// two threads that watch the device: power notifications (suspend and resume)
+// and the periodic polling of volume, foreground and power state.
 #include <cstring>
 
 #include "ce/power.h"
@@ -77,6 +78,20 @@ void ActivatePowerKey(bool activate) {
   if (HalCall hal; hal) hal->ActivatePowerKey(activate);
 }
 
+// --- Level 0 -----------------------------------------------------------------
+
+bool CHAL::PMGetPowerInfo(PMPowerInfo&) { return false; }
+bool CHAL::PMPowerOff() { return false; }
+bool CHAL::ResetDevice() { return false; }
+bool CHAL::SuspendDevice() { return false; }
+void CHAL::StartResetIdleTimer() {}
+void CHAL::StopResetIdleTimer() {}
+void CHAL::ActivatePowerKey(bool) {}
+bool CHAL::IsForegroundTrackingEnabled() { return true; }
+bool CHAL::IsApplicationInForeground() { return false; }
+void CHAL::OnForegroundChanged(bool) {}
+void CHAL::ResetIdleTimerTick() {}
+
 // --- Level 2 -----------------------------------------------------------------
 
 bool CHALWinCE::PMGetPowerInfo(PMPowerInfo& info) {
@@ -142,6 +157,8 @@ void CHALPlatform::ResetIdleTimerTick() {
 }
 
 // --- Level 4 -----------------------------------------------------------------
+
+bool CHALExternApi::IsForegroundTrackingEnabled() { return false; }
 
 bool CHALExternApi::SuspendDevice() {
   Sleep(kPowerKeyPauseMs);

@@ -47,6 +47,10 @@ bool SearchStorageCard(CardInfo& card) {
   return hal && hal->SearchStorageCard(card);
 }
 
+// --- Level 0 -----------------------------------------------------------------
+
+bool CHAL::SearchStorageCard(CardInfo&) { return false; }
+
 // --- Thread ------------------------------------------------------------------
 
 unsigned long CStorageCardThread::Run(void* param) {

@@ -141,7 +141,45 @@ bool ActivateRemoteControl(bool on) {
   return hal && hal->ActivateRemoteControl(on);
 }
 
+// --- Level 0 -----------------------------------------------------------------
+
+bool CHAL::ReadFlash(unsigned long, unsigned char*, unsigned long) { return false; }
+bool CHAL::WriteFlash(unsigned long, unsigned char*, unsigned long) { return false; }
+bool CHAL::ActivateFMTransmitter(bool) { return false; }
+bool CHAL::IsFMTransmitterActive() { return false; }
+bool CHAL::SetFMPiCode(unsigned short) { return false; }
+bool CHAL::SetFMStationName(wchar_t const*) { return false; }
+bool CHAL::SetFMRadioText(wchar_t const*) { return false; }
+bool CHAL::MuteFM(bool) { return false; }
+void CHAL::SetFMFrequencySearchStepSize(unsigned int const&) {}
+bool CHAL::SetFMFrequency(unsigned int) { return false; }
+bool CHAL::StepFMFrequencyForward(unsigned int const&) { return false; }
+bool CHAL::StepFMFrequencyBackward(unsigned int const&) { return false; }
+bool CHAL::GetFMFrequency(unsigned int&) { return false; }
+bool CHAL::SetFMPower(unsigned int) { return false; }
+void CHAL::SetFMBandwidth(unsigned int const&, unsigned int const&) {}
+void CHAL::GetFMBandwidth(unsigned int&, unsigned int&) {}
+bool CHAL::SetFMMode(unsigned int) { return false; }
+bool CHAL::GetFMMode(unsigned int&) { return false; }
+bool CHAL::SetDynamicControl(FMDRCSetting const&) { return false; }
+void CHAL::GetDynamicControl(FMDRCSetting&) {}
+bool CHAL::SetFMEmphasis(unsigned int const&) { return false; }
+bool CHAL::ActivateRemoteControl(bool) { return false; }
+bool CHAL::GetBtMACAddr(wchar_t*, int) { return false; }
+
 // --- Level 4 -----------------------------------------------------------------
+
+bool CHALExternApi::IsFMTransmitterActive() { return m_bFMTransmitterActive; }
+
+void CHALExternApi::SetFMBandwidth(unsigned int const& low, unsigned int const& high) {
+  m_uiFMBandLow = low;
+  m_uiFMBandHigh = high;
+}
+
+void CHALExternApi::GetFMBandwidth(unsigned int& low, unsigned int& high) {
+  low = m_uiFMBandLow;
+  high = m_uiFMBandHigh;
+}
 
 bool CHALExternApi::ReadFlash(unsigned long offset, unsigned char* buffer, unsigned long length) {
   return CallFlash(L"ReadFlash", offset, buffer, length);

@@ -90,6 +90,16 @@ Container::ZuVector<CNavTimeZone> const& GetAvailableTimezones() {
   return held;
 }
 
+// --- Level 0 -----------------------------------------------------------------
+
+bool CHAL::GetLocalNavTime(CNavTime&) { return false; }
+bool CHAL::GetGMTNavTime(CNavTime&) { return false; }
+bool CHAL::SetLocalNavTime(CNavTime&) { return false; }
+bool CHAL::SetGMTNavTime(CNavTime&) { return false; }
+bool CHAL::SetTimezone(CNavTimeZone const&) { return false; }
+CNavTimeZone CHAL::GetTimezone() { return CNavTimeZone(); }
+bool CHAL::GetAvailableTimezones(Container::ZuVector<CNavTimeZone>&) { return false; }
+
 // --- Level 1 -----------------------------------------------------------------
 
 bool CHALCommon::GetLocalNavTime(CNavTime& time) {
