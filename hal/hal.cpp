@@ -1,7 +1,8 @@
 // Level 0 of the HAL object: its construction, and the defaults (do nothing or
 // answer false) of the operations no service file holds: start and stop, the
-// phone link, the key operations and the two reserved ones; and the key map's
-// whole-map copy. Each service's file holds the defaults of its own.
+// phone link and the two reserved ones. Each service's file, in hal/ or in
+// the HAL folder of its subsystem (keys/, time/), holds the defaults of its
+// own.
 #include "hal/hal.h"
 
 CHAL::CHAL() = default;
@@ -19,19 +20,6 @@ void CHAL::EnsureBTHAL() {
 
 void CHAL::StopThreads() {}
 
-void CHAL::Connect(IHardwareKeyListener* listener) { m_keyListeners.Connect(listener); }
-
-void CHAL::ConnectKeyEventHandler() {}
-bool CHAL::ActivateSharedHardwareKeyMap(KeyMap&) { return false; }
-void CHAL::DeactivateSharedHardwareKeyMap(KeyMap&) {}
-void CHAL::FillDefaultKeyMap(KeyMap&) {}
-void CHAL::OnHotKey(unsigned int, unsigned int, long, bool*) {}
+// Nothing calls them.
 bool CHAL::Reserved26() { return false; }
 bool CHAL::Reserved27() { return false; }
-
-bool CHAL::SetKeyMap(KeyMap const&) { return false; }
-
-CHAL::KeyMap CHAL::CopyKeyMap() const {
-  std::lock_guard lock(m_keyMapLock);
-  return m_keyMap;
-}
