@@ -65,22 +65,6 @@ void CHAL::SetRawBrightness(unsigned int const&) {}
 
 // --- Fade thread -------------------------------------------------------------
 
-/// Fades the backlight from its current level towards a target percentage in
-/// steps of the HAL's fade step, under the process-wide fade lock. Started
-/// with the HAL object as its parameter; a friend of CHAL for the level
-/// settings, so it stays in the global namespace.
-class CBrightnessFadeThread final : public CHALThread {
- public:
-  CBrightnessFadeThread(unsigned int targetPercent, unsigned int fade)
-      : CHALThread(0), m_uiTargetPercent(targetPercent), m_uiFade(fade) {}
-  ~CBrightnessFadeThread() override { Shutdown(); }
-  unsigned long Run(void* param) override;
-
- private:
-  unsigned int m_uiTargetPercent;
-  unsigned int m_uiFade;
-};
-
 unsigned long CBrightnessFadeThread::Run(void* param) {
   if (param == nullptr) return 0;
   CHAL& hal = *static_cast<CHAL*>(param);

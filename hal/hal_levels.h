@@ -91,9 +91,11 @@ class CHALCommon : public CHAL {
   REG_TZI_FORMAT m_tziBuffer{};  // each "TZI" value of the database is read into it
 };
 
-// The device threads of level 2, each started with the HAL object as its
-// parameter: storage-card detection (storage_card.cpp), the polling of
-// volume, foreground and power state, and power notifications (power.cpp).
+// The threads of level 2, each started with the HAL object as its parameter:
+// the device threads it owns as members, storage-card detection
+// (storage_card.cpp), the polling of volume, foreground and power state, and
+// power notifications (power.cpp); and the short-lived thread of a backlight
+// fade that SetBrightness runs (display.cpp).
 
 class CStorageCardThread final : public CHALThread {
  public:
@@ -118,6 +120,20 @@ class CPowerNotificationThread final : public CHALThread {
   CPowerNotificationThread() : CHALThread(0) {}
   ~CPowerNotificationThread() override { Shutdown(); }
   unsigned long Run(void* param) override;
+};
+
+/// Fades the backlight from its current level towards a target percentage in
+/// steps of the HAL's fade step, under the process-wide fade lock.
+class CBrightnessFadeThread final : public CHALThread {
+ public:
+  CBrightnessFadeThread(unsigned int targetPercent, unsigned int fade)
+      : CHALThread(0), m_uiTargetPercent(targetPercent), m_uiFade(fade) {}
+  ~CBrightnessFadeThread() override { Shutdown(); }
+  unsigned long Run(void* param) override;
+
+ private:
+  unsigned int m_uiTargetPercent;
+  unsigned int m_uiFade;
 };
 
 class CHALWinCE : public CHALCommon {
