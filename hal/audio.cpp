@@ -1,5 +1,7 @@
-// Volume operations of the HAL levels: the master volume in percent over the
-// wave-output mixer's two channels, and mute with restore.
+// The audio service: its exported functions and its operations at every
+// level: the master volume in percent over the wave-output mixer's two
+// channels, mute with restore, and the microphone and speech-recognition
+// audio, which no level provides.
 #include <cmath>
 #include <mutex>
 
@@ -13,6 +15,54 @@ constexpr double kChannelToFraction = 1.0 / 65535.0;
 HWAVEOUT const kWaveDevice0 = nullptr;
 
 }  // namespace
+
+// --- Exported functions ------------------------------------------------------
+
+bool SetVolume(unsigned int percent) {
+  HalCall hal;
+  return hal && hal->SetVolume(percent);
+}
+
+bool GetVolume(unsigned int& percent) {
+  HalCall hal;
+  return hal && hal->GetVolume(percent);
+}
+
+bool Mute(bool mute) {
+  HalCall hal;
+  return hal && hal->Mute(mute);
+}
+
+bool IsMuted(bool& muted) {
+  HalCall hal;
+  return hal && hal->IsMuted(muted);
+}
+
+void ActivateSRAudio(bool const& on) {
+  if (HalCall hal; hal) hal->ActivateSRAudio(on);
+}
+
+bool SetMicVolume(unsigned int const& volume) {
+  HalCall hal;
+  return hal && hal->SetMicVolume(volume);
+}
+
+bool GetMicVolume(unsigned int& volume) {
+  HalCall hal;
+  return hal && hal->GetMicVolume(volume);
+}
+
+// --- Level 0 -----------------------------------------------------------------
+
+bool CHAL::SetVolume(unsigned int) { return false; }
+bool CHAL::GetVolume(unsigned int&) { return false; }
+bool CHAL::Mute(bool) { return false; }
+bool CHAL::IsMuted(bool&) { return false; }
+void CHAL::ActivateSRAudio(bool const&) {}
+bool CHAL::SetMicVolume(unsigned int const&) { return false; }
+bool CHAL::GetMicVolume(unsigned int&) { return false; }
+
+// --- Level 1 -----------------------------------------------------------------
 
 // Both conversions round to the nearest value, so every percentage reads back
 // as written and a mute followed by its restore gives back the same volume.
@@ -31,6 +81,8 @@ bool CHALCommon::GetVolume(unsigned int& percent) {
   percent = static_cast<unsigned int>(std::lround(louder * kChannelToFraction * 100.0));
   return result == MMSYSERR_NOERROR;
 }
+
+// --- Level 2 -----------------------------------------------------------------
 
 bool CHALWinCE::Mute(bool mute) {
   std::lock_guard lock(m_savedStateLock);

@@ -1,6 +1,7 @@
-// Device identity and the remaining device services: the device identifier,
-// the device-information strings, touch calibration, the contacts program and
-// the split of memory between object store and programs.
+// Device identity and the remaining device services: their exported functions
+// and their operations at every level: the device identifier, the
+// device-information strings, touch calibration, the contacts program, the
+// system language and the split of memory between object store and programs.
 #include <cstdint>
 #include <cstring>
 #include <cwchar>
@@ -237,7 +238,52 @@ bool ReadMemoryFigures(MemoryFigures& figures) {
 
 }  // namespace
 
-// --- Level 2 ----------------------------------------------------------------
+// --- Exported functions ------------------------------------------------------
+
+bool GetDeviceID(wchar_t* buffer, int length) {
+  HalCall hal;
+  return hal && hal->GetDeviceID(buffer, length);
+}
+
+bool CalibrateTouchscreen() {
+  HalCall hal;
+  return hal && hal->CalibrateTouchscreen();
+}
+
+void SetMemorySplit(int percent) {
+  if (HalCall hal; hal) hal->SetMemorySplit(percent);
+}
+
+void RestoreMemorySplit() {
+  if (HalCall hal; hal) hal->RestoreMemorySplit();
+}
+
+bool OpenContacts() {
+  HalCall hal;
+  return hal && hal->OpenContacts();
+}
+
+bool SetSystemLanguage(unsigned long language) {
+  HalCall hal;
+  return hal && hal->SetSystemLanguage(language);
+}
+
+bool GetDeviceInfo(eDeviceInfoID id, wchar_t* buffer, unsigned long length) {
+  HalCall hal;
+  return hal && hal->GetDeviceInfo(id, buffer, length);
+}
+
+// --- Level 0 -----------------------------------------------------------------
+
+bool CHAL::GetDeviceID(wchar_t*, int) { return false; }
+bool CHAL::CalibrateTouchscreen() { return false; }
+void CHAL::SetMemorySplit(int) {}
+void CHAL::RestoreMemorySplit() {}
+bool CHAL::OpenContacts() { return false; }
+bool CHAL::SetSystemLanguage(unsigned long) { return false; }
+bool CHAL::GetDeviceInfo(eDeviceInfoID, wchar_t*, unsigned long) { return false; }
+
+// --- Level 2 -----------------------------------------------------------------
 
 bool CHALWinCE::GetDeviceID(wchar_t* buffer, int length) { return DeviceIdText(true, buffer, length); }
 
@@ -270,6 +316,8 @@ bool CHALWinCE::GetDeviceInfo(eDeviceInfoID id, wchar_t* buffer, unsigned long l
   }
   return WriteText(text, count, buffer, length);
 }
+
+void CHALWinCE::RunTouchCalibration() {}
 
 bool CHALWinCE::CalibrateTouchscreen() {
   ZuBytes transfer = AllocateBytes(kCalibrationBufferSize);
@@ -338,9 +386,15 @@ bool CHALWinCE::OpenContacts() {
   return true;
 }
 
-// --- Level 3 ----------------------------------------------------------------
+// --- Level 3 -----------------------------------------------------------------
 
 void CHALPlatform::RunTouchCalibration() { TouchCalibrate(); }
+
+void CHALPlatform::AdjustDeviceInfo(unsigned char* record) {
+  // The device reports the wrong hardware revision; it is always 2.
+  record[576] = 2;
+  record[577] = 0;
+}
 
 void CHALPlatform::SetMemorySplit(int percent) {
   MemoryFigures figures{};
@@ -367,7 +421,7 @@ void CHALPlatform::RestoreMemorySplit() {
   m_iSavedMemorySplit = 0;
 }
 
-// --- Level 4 ----------------------------------------------------------------
+// --- Level 4 -----------------------------------------------------------------
 
 bool CHALExternApi::GetDeviceID(wchar_t* buffer, int length) { return DeviceIdText(false, buffer, length); }
 
@@ -389,3 +443,7 @@ bool CHALExternApi::GetDeviceInfo(eDeviceInfoID id, wchar_t* buffer, unsigned lo
   std::wmemcpy(buffer, text, kLevel4VersionChars);
   return true;
 }
+
+void CHALExternApi::SetMemorySplit(int) {}
+
+void CHALExternApi::RestoreMemorySplit() {}

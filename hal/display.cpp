@@ -1,6 +1,6 @@
-// Display operations of the HAL levels: brightness in percent over the raw
-// backlight levels, the stepped fade, display off and on, and the screen
-// orientation.
+// The display service: its exported functions and its operations at every
+// level: brightness in percent over the raw backlight levels, the stepped fade
+// and its thread, display off and on, and the screen orientation.
 #include <cmath>
 
 #include "ce/display.h"
@@ -19,7 +19,51 @@ constexpr float kPercentToFraction = 0.01f;
 
 }  // namespace
 
-// --- Fade thread --------------------------------------------------------------
+// --- Exported functions ------------------------------------------------------
+
+bool SetScreenOrientation(bool const& landscape) {
+  HalCall hal;
+  return hal && hal->SetScreenOrientation(landscape);
+}
+
+bool GetScreenOrientation(DisplayInfo& info) {
+  HalCall hal;
+  return hal && hal->GetScreenOrientation(info);
+}
+
+bool GetBrightness(unsigned int& percent) {
+  HalCall hal;
+  return hal && hal->GetBrightness(percent);
+}
+
+bool SetBrightness(unsigned int percent, unsigned int fade) {
+  HalCall hal;
+  return hal && hal->SetBrightness(percent, fade);
+}
+
+bool PMDisplayOff() {
+  HalCall hal;
+  return hal && hal->PMDisplayOff();
+}
+
+bool PMDisplayOn() {
+  HalCall hal;
+  return hal && hal->PMDisplayOn();
+}
+
+// --- Level 0 -----------------------------------------------------------------
+
+bool CHAL::SetScreenOrientation(bool const&) { return false; }
+bool CHAL::GetScreenOrientation(DisplayInfo&) { return false; }
+bool CHAL::GetBrightness(unsigned int&) { return false; }
+bool CHAL::SetBrightness(unsigned int, unsigned int) { return false; }
+bool CHAL::PMDisplayOff() { return false; }
+bool CHAL::PMDisplayOn() { return false; }
+unsigned int CHAL::RoundBrightness(float) { return 0; }
+void CHAL::GetRawBrightness(unsigned int&) {}
+void CHAL::SetRawBrightness(unsigned int const&) {}
+
+// --- Fade thread -------------------------------------------------------------
 
 unsigned long CBrightnessFadeThread::Run(void* param) {
   if (param == nullptr) return 0;
@@ -79,7 +123,7 @@ unsigned long CBrightnessFadeThread::Run(void* param) {
   return 0;
 }
 
-// --- Level 2 ------------------------------------------------------------------
+// --- Level 2 -----------------------------------------------------------------
 
 bool CHALWinCE::SetScreenOrientation(bool const&) { return true; }
 
@@ -161,7 +205,7 @@ void CHALWinCE::SetRawBrightness(unsigned int const& level) {
   KernelIoControl(IOCTL_BACKLIGHT, nullptr, level, nullptr, 0, nullptr);
 }
 
-// --- Level 3 ------------------------------------------------------------------
+// --- Level 3 -----------------------------------------------------------------
 
 bool CHALPlatform::GetBrightness(unsigned int& percent) {
   DWORD level = 0;
@@ -173,7 +217,7 @@ bool CHALPlatform::GetBrightness(unsigned int& percent) {
   return true;
 }
 
-// --- Level 4 ------------------------------------------------------------------
+// --- Level 4 -----------------------------------------------------------------
 
 bool CHALExternApi::GetBrightness(unsigned int& percent) {
   unsigned int level = 0;

@@ -1,7 +1,9 @@
 // Level 0 of the HAL object: the listener registries, the key map, the level
-// settings and the defaults of the 79 operations every level shares. The
-// exported functions, the worker threads and the key-event window reach the
-// device only through these virtual operations.
+// settings and the 79 operations every level shares (each service's file
+// defines its operations' defaults, hal.cpp the rest), and the lease an
+// exported call holds the HAL by. The exported functions, the worker threads
+// and the key-event window reach the device only through these virtual
+// operations.
 #pragma once
 
 #include <atomic>
@@ -214,6 +216,11 @@ CHAL* PeekHALInstance();
 /// call holds the HAL before it tears it down, and while it tears it down
 /// every new call finds no HAL and reports failure; so no call ever runs on a
 /// freed HAL. Nested calls (from a listener the call invokes) hold it again.
+///
+/// An exported function that forwards to one operation lives in its service's
+/// file: it holds a HalCall, passes its arguments through and returns the
+/// operation's result, or reports failure (false, or nothing done) when no HAL
+/// could be created or FreeDLL is tearing it down.
 class HalCall {
  public:
   enum class Use {

@@ -1,5 +1,6 @@
 // Construction, start, stop and destruction of the HAL levels, in their fixed
-// order, and the small operations of the device level.
+// order, and the creation and removal of the phone link. The levels'
+// operations are in the service files.
 #include "hal/hal_levels.h"
 
 #include "bt/bthal_impl.h"
@@ -82,8 +83,6 @@ void CHALWinCE::StopThreads() {
   }
 }
 
-void CHALWinCE::RunTouchCalibration() {}
-
 // --- Level 3 ----------------------------------------------------------------
 
 CHALPlatform::CHALPlatform() {
@@ -128,12 +127,6 @@ CHALPlatform::~CHALPlatform() {
   }
 }
 
-void CHALPlatform::AdjustDeviceInfo(unsigned char* record) {
-  // The device reports the wrong hardware revision; it is always 2.
-  record[576] = 2;
-  record[577] = 0;
-}
-
 // --- Level 4 ----------------------------------------------------------------
 
 CHALExternApi::CHALExternApi() {
@@ -165,21 +158,3 @@ void CHALExternApi::CreateBTHAL() {
 }
 
 void CHALExternApi::DestroyBTHAL() { delete BTHALPointer().exchange(nullptr); }
-
-bool CHALExternApi::IsForegroundTrackingEnabled() { return false; }
-
-bool CHALExternApi::IsFMTransmitterActive() { return m_bFMTransmitterActive; }
-
-void CHALExternApi::SetFMBandwidth(unsigned int const& low, unsigned int const& high) {
-  m_uiFMBandLow = low;
-  m_uiFMBandHigh = high;
-}
-
-void CHALExternApi::GetFMBandwidth(unsigned int& low, unsigned int& high) {
-  low = m_uiFMBandLow;
-  high = m_uiFMBandHigh;
-}
-
-void CHALExternApi::SetMemorySplit(int) {}
-
-void CHALExternApi::RestoreMemorySplit() {}

@@ -1,17 +1,20 @@
-// Levels 1 to 4 of the HAL object. Each derives from the one before and
-// overrides the operations its device level provides:
+// Levels 1 to 4 of the HAL object, and the device threads level 2 owns. Each
+// level derives from the one before and overrides the operations its device
+// level provides:
 //   CHALCommon    (1) the key-event window, time and time-zone services
 //   CHALWinCE     (2) the device threads and the generic device services
 //   CHALPlatform  (3) platform settings, the default key map, memory split
 //   CHALExternApi (4) the vendor library, FM settings; the concrete class
+// The bodies of the operations and of the threads are in the service files.
 #pragma once
 
 #include <bitset>
 #include <mutex>
 
 #include "ce/time.h"
-#include "hal/device_threads.h"
 #include "hal/hal.h"
+#include "pndhal/records.h"
+#include "runtime/hal_thread.h"
 #include "runtime/message_window_thread.h"
 
 class CHALCommon : public CHAL {
@@ -86,6 +89,51 @@ class CHALCommon : public CHAL {
   bool m_bKeyMapGrabbed = false;
   const wchar_t* m_pszTimeZonesKey;
   REG_TZI_FORMAT m_tziBuffer{};  // each "TZI" value of the database is read into it
+};
+
+// The threads of level 2, each started with the HAL object as its parameter:
+// the device threads it owns as members, storage-card detection
+// (storage_card.cpp), the polling of volume, foreground and power state, and
+// power notifications (power.cpp); and the short-lived thread of a backlight
+// fade that SetBrightness runs (display.cpp).
+
+class CStorageCardThread final : public CHALThread {
+ public:
+  CStorageCardThread() : CHALThread(0) {}
+  ~CStorageCardThread() override { Shutdown(); }
+  unsigned long Run(void* param) override;
+
+ private:
+  // Refilled for every notification; listeners get it only during the call.
+  CardInfo m_cardInfo{};
+};
+
+class CPollingThread final : public CHALThread {
+ public:
+  CPollingThread() : CHALThread(0) {}
+  ~CPollingThread() override { Shutdown(); }
+  unsigned long Run(void* param) override;
+};
+
+class CPowerNotificationThread final : public CHALThread {
+ public:
+  CPowerNotificationThread() : CHALThread(0) {}
+  ~CPowerNotificationThread() override { Shutdown(); }
+  unsigned long Run(void* param) override;
+};
+
+/// Fades the backlight from its current level towards a target percentage in
+/// steps of the HAL's fade step, under the process-wide fade lock.
+class CBrightnessFadeThread final : public CHALThread {
+ public:
+  CBrightnessFadeThread(unsigned int targetPercent, unsigned int fade)
+      : CHALThread(0), m_uiTargetPercent(targetPercent), m_uiFade(fade) {}
+  ~CBrightnessFadeThread() override { Shutdown(); }
+  unsigned long Run(void* param) override;
+
+ private:
+  unsigned int m_uiTargetPercent;
+  unsigned int m_uiFade;
 };
 
 class CHALWinCE : public CHALCommon {

@@ -1,6 +1,7 @@
-// Power operations of the HAL levels and the two threads that watch the
-// device: power notifications (suspend and resume) and the periodic polling
-// of volume, foreground and power state.
+// The power service: its exported functions, its operations at every level
+// (with the foreground and idle-timer ones the polling thread calls), and the
+// two threads that watch the device: power notifications (suspend and resume)
+// and the periodic polling of volume, foreground and power state.
 #include <cstring>
 
 #include "ce/power.h"
@@ -42,7 +43,56 @@ bool DerivePowerState(BYTE acLine, BYTE batteryFlag, std::uint32_t& state) {
 
 }  // namespace
 
-// --- Level 2 ------------------------------------------------------------------
+// --- Exported functions ------------------------------------------------------
+
+bool PMGetPowerInfo(PMPowerInfo& info) {
+  HalCall hal;
+  return hal && hal->PMGetPowerInfo(info);
+}
+
+bool PMPowerOff() {
+  HalCall hal;
+  return hal && hal->PMPowerOff();
+}
+
+bool ResetDevice() {
+  HalCall hal;
+  return hal && hal->ResetDevice();
+}
+
+bool SuspendDevice() {
+  HalCall hal;
+  return hal && hal->SuspendDevice();
+}
+
+void StartResetIdleTimer() {
+  if (HalCall hal; hal) hal->StartResetIdleTimer();
+}
+
+void StopResetIdleTimer() {
+  // Only takes something away: never creates a HAL.
+  if (HalCall hal(HalCall::Use::kExisting); hal) hal->StopResetIdleTimer();
+}
+
+void ActivatePowerKey(bool activate) {
+  if (HalCall hal; hal) hal->ActivatePowerKey(activate);
+}
+
+// --- Level 0 -----------------------------------------------------------------
+
+bool CHAL::PMGetPowerInfo(PMPowerInfo&) { return false; }
+bool CHAL::PMPowerOff() { return false; }
+bool CHAL::ResetDevice() { return false; }
+bool CHAL::SuspendDevice() { return false; }
+void CHAL::StartResetIdleTimer() {}
+void CHAL::StopResetIdleTimer() {}
+void CHAL::ActivatePowerKey(bool) {}
+bool CHAL::IsForegroundTrackingEnabled() { return true; }
+bool CHAL::IsApplicationInForeground() { return false; }
+void CHAL::OnForegroundChanged(bool) {}
+void CHAL::ResetIdleTimerTick() {}
+
+// --- Level 2 -----------------------------------------------------------------
 
 bool CHALWinCE::PMGetPowerInfo(PMPowerInfo& info) {
   SYSTEM_POWER_STATUS_EX status{};
@@ -71,7 +121,7 @@ bool CHALWinCE::IsApplicationInForeground() {
   return foreground != nullptr && GetWindowThreadProcessId(foreground, nullptr) == m_dwCreatorThreadId;
 }
 
-// --- Level 3 ------------------------------------------------------------------
+// --- Level 3 -----------------------------------------------------------------
 
 void CHALPlatform::ActivatePowerKey(bool activate) {
   {
@@ -106,7 +156,9 @@ void CHALPlatform::ResetIdleTimerTick() {
   if (m_bResetIdleTimer.load()) SystemIdleTimerReset();
 }
 
-// --- Level 4 ------------------------------------------------------------------
+// --- Level 4 -----------------------------------------------------------------
+
+bool CHALExternApi::IsForegroundTrackingEnabled() { return false; }
 
 bool CHALExternApi::SuspendDevice() {
   Sleep(kPowerKeyPauseMs);
@@ -115,7 +167,7 @@ bool CHALExternApi::SuspendDevice() {
   return true;
 }
 
-// --- Threads ------------------------------------------------------------------
+// --- Threads -----------------------------------------------------------------
 
 unsigned long CPowerNotificationThread::Run(void* param) {
   if (param == nullptr) return 0;

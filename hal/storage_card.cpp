@@ -1,6 +1,6 @@
-// Storage-card detection: the thread that turns the platform's mount
-// notifications into ICardListener calls, with the card kind its folder name
-// gives.
+// The storage-card service: its exported function, which no level provides,
+// and the detection thread that turns the platform's mount notifications into
+// ICardListener calls, with the card kind its folder name gives.
 #include <cstddef>
 #include <cstring>
 
@@ -8,8 +8,7 @@
 #include "ce/power.h"
 #include "ce/storage.h"
 #include "ce/utf16.h"
-#include "hal/device_threads.h"
-#include "hal/hal.h"
+#include "hal/hal_levels.h"
 #include "hal/notification_queue.h"
 
 namespace {
@@ -40,6 +39,19 @@ std::int32_t CardKind(const wchar_t* name) {
 }
 
 }  // namespace
+
+// --- Exported functions ------------------------------------------------------
+
+bool SearchStorageCard(CardInfo& card) {
+  HalCall hal;
+  return hal && hal->SearchStorageCard(card);
+}
+
+// --- Level 0 -----------------------------------------------------------------
+
+bool CHAL::SearchStorageCard(CardInfo&) { return false; }
+
+// --- Thread ------------------------------------------------------------------
 
 unsigned long CStorageCardThread::Run(void* param) {
   if (param == nullptr) return 0;

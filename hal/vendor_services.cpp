@@ -1,5 +1,6 @@
-// The device level's services of the vendor library: raw flash access and the
-// Bluetooth address.
+// The services of the vendor library: their exported functions and their
+// operations at every level: raw flash access, the Bluetooth address, the FM
+// transmitter's settings and the remote control.
 #include <cstdint>
 #include <cwchar>
 
@@ -26,6 +27,159 @@ bool CallFlash(const wchar_t* name, unsigned long offset, unsigned char* buffer,
 }
 
 }  // namespace
+
+// --- Exported functions ------------------------------------------------------
+
+bool ReadFlash(unsigned long offset, unsigned char* buffer, unsigned long length) {
+  HalCall hal;
+  return hal && hal->ReadFlash(offset, buffer, length);
+}
+
+bool WriteFlash(unsigned long offset, unsigned char* buffer, unsigned long length) {
+  HalCall hal;
+  return hal && hal->WriteFlash(offset, buffer, length);
+}
+
+bool GetBtMACAddr(wchar_t* buffer, int length) {
+  HalCall hal;
+  return hal && hal->GetBtMACAddr(buffer, length);
+}
+
+bool ActivateFMTransmitter(bool on) {
+  HalCall hal;
+  return hal && hal->ActivateFMTransmitter(on);
+}
+
+bool IsFMTransmitterActive() {
+  HalCall hal;
+  return hal && hal->IsFMTransmitterActive();
+}
+
+bool SetFMPiCode(unsigned short code) {
+  HalCall hal;
+  return hal && hal->SetFMPiCode(code);
+}
+
+bool SetFMStationName(wchar_t const* name) {
+  HalCall hal;
+  return hal && hal->SetFMStationName(name);
+}
+
+bool SetFMRadioText(wchar_t const* text) {
+  HalCall hal;
+  return hal && hal->SetFMRadioText(text);
+}
+
+bool MuteFM(bool mute) {
+  HalCall hal;
+  return hal && hal->MuteFM(mute);
+}
+
+void SetFMFrequencySearchStepSize(unsigned int const& step) {
+  if (HalCall hal; hal) hal->SetFMFrequencySearchStepSize(step);
+}
+
+bool SetFMFrequency(unsigned int frequency) {
+  HalCall hal;
+  return hal && hal->SetFMFrequency(frequency);
+}
+
+bool StepFMFrequencyForward(unsigned int const& step) {
+  HalCall hal;
+  return hal && hal->StepFMFrequencyForward(step);
+}
+
+bool StepFMFrequencyBackward(unsigned int const& step) {
+  HalCall hal;
+  return hal && hal->StepFMFrequencyBackward(step);
+}
+
+bool GetFMFrequency(unsigned int& frequency) {
+  HalCall hal;
+  return hal && hal->GetFMFrequency(frequency);
+}
+
+bool SetFMPower(unsigned int power) {
+  HalCall hal;
+  return hal && hal->SetFMPower(power);
+}
+
+void SetFMBandwidth(unsigned int const& low, unsigned int const& high) {
+  if (HalCall hal; hal) hal->SetFMBandwidth(low, high);
+}
+
+void GetFMBandwidth(unsigned int& low, unsigned int& high) {
+  if (HalCall hal; hal) hal->GetFMBandwidth(low, high);
+}
+
+bool SetFMMode(unsigned int mode) {
+  HalCall hal;
+  return hal && hal->SetFMMode(mode);
+}
+
+bool GetFMMode(unsigned int& mode) {
+  HalCall hal;
+  return hal && hal->GetFMMode(mode);
+}
+
+bool SetDynamicControl(FMDRCSetting const& setting) {
+  HalCall hal;
+  return hal && hal->SetDynamicControl(setting);
+}
+
+void GetDynamicControl(FMDRCSetting& setting) {
+  if (HalCall hal; hal) hal->GetDynamicControl(setting);
+}
+
+bool SetFMEmphasis(unsigned int const& emphasis) {
+  HalCall hal;
+  return hal && hal->SetFMEmphasis(emphasis);
+}
+
+bool ActivateRemoteControl(bool on) {
+  HalCall hal;
+  return hal && hal->ActivateRemoteControl(on);
+}
+
+// --- Level 0 -----------------------------------------------------------------
+
+bool CHAL::ReadFlash(unsigned long, unsigned char*, unsigned long) { return false; }
+bool CHAL::WriteFlash(unsigned long, unsigned char*, unsigned long) { return false; }
+bool CHAL::ActivateFMTransmitter(bool) { return false; }
+bool CHAL::IsFMTransmitterActive() { return false; }
+bool CHAL::SetFMPiCode(unsigned short) { return false; }
+bool CHAL::SetFMStationName(wchar_t const*) { return false; }
+bool CHAL::SetFMRadioText(wchar_t const*) { return false; }
+bool CHAL::MuteFM(bool) { return false; }
+void CHAL::SetFMFrequencySearchStepSize(unsigned int const&) {}
+bool CHAL::SetFMFrequency(unsigned int) { return false; }
+bool CHAL::StepFMFrequencyForward(unsigned int const&) { return false; }
+bool CHAL::StepFMFrequencyBackward(unsigned int const&) { return false; }
+bool CHAL::GetFMFrequency(unsigned int&) { return false; }
+bool CHAL::SetFMPower(unsigned int) { return false; }
+void CHAL::SetFMBandwidth(unsigned int const&, unsigned int const&) {}
+void CHAL::GetFMBandwidth(unsigned int&, unsigned int&) {}
+bool CHAL::SetFMMode(unsigned int) { return false; }
+bool CHAL::GetFMMode(unsigned int&) { return false; }
+bool CHAL::SetDynamicControl(FMDRCSetting const&) { return false; }
+void CHAL::GetDynamicControl(FMDRCSetting&) {}
+bool CHAL::SetFMEmphasis(unsigned int const&) { return false; }
+bool CHAL::ActivateRemoteControl(bool) { return false; }
+bool CHAL::GetBtMACAddr(wchar_t*, int) { return false; }
+
+// --- Level 4 -----------------------------------------------------------------
+
+bool CHALExternApi::IsFMTransmitterActive() { return m_bFMTransmitterActive; }
+
+void CHALExternApi::SetFMBandwidth(unsigned int const& low, unsigned int const& high) {
+  m_uiFMBandLow = low;
+  m_uiFMBandHigh = high;
+}
+
+void CHALExternApi::GetFMBandwidth(unsigned int& low, unsigned int& high) {
+  low = m_uiFMBandLow;
+  high = m_uiFMBandHigh;
+}
 
 bool CHALExternApi::ReadFlash(unsigned long offset, unsigned char* buffer, unsigned long length) {
   return CallFlash(L"ReadFlash", offset, buffer, length);

@@ -1,6 +1,6 @@
-// Key dispatch: the HAL's handler on the key-event window turns a hot-key
-// message into calls of the key listeners, or of the key-record listeners
-// in record mode.
+// Key dispatch at every level: the HAL's handler on the key-event window
+// turns a hot-key message into calls of the key listeners, or of the
+// key-record listeners in record mode; and the exported record-mode switch.
 #include "hal/hal_levels.h"
 
 namespace {
@@ -8,6 +8,10 @@ namespace {
 constexpr unsigned int kKeyReleased = MOD_KEYUP;
 
 }  // namespace
+
+// Level 0 has no key-event window to attach a handler to.
+void CHAL::ConnectKeyEventHandler() {}
+void CHAL::OnHotKey(unsigned int, unsigned int, long, bool*) {}
 
 void CHALCommon::ConnectKeyEventHandler() {
   m_bKeyHandlerWanted.store(true);

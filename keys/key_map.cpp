@@ -1,6 +1,6 @@
-// The key map: the default table, grabbing a map's keys as hot keys of the
-// key-event window, and the exported functions that read, replace and share
-// key maps.
+// The key map: the key-map operations at every level (the default table,
+// grabbing a map's keys as hot keys of the key-event window), and the
+// exported functions that read, replace and share key maps.
 #include <mutex>
 #include <span>
 
@@ -25,6 +25,17 @@ bool InsertAll(CHAL::KeyMap& map, std::span<const KeyEntry> entries) {
 }
 
 }  // namespace
+
+// Level 0: no key map is grabbed or replaced, and there are no defaults.
+bool CHAL::ActivateSharedHardwareKeyMap(KeyMap&) { return false; }
+void CHAL::DeactivateSharedHardwareKeyMap(KeyMap&) {}
+void CHAL::FillDefaultKeyMap(KeyMap&) {}
+bool CHAL::SetKeyMap(KeyMap const&) { return false; }
+
+CHAL::KeyMap CHAL::CopyKeyMap() const {
+  std::lock_guard lock(m_keyMapLock);
+  return m_keyMap;
+}
 
 bool CHALPlatform::ActivateSharedHardwareKeyMap(KeyMap& map) {
   if (map.empty()) {

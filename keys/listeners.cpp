@@ -1,5 +1,6 @@
 // The exported Connect and Disconnect of every listener kind, made from the one list of kinds
-// (PNDHAL_LISTENERS). A Disconnect only takes something away: it never creates a HAL.
+// (PNDHAL_LISTENERS), and the operation that connects a key listener. A Disconnect only takes
+// something away: it never creates a HAL.
 #include "hal/hal.h"
 
 namespace {
@@ -26,6 +27,8 @@ void Register(CHAL& hal, IPMPowerListener* listener) {
 }
 
 }  // namespace
+
+void CHAL::Connect(IHardwareKeyListener* listener) { m_keyListeners.Connect(listener); }
 
 // A type cannot stand in parentheses.
 // NOLINTBEGIN(bugprone-macro-parentheses)

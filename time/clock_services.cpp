@@ -1,6 +1,8 @@
-// The device clock and time-zone services: the clock read and set as local
-// time or UTC, the system bias set from a zone, and zones built from the
-// system's current zone and from its zone database.
+// The device clock and time-zone services: their exported functions and their
+// operations at every level: the clock read and set as local time or UTC, the
+// system bias set from a zone, and zones built from the system's current zone
+// and from its zone database.
+#include <mutex>
 #include <utility>
 
 #include "hal/hal_levels.h"
@@ -39,6 +41,66 @@ class ZoneCollector final : public ZoneVisitor {
 };
 
 }  // namespace
+
+// --- Exported functions ------------------------------------------------------
+
+bool GetLocalNavTime(CNavTime& time) {
+  HalCall hal;
+  return hal && hal->GetLocalNavTime(time);
+}
+
+bool GetGMTNavTime(CNavTime& time) {
+  HalCall hal;
+  return hal && hal->GetGMTNavTime(time);
+}
+
+bool SetLocalNavTime(CNavTime& time) {
+  HalCall hal;
+  return hal && hal->SetLocalNavTime(time);
+}
+
+bool SetGMTNavTime(CNavTime& time) {
+  HalCall hal;
+  return hal && hal->SetGMTNavTime(time);
+}
+
+bool SetTimezone(CNavTimeZone const& zone) {
+  HalCall hal;
+  return hal && hal->SetTimezone(zone);
+}
+
+CNavTimeZone const& GetTimezone() {
+  static CNavTimeZone held;
+  static std::mutex refreshing;
+  std::lock_guard lock(refreshing);
+  HalCall hal;
+  held = hal ? hal->GetTimezone() : CNavTimeZone();
+  return held;
+}
+
+Container::ZuVector<CNavTimeZone> const& GetAvailableTimezones() {
+  static Container::ZuVector<CNavTimeZone> held;
+  static std::mutex refreshing;
+  std::lock_guard lock(refreshing);
+  if (HalCall hal; hal) {
+    hal->GetAvailableTimezones(held);
+  } else {
+    held.clear();
+  }
+  return held;
+}
+
+// --- Level 0 -----------------------------------------------------------------
+
+bool CHAL::GetLocalNavTime(CNavTime&) { return false; }
+bool CHAL::GetGMTNavTime(CNavTime&) { return false; }
+bool CHAL::SetLocalNavTime(CNavTime&) { return false; }
+bool CHAL::SetGMTNavTime(CNavTime&) { return false; }
+bool CHAL::SetTimezone(CNavTimeZone const&) { return false; }
+CNavTimeZone CHAL::GetTimezone() { return CNavTimeZone(); }
+bool CHAL::GetAvailableTimezones(Container::ZuVector<CNavTimeZone>&) { return false; }
+
+// --- Level 1 -----------------------------------------------------------------
 
 bool CHALCommon::GetLocalNavTime(CNavTime& time) {
   SYSTEMTIME now{};
@@ -84,11 +146,15 @@ bool CHALCommon::SetTimezone(CNavTimeZone const& zone) {
   return ApplyZoneBias(zone, now);
 }
 
+// --- Level 2 -----------------------------------------------------------------
+
 bool CHALWinCE::SetTimezone(CNavTimeZone const& zone) {
   CNavTime now(0L);
   GetGMTNavTime(now);
   return ApplyZoneBias(zone, now);
 }
+
+// --- Level 1 -----------------------------------------------------------------
 
 CNavTimeZone CHALCommon::GetTimezone() {
   wchar_t descriptor[kDescriptorChars];
