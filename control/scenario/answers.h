@@ -6,18 +6,30 @@
 #include <string_view>
 #include <vector>
 
+#include "cursor.h"
+#include "scenario.h"
+
 namespace scenario {
 
 /// One query function: its name, whether it takes an argument (a number), and its answer as words
-/// ("false" when the function fails).
+/// ("false" when the function fails). `place` orders the functions in help and in suggestions, whatever
+/// service they come from.
 struct Query {
+  int place = 0;
   std::string_view name;
-  bool takesArgument;
+  bool takesArgument = false;
   std::string_view answerForm;  ///< for help: "PERCENT", "true|false", ...
   std::function<std::string(long argument)> answer;
 };
 
-/// The query functions, by name.
+/// Every service's query functions, by place.
 const std::vector<Query>& Queries();
+
+/// Reads `expect FUNCTION [ARG] = ANSWER...` after the function's name: the expectation that `query`
+/// answers ANSWER, '*' standing for any one word of it.
+Statement ParseQueryExpectation(Cursor& cursor, const Query& query);
+
+/// A truth value as an answer says it.
+std::string BoolAnswer(bool value);
 
 }  // namespace scenario

@@ -44,49 +44,4 @@ std::vector<std::string> NameTable::Names() const {
   return names;
 }
 
-const NameTable& ApplicationKeys() {
-  static const NameTable table("an application key", pndhal::kApplicationKeyNames);
-  return table;
-}
-
-const NameTable& PowerStates() {
-  static const NameTable table("a power state", pndhal::kPowerStateNames);
-  return table;
-}
-
-const NameTable& CallStatuses() {
-  static const NameTable table("a call status", pndhal::kCallStatusNames);
-  return table;
-}
-
-const NameTable& TelephoneCalls() {
-  static const NameTable table("a call state", pndsim::kTelephoneCallNames);
-  return table;
-}
-
-const NameTable& ForegroundStates() {
-  static const NameTable table("a foreground state", pndhal::kForegroundStateNames);
-  return table;
-}
-
-const NameTable& TelephoneForegrounds() {
-  static const NameTable table("a foreground", pndsim::kTelephoneForegroundNames);
-  return table;
-}
-
-const NameTable& BatteryFlags() {
-  static const NameTable table("a battery flag", pndsim::kBatteryFlagNames);
-  return table;
-}
-
-const NameTable& AcLines() {
-  static const NameTable table("an AC line state", pndsim::kAcLineNames);
-  return table;
-}
-
-const NameTable& CardTypes() {
-  static const NameTable table("a card type", pndhal::kCardTypeNames);
-  return table;
-}
-
 }  // namespace scenario

@@ -1,5 +1,6 @@
 // The names a scenario gives to the numbers the library and the device exchange: application key codes,
-// power states, call states, battery flags and the like, each a small two-way table.
+// power states, call states, battery flags and the like, each a small two-way table that the service
+// using it makes from the library's or the device's list of words.
 #pragma once
 
 #include <pndhal/names.h>
@@ -41,24 +42,5 @@ class NameTable {
   std::string_view what_;
   std::vector<std::pair<std::string_view, long>> entries_;
 };
-
-/// The application's key codes (eHardwareKey): Up, Down, ..., F6, Device16, Unmapped.
-const NameTable& ApplicationKeys();
-/// What a power listener is told of the power source: battery, external, charging, full.
-const NameTable& PowerStates();
-/// What a call-status listener is told: unknown (-1), none (0), idle, incoming, outgoing, active, held.
-const NameTable& CallStatuses();
-/// The telephone program's call states: idle, incoming, outgoing, active, held.
-const NameTable& TelephoneCalls();
-/// What a foreground listener is told: unknown (-1), application (0), telephone (1).
-const NameTable& ForegroundStates();
-/// The telephone program's foreground reports: application (1), telephone (2).
-const NameTable& TelephoneForegrounds();
-/// Battery flags: high, low, critical, charging, none, unknown.
-const NameTable& BatteryFlags();
-/// The AC line: offline, online, backup, unknown.
-const NameTable& AcLines();
-/// Storage-card kinds: sd, cf, other.
-const NameTable& CardTypes();
 
 }  // namespace scenario

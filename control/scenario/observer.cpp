@@ -5,11 +5,9 @@
 #include <pndsim/pndsim.h>
 
 #include <atomic>
-#include <cstdio>
 #include <thread>
 
-#include "lexer.h"
-#include "names.h"
+#include "service.h"
 
 namespace scenario {
 namespace {
@@ -17,118 +15,92 @@ namespace {
 // Enough for any scenario; a console left connected for days forgets its oldest unconsumed events.
 constexpr std::size_t kQueueLimit = 4096;
 
-std::string Hex(unsigned long value) {
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%02lX", value);
-  return text;
+// The phone link's listeners are connected through the link, each kind by its own function.
+void ConnectTo(CBTHAL& link, IBTCallStatusListener* listener) { link.ConnectCallStatusListener(listener); }
+void ConnectTo(CBTHAL& link, IBTForegroundListener* listener) { link.ConnectForegroundListener(listener); }
+void DisconnectFrom(CBTHAL& link, IBTCallStatusListener* listener) {
+  link.DisconnectCallStatusListener(listener);
+}
+void DisconnectFrom(CBTHAL& link, IBTForegroundListener* listener) {
+  link.DisconnectForegroundListener(listener);
 }
 
 }  // namespace
 
-// One listener of every kind, turning each call into an event in the expectation's words.
-class DeviceObserver::Listeners : public IHardwareKeyListener,
-                                  public IHardwareKeyRecordListener,
-                                  public IPMPowerListener,
-                                  public IVolumeListener,
-                                  public ICardListener,
-                                  public ISuspendResumeDeviceListener {
+// One listener of every kind a service describes, each handing its calls to the service's wording.
+class DeviceObserver::Listeners {
  public:
-  explicit Listeners(DeviceObserver& owner) : owner_(owner), calls_(*this), foreground_(*this) {}
+  explicit Listeners(DeviceObserver& owner) : owner_(owner) {}
 
   void ConnectAll() {
-    // The state a power listener is told on connecting comes on this thread, before Connect returns.
+    // A listener told the state on connecting (the power listener) is told it on this thread, before
+    // Connect returns: that is no change, and is dropped.
     connectingThread_.store(std::this_thread::get_id());
-// NOLINTNEXTLINE(bugprone-macro-parentheses): a type cannot stand in parentheses
-#define SCENARIO_CONNECT(Interface, word) Connect(static_cast<Interface*>(this));
+#define SCENARIO_CONNECT(Interface, word) \
+  if (Interface##_.Worded()) Connect(&Interface##_);
     PNDHAL_LISTENERS(SCENARIO_CONNECT)
 #undef SCENARIO_CONNECT
     connectingThread_.store(std::thread::id());
     // The phone link's handle stays valid for the life of the library, so disconnecting through it
     // never creates a library that was freed meanwhile.
     link_ = GetBTHAL();
-    if (link_ != nullptr) {
-      link_->ConnectCallStatusListener(&calls_);
-      link_->ConnectForegroundListener(&foreground_);
-    }
+    if (link_ == nullptr) return;
+#define SCENARIO_CONNECT_PHONE(Interface, word) \
+  if (Interface##_.Worded()) ConnectTo(*link_, &Interface##_);
+    PNDHAL_PHONE_LISTENERS(SCENARIO_CONNECT_PHONE)
+#undef SCENARIO_CONNECT_PHONE
   }
 
   // Takes nothing but the listeners away: no library is created for it.
   void DisconnectAll() {
     if (link_ != nullptr) {
-      link_->DisconnectCallStatusListener(&calls_);
-      link_->DisconnectForegroundListener(&foreground_);
+#define SCENARIO_DISCONNECT_PHONE(Interface, word) \
+  if (Interface##_.Worded()) DisconnectFrom(*link_, &Interface##_);
+      PNDHAL_PHONE_LISTENERS(SCENARIO_DISCONNECT_PHONE)
+#undef SCENARIO_DISCONNECT_PHONE
     }
-// NOLINTNEXTLINE(bugprone-macro-parentheses): a type cannot stand in parentheses
-#define SCENARIO_DISCONNECT(Interface, word) Disconnect(static_cast<Interface*>(this));
+#define SCENARIO_DISCONNECT(Interface, word) \
+  if (Interface##_.Worded()) Disconnect(&Interface##_);
     PNDHAL_LISTENERS(SCENARIO_DISCONNECT)
 #undef SCENARIO_DISCONNECT
   }
 
-  void Notify(eHardwareKey const& key) override {
-    Tell<IHardwareKeyListener>({Text("key", ApplicationKeys().NameOf(key))});
-  }
-  void Notify(unsigned long virtualKey) override {
-    Tell<IHardwareKeyRecordListener>({Number("vk", static_cast<std::int64_t>(virtualKey), Hex(virtualKey))});
-  }
-  void Notify(PMPowerInfo const& info) override {
-    if (connectingThread_.load() == std::this_thread::get_id()) return;
-    Tell<IPMPowerListener>({Number("level", info.batteryLevel),
-                            Text("state", PowerStates().NameOf(static_cast<long>(info.powerState)))});
-  }
-  void Notify(VolumeInfo const& volume) override {
-    Tell<IVolumeListener>({Number("volume", volume.volume),
-                           Number("muted", volume.muted ? 1 : 0, volume.muted ? "muted" : "unmuted")});
-  }
-  void Notify(CardInfo const& card) override {
-    const std::string folder = pndsim::ToUtf8(card.path.c_str());
-    Tell<ICardListener>({Text("change", card.removed ? "removed" : "mounted"), Text("folder", folder),
-                         Text("type", CardTypes().NameOf(card.cardType))},
-                        std::string(card.removed ? "removed " : "mounted ") + QuoteWord(folder) + " " +
-                            CardTypes().NameOf(card.cardType));
-  }
-  void Notify(bool const& suspending) override {
-    Tell<ISuspendResumeDeviceListener>(
-        {Number("suspending", suspending ? 1 : 0, suspending ? "true" : "false")});
-  }
-
  private:
-  // The two phone-link listeners share a signature, so each is an object of its own.
-  struct CallListener : IBTCallStatusListener {
-    explicit CallListener(Listeners& owner) : all(owner) {}
-    void Notify(int const* status) override {
-      all.Tell<IBTCallStatusListener>({Text("status", CallStatuses().NameOf(*status))});
+  // The listener of one interface: an object of its own, since two interfaces may share the signature
+  // of Notify (the phone link's two do).
+  template <class Interface>
+  class Adapter final : public Interface {
+   public:
+    explicit Adapter(Listeners& all) : all_(all), wording_(WordingOf<Interface>()) {}
+    bool Worded() const { return wording_ != nullptr; }
+    void Notify(NotifyArgument<Interface> argument) override {
+      if (all_.connectingThread_.load() == std::this_thread::get_id()) return;
+      all_.Tell(pndhal::ListenerKind<Interface>::kName, wording_(argument));
     }
-    Listeners& all;
-  };
-  struct ForegroundListener : IBTForegroundListener {
-    explicit ForegroundListener(Listeners& owner) : all(owner) {}
-    void Notify(int const* state) override {
-      all.Tell<IBTForegroundListener>({Text("state", ForegroundStates().NameOf(*state))});
-    }
-    Listeners& all;
-  };
 
-  static pndsim::TraceField Text(const char* name, std::string text) { return {name, std::move(text), {}}; }
-  static pndsim::TraceField Number(const char* name, std::int64_t value, std::string text = {}) {
-    return {name, text.empty() ? std::to_string(value) : std::move(text), value};
-  }
+   private:
+    Listeners& all_;
+    Wording<Interface> wording_;
+  };
 
   // A call as the expectation that matches it words it: the kind, then what the call said (the texts of
-  // its fields, unless `what` words it otherwise).
-  template <class Listener>
-  void Tell(std::vector<pndsim::TraceField> fields, std::string what = {}) {
-    const std::string kind(pndhal::ListenerKind<Listener>::kName);
-    if (what.empty()) {
-      for (const pndsim::TraceField& field : fields) what += (what.empty() ? "" : " ") + field.text;
+  // its fields, unless its wording says otherwise).
+  void Tell(std::string_view kindWord, ListenerCall call) {
+    const std::string kind(kindWord);
+    std::string& words = call.words;
+    if (words.empty()) {
+      for (const pndsim::TraceField& field : call.fields) words += (words.empty() ? "" : " ") + field.text;
     }
-    owner_.Push({Event::Source::Listener, kind, kind + " " + what, Clock::now(), std::move(fields)});
+    owner_.Push({Event::Source::Listener, kind, kind + " " + words, Clock::now(), std::move(call.fields)});
   }
 
   DeviceObserver& owner_;
   CBTHAL* link_ = nullptr;
-  CallListener calls_;
-  ForegroundListener foreground_;
   std::atomic<std::thread::id> connectingThread_;
+#define SCENARIO_ADAPTER(Interface, word) Adapter<Interface> Interface##_{*this};
+  PNDHAL_LISTENERS(SCENARIO_ADAPTER)
+  PNDHAL_PHONE_LISTENERS(SCENARIO_ADAPTER)
+#undef SCENARIO_ADAPTER
 };
 
 DeviceObserver::DeviceObserver(Sink sink) : sink_(std::move(sink)) {

@@ -4,7 +4,6 @@
 
 #include <thread>
 
-#include "names.h"
 #include "scenario.h"
 
 namespace scenario {

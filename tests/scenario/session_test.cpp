@@ -109,4 +109,22 @@ TEST(ScenarioSession, ARecordingReplaysAndFailsWhereTheLibraryDiffers) {
             std::to_string(keyLine - original.recording.begin() + 2) + ": expected key F6, got key Device5");
 }
 
+TEST(ScenarioSession, EveryListenerKindsCallIsRecordedAsTheExpectationThatMatchesIt) {
+  const RunResult run = Play(
+      "press F6\nrecord on\npress F6\nrecord off\nbattery 30 high\nvolume 40\nwait poll\n"
+      "card mount SD-Karte\nsuspend\nresume\nphone launch\nphone call incoming\n"
+      "phone foreground telephone\nphone close\n");
+  ASSERT_EQ(run.failure, "");
+  for (const char* const line :
+       {"expect key F6", "expect record 0x75", "expect power 30 battery", "expect volume 40 unmuted",
+        "expect card mounted SD-Karte sd", "expect suspend true", "expect call incoming",
+        "expect foreground telephone"}) {
+    EXPECT_NE(std::find(run.recording.begin(), run.recording.end(), line), run.recording.end()) << line;
+    // The words a call is recorded in read back as themselves.
+    const auto parsed = scenario::ParseLine(line);
+    ASSERT_TRUE(std::holds_alternative<std::optional<scenario::Statement>>(parsed)) << line;
+    EXPECT_EQ(std::get<std::optional<scenario::Statement>>(parsed)->text, line);
+  }
+}
+
 }  // namespace
