@@ -170,7 +170,7 @@ class Section final : public SectionBase {
   }
   Json Write(const DeviceProfile& profile) const override { return write_(Of(profile)); }
   void Apply(const DeviceProfile& profile) const override { apply_(Of(profile)); }
-  void Capture(DeviceProfile& profile) const override { Of(profile) = capture_(); }
+  void Capture(DeviceProfile& profile) const override;
 
  private:
   ReadFunction read_;
@@ -219,6 +219,11 @@ State& Section<State>::Of(DeviceProfile& profile) const {
   std::any& value = profile.Slot(*this);
   if (!value.has_value()) value = BuiltIn();
   return std::any_cast<State&>(value);
+}
+
+template <class State>
+void Section<State>::Capture(DeviceProfile& profile) const {
+  profile.Slot(*this) = capture_();
 }
 
 // ---- Profiles as text ----
