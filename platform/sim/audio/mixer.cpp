@@ -1,6 +1,8 @@
-// The simulated wave-output mixer: one volume word for device 0, two channels.
+// The simulated wave-output mixer: one volume word for device 0, two channels, and the profile's "volume"
+// member that sets them.
 #include <atomic>
 #include <cstdio>
+#include <string>
 
 #include "ce/audio.h"
 #include "pndsim/audio.h"
@@ -10,11 +12,43 @@
 namespace sim {
 namespace {
 
-// The volume word of the built-in profile: the left channel in the low word, the right in the high one.
+using profile::Json;
+
+// The two channels as the profile gives them; the mixer's word holds the left channel in the low word and
+// the right in the high one.
+struct Channels {
+  std::uint16_t left = 0;
+  std::uint16_t right = 0;
+};
+
+void ReadVolume(const Json& value, const std::string& at, Channels& channels) {
+  profile::RequireMembers(value, at, {"left", "right"}, "the volume");
+  profile::IfPresent(value, at, "left", [&](const Json& m, const std::string& w) {
+    channels.left = static_cast<std::uint16_t>(profile::Integer(m, w, 0, 65535));
+  });
+  profile::IfPresent(value, at, "right", [&](const Json& m, const std::string& w) {
+    channels.right = static_cast<std::uint16_t>(profile::Integer(m, w, 0, 65535));
+  });
+}
+
+Json WriteVolume(const Channels& channels) {
+  return Json{{"left", channels.left}, {"right", channels.right}};
+}
+
+void ApplyVolume(const Channels& channels) { pndsim::SetVolumeChannels(channels.left, channels.right); }
+
+Channels CaptureVolume() {
+  const std::uint32_t word = pndsim::VolumeWord();
+  return Channels{static_cast<std::uint16_t>(word & 0xFFFF), static_cast<std::uint16_t>(word >> 16)};
+}
+
+constinit const profile::Section<Channels> kVolume{"volume",    40,          ReadVolume,
+                                                   WriteVolume, ApplyVolume, CaptureVolume};
+const profile::Registration kVolumeRegistration{kVolume};
+
 std::uint32_t BuiltInVolume() {
-  const profile::DeviceProfile& builtIn = profile::BuiltInProfile();
-  return static_cast<std::uint32_t>(builtIn.volumeLeft) | static_cast<std::uint32_t>(builtIn.volumeRight)
-                                                              << 16;
+  const Channels& builtIn = kVolume.BuiltIn();
+  return static_cast<std::uint32_t>(builtIn.left) | static_cast<std::uint32_t>(builtIn.right) << 16;
 }
 
 std::atomic<std::uint32_t>& Volume() {

@@ -1,42 +1,41 @@
 // The device's whole state on the running simulator: loading a profile (check everything, then reset and
-// apply), writing the device's state as a profile, and the device's keys.
+// apply each section), writing the device's state as a profile, and the device's keys with the profile's
+// "keys" member.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstdint>
-#include <cstring>
+#include <set>
+#include <string>
 #include <system_error>
-#include <tuple>
+#include <vector>
 
-#include "ce/identity.h"
 #include "pndsim/pndsim.h"
-#include "sim/calendar/calendar.h"
-#include "sim/identity/identity.h"
 #include "sim/kernel/kernel.h"
 #include "sim/profile/profile.h"
-#include "sim/text_codec/text_codec.h"
 
 namespace sim::device_state {
 namespace {
 
-using profile::BuiltInProfile;
-using profile::DeviceKey;
 using profile::DeviceProfile;
-using profile::SameZoneRules;
-using profile::ZoneChoice;
-using Bytes = profile::Bytes;
+using profile::Fault;
+using profile::Json;
 
-constexpr std::string_view kCalibrationKey = "HARDWARE\\DEVICEMAP\\TOUCH";
-constexpr std::string_view kCalibrationValue = "CalibrationData";
+// One hardware key of the device.
+struct DeviceKey {
+  std::string name;
+  unsigned code = 0;
+};
+using KeyList = std::vector<DeviceKey>;
+
+extern const profile::Section<KeyList> kKeys;
 
 // The device's keys and the lock that makes a load one step for other loads and key readers.
 struct KeyState {
   Mutex mutex;
-  std::vector<DeviceKey> keys GUARDED_BY(mutex) = BuiltInProfile().keys;
+  KeyList keys GUARDED_BY(mutex) = kKeys.BuiltIn();
 };
 
 KeyState& Keys() {
@@ -44,12 +43,59 @@ KeyState& Keys() {
     auto* created = new KeyState;
     OnReset([created] {
       MutexLock lock(created->mutex);
-      created->keys = BuiltInProfile().keys;
+      created->keys = kKeys.BuiltIn();
     });
     return created;
   }();
   return *state;
 }
+
+void ReadKeys(const Json& value, const std::string& at, KeyList& keys) {
+  if (!value.is_array()) throw Fault{at, false, "expected an array of keys, got " + profile::Shown(value)};
+  KeyList read;
+  std::set<std::string> names;
+  std::set<unsigned> codes;
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    const std::string where = at + "/" + std::to_string(i);
+    const Json& entry = value[i];
+    profile::RequireMembers(entry, where, {"name", "code"}, "a key with a name and a code");
+    if (!entry.contains("name") || !entry.contains("code")) {
+      throw Fault{where, false, "expected a key with both a \"name\" and a \"code\""};
+    }
+    DeviceKey key{
+        profile::Name(entry["name"], profile::Member(where, "name"), "a key name"),
+        static_cast<unsigned>(profile::Integer(entry["code"], profile::Member(where, "code"), 1, 254))};
+    if (!names.insert(key.name).second) {
+      throw Fault{profile::Member(where, "name"), false, "key name listed twice"};
+    }
+    if (!codes.insert(key.code).second) {
+      throw Fault{profile::Member(where, "code"), false, "key code listed twice"};
+    }
+    read.push_back(std::move(key));
+  }
+  keys = std::move(read);
+}
+
+Json WriteKeys(const KeyList& keys) {
+  Json list = Json::array();
+  for (const DeviceKey& key : keys) list.push_back(Json{{"name", key.name}, {"code", key.code}});
+  return list;
+}
+
+void ApplyKeys(const KeyList& keys) {
+  KeyState& state = Keys();
+  MutexLock lock(state.mutex);
+  state.keys = keys;
+}
+
+KeyList CaptureKeys() {
+  KeyState& state = Keys();
+  MutexLock lock(state.mutex);
+  return state.keys;
+}
+
+constinit const profile::Section<KeyList> kKeys{"keys", 10, ReadKeys, WriteKeys, ApplyKeys, CaptureKeys};
+const profile::Registration kKeysRegistration{kKeys};
 
 // A file descriptor closed when it goes out of scope.
 struct OpenFile {
@@ -70,181 +116,23 @@ Mutex& LoadMutex() {
 
 // The profile last loaded, which RestoreProfile returns to; the built-in one until a load.
 DeviceProfile& LoadedProfile() REQUIRES(LoadMutex()) {
-  static auto* loaded = new DeviceProfile(BuiltInProfile());
+  static auto* loaded = new DeviceProfile;
   return *loaded;
-}
-
-std::int64_t HostYear() {
-  const auto now = std::chrono::floor<std::chrono::milliseconds>(std::chrono::system_clock::now());
-  return civil::YearOfMs(now.time_since_epoch().count());
-}
-
-pndsim::ZoneInfo ZoneInfoOf(const TIME_ZONE_INFORMATION& zone) {
-  const auto date = [](const SYSTEMTIME& t) {
-    return pndsim::ZoneDate{t.wYear, t.wMonth,  t.wDayOfWeek, t.wDay,
-                            t.wHour, t.wMinute, t.wSecond,    t.wMilliseconds};
-  };
-  const auto name = [](const WCHAR(&text)[32]) {
-    std::size_t length = 0;
-    while (length < 31 && text[length] != L'\0') ++length;
-    return Narrow(std::wstring_view(text, length));
-  };
-  return pndsim::ZoneInfo{zone.Bias,         name(zone.StandardName), date(zone.StandardDate),
-                          zone.StandardBias, name(zone.DaylightName), date(zone.DaylightDate),
-                          zone.DaylightBias};
-}
-
-// The zone as a profile names it: the host's, a name that gives exactly the current rules, or the rules.
-void CaptureZone(DeviceProfile& profile) {
-  const pndsim::ZoneInfo current = pndsim::CurrentTimeZone();
-  const std::string name = pndsim::TimeZoneName();
-  const tz::NamedRule host = tz::HostZone();
-  if (name == host.name &&
-      SameZoneRules(current, ZoneInfoOf(tz::ZoneInformationFor(host.rule, static_cast<int>(HostYear()))))) {
-    profile.zoneChoice = ZoneChoice::Host;
-    return;
-  }
-  const int deviceYear = static_cast<int>(civil::YearOfMs(pndsim::DeviceTime().time_since_epoch().count()));
-  const auto named = pndsim::LookupTimeZone(name, deviceYear);
-  if (named && SameZoneRules(current, *named)) {
-    profile.zoneChoice = ZoneChoice::Named;
-    profile.zoneName = name;
-    return;
-  }
-  profile.zoneChoice = ZoneChoice::Rules;
-  profile.zoneRules = current;
-}
-
-// The preset and platform identifiers of a record the device built from them; nothing for another record.
-bool SplitDeviceId(const Bytes& record, DeviceProfile& profile) {
-  DEVICE_ID head{};
-  if (record.size() < sizeof head) return false;
-  std::memcpy(&head, record.data(), sizeof head);
-  const auto slice = [&](DWORD offset, DWORD bytes) {
-    if (offset == 0 || offset > record.size() || bytes > record.size() - offset) return Bytes();
-    return Bytes(record.begin() + offset, record.begin() + offset + bytes);
-  };
-  Bytes preset = slice(head.dwPresetIDOffset, head.dwPresetIDBytes);
-  Bytes platform = slice(head.dwPlatformIDOffset, head.dwPlatformIDBytes);
-  if (sim::DeviceIdRecord(preset, platform) != record) return false;
-  profile.presetId = std::move(preset);
-  profile.platformId = std::move(platform);
-  return true;
 }
 
 DeviceProfile Capture() REQUIRES(LoadMutex()) {
   DeviceProfile profile;
-  {
-    KeyState& keys = Keys();
-    sim::MutexLock lock(keys.mutex);
-    profile.keys = keys.keys;
-  }
-  profile.power = pndsim::GetPowerStatus();
-  profile.backlightLevel = pndsim::BacklightLevel();
-  const std::uint32_t volume = pndsim::VolumeWord();
-  profile.volumeLeft = static_cast<std::uint16_t>(volume & 0xFFFF);
-  profile.volumeRight = static_cast<std::uint16_t>(volume >> 16);
-  std::tie(profile.screenWidth, profile.screenHeight) = pndsim::ScreenSize();
-  profile.cards = pndsim::MountedCards();
-  const Bytes idRecord = pndsim::DeviceIdRecord();
-  if (!SplitDeviceId(idRecord, profile)) profile.deviceIdRecord = idRecord;
-  profile.deviceInfo = pndsim::DeviceInfoRecord();
-  const Bytes versionText = pndsim::VersionText();
-  profile.versionText.assign(versionText.begin(), std::find(versionText.begin(), versionText.end(), 0));
-  profile.versionRecord = pndsim::VersionRecord();
-  profile.oemInfo = pndsim::OemInfo();
-  profile.btAddress = pndsim::BtAddress();
-  const auto flash = pndsim::FlashArea();
-  profile.flash.assign(flash.begin(), flash.end());
-  profile.calibrationText =
-      pndsim::GetRegistryString(pndsim::RegistryRoot::LocalMachine, kCalibrationKey, kCalibrationValue);
-  profile.calibrationData = pndsim::CalibrationData();
-  profile.memory = pndsim::Memory();
-  profile.files = pndsim::Files();
-  profile.applicationPath = pndsim::ApplicationPath();
-  profile.telephoneInstalled = pndsim::ProgramInstalled(pndsim::kTelephoneProgramPath);
-  profile.telephoneWindowDelay = pndsim::TelephoneWindowDelay();
-  const pndsim::TelephoneState telephone = pndsim::Telephone();
-  profile.telephoneBluetoothPower = telephone.bluetoothPower != 0;
-  profile.telephoneVolumeStep = telephone.volumeStep;
-  profile.telephoneLanguage = telephone.language;
-  if (pndsim::ClockPinned()) {
-    profile.pinnedMs = pndsim::DeviceTime().time_since_epoch().count();
-  } else {
-    profile.clockOffsetMs = pndsim::ClockOffset().count();
-  }
-  CaptureZone(profile);
+  for (const profile::SectionBase* section : profile::Sections()) section->Capture(profile);
   return profile;
 }
 
-// Sets everything in which `profile` differs from the device just reset, so that loading the built-in
-// profile leaves the device exactly as a reset does, but for the time scale: it is how the device is
-// driven, not part of its state, and a running library's threads that began a wait while the scale was
-// back at 1 would wait at that pace.
+// Sets everything in which `profile` differs from the device just reset, section by section in place
+// order, so that loading the built-in profile leaves the device exactly as a reset does, but for the time
+// scale: it is how the device is driven, not part of its state, and a running library's threads that
+// began a wait while the scale was back at 1 would wait at that pace.
 void Apply(const DeviceProfile& profile) REQUIRES(LoadMutex()) {
   ResetDevice();
-  {
-    KeyState& keys = Keys();
-    sim::MutexLock lock(keys.mutex);
-    keys.keys = profile.keys;
-  }
-  const pndsim::PowerStatus power = pndsim::GetPowerStatus();
-  if (std::memcmp(&power, &profile.power, sizeof power) != 0) pndsim::SetPowerStatus(profile.power);
-  pndsim::SetBacklightLevel(profile.backlightLevel);
-  pndsim::SetVolumeChannels(profile.volumeLeft, profile.volumeRight);
-  pndsim::SetScreenSize(profile.screenWidth, profile.screenHeight);
-  if (profile.deviceIdRecord) {
-    pndsim::SetDeviceIdRecord(*profile.deviceIdRecord);
-  } else {
-    pndsim::SetDeviceId(profile.presetId, profile.platformId);
-  }
-  pndsim::SetDeviceInfoRecord(profile.deviceInfo);
-  Bytes versionText(profile.versionText.begin(), profile.versionText.end());
-  versionText.push_back(0);
-  pndsim::SetVersionText(versionText);
-  pndsim::SetVersionRecord(profile.versionRecord);
-  pndsim::SetOemInfo(profile.oemInfo);
-  pndsim::SetBtAddress(profile.btAddress);
-  if (std::any_of(profile.flash.begin(), profile.flash.end(), [](std::uint8_t b) { return b != 0; })) {
-    pndsim::WriteFlashArea(0, profile.flash);
-  }
-  const auto calibration =
-      pndsim::GetRegistryString(pndsim::RegistryRoot::LocalMachine, kCalibrationKey, kCalibrationValue);
-  if (calibration != profile.calibrationText) {
-    if (profile.calibrationText) {
-      pndsim::SetRegistryString(pndsim::RegistryRoot::LocalMachine, kCalibrationKey, kCalibrationValue,
-                                *profile.calibrationText);
-    } else {
-      pndsim::DeleteRegistryValue(pndsim::RegistryRoot::LocalMachine, kCalibrationKey, kCalibrationValue);
-    }
-  }
-  pndsim::SetCalibrationData(profile.calibrationData);
-  pndsim::SetMemory(profile.memory);
-  for (const pndsim::FileEntry& file : pndsim::Files()) pndsim::RemoveFile(file.path);
-  for (const pndsim::FileEntry& file : profile.files) pndsim::SetFile(file.path, file.folder);
-  // A card is a folder of the file tree: mounted once the tree is the profile's, it keeps the files the
-  // profile lists in it.
-  for (const std::string& card : profile.cards) pndsim::MountCard(card);
-  pndsim::SetApplicationPath(profile.applicationPath);
-  if (pndsim::ProgramInstalled(pndsim::kTelephoneProgramPath) != profile.telephoneInstalled) {
-    pndsim::SetTelephoneInstalled(profile.telephoneInstalled);
-  }
-  pndsim::SetTelephoneWindowDelay(profile.telephoneWindowDelay);
-  const pndsim::TelephoneState telephone = pndsim::Telephone();
-  const int bluetoothPower = profile.telephoneBluetoothPower ? 1 : 0;
-  if (telephone.bluetoothPower != bluetoothPower) pndsim::SetTelephoneBluetoothPower(bluetoothPower);
-  if (telephone.volumeStep != profile.telephoneVolumeStep) {
-    pndsim::SetTelephoneVolumeStep(profile.telephoneVolumeStep);
-  }
-  pndsim::SetTelephoneLanguage(profile.telephoneLanguage);
-  if (profile.pinnedMs) {
-    pndsim::PinClock(pndsim::DeviceInstant(std::chrono::milliseconds(*profile.pinnedMs)));
-  } else if (profile.clockOffsetMs != 0) {
-    pndsim::SetClockOffset(std::chrono::milliseconds(profile.clockOffsetMs));
-  }
-  // After the clock: a named zone takes the rules of the device's year.
-  if (profile.zoneChoice == ZoneChoice::Named) pndsim::SetTimeZoneByName(profile.zoneName);
-  if (profile.zoneChoice == ZoneChoice::Rules) pndsim::SetTimeZoneInfo(profile.zoneRules);
+  for (const profile::SectionBase* section : profile::Sections()) section->Apply(profile);
   pndsim::ClearTrace();
 }
 
@@ -254,7 +142,7 @@ void Apply(const DeviceProfile& profile) REQUIRES(LoadMutex()) {
 using sim::device_state::DeviceProfile;
 
 std::optional<pndsim::ProfileError> pndsim::LoadProfileText(std::string_view json, std::string_view source) {
-  DeviceProfile profile = sim::profile::BuiltInProfile();
+  DeviceProfile profile;
   if (auto error = sim::profile::ReadProfileText(json, source, profile)) return error;
   sim::MutexLock lock(sim::device_state::LoadMutex());
   sim::device_state::Apply(profile);

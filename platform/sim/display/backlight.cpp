@@ -1,5 +1,5 @@
-// The simulated display: the raw backlight level and every write to it, the
-// screen resolution, and the screen's device context.
+// The simulated display: the raw backlight level and every write to it, the screen resolution, and the
+// screen's device context; the profile's "backlight" and "screen" members set the level and the resolution.
 #include "sim/display/backlight.h"
 
 #include "ce/display.h"
@@ -12,6 +12,53 @@
 namespace sim {
 namespace {
 
+using profile::Json;
+
+struct Screen {
+  int width = 0;
+  int height = 0;
+};
+
+void ReadLevel(const Json& value, const std::string& at, unsigned& level) {
+  profile::RequireMembers(value, at, {"level"}, "the backlight");
+  profile::IfPresent(value, at, "level", [&](const Json& m, const std::string& w) {
+    level = static_cast<unsigned>(profile::Integer(m, w, 0, 255));
+  });
+}
+
+Json WriteLevel(const unsigned& level) { return Json{{"level", level}}; }
+
+void ApplyLevel(const unsigned& level) { pndsim::SetBacklightLevel(level); }
+
+unsigned CaptureLevel() { return pndsim::BacklightLevel(); }
+
+void ReadScreen(const Json& value, const std::string& at, Screen& screen) {
+  profile::RequireMembers(value, at, {"width", "height"}, "the screen");
+  profile::IfPresent(value, at, "width", [&](const Json& m, const std::string& w) {
+    screen.width = static_cast<int>(profile::Integer(m, w, 0, 32767));
+  });
+  profile::IfPresent(value, at, "height", [&](const Json& m, const std::string& w) {
+    screen.height = static_cast<int>(profile::Integer(m, w, 0, 32767));
+  });
+}
+
+Json WriteScreen(const Screen& screen) { return Json{{"width", screen.width}, {"height", screen.height}}; }
+
+void ApplyScreen(const Screen& screen) { pndsim::SetScreenSize(screen.width, screen.height); }
+
+Screen CaptureScreen() {
+  const auto [width, height] = pndsim::ScreenSize();
+  return Screen{width, height};
+}
+
+constinit const profile::Section<unsigned> kBacklight{"backlight", 30,         ReadLevel,
+                                                      WriteLevel,  ApplyLevel, CaptureLevel};
+const profile::Registration kBacklightRegistration{kBacklight};
+
+constinit const profile::Section<Screen> kScreen{"screen",    50,          ReadScreen,
+                                                 WriteScreen, ApplyScreen, CaptureScreen};
+const profile::Registration kScreenRegistration{kScreen};
+
 struct Display {
   Display() { Restore(); }  // not shared yet: no lock to take
 
@@ -23,11 +70,10 @@ struct Display {
 
   // Back to the built-in profile, with no writes recorded.
   void Restore() REQUIRES(mutex) {
-    const profile::DeviceProfile& builtIn = profile::BuiltInProfile();
-    level = builtIn.backlightLevel;
+    level = kBacklight.BuiltIn();
     writes.Reset(pndsim::kDefaultBacklightWritesCapacity);
-    width = builtIn.screenWidth;
-    height = builtIn.screenHeight;
+    width = kScreen.BuiltIn().width;
+    height = kScreen.BuiltIn().height;
   }
 };
 

@@ -1,10 +1,11 @@
 // The device's one tree of folders and files: GetFileAttributesW, the lookups every other call that takes
 // a path makes, and the control API that creates, lists and deletes entries. The root folder always
 // exists; the built-in profile's files are there after every reset (the storage cards add their folders).
-// Only existence and kind are modelled, not content.
+// Only existence and kind are modelled, not content. The profile's "files" member lists the tree.
 #include "sim/files/files.h"
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,49 @@ std::wstring KeyOf(const std::vector<std::wstring>& elements, std::size_t count)
 bool Inside(const std::wstring& key, const std::wstring& folder) {
   return key.size() > folder.size() && key.starts_with(folder) && key[folder.size()] == L'\\';
 }
+
+using profile::Json;
+using FileList = std::vector<pndsim::FileEntry>;
+
+void ReadFiles(const Json& value, const std::string& at, FileList& files) {
+  if (!value.is_array()) {
+    throw profile::Fault{at, false, "expected an array of files, got " + profile::Shown(value)};
+  }
+  FileList read;
+  std::set<std::wstring> seen;
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    const std::string where = at + "/" + std::to_string(i);
+    const Json& entry = value[i];
+    profile::RequireMembers(entry, where, {"path", "folder"}, "a file with a path");
+    if (!entry.contains("path")) throw profile::Fault{where, false, "expected a file with a \"path\""};
+    pndsim::FileEntry file{profile::Name(entry["path"], profile::Member(where, "path"), "a path"), false};
+    profile::IfPresent(entry, where, "folder",
+                       [&](const Json& m, const std::string& w) { file.folder = profile::Boolean(m, w); });
+    if (!seen.insert(FoldCase(Widen(file.path))).second) {
+      throw profile::Fault{profile::Member(where, "path"), false,
+                           "path listed twice (paths do not differ by case)"};
+    }
+    read.push_back(std::move(file));
+  }
+  files = std::move(read);
+}
+
+Json WriteFiles(const FileList& files) {
+  Json list = Json::array();
+  for (const pndsim::FileEntry& file : files) {
+    list.push_back(Json{{"path", file.path}, {"folder", file.folder}});
+  }
+  return list;
+}
+
+void ApplyFiles(const FileList& files) {
+  for (const pndsim::FileEntry& file : pndsim::Files()) pndsim::RemoveFile(file.path);
+  for (const pndsim::FileEntry& file : files) pndsim::SetFile(file.path, file.folder);
+}
+
+constinit const profile::Section<FileList> kFiles{"files",    90,         ReadFiles,
+                                                  WriteFiles, ApplyFiles, pndsim::Files};
+const profile::Registration kFilesRegistration{kFiles};
 
 struct Entry {
   std::wstring path;  // as created
@@ -88,8 +132,7 @@ struct FileTree {
   // Back to the built-in profile's files; the storage cards put their folders back themselves.
   void Restore() REQUIRES(mutex) {
     entries.clear();
-    for (const pndsim::FileEntry& file : profile::BuiltInProfile().files)
-      Create(Widen(file.path), file.folder);
+    for (const pndsim::FileEntry& file : kFiles.BuiltIn()) Create(Widen(file.path), file.folder);
   }
 };
 

@@ -9,7 +9,6 @@
 #include "sim/identity/identity.h"
 #include "sim/io_control/io_control.h"
 #include "sim/kernel/kernel.h"
-#include "sim/profile/profile.h"
 #include "sim/text_codec/text_codec.h"
 
 namespace sim {
@@ -32,7 +31,7 @@ struct IdentityModel {
 
   // Back to the built-in profile, with nothing sent or run.
   void Restore() REQUIRES(mutex) {
-    const profile::DeviceProfile& builtIn = profile::BuiltInProfile();
+    const IdentitySetting& builtIn = kIdentitySection.BuiltIn();
     deviceId = builtIn.deviceIdRecord ? *builtIn.deviceIdRecord
                                       : DeviceIdRecord(builtIn.presetId, builtIn.platformId);
     deviceInfo = builtIn.deviceInfo;
@@ -41,7 +40,7 @@ struct IdentityModel {
     versionText.push_back(0);
     versionRecord = builtIn.versionRecord;
     oemInfo = Widen(builtIn.oemInfo);
-    calibrationData = builtIn.calibrationData;
+    calibrationData = kCalibrationSection.BuiltIn().data;
     sentCalibration.clear();
     touchCalibrations = 0;
   }

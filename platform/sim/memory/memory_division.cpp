@@ -1,6 +1,9 @@
 // The division of the simulated device's memory between the object store and programs: the calls that read
-// and change it, the store's and the programs' usage, and the record of the divisions asked for.
+// and change it, the store's and the programs' usage, the record of the divisions asked for, and the
+// profile's "memory" member that sets the division.
 #include <algorithm>
+#include <limits>
+#include <string>
 #include <vector>
 
 #include "ce/identity.h"
@@ -11,9 +14,39 @@
 namespace sim::memory {
 namespace {
 
+using profile::Json;
+
+void ReadMemory(const Json& value, const std::string& at, pndsim::MemoryDivision& memory) {
+  profile::RequireMembers(value, at, {"storePages", "ramPages", "pageSize", "storeUsedBytes", "ramUsedBytes"},
+                          "the memory");
+  const auto field = [&](std::string_view name, std::uint32_t& target) {
+    profile::IfPresent(value, at, name, [&](const Json& m, const std::string& w) {
+      target =
+          static_cast<std::uint32_t>(profile::Integer(m, w, 0, std::numeric_limits<std::uint32_t>::max()));
+    });
+  };
+  field("storePages", memory.storePages);
+  field("ramPages", memory.ramPages);
+  field("pageSize", memory.pageSize);
+  field("storeUsedBytes", memory.storeUsedBytes);
+  field("ramUsedBytes", memory.ramUsedBytes);
+}
+
+Json WriteMemory(const pndsim::MemoryDivision& memory) {
+  return Json{{"storePages", memory.storePages},
+              {"ramPages", memory.ramPages},
+              {"pageSize", memory.pageSize},
+              {"storeUsedBytes", memory.storeUsedBytes},
+              {"ramUsedBytes", memory.ramUsedBytes}};
+}
+
+constinit const profile::Section<pndsim::MemoryDivision> kMemory{
+    "memory", 80, ReadMemory, WriteMemory, pndsim::SetMemory, pndsim::Memory};
+const profile::Registration kMemoryRegistration{kMemory};
+
 struct MemoryModel {
   Mutex mutex;
-  pndsim::MemoryDivision division GUARDED_BY(mutex) = profile::BuiltInProfile().memory;
+  pndsim::MemoryDivision division GUARDED_BY(mutex) = kMemory.BuiltIn();
   std::vector<std::uint32_t> requests GUARDED_BY(mutex);
 };
 
@@ -23,7 +56,7 @@ MemoryModel& Model() {
     OnReset([] {
       MemoryModel& memory = Model();
       sim::MutexLock lock(memory.mutex);
-      memory.division = profile::BuiltInProfile().memory;
+      memory.division = kMemory.BuiltIn();
       memory.requests.clear();
     });
     return created;

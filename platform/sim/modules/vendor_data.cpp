@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "pndsim/vendor.h"
+#include "sim/identity/identity.h"
 #include "sim/kernel/kernel.h"
-#include "sim/profile/profile.h"
 
 namespace sim {
 namespace {
@@ -16,9 +16,9 @@ struct VendorData {
   std::array<std::uint8_t, pndsim::kFlashSize> flash GUARDED_BY(mutex){};
   std::array<std::uint8_t, 6> address GUARDED_BY(mutex){};
 
-  // Back to the built-in profile's flash area and address.
+  // Back to the built-in profile's flash area and address, which its identity member holds.
   void Restore() REQUIRES(mutex) {
-    const profile::DeviceProfile& builtIn = profile::BuiltInProfile();
+    const IdentitySetting& builtIn = kIdentitySection.BuiltIn();
     flash.fill(0);
     std::copy_n(builtIn.flash.begin(), std::min(builtIn.flash.size(), flash.size()), flash.begin());
     address = builtIn.btAddress;

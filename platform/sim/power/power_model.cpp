@@ -1,10 +1,11 @@
 // The simulated device's power: status report, suspend and resume (the power key's among them), the idle
-// timer and the power broadcasts written to every queue registered for power notifications. The kernel
-// lock guards the state.
+// timer, the power broadcasts written to every queue registered for power notifications, and the profile's
+// "power" member that sets the status. The kernel lock guards the state.
 #include <cstdio>
 #include <cstring>
 
 #include "ce/power.h"
+#include "pndsim/names.h"
 #include "pndsim/power.h"
 #include "sim/io_control/io_control.h"
 #include "sim/kernel/kernel.h"
@@ -24,8 +25,55 @@ class PowerRegistration final : public Object {
   DWORD mask;
 };
 
+using profile::Json;
+
+void ReadPower(const Json& value, const std::string& at, pndsim::PowerStatus& power) {
+  profile::RequireMembers(value, at, {"battery", "batteryFlag", "ac"}, "power");
+  profile::IfPresent(value, at, "battery", [&](const Json& m, const std::string& w) {
+    power.batteryPercent =
+        m.is_null() ? std::uint8_t{0xFF}
+                    : static_cast<std::uint8_t>(profile::Integer(m, w, 0, 100, ", or null for unknown"));
+  });
+  profile::IfPresent(value, at, "batteryFlag", [&](const Json& m, const std::string& w) {
+    power.batteryFlag = static_cast<std::uint8_t>(profile::Integer(m, w, 0, 255));
+  });
+  profile::IfPresent(value, at, "ac", [&](const Json& m, const std::string& w) {
+    std::string expected;
+    const std::size_t count = std::size(pndsim::kAcLineNames);
+    for (std::size_t i = 0; i < count; ++i) {
+      const auto& [name, state] = pndsim::kAcLineNames[i];
+      if (m.is_string() && m.get_ref<const std::string&>() == name) {
+        power.acLineStatus = static_cast<std::uint8_t>(state);
+        return;
+      }
+      expected += std::string(i == 0 ? "" : i + 1 == count ? " or " : ", ") + "\"" + std::string(name) + "\"";
+    }
+    throw profile::Fault{w, false, "expected " + expected + ", got " + profile::Shown(m)};
+  });
+}
+
+Json WritePower(const pndsim::PowerStatus& power) {
+  Json ac = power.acLineStatus;
+  if (const std::string_view name = pndsim::NameOf(pndsim::kAcLineNames, power.acLineStatus); !name.empty()) {
+    ac = name;
+  }
+  Json battery = power.batteryPercent;
+  if (power.batteryPercent == 0xFF) battery = nullptr;
+  return Json{{"battery", battery}, {"batteryFlag", power.batteryFlag}, {"ac", ac}};
+}
+
+// Only a status that differs from the reset device's is set, as only a change is broadcast.
+void ApplyPower(const pndsim::PowerStatus& power) {
+  const pndsim::PowerStatus current = pndsim::GetPowerStatus();
+  if (std::memcmp(&current, &power, sizeof power) != 0) pndsim::SetPowerStatus(power);
+}
+
+constinit const profile::Section<pndsim::PowerStatus> kPower{"power",    20,         ReadPower,
+                                                             WritePower, ApplyPower, pndsim::GetPowerStatus};
+const profile::Registration kPowerRegistration{kPower};
+
 struct PowerModel {
-  pndsim::PowerStatus status GUARDED_BY(KernelMutex()) = profile::BuiltInProfile().power;
+  pndsim::PowerStatus status GUARDED_BY(KernelMutex()) = kPower.BuiltIn();
   bool suspended GUARDED_BY(KernelMutex()) = false;
   int suspends GUARDED_BY(KernelMutex()) = 0;
   int reboots GUARDED_BY(KernelMutex()) = 0;
@@ -40,7 +88,7 @@ PowerModel& Model() {
     OnReset([] {
       KernelLock lock(KernelMutex());
       PowerModel& power = Model();
-      power.status = profile::BuiltInProfile().power;
+      power.status = kPower.BuiltIn();
       power.suspended = false;
       power.suspends = power.reboots = power.idleResets = 0;
       // Registrations belong to running code and stay.

@@ -1,5 +1,5 @@
-// The device profile's JSON document inside the profile concern: reading a document into a DeviceProfile
-// with full checks, and writing one back.
+// The device profile's JSON document inside the profile concern: reading a document into a DeviceProfile,
+// section by section, and writing one back.
 #pragma once
 
 #include <optional>
@@ -11,13 +11,13 @@
 
 namespace sim::profile {
 
-/// Reads `document` over `profile`: each member present replaces what `profile` holds; a list
-/// replaces the whole list. Checks every member; the first fault found, in document order, is
-/// returned with its position, and `profile` is then partly changed.
+/// Reads `document` over `profile`: checks that every member names a section, then reads each member
+/// present with its section, in place order. The first fault found is returned with its position, and
+/// `profile` is then partly changed.
 std::optional<pndsim::ProfileError> ReadProfile(const PositionedJson& document, std::string_view source,
                                                 DeviceProfile& profile);
 
-/// `profile` as a profile document, members in the order the documentation lists them.
+/// `profile` as a profile document, a member for every section, in place order.
 Json WriteProfile(const DeviceProfile& profile);
 
 }  // namespace sim::profile

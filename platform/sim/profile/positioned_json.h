@@ -8,11 +8,9 @@
 #include <string>
 #include <string_view>
 
-#include <nlohmann/json.hpp>
+#include "sim/profile/profile.h"
 
 namespace sim::profile {
-
-using Json = nlohmann::ordered_json;
 
 /// A line and column, both 1-based; the column counts characters, not bytes.
 struct TextPosition {

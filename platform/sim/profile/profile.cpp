@@ -1,6 +1,9 @@
-// Profiles as text: a document read into a profile and a profile written as one, the built-in profile read
-// once, and the profile error's text.
+// Profiles as text and the sections that make them up: the list of registered sections, the built-in
+// profile's document each section reads its built-in value from, a document read into a profile and a
+// profile written as one, and the profile error's text.
 #include "sim/profile/profile.h"
+
+#include <algorithm>
 
 #include "sim/profile/device_profile.h"
 
@@ -9,14 +12,37 @@ namespace sim::profile {
 /// The text of default_profile.json, embedded at build time.
 extern const char* const kDefaultProfileText;
 
-const DeviceProfile& BuiltInProfile() {
-  // A fault in it is a build defect, which the profile tests catch: the device would start from zeros.
-  static const DeviceProfile* const builtIn = [] {
-    auto* read = new DeviceProfile;
-    ReadProfileText(kDefaultProfileText, "default profile", *read);
-    return read;
+namespace {
+
+// Filled at static initialisation, on one thread, and only read once the device runs.
+std::vector<const SectionBase*>& Registered() {
+  static auto* sections = new std::vector<const SectionBase*>;
+  return *sections;
+}
+
+}  // namespace
+
+Registration::Registration(const SectionBase& section) noexcept {
+  std::vector<const SectionBase*>& sections = Registered();
+  const auto after =
+      std::upper_bound(sections.begin(), sections.end(), section.Place(),
+                       [](int place, const SectionBase* other) { return place < other->Place(); });
+  sections.insert(after, &section);
+}
+
+const std::vector<const SectionBase*>& Sections() { return Registered(); }
+
+const Json* SectionBase::BuiltInMember() const {
+  // Parsed once for all sections; each section reads its own member when it is first asked for it, which
+  // may be before every other section has registered.
+  static const Json* const document = [] {
+    std::optional<ParseFault> fault;
+    const auto* parsed = new PositionedJson(kDefaultProfileText, fault);
+    return fault || !parsed->Document().is_object() ? nullptr : &parsed->Document();
   }();
-  return *builtIn;
+  if (document == nullptr) return nullptr;
+  const auto found = document->find(name_);
+  return found == document->end() ? nullptr : &*found;
 }
 
 std::optional<pndsim::ProfileError> ReadProfileText(std::string_view text, std::string_view source,
@@ -31,15 +57,6 @@ std::optional<pndsim::ProfileError> ReadProfileText(std::string_view text, std::
 }
 
 std::string ProfileText(const DeviceProfile& profile) { return WriteProfile(profile).dump(2) + "\n"; }
-
-bool SameZoneRules(const pndsim::ZoneInfo& a, const pndsim::ZoneInfo& b) {
-  DeviceProfile left;
-  DeviceProfile right;
-  left.zoneChoice = right.zoneChoice = ZoneChoice::Rules;
-  left.zoneRules = a;
-  right.zoneRules = b;
-  return WriteProfile(left)["zone"] == WriteProfile(right)["zone"];
-}
 
 }  // namespace sim::profile
 

@@ -12,7 +12,6 @@
 #include "sim/files/files.h"
 #include "sim/kernel/kernel.h"
 #include "sim/modules/modules.h"
-#include "sim/profile/profile.h"
 #include "sim/programs/programs.h"
 #include "sim/text_codec/text_codec.h"
 
@@ -71,7 +70,7 @@ std::wstring ProgramKey(std::wstring_view path) {
   return files::Find(path) == files::Kind::File ? FoldCase(files::Spelled(path)) : std::wstring();
 }
 
-std::wstring BuiltInApplicationPath() { return Widen(profile::BuiltInProfile().applicationPath); }
+std::wstring BuiltInApplicationPath() { return Widen(kProgramsSection.BuiltIn().applicationPath); }
 
 Programs& State() {
   static auto* programs = new Programs{{}, {}, BuiltInApplicationPath()};

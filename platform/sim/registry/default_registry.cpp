@@ -3,7 +3,7 @@
 #include <chrono>
 
 #include "sim/calendar/calendar.h"
-#include "sim/profile/profile.h"
+#include "sim/identity/identity.h"
 #include "sim/registry/key_tree.h"
 #include "sim/registry/time_zone_database.h"
 #include "sim/text_codec/text_codec.h"
@@ -17,7 +17,7 @@ Roots DefaultRoots() {
   std::shared_ptr<Key> touch =
       machine.CreateSubkey(L"HARDWARE")->CreateSubkey(L"DEVICEMAP")->CreateSubkey(L"TOUCH");
   // The touch controller's calibration points as the built-in profile gives them, if it gives any.
-  if (const auto& calibration = profile::BuiltInProfile().calibrationText) {
+  if (const auto& calibration = kCalibrationSection.BuiltIn().registryText) {
     touch->SetValue(L"CalibrationData", REG_SZ, Utf16Z(Widen(*calibration)));
   }
   // The database is generated from the host's clock rather than the device's: a reset puts the device

@@ -1,10 +1,11 @@
-// The simulated device's storage cards: the mounted folders and the queues
-// registered for mount notifications, which get one record per mount and
-// removal. A mounted card is a folder of the device's file tree, which goes
-// with everything in it when the card is removed. The kernel lock guards the
-// state.
+// The simulated device's storage cards: the mounted folders and the queues registered for mount
+// notifications, which get one record per mount and removal, and the profile's "cards" member that lists
+// the mounted folders. A mounted card is a folder of the device's file tree, which goes with everything in
+// it when the card is removed. The kernel lock guards the state.
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "ce/storage.h"
 #include "pndsim/storage.h"
@@ -28,6 +29,41 @@ class DeviceRegistration final : public Object {
   GUID deviceClass;
 };
 
+using profile::Json;
+using CardList = std::vector<std::string>;
+
+void ReadCards(const Json& value, const std::string& at, CardList& cards) {
+  if (!value.is_array()) {
+    throw profile::Fault{at, false, "expected an array of folder names, got " + profile::Shown(value)};
+  }
+  CardList read;
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    const std::string where = at + "/" + std::to_string(i);
+    std::string name = profile::Name(value[i], where, "a folder name of 1 to 260 characters");
+    if (Widen(name).size() > kMaxNameChars) {
+      throw profile::Fault{where, false,
+                           "expected a folder name of 1 to 260 characters, got " + profile::Shown(value[i])};
+    }
+    if (std::find(read.begin(), read.end(), name) != read.end()) {
+      throw profile::Fault{where, false, "card listed twice"};
+    }
+    read.push_back(std::move(name));
+  }
+  cards = std::move(read);
+}
+
+Json WriteCards(const CardList& cards) { return Json(cards); }
+
+// A card is a folder of the file tree: its section comes after the files', so that a card mounted once the
+// tree is the profile's keeps the files the profile lists in it.
+void ApplyCards(const CardList& cards) {
+  for (const std::string& card : cards) pndsim::MountCard(card);
+}
+
+constinit const profile::Section<CardList> kCards{"cards",    100,        ReadCards,
+                                                  WriteCards, ApplyCards, pndsim::MountedCards};
+const profile::Registration kCardsRegistration{kCards};
+
 struct StorageModel {
   StorageModel() { Restore(); }  // not shared yet
 
@@ -38,7 +74,7 @@ struct StorageModel {
   // registrations belong to running code and stay.
   void Restore() REQUIRES(KernelMutex()) {
     mounted.clear();
-    for (const std::string& card : profile::BuiltInProfile().cards) {
+    for (const std::string& card : kCards.BuiltIn()) {
       mounted.push_back(Widen(card));
       files::Create(L"\\" + mounted.back(), true);
     }

@@ -8,7 +8,6 @@
 #include "ce/kernel.h"
 #include "ce/utf16.h"
 #include "sim/kernel/kernel.h"
-#include "sim/profile/profile.h"
 #include "sim/programs/programs.h"
 #include "sim/text_codec/text_codec.h"
 
@@ -44,7 +43,7 @@ UINT MessageId(Message message) { return RegisterWindowMessageW(kMessageNames[me
 UINT ControlMessage() { return RegisterWindowMessageW(L"PNDSIM_TELEPHONE_CONTROL"); }
 
 void Shared::RestoreBuiltIn() {
-  const profile::DeviceProfile& builtIn = profile::BuiltInProfile();
+  const programs::ProgramsSetting& builtIn = programs::kProgramsSection.BuiltIn();
   state = pndsim::TelephoneState{};
   state.bluetoothPower = builtIn.telephoneBluetoothPower ? 1 : 0;
   state.volumeStep = builtIn.telephoneVolumeStep;
@@ -178,7 +177,7 @@ bool OnRequest(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case kFactoryReset: {
       // The program's factory settings are those of the built-in profile.
-      const profile::DeviceProfile& builtIn = profile::BuiltInProfile();
+      const programs::ProgramsSetting& builtIn = programs::kProgramsSection.BuiltIn();
       ++state.factoryResets;
       state.volumeStep = builtIn.telephoneVolumeStep;
       state.language = builtIn.telephoneLanguage;
@@ -266,7 +265,7 @@ struct Instance {
 
 struct Registration {
   Registration() noexcept {
-    if (profile::BuiltInProfile().telephoneInstalled) {
+    if (programs::kProgramsSection.BuiltIn().telephoneInstalled) {
       programs::InstallDefaultProgram(pndsim::kTelephoneProgramPath, TelephoneMain);
     }
     OnReset([] {

@@ -180,6 +180,10 @@ TEST(ProfileTest, AFaultIsNamedByPlaceAndFieldAndChangesNothing) {
        "p.json:2:27: syntax error while parsing object key - unexpected '}'; expected string literal"},
       {"{\"power\": {\"battery\": 40},\n \"screen\": {\"width\": 800, \"colour\": 16}}",
        "p.json:2:27: /screen/colour: unknown field \"colour\"; expected one of: width, height"},
+      {"{\"power\": {},\n \"colour\": 16}",
+       "p.json:2:2: /colour: unknown field \"colour\"; expected one of: keys, power, backlight, volume, "
+       "screen, "
+       "identity, calibration, memory, files, cards, programs, clock, zone"},
       {"{\"cards\": [\"SD-Karte\", 7]}",
        "p.json:1:24: /cards/1: expected a folder name of 1 to 260 characters, got 7"},
       {"{\"power\": {\n    \"battery\": 140}}",
