@@ -25,6 +25,12 @@ const std::vector<ServiceDescription>& Services() {
   return services;
 }
 
+bool LibraryListening() {
+  return std::all_of(Services().begin(), Services().end(), [](const ServiceDescription& service) {
+    return service.listening == nullptr || service.listening();
+  });
+}
+
 const std::vector<ServiceVerb>& ServiceVerbs() {
   static const std::vector<ServiceVerb> verbs =
       RowsByPlace(&ServiceDescription::verbs, [](const ServiceVerb& verb) { return verb.help.verb; });

@@ -114,6 +114,13 @@ struct ServiceDescription {
   std::vector<Query> queries{};
   std::vector<ExpectForm> expectForms{};
   std::vector<ListenerDescription> listeners{};
+  /// Whether the running library hears the device's events of this service yet (its notification thread
+  /// has registered its queue); a session starts once every service says so, so that an action at once
+  /// reaches the library. Null: from the start.
+  bool (*listening)() = nullptr;
+  /// Read before the library runs: the listener kind its polling thread's first round will report, as
+  /// it does the state it finds when that is not its starting point; empty for none. Null: never.
+  std::string_view (*reportAtStart)() = nullptr;
 };
 
 /// Registers a service: a namespace-scope object of a service file, constructed when the library loads.
@@ -132,6 +139,9 @@ class Service {
 
 /// Every registered service's description, in no particular order.
 const std::vector<ServiceDescription>& Services();
+
+/// Whether every service says the running library hears its device events.
+bool LibraryListening();
 
 /// The rows `rows` of every service (its verbs, its queries, ...) by place, and rows of the same place by
 /// `name`, so that their order never depends on the order the services registered in.

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "scenario.h"
+#include "service.h"
 
 namespace scenario {
 
@@ -37,8 +38,7 @@ void Session::Start() {
   // The notification threads register their queues as they start; a card or a suspend before that would
   // reach nobody.
   const auto deadline = Clock::now() + std::chrono::seconds(5);
-  while ((pndsim::DeviceNotificationCount() == 0 || pndsim::PowerNotificationCount() == 0) &&
-         Clock::now() < deadline) {
+  while (!LibraryListening() && Clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   observer_.AwaitStartupReports(deadline);
@@ -48,14 +48,13 @@ void Session::Start() {
 }
 
 void Session::AttachAtCreation() {
-  // The polling thread's first round reports the volume and the power state it finds when they are not
-  // 0, its starting point; the library runs no thread yet, so reading them now reads what it will find.
-  unsigned volume = 0;
-  GetVolume(volume);
-  if (volume != 0) observer_.ExpectStartupReport("volume");
-  PMPowerInfo power{};
-  PMGetPowerInfo(power);
-  if (power.batteryLevel != 0 || power.powerState != 0) observer_.ExpectStartupReport("power");
+  // The library runs no thread yet, so what its first polling round will report is read now.
+  for (const ServiceDescription& service : Services()) {
+    if (service.reportAtStart == nullptr) continue;
+    if (const std::string_view kind = service.reportAtStart(); !kind.empty()) {
+      observer_.ExpectStartupReport(std::string(kind));
+    }
+  }
   observer_.Attach();
 }
 

@@ -58,6 +58,13 @@ ListenerCall VolumeCall(VolumeInfo const& volume) {
           {}};
 }
 
+// The polling thread's first round reports the volume it finds when it is not 0, its starting point.
+std::string_view ReportAtStart() {
+  unsigned volume = 0;
+  GetVolume(volume);
+  return volume != 0 ? pndhal::ListenerKind<IVolumeListener>::kName : std::string_view();
+}
+
 ServiceDescription Describe() {
   return {
       .verbs =
@@ -76,6 +83,7 @@ ServiceDescription Describe() {
               {120, "IsFMTransmitterActive", false, "true|false", FmTransmitterAnswer},
           },
       .listeners = {Listener<IVolumeListener>(VolumePattern, VolumeCall)},
+      .reportAtStart = ReportAtStart,
   };
 }
 

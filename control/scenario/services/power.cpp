@@ -100,6 +100,14 @@ ListenerCall SuspendCall(bool const& suspending) {
   return {{NumberField("suspending", suspending ? 1 : 0, suspending ? "true" : "false")}, {}};
 }
 
+// The polling thread's first round reports the power state it finds when it is not 0, its starting point.
+std::string_view ReportAtStart() {
+  PMPowerInfo power{};
+  PMGetPowerInfo(power);
+  return power.batteryLevel != 0 || power.powerState != 0 ? pndhal::ListenerKind<IPMPowerListener>::kName
+                                                          : std::string_view();
+}
+
 ServiceDescription Describe() {
   return {
       .verbs =
@@ -119,6 +127,8 @@ ServiceDescription Describe() {
               Listener<IPMPowerListener>(PowerPattern, PowerCall),
               Listener<ISuspendResumeDeviceListener>(SuspendPattern, SuspendCall),
           },
+      .listening = [] { return pndsim::PowerNotificationCount() > 0; },
+      .reportAtStart = ReportAtStart,
   };
 }
 

@@ -53,6 +53,7 @@ ServiceDescription Describe() {
                  ParseCard}},
       .queries = {{60, "SearchStorageCard", false, "\"FOLDER\" TYPE", CardAnswer}},
       .listeners = {Listener<ICardListener>(CardPattern, CardCall)},
+      .listening = [] { return pndsim::DeviceNotificationCount() > 0; },
   };
 }
 
