@@ -11,7 +11,7 @@
 namespace sim::telephone {
 namespace {
 
-constexpr const wchar_t* kClassName = L"OtherStatusWindow";
+constexpr const wchar_t* kOtherStatusClass = L"OtherStatusWindow";
 
 struct Other {
   Mutex mutex;  // serialises open and close
@@ -56,14 +56,14 @@ LRESULT OtherProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
 DWORD OtherThread(LPVOID) {
   Other& other = OtherState();
   WNDCLASSW existing{};
-  if (!GetClassInfoW(nullptr, kClassName, &existing)) {
+  if (!GetClassInfoW(nullptr, kOtherStatusClass, &existing)) {
     WNDCLASSW windowClass{};
     windowClass.lpfnWndProc = OtherProcedure;
-    windowClass.lpszClassName = kClassName;
+    windowClass.lpszClassName = kOtherStatusClass;
     RegisterClassW(&windowClass);
   }
   HWND window =
-      CreateWindowExW(0, kClassName, other.title.c_str(), 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+      CreateWindowExW(0, kOtherStatusClass, other.title.c_str(), 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
   other.window.store(window);
   SetEvent(other.ready);
   if (window == nullptr) return 1;
