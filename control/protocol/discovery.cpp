@@ -18,15 +18,13 @@
 #include <sstream>
 #include <system_error>
 
+#include "protocol.h"
+
 namespace pndconsole::protocol {
 namespace {
 
 // A record is a few dozen bytes; anything larger is no record.
 constexpr std::size_t kRecordLimit = 4096;
-
-std::string ErrnoText(const std::string& what) {
-  return what + ": " + std::generic_category().message(errno);
-}
 
 // The folder, made private to the user; empty with *error set when unsafe.
 std::string PrivateRecordFolder(std::string* error) {

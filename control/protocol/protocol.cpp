@@ -1,8 +1,10 @@
 // The console's wire protocol: greeting, replies and events as they go on the wire.
 #include "protocol.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <system_error>
 
 namespace pndconsole::protocol {
 namespace {
@@ -39,6 +41,10 @@ std::string FormatEvent(double seconds, std::string_view text) {
   char stamp[32];
   std::snprintf(stamp, sizeof stamp, "%.6f ", seconds);
   return std::string(kEventMarker) + stamp + OneLine(text) + "\n";
+}
+
+std::string ErrnoText(const std::string& what) {
+  return what + ": " + std::generic_category().message(errno);
 }
 
 bool PortRange(std::string_view text, int& first, int& last, std::string* error) {

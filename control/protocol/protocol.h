@@ -41,6 +41,9 @@ std::string FormatReply(bool ok, std::string_view output, std::string_view reaso
 /// `text` become spaces.
 std::string FormatEvent(double seconds, std::string_view text);
 
+/// "WHAT: " and the text of errno, for a system call's failure.
+std::string ErrnoText(const std::string& what);
+
 /// Parses "auto" or a decimal port (1-65535) into the range of ports to try; false with *error set (when
 /// not null) otherwise.
 bool PortRange(std::string_view text, int& first, int& last, std::string* error);

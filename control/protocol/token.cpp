@@ -13,14 +13,12 @@
 #include <system_error>
 #include <vector>
 
+#include "protocol.h"
+
 namespace pndconsole::protocol {
 namespace {
 
 constexpr const char* kTokenFileName = ".pndsim_console_token";
-
-std::string ErrnoText(const std::string& what) {
-  return what + ": " + std::generic_category().message(errno);
-}
 
 std::string HomeFolder() {
   // NOLINTNEXTLINE(concurrency-mt-unsafe): the environment is only read, as every program reads HOME
