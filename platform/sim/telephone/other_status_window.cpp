@@ -62,8 +62,8 @@ DWORD OtherThread(LPVOID) {
     windowClass.lpszClassName = kOtherStatusClass;
     RegisterClassW(&windowClass);
   }
-  HWND window =
-      CreateWindowExW(0, kOtherStatusClass, other.title.c_str(), 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+  HWND window = CreateWindowExW(0, kOtherStatusClass, other.title.c_str(), 0, 0, 0, 1, 1, nullptr, nullptr,
+                                nullptr, nullptr);
   other.window.store(window);
   SetEvent(other.ready);
   if (window == nullptr) return 1;
