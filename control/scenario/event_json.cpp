@@ -6,17 +6,17 @@
 namespace scenario {
 
 std::string EventJson(const Event& event) {
-  using Json = nlohmann::ordered_json;
+  using EventDocument = nlohmann::ordered_json;
   const bool listener = event.source == Event::Source::Listener;
-  Json fields = Json::object();
+  EventDocument fields = EventDocument::object();
   for (const pndsim::TraceField& field : event.fields) {
-    fields[field.name] = field.number ? Json(*field.number) : Json(field.text);
+    fields[field.name] = field.number ? EventDocument(*field.number) : EventDocument(field.text);
   }
-  Json object = {{"type", listener ? "listener" : "platform"}, {"kind", event.kind}};
+  EventDocument object = {{"type", listener ? "listener" : "platform"}, {"kind", event.kind}};
   object[listener ? "call" : "detail"] = event.text;
   object["fields"] = std::move(fields);
   if (!listener) object["tick"] = event.tick;
-  return object.dump(-1, ' ', false, Json::error_handler_t::replace);
+  return object.dump(-1, ' ', false, EventDocument::error_handler_t::replace);
 }
 
 }  // namespace scenario
