@@ -149,7 +149,8 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
   std::vector<pndsim::TraceField> fields{TextField("path", Narrow(path.c_str())),
                                          TextField("commandLine", Narrow(arguments.c_str()))};
   // The detail quotes the path and the command line, which may hold blanks.
-  constexpr std::string_view kStartPattern = "path=\"{path}\" commandLine=\"{commandLine}\"";
+  constexpr const char* kFailedPattern = "path=\"{path}\" commandLine=\"{commandLine}\" error={error}";
+  constexpr const char* kStartedPattern = "path=\"{path}\" commandLine=\"{commandLine}\" id={id}";
   pndsim::ProgramMain main;
   std::shared_ptr<ProcessObject> process;
   // Only a file can be started, and only one that holds a program.
@@ -172,7 +173,7 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
   const DWORD error = CheckCall(pndsim::Call::CreateProcess, found, ERROR_NOT_ENOUGH_MEMORY);
   if (error != ERROR_SUCCESS) {
     fields.push_back(NumberField("error", error));
-    Record("process.start", std::move(fields), std::string(kStartPattern) + " error={error}");
+    Record("process.start", std::move(fields), kFailedPattern);
     SetLastError(error);
     return FALSE;
   }
@@ -183,7 +184,7 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
     const DWORD threadError = GetLastError();
     delete start;
     fields.push_back(NumberField("error", threadError));
-    Record("process.start", std::move(fields), std::string(kStartPattern) + " error={error}");
+    Record("process.start", std::move(fields), kFailedPattern);
     SetLastError(threadError);
     return FALSE;
   }
@@ -207,7 +208,7 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
   information->dwProcessId = process->id();
   information->dwThreadId = threadId;
   fields.push_back(NumberField("id", process->id()));
-  Record("process.start", std::move(fields), std::string(kStartPattern) + " id={id}");
+  Record("process.start", std::move(fields), kStartedPattern);
   return TRUE;
 }
 
